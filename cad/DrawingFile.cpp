@@ -1,0 +1,3 @@
+#include "cad/DrawingFile.h"
+// filled in by the reader work
+

@@ -1,0 +1,120 @@
+#pragma once
+// The drawing database: header values, tables, block definitions and
+// layouts. Both readers (DWG and DXF) fill this same model; the renderer and
+// the dump tool only ever read it.
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cad/model/Entity.h"
+
+namespace cad {
+
+// A file that cannot be read: damaged, truncated, or a version we do not
+// support yet. The message is one line meant for the user.
+class ReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Header {
+    std::string version;             // "AC1015", "AC1032"; for DXF the $ACADVER value
+    std::string codePage = "ANSI_1252";
+    Vec3 extMin{0, 0, 0}, extMax{0, 0, 0};
+    Vec3 pExtMin{0, 0, 0}, pExtMax{0, 0, 0};
+    Vec2 limMin{0, 0}, limMax{12, 9};
+    double ltScale = 1, celtScale = 1, textSize = 2.5, dimScale = 1;
+    int pdMode = 0;
+    double pdSize = 0;
+    bool psLtScale = true, fillMode = true, mirrText = false, lwDisplay = false;
+    int insUnits = 0, measurement = 0;
+    double angBase = 0;
+    bool angDirClockwise = false;
+    std::string textStyle = "Standard";
+};
+
+struct Layer {
+    Handle handle = 0;
+    std::string name;
+    Color color = Color::fromIndex(7);  // always an index or true colour
+    bool on = true, frozen = false, locked = false, plot = true;
+    std::string linetype = "Continuous";
+    int lineweight = LineWeightDefault;
+};
+
+struct Linetype {
+    Handle handle = 0;
+    std::string name, description;
+    double patternLength = 0;
+    std::vector<double> dashes;  // >0 dash, <0 gap, 0 dot
+};
+
+struct TextStyle {
+    Handle handle = 0;
+    std::string name, fontFile, bigFontFile;
+    double fixedHeight = 0, widthFactor = 1, oblique = 0;
+    int flags = 0;  // 1 shape file, 4 vertical
+};
+
+struct DimStyle {
+    Handle handle = 0;
+    std::string name;
+};
+
+struct Block {
+    Handle handle = 0;        // the block record's handle
+    std::string name;         // "*Model_Space", "*Paper_Space", "*D12", "DOOR" ...
+    Vec3 base;
+    int flags = 0;            // 1 anonymous, 2 has attributes, 4 xref, ...
+    std::string xrefPath;
+    std::vector<Entity> entities;
+    Handle layout = 0;
+    bool anonymous() const { return (flags & 1) || (!name.empty() && name[0] == '*'); }
+};
+
+struct Layout {
+    Handle handle = 0;
+    std::string name;         // "Model", "Layout1" ...
+    int tabOrder = 0;
+    Handle blockRecord = 0;   // the block that holds its entities
+};
+
+class Drawing {
+public:
+    Header header;
+    std::vector<Layer> layers;
+    std::vector<Linetype> linetypes;
+    std::vector<TextStyle> textStyles;
+    std::vector<DimStyle> dimStyles;
+    std::vector<Block> blocks;   // model space and paper spaces are blocks too
+    std::vector<Layout> layouts;
+
+    // Objects the reader met but could not decode or does not model,
+    // by class or DXF name. Never fatal.
+    std::map<std::string, int> skipped;
+    // Non-fatal remarks of the reader (one line each).
+    std::vector<std::string> warnings;
+
+    // Rebuild the name indexes after the readers have filled the vectors.
+    void index();
+
+    const Block* modelSpace() const { return findBlock("*Model_Space"); }
+    const Block* paperSpace() const { return findBlock("*Paper_Space"); }  // the active layout's
+    const Block* findBlock(const std::string& name) const;
+    const Layer* findLayer(const std::string& name) const;
+    const Linetype* findLinetype(const std::string& name) const;
+    const TextStyle* findTextStyle(const std::string& name) const;
+    Block* findBlock(const std::string& name);
+
+    void noteSkipped(const std::string& what) { ++skipped[what]; }
+
+private:
+    // Table names compare without regard to case, as in the CAD application.
+    std::unordered_map<std::string, std::size_t> blockIndex_, layerIndex_, linetypeIndex_, styleIndex_;
+};
+
+std::string upperName(const std::string& name);
+
+}  // namespace cad

@@ -1,0 +1,215 @@
+#pragma once
+// Entities of a drawing: the common data every entity carries, and the
+// geometry of each kind. Coordinates are as the file stores them: points of
+// planar entities (circle, arc, text, lwpolyline, 2D polyline, solid, hatch,
+// insert ...) are in the entity's object coordinate system given by its
+// extrusion; lines, 3D polylines, splines, ellipses, rays, 3D faces and
+// leaders are in world coordinates. Angles are radians everywhere.
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cad/model/Geometry.h"
+
+namespace cad {
+
+struct Entity;
+
+struct EntityCommon {
+    Handle handle = 0;
+    Handle owner = 0;
+    std::string layer = "0";
+    std::string linetype = "ByLayer";  // "ByLayer", "ByBlock", "Continuous" or a table name
+    Color color;
+    int lineweight = LineWeightByLayer;
+    double linetypeScale = 1.0;
+    bool invisible = false;
+    bool paperSpace = false;
+    Vec3 extrusion{0, 0, 1};
+    double thickness = 0.0;
+};
+
+struct LineData { Vec3 start, end; };
+struct PointData { Vec3 position; double xAxisAngle = 0; };
+struct CircleData { Vec3 center; double radius = 0; };
+struct ArcData { Vec3 center; double radius = 0, startAngle = 0, endAngle = 0; };
+struct EllipseData {
+    Vec3 center, majorAxis;  // major axis endpoint relative to the center, WCS
+    double ratio = 1, startParam = 0, endParam = 6.283185307179586;
+};
+struct SplineData {
+    int degree = 3;
+    int flags = 0;  // 1 closed, 2 periodic, 4 rational, 8 planar
+    std::vector<double> knots;
+    std::vector<Vec3> controlPoints;
+    std::vector<double> weights;  // empty when not rational
+    std::vector<Vec3> fitPoints;
+    Vec3 startTangent, endTangent;
+    double fitTolerance = 0;
+};
+struct LwVertex { Vec2 point; double startWidth = 0, endWidth = 0, bulge = 0; };
+struct LwPolylineData {
+    std::vector<LwVertex> vertices;
+    bool closed = false;
+    double constantWidth = 0, elevation = 0;
+};
+struct PolylineVertex {
+    Vec3 point;
+    double startWidth = 0, endWidth = 0, bulge = 0;
+    int flags = 0;
+    int faceIndices[4] = {0, 0, 0, 0};  // polyface face records (1-based, negative = invisible edge)
+};
+struct PolylineData {
+    enum class Kind { Polyline2D, Polyline3D, PolyfaceMesh, PolygonMesh };
+    Kind kind = Kind::Polyline2D;
+    int flags = 0;  // the DXF 70 flags
+    std::vector<PolylineVertex> vertices;
+    int meshM = 0, meshN = 0;  // polygon mesh size, or polyface vertex/face counts
+    double startWidth = 0, endWidth = 0, elevation = 0;
+    bool closed() const { return flags & 1; }
+};
+struct TextData {
+    Vec3 insertion, alignment;  // alignment point is the second point (DXF 11)
+    double height = 0, rotation = 0, widthFactor = 1, oblique = 0;
+    std::string value;          // raw text, control codes like %%d kept
+    std::string style = "Standard";
+    int horizontalAlign = 0;    // DXF 72
+    int verticalAlign = 0;      // DXF 73 (74 for attributes)
+    int generation = 0;         // 2 mirrored in X, 4 mirrored in Y
+    // Attributes and attribute definitions
+    std::string tag, prompt;
+    int attributeFlags = 0;     // 1 invisible, 2 constant, 4 verify, 8 preset
+};
+struct MTextData {
+    Vec3 insertion;
+    Vec3 xAxis{1, 0, 0};        // direction, WCS
+    double height = 0, rectWidth = 0, rectHeight = 0;
+    int attachment = 1;         // 1..9, top-left to bottom-right
+    int drawingDirection = 1;
+    double lineSpacingFactor = 1;
+    std::string text;           // raw, inline codes kept
+    std::string style = "Standard";
+};
+struct InsertData {
+    std::string blockName;
+    Vec3 insertion, scale{1, 1, 1};
+    double rotation = 0;
+    int columns = 1, rows = 1;
+    double columnSpacing = 0, rowSpacing = 0;
+    std::vector<Entity> attributes;  // ATTRIB entities that follow the insert
+};
+struct DimensionData {
+    int dimType = 0;             // DXF 70 (low bits: kind; 32 block is for this dim only ...)
+    std::string blockName;       // the anonymous block that holds its picture
+    std::string style = "Standard";
+    Vec3 definitionPoint;        // DXF 10
+    Vec3 textMidpoint;           // DXF 11
+    Vec3 points[4];              // DXF 13, 14, 15, 16 as the kind uses them
+    Vec3 insertion;              // DXF 12
+    double measurement = 0, rotation = 0, obliqueAngle = 0, textRotation = 0;
+    int attachment = 5;
+    std::string text;            // override, "<>" for the measured value
+};
+struct LeaderData {
+    std::vector<Vec3> vertices;
+    bool arrowhead = true;
+    bool spline = false;
+    std::string style = "Standard";
+    Vec3 normal{0, 0, 1};
+    Handle annotation = 0;
+};
+struct HatchEdge {
+    enum class Kind { Line, Arc, Ellipse, Spline };
+    Kind kind = Kind::Line;
+    Vec2 start, end;                               // line
+    Vec2 center; double radius = 0;                // arc; for ellipse, center and majorAxis
+    Vec2 majorAxis; double ratio = 1;
+    double startAngle = 0, endAngle = 0; bool ccw = true;
+    int degree = 3; bool rational = false, periodic = false;
+    std::vector<double> knots; std::vector<Vec2> controlPoints; std::vector<double> weights;
+    std::vector<Vec2> fitPoints;
+};
+struct HatchLoop {
+    int flags = 0;                // 1 external, 2 polyline, 4 derived, 16 outermost ...
+    bool isPolyline = false;
+    bool closed = true;
+    std::vector<LwVertex> polyline;  // when isPolyline (widths unused)
+    std::vector<HatchEdge> edges;
+};
+struct HatchPatternLine {
+    double angle = 0;
+    Vec2 base, offset;
+    std::vector<double> dashes;
+};
+struct HatchData {
+    std::string pattern = "SOLID";
+    bool solid = true;
+    double elevation = 0, angle = 0, scale = 1;
+    int style = 0, patternType = 1;
+    std::vector<HatchLoop> loops;
+    std::vector<HatchPatternLine> lines;
+    bool gradient = false;
+};
+struct SolidData { Vec3 corners[4]; };  // SOLID and TRACE, DXF point order
+struct Face3DData { Vec3 corners[4]; int invisibleEdges = 0; };
+struct RayData { Vec3 base, direction; };  // RAY and XLINE
+struct MLineVertex {
+    Vec3 position, direction, miter;
+    std::vector<std::vector<double>> parameters;  // per element: segment parameters
+};
+struct MLineData {
+    std::string style = "Standard";
+    double scale = 1;
+    int justification = 0, flags = 0;
+    Vec3 start;
+    std::vector<MLineVertex> vertices;
+    std::vector<double> elementOffsets;  // from the style, when known
+    std::vector<Color> elementColors;
+};
+struct ViewportData {
+    Vec3 center;
+    double width = 0, height = 0;
+    Vec2 viewCenter;
+    double viewHeight = 0, twist = 0;
+    int id = 0;
+    int status = 0;
+};
+struct ImageData {  // IMAGE and WIPEOUT
+    Vec3 insertion, uVector, vVector;
+    Vec2 size;
+    std::vector<Vec2> clip;  // in pixel coordinates of the image
+    int clipType = 1;        // 1 rectangle, 2 polygon
+    bool clipping = false;
+};
+struct ToleranceData { Vec3 insertion, xDirection{1, 0, 0}; std::string text; std::string style; double height = 0; };
+struct TableData { std::string blockName; Vec3 insertion, scale{1, 1, 1}; double rotation = 0; };
+struct MLeaderData {
+    std::vector<std::vector<Vec3>> leaderLines;
+    std::string text;
+    Vec3 textLocation;
+    Vec3 textDirection{1, 0, 0};
+    double textHeight = 0, arrowSize = 0, landingGap = 0;
+    std::string blockName;
+    Vec3 blockPosition;
+    bool hasArrowheads = true;
+};
+struct ShapeData { Vec3 insertion; double size = 1, rotation = 0; std::string name; };
+// Objects we know the name of but cannot draw (ACIS bodies, proxies, unknown classes).
+struct PlaceholderData { std::string className; };
+
+using EntityData = std::variant<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData,
+                                SplineData, LwPolylineData, PolylineData, TextData, MTextData, InsertData,
+                                DimensionData, LeaderData, HatchData, SolidData, Face3DData, RayData, MLineData,
+                                ViewportData, ImageData, ToleranceData, TableData, MLeaderData, ShapeData>;
+
+struct Entity {
+    std::string type;  // the DXF name: LINE, LWPOLYLINE, ATTRIB, DIMENSION, ARC_DIMENSION, ACAD_TABLE ...
+    EntityCommon common;
+    EntityData data;
+
+    template <class T> T* as() { return std::get_if<T>(&data); }
+    template <class T> const T* as() const { return std::get_if<T>(&data); }
+};
+
+}  // namespace cad

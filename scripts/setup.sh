@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what Lumicade needs to build, run and test, when it is missing.
+set -euo pipefail
+need=()
+pkgs=(cmake g++ qt6-base-dev libturbojpeg0-dev libgtest-dev libbenchmark-dev
+      xvfb xauth fonts-dejavu-core)
+[ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi

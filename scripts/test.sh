@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up, builds with warnings as errors and runs every test through CTest:
+# first the whole program, then the drawing engine again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMICADE_WERROR=ON >/dev/null
+cmake --build build-test -j"$jobs"
+ctest --test-dir build-test --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMICADE_WERROR=ON -DLUMICADE_SANITIZE=ON \
+      -DLUMICADE_ENGINE_ONLY=ON -DLUMICADE_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -L engine
