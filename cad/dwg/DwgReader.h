@@ -1,0 +1,15 @@
+#pragma once
+// Reading a DWG file into the drawing model.
+#include <cstdint>
+#include <vector>
+
+#include "cad/model/Drawing.h"
+
+namespace cad::dwg {
+
+// Reads the version from the first six bytes ("AC1012" ... "AC1032") and
+// decodes the whole drawing. Throws cad::ReadError with a one-line reason for
+// unknown versions and for damaged or truncated files.
+cad::Drawing readDwg(const std::vector<std::uint8_t>& file);
+
+}  // namespace cad::dwg
