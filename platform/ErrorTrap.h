@@ -28,6 +28,10 @@ public:
     // dealt with it and the general report is not shown.
     void setSpecialHandler(std::function<bool(int number, const QString& description)> handler);
 
+    // True once the special handler took a failure: the procedure leaves
+    // without running its remaining statements.
+    bool abandoned() const { return abandoned_; }
+
     int lastLine() const { return line_; }
     int failures() const { return failures_; }
     const QString& location() const { return location_; }
@@ -44,6 +48,7 @@ private:
     QString location_;
     int line_ = 0;
     int failures_ = 0;
+    bool abandoned_ = false;
     std::function<bool(int, const QString&)> special_;
 };
 

@@ -8,10 +8,12 @@ namespace lumicade {
 
 namespace ErrNo {
 constexpr int InvalidProcedureCall = 5;
+constexpr int Overflow = 6;
 constexpr int TypeMismatch = 13;
 constexpr int FileNotFound = 53;
 constexpr int PermissionDenied = 70;
 constexpr int PathNotFound = 76;
+constexpr int InvalidPropertyValue = 380;  // a control refused the value it was given
 constexpr int BufferTooSmall = 20476;  // the open-file dialog's name buffer overflowed
 }  // namespace ErrNo
 
