@@ -20,6 +20,8 @@ VbError VbError::make(int number)
         return VbError(number, QStringLiteral("Path not found"));
     case ErrNo::InvalidPropertyValue:
         return VbError(number, QStringLiteral("Invalid property value"));
+    case ErrNo::InvalidPicture:
+        return VbError(number, QStringLiteral("Invalid picture"));
     case ErrNo::BufferTooSmall:
         return VbError(number, QStringLiteral("The buffer at which the member lpstrFile points is too small."));
     default:

@@ -14,6 +14,7 @@ constexpr int FileNotFound = 53;
 constexpr int PermissionDenied = 70;
 constexpr int PathNotFound = 76;
 constexpr int InvalidPropertyValue = 380;  // a control refused the value it was given
+constexpr int InvalidPicture = 481;
 constexpr int BufferTooSmall = 20476;  // the open-file dialog's name buffer overflowed
 }  // namespace ErrNo
 
