@@ -5,7 +5,7 @@
 // its own editing: swap-dragging a row, removing the selected row by
 // double-click or Delete, and accepting files and folders dropped from the
 // file manager.
-#include "platform/PathHelpers.h"
+#include "PathHelpers.h"
 
 #include <QTreeWidget>
 #include <functional>
