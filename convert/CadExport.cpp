@@ -29,18 +29,24 @@ T& deref(const std::shared_ptr<T>& object)
     return *object;
 }
 
+// Attaching or starting: a failure just means no object.
+template <typename Get>
+std::shared_ptr<CadApplication> quietly(Get get)
+{
+    try {
+        return get();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 bool CheckAutoCADAvailable(Dialogs& dialogs, CadAutomation& cad)
 {
     // Failures are skipped here, never reported: the only question is whether
     // the object can be created at all.
-    std::shared_ptr<CadApplication> app;
-    try {
-        app = cad.CreateObject(QString::fromLatin1(kCadClassId));
-    } catch (const std::exception&) {
-        app.reset();
-    }
+    auto app = quietly([&] { return cad.CreateObject(QString::fromLatin1(kCadClassId)); });
     if (!app) {
         try {
             dialogs.messageBox(kNotFoundMessage, MsgBox::OkOnly);
@@ -67,23 +73,12 @@ void ConvertDWGtoBMP(Dialogs& dialogs, CadAutomation& cad, bool autoCADAvailable
     if (!available)
         return;
 
-    // A failed attach is expected (nothing running) and never reported.
-    bool attached = false;
-    try {
-        app = cad.GetObject(classId);
-        attached = app != nullptr;
-    } catch (const std::exception&) {
-        app.reset();
-    }
-    if (!attached) {
-        bool created = false;
-        try {
-            app = cad.CreateObject(classId);
-            created = app != nullptr;
-        } catch (const std::exception&) {
-            app.reset();
-        }
-        if (!created) {
+    // Nothing running to attach to is the usual case and is never reported;
+    // then a new instance is started.
+    app = quietly([&] { return cad.GetObject(classId); });
+    if (!app) {
+        app = quietly([&] { return cad.CreateObject(classId); });
+        if (!app) {
             trap.step(112, [&] { dialogs.messageBox(QStringLiteral("Error opening AutoCAD"), MsgBox::OkOnly); });
             return;
         }
