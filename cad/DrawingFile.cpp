@@ -1,3 +1,54 @@
 #include "cad/DrawingFile.h"
-// filled in by the reader work
 
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "cad/dxf/DxfReader.h"
+#if LUMICADE_HAVE_DWG_READER
+#include "cad/dwg/DwgReader.h"
+#endif
+
+namespace cad {
+
+namespace {
+
+// The largest drawing we open: far beyond any real one, and it keeps a
+// damaged file system entry or a device file from eating the memory.
+constexpr long kMaxFileSize = 1L << 30;
+
+std::vector<std::uint8_t> readWholeFile(const std::string& path) {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) throw ReadError("cannot open " + path);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (bytes.size() > static_cast<std::size_t>(kMaxFileSize)) throw ReadError(path + " is too large to be a drawing");
+    }
+    if (std::ferror(f.get())) throw ReadError("cannot read " + path);
+    return bytes;
+}
+
+bool isDwg(const std::vector<std::uint8_t>& bytes) {
+    return bytes.size() >= 4 && bytes[0] == 'A' && bytes[1] == 'C' && bytes[2] == '1' && bytes[3] == '0';
+}
+
+}  // namespace
+
+Drawing readDrawingFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes = readWholeFile(path);
+    if (bytes.empty()) throw ReadError(path + " is empty");
+    if (isDwg(bytes)) {
+#if LUMICADE_HAVE_DWG_READER
+        return dwg::readDwg(bytes);
+#else
+        std::string version(bytes.begin(), bytes.begin() + static_cast<long>(std::min<std::size_t>(6, bytes.size())));
+        throw ReadError("DWG " + version + " drawings are not supported yet");
+#endif
+    }
+    return dxf::readDxf(bytes);
+}
+
+}  // namespace cad

@@ -36,6 +36,28 @@ const Block* Drawing::findBlock(const std::string& name) const { return lookup(b
 Block* Drawing::findBlock(const std::string& name) {
     return const_cast<Block*>(static_cast<const Drawing*>(this)->findBlock(name));
 }
+const Block* Drawing::findBlockByHandle(Handle blockRecord) const {
+    if (blockRecord == 0) return nullptr;
+    for (const Block& b : blocks)
+        if (b.handle == blockRecord) return &b;
+    return nullptr;
+}
+
+std::map<std::string, int> countEntityKinds(const Drawing& drawing) {
+    std::map<std::string, int> counts;
+    auto countBlock = [&](const Block* block) {
+        if (!block) return;
+        for (const Entity& e : block->entities) {
+            ++counts[e.type];
+            if (const auto* insert = e.as<InsertData>())
+                for (const Entity& a : insert->attributes) ++counts[a.type];
+        }
+    };
+    countBlock(drawing.modelSpace());
+    countBlock(drawing.paperSpace());
+    return counts;
+}
+
 const Layer* Drawing::findLayer(const std::string& name) const { return lookup(layerIndex_, layers, name); }
 const Linetype* Drawing::findLinetype(const std::string& name) const {
     return lookup(linetypeIndex_, linetypes, name);

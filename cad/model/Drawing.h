@@ -33,6 +33,7 @@ struct Header {
     double angBase = 0;
     bool angDirClockwise = false;
     std::string textStyle = "Standard";
+    std::string activeLayout;        // name of the layout shown in *Paper_Space, when known
 };
 
 struct Layer {
@@ -56,6 +57,8 @@ struct TextStyle {
     std::string name, fontFile, bigFontFile;
     double fixedHeight = 0, widthFactor = 1, oblique = 0;
     int flags = 0;  // 1 shape file, 4 vertical
+    int generation = 0;       // 2 mirrored in X, 4 mirrored in Y
+    std::string fontFamily;   // TrueType family name when the style names one
 };
 
 struct DimStyle {
@@ -103,6 +106,7 @@ public:
     const Block* modelSpace() const { return findBlock("*Model_Space"); }
     const Block* paperSpace() const { return findBlock("*Paper_Space"); }  // the active layout's
     const Block* findBlock(const std::string& name) const;
+    const Block* findBlockByHandle(Handle blockRecord) const;
     const Layer* findLayer(const std::string& name) const;
     const Linetype* findLinetype(const std::string& name) const;
     const TextStyle* findTextStyle(const std::string& name) const;
@@ -116,5 +120,12 @@ private:
 };
 
 std::string upperName(const std::string& name);
+
+// How many entities of each kind (the DXF name) model space and the active
+// paper space hold, as a DXF export lists them in its ENTITIES section: a
+// POLYLINE counts once (its vertices are not entities of their own), the
+// attributes of an INSERT count as ATTRIB, entities inside block
+// definitions do not count.
+std::map<std::string, int> countEntityKinds(const Drawing& drawing);
 
 }  // namespace cad

@@ -193,6 +193,14 @@ struct MLeaderData {
     std::string blockName;
     Vec3 blockPosition;
     bool hasArrowheads = true;
+    // One entry per leader root: where its lines end, and the dogleg drawn
+    // from there towards the content.
+    std::vector<Vec3> landingPoints, doglegDirections;
+    std::vector<double> doglegLengths;
+    std::vector<int> leaderLineRoot;  // per leader line: index into landingPoints
+    std::string textStyle;            // resolved style name, when known
+    Vec3 blockScale{1, 1, 1};
+    double blockRotation = 0;
 };
 struct ShapeData { Vec3 insertion; double size = 1, rotation = 0; std::string name; };
 // Objects we know the name of but cannot draw (ACIS bodies, proxies, unknown classes).

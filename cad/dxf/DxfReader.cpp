@@ -1,0 +1,464 @@
+// The sections of a DXF file: header variables, tables, block definitions,
+// entities and the layout objects, read into the drawing model.
+#include "cad/dxf/DxfReader.h"
+
+#include <charconv>
+
+#include "cad/dxf/DxfGroups.h"
+#include "cad/dxf/DxfRecords.h"
+
+namespace cad::dxf {
+
+namespace {
+
+struct Record {
+    std::string_view type;
+    const Group* begin;  // first group after the "0 TYPE" group
+    const Group* end;
+};
+
+// Splits a section's groups at each "0" group.
+std::vector<Record> splitRecords(const Group* begin, const Group* end) {
+    std::vector<Record> out;
+    const Group* p = begin;
+    while (p < end && p->code != 0) ++p;  // stray groups before the first record
+    while (p < end) {
+        Record r{trimmed(p->value), p + 1, p + 1};
+        while (r.end < end && r.end->code != 0) ++r.end;
+        out.push_back(r);
+        p = r.end;
+    }
+    return out;
+}
+
+// Table entries, header records and objects: the groups after the common
+// handle, owner and reactor groups, with their subclass.
+template <class F>
+void forEachGroup(const Record& r, F&& f) {
+    std::string_view subclass;
+    for (const Group* p = r.begin; p < r.end; ++p) {
+        if (p->code == 102) {
+            if (!trimmed(p->value).empty() && p->value.front() == '{')
+                while (p + 1 < r.end && !(p->code == 102 && trimmed(p->value) == "}")) ++p;
+            continue;
+        }
+        if (p->code == 100) {
+            subclass = trimmed(p->value);
+            continue;
+        }
+        if (p->code == 1001) break;
+        f(*p, subclass);
+    }
+}
+
+class Reader {
+public:
+    explicit Reader(std::string_view file) : groups_(file) {}
+
+    Drawing run();
+
+private:
+    void readHeader(const Group* begin, const Group* end);
+    void readTables(const Group* begin, const Group* end);
+    void readBlocks(const Group* begin, const Group* end);
+    void readEntities(const Group* begin, const Group* end);
+    void readObjects(const Group* begin, const Group* end);
+    void readLayer(const Record& r);
+    void readLinetype(const Record& r);
+    void readStyle(const Record& r);
+    void readDimStyle(const Record& r);
+    void readBlockRecord(const Record& r);
+    void finish();
+
+    // Appends the entity records to a list, gathering POLYLINE vertices and
+    // INSERT attributes up to their SEQEND. For the ENTITIES section, the
+    // paper-space flag of each entity picks the list.
+    void readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
+                           Block* block);
+    Block& spaceBlock(const char* name);
+
+    GroupList groups_;
+    Drawing d_;
+    ReadContext ctx_;
+    std::map<Handle, Handle> blockRecordLayouts_;       // block record -> layout
+    std::map<std::string, std::pair<std::vector<double>, std::vector<Color>>> mlineStyles_;
+    bool sawEntities_ = false;
+};
+
+Drawing Reader::run() {
+    const std::vector<Group>& g = groups_.groups();
+    const Group* p = g.data();
+    const Group* end = p + g.size();
+    ctx_.drawing = &d_;
+    ctx_.text = TextDecoder("ANSI_1252", false);
+    bool anySection = false;
+    while (p < end) {
+        if (p->code == 999) {  // comments
+            ++p;
+            continue;
+        }
+        std::string_view v = trimmed(p->value);
+        if (p->code == 0 && v == "EOF") break;
+        if (p->code != 0 || v != "SECTION")
+            throw ReadError("DXF line " + std::to_string(p->line) + ": SECTION expected, found \"" +
+                            std::string(v.substr(0, 40)) + "\"");
+        ++p;
+        if (p >= end || p->code != 2) throw ReadError("DXF: a section without a name");
+        std::string name(trimmed(p->value));
+        ++p;
+        const Group* sectionEnd = p;
+        while (sectionEnd < end && !(sectionEnd->code == 0 && trimmed(sectionEnd->value) == "ENDSEC")) ++sectionEnd;
+        if (sectionEnd == end) throw ReadError("DXF: the file ends inside the " + name + " section");
+        anySection = true;
+        if (name == "HEADER") readHeader(p, sectionEnd);
+        else if (name == "TABLES") readTables(p, sectionEnd);
+        else if (name == "BLOCKS") readBlocks(p, sectionEnd);
+        else if (name == "ENTITIES") readEntities(p, sectionEnd);
+        else if (name == "OBJECTS") readObjects(p, sectionEnd);
+        p = sectionEnd + 1;
+    }
+    if (!anySection) throw ReadError("DXF: the file holds no sections");
+    finish();
+    return std::move(d_);
+}
+
+void Reader::readHeader(const Group* begin, const Group* end) {
+    Header& h = d_.header;
+    std::string_view var;
+    for (const Group* p = begin; p < end; ++p) {
+        const Group& g = *p;
+        if (g.code == 9) {
+            var = trimmed(g.value);
+            continue;
+        }
+        auto point3 = [&](Vec3& v) {
+            if (g.code == 10) v.x = toDouble(g);
+            else if (g.code == 20) v.y = toDouble(g);
+            else if (g.code == 30) v.z = toDouble(g);
+        };
+        auto point2 = [&](Vec2& v) {
+            if (g.code == 10) v.x = toDouble(g);
+            else if (g.code == 20) v.y = toDouble(g);
+        };
+        if (var == "$ACADVER") h.version = std::string(trimmed(g.value));
+        else if (var == "$DWGCODEPAGE") h.codePage = std::string(trimmed(g.value));
+        else if (var == "$EXTMIN") point3(h.extMin);
+        else if (var == "$EXTMAX") point3(h.extMax);
+        else if (var == "$PEXTMIN") point3(h.pExtMin);
+        else if (var == "$PEXTMAX") point3(h.pExtMax);
+        else if (var == "$LIMMIN") point2(h.limMin);
+        else if (var == "$LIMMAX") point2(h.limMax);
+        else if (var == "$LTSCALE") h.ltScale = toDouble(g);
+        else if (var == "$CELTSCALE") h.celtScale = toDouble(g);
+        else if (var == "$TEXTSIZE") h.textSize = toDouble(g);
+        else if (var == "$DIMSCALE") h.dimScale = toDouble(g);
+        else if (var == "$PDMODE") h.pdMode = toInt(g);
+        else if (var == "$PDSIZE") h.pdSize = toDouble(g);
+        else if (var == "$PSLTSCALE") h.psLtScale = toInt(g) != 0;
+        else if (var == "$FILLMODE") h.fillMode = toInt(g) != 0;
+        else if (var == "$MIRRTEXT") h.mirrText = toInt(g) != 0;
+        else if (var == "$LWDISPLAY") h.lwDisplay = toInt(g) != 0;
+        else if (var == "$INSUNITS") h.insUnits = toInt(g);
+        else if (var == "$MEASUREMENT") h.measurement = toInt(g);
+        else if (var == "$ANGBASE") h.angBase = toDouble(g) * kDegree;
+        else if (var == "$ANGDIR") h.angDirClockwise = toInt(g) != 0;
+        else if (var == "$TEXTSTYLE") h.textStyle = std::string(trimmed(g.value));
+    }
+    // AutoCAD 2007 and later write UTF-8; the code page then only names the locale.
+    bool utf8 = h.version >= "AC1021";
+    ctx_.text = TextDecoder(h.codePage, utf8);
+    if (!ctx_.text.known())
+        d_.warnings.push_back("code page " + h.codePage + " is not supported: its non-ASCII characters are lost");
+    h.textStyle = ctx_.text.decode(h.textStyle);
+}
+
+void Reader::readTables(const Group* begin, const Group* end) {
+    for (const Record& r : splitRecords(begin, end)) {
+        if (r.type == "LAYER") readLayer(r);
+        else if (r.type == "LTYPE") readLinetype(r);
+        else if (r.type == "STYLE") readStyle(r);
+        else if (r.type == "DIMSTYLE") readDimStyle(r);
+        else if (r.type == "BLOCK_RECORD") readBlockRecord(r);
+    }
+}
+
+void Reader::readLayer(const Record& r) {
+    Layer l;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        switch (g.code) {
+        case 5: l.handle = toHandle(g); break;
+        case 2: l.name = ctx_.str(g); break;
+        case 70: {
+            int flags = toInt(g);
+            l.frozen = flags & 1;
+            l.locked = flags & 4;
+            break;
+        }
+        case 62: {
+            int aci = toInt(g);
+            l.on = aci >= 0;
+            if (l.color.kind != Color::Kind::True) l.color = Color::fromIndex(aci < 0 ? -aci : aci);
+            break;
+        }
+        case 420: l.color = Color::fromRgb(static_cast<std::uint32_t>(toInt64(g))); break;
+        case 6: l.linetype = ctx_.str(g); break;
+        case 370: l.lineweight = toInt(g); break;
+        case 290: l.plot = toInt(g) != 0; break;
+        default: break;
+        }
+    });
+    d_.layers.push_back(std::move(l));
+}
+
+void Reader::readLinetype(const Record& r) {
+    Linetype l;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        switch (g.code) {
+        case 5: l.handle = toHandle(g); break;
+        case 2: l.name = ctx_.str(g); break;
+        case 3: l.description = ctx_.str(g); break;
+        case 40: l.patternLength = toDouble(g); break;
+        case 49: l.dashes.push_back(toDouble(g)); break;
+        default: break;
+        }
+    });
+    d_.linetypes.push_back(std::move(l));
+}
+
+void Reader::readStyle(const Record& r) {
+    TextStyle s;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        switch (g.code) {
+        case 5: s.handle = toHandle(g); break;
+        case 2: s.name = ctx_.str(g); break;
+        case 3: s.fontFile = ctx_.str(g); break;
+        case 4: s.bigFontFile = ctx_.str(g); break;
+        case 40: s.fixedHeight = toDouble(g); break;
+        case 41: s.widthFactor = toDouble(g); break;
+        case 50: s.oblique = toDouble(g) * kDegree; break;
+        case 70: s.flags = toInt(g); break;
+        case 71: s.generation = toInt(g); break;
+        default: break;
+        }
+    });
+    // A TrueType style names its font family in the ACAD extended data.
+    for (const Group* p = r.begin; p + 1 < r.end; ++p)
+        if (p->code == 1001 && trimmed(p->value) == "ACAD" && p[1].code == 1000) {
+            s.fontFamily = ctx_.str(p[1]);
+            break;
+        }
+    if (s.handle) ctx_.styleNames[s.handle] = s.name;
+    d_.textStyles.push_back(std::move(s));
+}
+
+void Reader::readDimStyle(const Record& r) {
+    DimStyle s;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        if (g.code == 105) s.handle = toHandle(g);
+        else if (g.code == 2) s.name = ctx_.str(g);
+    });
+    d_.dimStyles.push_back(std::move(s));
+}
+
+void Reader::readBlockRecord(const Record& r) {
+    Handle handle = 0, layout = 0;
+    std::string name;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        if (g.code == 5) handle = toHandle(g);
+        else if (g.code == 2) name = ctx_.str(g);
+        else if (g.code == 340) layout = toHandle(g);
+    });
+    if (handle == 0) return;
+    ctx_.blockRecordNames[handle] = name;
+    blockRecordLayouts_[handle] = layout;
+}
+
+Block& Reader::spaceBlock(const char* name) {
+    if (Block* b = d_.findBlock(name)) return *b;
+    Block b;
+    b.name = name;
+    for (const auto& [handle, recordName] : ctx_.blockRecordNames)
+        if (upperName(recordName) == upperName(name)) b.handle = handle;
+    d_.blocks.push_back(std::move(b));
+    d_.index();
+    return d_.blocks.back();
+}
+
+void Reader::readBlocks(const Group* begin, const Group* end) {
+    std::vector<Record> records = splitRecords(begin, end);
+    std::size_t i = 0;
+    while (i < records.size()) {
+        if (records[i].type != "BLOCK") {  // stray entity outside a block definition
+            d_.warnings.push_back("an entity outside any block definition was ignored");
+            ++i;
+            continue;
+        }
+        Block b;
+        const Record& r = records[i];
+        Handle ownRecord = 0;
+        forEachGroup(r, [&](const Group& g, std::string_view) {
+            switch (g.code) {
+            case 330: if (!ownRecord) ownRecord = toHandle(g); break;
+            case 2: b.name = ctx_.str(g); break;
+            case 3: if (b.name.empty()) b.name = ctx_.str(g); break;
+            case 1: b.xrefPath = ctx_.str(g); break;
+            case 70: b.flags = toInt(g); break;
+            case 10: b.base.x = toDouble(g); break;
+            case 20: b.base.y = toDouble(g); break;
+            case 30: b.base.z = toDouble(g); break;
+            default: break;
+            }
+        });
+        // R12 names the two spaces with a dollar sign.
+        if (upperName(b.name) == "$MODEL_SPACE") b.name = "*Model_Space";
+        if (upperName(b.name) == "$PAPER_SPACE") b.name = "*Paper_Space";
+        b.handle = ownRecord;
+        if (b.handle == 0)
+            for (const auto& [handle, recordName] : ctx_.blockRecordNames)
+                if (upperName(recordName) == upperName(b.name)) b.handle = handle;
+        auto layout = blockRecordLayouts_.find(b.handle);
+        if (layout != blockRecordLayouts_.end()) b.layout = layout->second;
+
+        std::size_t last = i + 1;
+        while (last < records.size() && records[last].type != "ENDBLK" && records[last].type != "BLOCK") ++last;
+        Block* target;
+        if (Block* existing = d_.findBlock(b.name)) {
+            // The same name twice: keep the first definition's data, add the entities.
+            target = existing;
+        } else {
+            d_.blocks.push_back(std::move(b));
+            d_.index();
+            target = &d_.blocks.back();
+        }
+        readEntityRecords(records, i + 1, last, target);
+        i = last < records.size() && records[last].type == "ENDBLK" ? last + 1 : last;
+    }
+}
+
+void Reader::readEntities(const Group* begin, const Group* end) {
+    sawEntities_ = true;
+    spaceBlock("*Model_Space");
+    spaceBlock("*Paper_Space");
+    std::vector<Record> records = splitRecords(begin, end);
+    readEntityRecords(records, 0, records.size(), nullptr);
+}
+
+void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
+                               Block* block) {
+    // Where the open POLYLINE or INSERT lives, while its sequence runs.
+    Block* openBlock = nullptr;
+    std::size_t openIndex = 0;
+    bool open = false;
+    for (std::size_t i = first; i < last; ++i) {
+        const Record& r = records[i];
+        if (r.type == "SEQEND") {
+            open = false;
+            continue;
+        }
+        if (r.type == "VERTEX") {
+            if (open)
+                if (auto* pl = openBlock->entities[openIndex].as<PolylineData>()) {
+                    pl->vertices.push_back(parseVertex(r.begin, r.end));
+                    continue;
+                }
+            d_.noteSkipped("VERTEX outside a polyline");
+            continue;
+        }
+        ParsedEntity parsed = parseEntity(r.type, r.begin, r.end, ctx_);
+        if (r.type == "ATTRIB" && open)
+            if (auto* insert = openBlock->entities[openIndex].as<InsertData>()) {
+                insert->attributes.push_back(std::move(parsed.entity));
+                continue;
+            }
+        open = false;  // a sequence without its SEQEND ends at the next entity
+        Block* target = block;
+        if (!target) target = &spaceBlock(parsed.entity.common.paperSpace ? "*Paper_Space" : "*Model_Space");
+        target->entities.push_back(std::move(parsed.entity));
+        if (parsed.followedBySequence) {
+            open = true;
+            openBlock = target;
+            openIndex = target->entities.size() - 1;
+        }
+    }
+}
+
+void Reader::readObjects(const Group* begin, const Group* end) {
+    for (const Record& r : splitRecords(begin, end)) {
+        if (r.type == "LAYOUT") {
+            Layout l;
+            forEachGroup(r, [&](const Group& g, std::string_view subclass) {
+                if (g.code == 5) l.handle = toHandle(g);
+                if (subclass != "AcDbLayout") return;
+                if (g.code == 1) l.name = ctx_.str(g);
+                else if (g.code == 71) l.tabOrder = toInt(g);
+                else if (g.code == 330) l.blockRecord = toHandle(g);
+            });
+            d_.layouts.push_back(std::move(l));
+        } else if (r.type == "MLINESTYLE") {
+            std::string name;
+            std::vector<double> offsets;
+            std::vector<Color> colors;
+            forEachGroup(r, [&](const Group& g, std::string_view) {
+                if (g.code == 2) name = ctx_.str(g);
+                else if (g.code == 49) offsets.push_back(toDouble(g));
+                else if (g.code == 62 && !offsets.empty()) colors.push_back(Color::fromIndex(toInt(g)));
+                else if (g.code == 420 && !colors.empty())
+                    colors.back() = Color::fromRgb(static_cast<std::uint32_t>(toInt64(g)));
+            });
+            mlineStyles_[upperName(name)] = {std::move(offsets), std::move(colors)};
+        }
+    }
+}
+
+void Reader::finish() {
+    if (!sawEntities_) {
+        spaceBlock("*Model_Space");
+        spaceBlock("*Paper_Space");
+    }
+    d_.index();
+    // Block records that point at a layout tell which block each layout shows.
+    for (Block& b : d_.blocks)
+        if (b.layout == 0)
+            for (const Layout& l : d_.layouts)
+                if (l.blockRecord != 0 && l.blockRecord == b.handle) b.layout = l.handle;
+    if (const Block* paper = d_.paperSpace())
+        for (const Layout& l : d_.layouts)
+            if ((paper->handle != 0 && l.blockRecord == paper->handle) || (paper->layout != 0 && l.handle == paper->layout))
+                d_.header.activeLayout = l.name;
+    // Multilines take their element offsets from their style.
+    for (Block& b : d_.blocks)
+        for (Entity& e : b.entities)
+            if (auto* ml = e.as<MLineData>()) {
+                auto it = mlineStyles_.find(upperName(ml->style));
+                if (it != mlineStyles_.end()) {
+                    ml->elementOffsets = it->second.first;
+                    ml->elementColors = it->second.second;
+                }
+            }
+}
+
+}  // namespace
+
+bool looksLikeDxf(std::string_view file) {
+    if (file.substr(0, 18) == "AutoCAD Binary DXF") return true;
+    if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3);
+    // An ASCII DXF starts with a group code line: "0" or a "999" comment.
+    std::size_t i = 0;
+    while (i < file.size() && (file[i] == ' ' || file[i] == '\t')) ++i;
+    std::size_t digits = i;
+    while (i < file.size() && file[i] >= '0' && file[i] <= '9') ++i;
+    if (i == digits) return false;
+    while (i < file.size() && (file[i] == ' ' || file[i] == '\t' || file[i] == '\r')) ++i;
+    return i < file.size() && file[i] == '\n';
+}
+
+Drawing readDxf(std::string_view file) {
+    if (!looksLikeDxf(file)) throw ReadError("not a DXF or DWG drawing");
+    return Reader(file).run();
+}
+
+Drawing readDxf(const std::vector<std::uint8_t>& file) {
+    return readDxf(std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
+}
+
+}  // namespace cad::dxf

@@ -1,0 +1,38 @@
+#pragma once
+// Turns the strings of a DXF file into UTF-8. Files before AutoCAD 2007 store
+// text in the code page named by $DWGCODEPAGE; later ones store UTF-8. Both
+// may carry \U+XXXX escapes for characters outside their code page, and the
+// older ones \M+NXXXX escapes for double-byte characters.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace cad::dxf {
+
+class TextDecoder {
+public:
+    TextDecoder() = default;
+    // codePage as $DWGCODEPAGE names it ("ANSI_1252", "dos850" ...);
+    // utf8 for AC1021 and later files, where the code page only names the
+    // drawing's locale.
+    TextDecoder(std::string_view codePage, bool utf8);
+
+    std::string decode(std::string_view raw) const;
+
+    // False when the code page is one we have no table for; its non-ASCII
+    // bytes then come out as U+FFFD.
+    bool known() const { return known_; }
+
+private:
+    const std::uint16_t* upper_ = nullptr;  // bytes 0x80..0xFF, or null for UTF-8
+    bool utf8_ = false;
+    bool known_ = true;
+};
+
+// "ANSI_1252" -> 1252, "DOS437" -> 437; 0 when the name carries no number.
+int codePageNumber(std::string_view name);
+
+// Appends a code point as UTF-8 (U+FFFD for values that are no character).
+void appendUtf8(std::string& out, char32_t cp);
+
+}  // namespace cad::dxf

@@ -1,0 +1,418 @@
+#include "tools/dump/ModelJson.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <type_traits>
+
+namespace lumicade {
+
+namespace {
+
+using namespace cad;
+
+// A small streaming JSON writer: values are written as they come, commas
+// and nesting are tracked here.
+class Json {
+public:
+    explicit Json(std::ostream& out) : out_(out) {}
+
+    void beginObject(const char* key = nullptr) { open(key, '{'); }
+    void endObject() { close('}'); }
+    void beginArray(const char* key = nullptr) { open(key, '['); }
+    void endArray() { close(']'); }
+
+    void value(const char* key, double v) {
+        prefix(key);
+        if (!std::isfinite(v)) {
+            out_ << "null";
+            return;
+        }
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        out_.write(buf, r.ptr - buf);
+    }
+    void value(const char* key, int v) { prefix(key), out_ << v; }
+    void value(const char* key, bool v) { prefix(key), out_ << (v ? "true" : "false"); }
+    void value(const char* key, const std::string& v) { prefix(key), quoted(v); }
+    void value(const char* key, const char* v) { value(key, std::string(v)); }
+    void handle(const char* key, Handle h) {
+        char buf[24];
+        std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
+        value(key, std::string(buf));
+    }
+    void point(const char* key, Vec3 p) {
+        beginArray(key);
+        value(nullptr, p.x), value(nullptr, p.y), value(nullptr, p.z);
+        endArray();
+    }
+    void point(const char* key, Vec2 p) {
+        beginArray(key);
+        value(nullptr, p.x), value(nullptr, p.y);
+        endArray();
+    }
+    template <class P>
+    void points(const char* key, const std::vector<P>& list) {
+        beginArray(key);
+        for (const P& p : list) point(nullptr, p);
+        endArray();
+    }
+    void numbers(const char* key, const std::vector<double>& list) {
+        beginArray(key);
+        for (double d : list) value(nullptr, d);
+        endArray();
+    }
+    void color(const char* key, const Color& c) {
+        if (c.kind == Color::Kind::ByLayer) value(key, "ByLayer");
+        else if (c.kind == Color::Kind::ByBlock) value(key, "ByBlock");
+        else if (c.kind == Color::Kind::Index) value(key, static_cast<int>(c.index));
+        else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "#%06X", static_cast<unsigned>(c.rgb));
+            value(key, std::string(buf));
+        }
+    }
+
+private:
+    void prefix(const char* key) {
+        if (!first_) out_ << ',';
+        first_ = false;
+        if (key) {
+            quoted(key);
+            out_ << ':';
+        }
+    }
+    void open(const char* key, char c) {
+        prefix(key);
+        out_ << c;
+        first_ = true;
+    }
+    void close(char c) {
+        out_ << c;
+        first_ = false;
+    }
+    void quoted(const std::string& s) {
+        out_ << '"';
+        for (char ch : s) {
+            auto u = static_cast<unsigned char>(ch);
+            if (ch == '"' || ch == '\\') out_ << '\\' << ch;
+            else if (ch == '\n') out_ << "\\n";
+            else if (ch == '\r') out_ << "\\r";
+            else if (ch == '\t') out_ << "\\t";
+            else if (u < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04X", u);
+                out_ << buf;
+            } else out_ << ch;
+        }
+        out_ << '"';
+    }
+
+    std::ostream& out_;
+    bool first_ = true;
+};
+
+void writeEntity(Json& j, const Entity& e);
+
+void writeText(Json& j, const TextData& d) {
+    j.point("insertion", d.insertion), j.point("alignment", d.alignment);
+    j.value("height", d.height), j.value("rotation", d.rotation), j.value("widthFactor", d.widthFactor);
+    j.value("oblique", d.oblique), j.value("value", d.value), j.value("style", d.style);
+    j.value("horizontalAlign", d.horizontalAlign), j.value("verticalAlign", d.verticalAlign);
+    j.value("generation", d.generation);
+    if (!d.tag.empty()) j.value("tag", d.tag), j.value("prompt", d.prompt), j.value("attributeFlags", d.attributeFlags);
+}
+
+void writeData(Json& j, const EntityData& data) {
+    std::visit(
+        [&](const auto& d) {
+            using T = std::decay_t<decltype(d)>;
+            if constexpr (std::is_same_v<T, PlaceholderData>) {
+                j.value("className", d.className);
+            } else if constexpr (std::is_same_v<T, LineData>) {
+                j.point("start", d.start), j.point("end", d.end);
+            } else if constexpr (std::is_same_v<T, PointData>) {
+                j.point("position", d.position), j.value("xAxisAngle", d.xAxisAngle);
+            } else if constexpr (std::is_same_v<T, CircleData>) {
+                j.point("center", d.center), j.value("radius", d.radius);
+            } else if constexpr (std::is_same_v<T, ArcData>) {
+                j.point("center", d.center), j.value("radius", d.radius);
+                j.value("startAngle", d.startAngle), j.value("endAngle", d.endAngle);
+            } else if constexpr (std::is_same_v<T, EllipseData>) {
+                j.point("center", d.center), j.point("majorAxis", d.majorAxis), j.value("ratio", d.ratio);
+                j.value("startParam", d.startParam), j.value("endParam", d.endParam);
+            } else if constexpr (std::is_same_v<T, SplineData>) {
+                j.value("degree", d.degree), j.value("flags", d.flags), j.numbers("knots", d.knots);
+                j.points("controlPoints", d.controlPoints), j.numbers("weights", d.weights);
+                j.points("fitPoints", d.fitPoints);
+                j.point("startTangent", d.startTangent), j.point("endTangent", d.endTangent);
+            } else if constexpr (std::is_same_v<T, LwPolylineData>) {
+                j.value("closed", d.closed), j.value("constantWidth", d.constantWidth);
+                j.value("elevation", d.elevation);
+                j.beginArray("vertices");
+                for (const LwVertex& v : d.vertices) {
+                    j.beginObject();
+                    j.point("point", v.point), j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
+                    j.value("bulge", v.bulge);
+                    j.endObject();
+                }
+                j.endArray();
+            } else if constexpr (std::is_same_v<T, PolylineData>) {
+                static const char* kinds[] = {"2D", "3D", "polyface", "mesh"};
+                j.value("kind", kinds[static_cast<int>(d.kind)]), j.value("flags", d.flags);
+                j.value("meshM", d.meshM), j.value("meshN", d.meshN), j.value("elevation", d.elevation);
+                j.beginArray("vertices");
+                for (const PolylineVertex& v : d.vertices) {
+                    j.beginObject();
+                    j.point("point", v.point), j.value("flags", v.flags), j.value("bulge", v.bulge);
+                    j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
+                    if (v.faceIndices[0] || v.faceIndices[1] || v.faceIndices[2] || v.faceIndices[3]) {
+                        j.beginArray("face");
+                        for (int f : v.faceIndices) j.value(nullptr, f);
+                        j.endArray();
+                    }
+                    j.endObject();
+                }
+                j.endArray();
+            } else if constexpr (std::is_same_v<T, TextData>) {
+                writeText(j, d);
+            } else if constexpr (std::is_same_v<T, MTextData>) {
+                j.point("insertion", d.insertion), j.point("xAxis", d.xAxis), j.value("height", d.height);
+                j.value("rectWidth", d.rectWidth), j.value("rectHeight", d.rectHeight);
+                j.value("attachment", d.attachment), j.value("lineSpacingFactor", d.lineSpacingFactor);
+                j.value("text", d.text), j.value("style", d.style);
+            } else if constexpr (std::is_same_v<T, InsertData>) {
+                j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
+                j.value("rotation", d.rotation);
+                if (d.columns != 1 || d.rows != 1) {
+                    j.value("columns", d.columns), j.value("rows", d.rows);
+                    j.value("columnSpacing", d.columnSpacing), j.value("rowSpacing", d.rowSpacing);
+                }
+                if (!d.attributes.empty()) {
+                    j.beginArray("attributes");
+                    for (const Entity& a : d.attributes) writeEntity(j, a);
+                    j.endArray();
+                }
+            } else if constexpr (std::is_same_v<T, DimensionData>) {
+                j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
+                j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
+                j.beginArray("points");
+                for (const Vec3& p : d.points) j.point(nullptr, p);
+                j.endArray();
+                j.value("measurement", d.measurement), j.value("rotation", d.rotation);
+                j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
+                j.value("text", d.text);
+            } else if constexpr (std::is_same_v<T, LeaderData>) {
+                j.points("vertices", d.vertices), j.value("arrowhead", d.arrowhead), j.value("spline", d.spline);
+                j.value("style", d.style), j.handle("annotation", d.annotation);
+            } else if constexpr (std::is_same_v<T, HatchData>) {
+                j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
+                j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
+                j.value("gradient", d.gradient);
+                j.beginArray("loops");
+                for (const HatchLoop& l : d.loops) {
+                    j.beginObject();
+                    j.value("flags", l.flags);
+                    if (l.isPolyline) {
+                        j.value("closed", l.closed);
+                        j.beginArray("polyline");
+                        for (const LwVertex& v : l.polyline) {
+                            j.beginObject();
+                            j.point("point", v.point), j.value("bulge", v.bulge);
+                            j.endObject();
+                        }
+                        j.endArray();
+                    } else {
+                        j.beginArray("edges");
+                        for (const HatchEdge& e : l.edges) {
+                            j.beginObject();
+                            switch (e.kind) {
+                            case HatchEdge::Kind::Line:
+                                j.value("kind", "line"), j.point("start", e.start), j.point("end", e.end);
+                                break;
+                            case HatchEdge::Kind::Arc:
+                                j.value("kind", "arc"), j.point("center", e.center), j.value("radius", e.radius);
+                                j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
+                                j.value("ccw", e.ccw);
+                                break;
+                            case HatchEdge::Kind::Ellipse:
+                                j.value("kind", "ellipse"), j.point("center", e.center);
+                                j.point("majorAxis", e.majorAxis), j.value("ratio", e.ratio);
+                                j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
+                                j.value("ccw", e.ccw);
+                                break;
+                            case HatchEdge::Kind::Spline:
+                                j.value("kind", "spline"), j.value("degree", e.degree);
+                                j.numbers("knots", e.knots), j.points("controlPoints", e.controlPoints);
+                                j.numbers("weights", e.weights), j.points("fitPoints", e.fitPoints);
+                                break;
+                            }
+                            j.endObject();
+                        }
+                        j.endArray();
+                    }
+                    j.endObject();
+                }
+                j.endArray();
+                j.beginArray("patternLines");
+                for (const HatchPatternLine& l : d.lines) {
+                    j.beginObject();
+                    j.value("angle", l.angle), j.point("base", l.base), j.point("offset", l.offset);
+                    j.numbers("dashes", l.dashes);
+                    j.endObject();
+                }
+                j.endArray();
+            } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
+                j.beginArray("corners");
+                for (const Vec3& p : d.corners) j.point(nullptr, p);
+                j.endArray();
+                if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
+            } else if constexpr (std::is_same_v<T, RayData>) {
+                j.point("base", d.base), j.point("direction", d.direction);
+            } else if constexpr (std::is_same_v<T, MLineData>) {
+                j.value("style", d.style), j.value("scale", d.scale), j.value("justification", d.justification);
+                j.value("flags", d.flags), j.point("start", d.start), j.numbers("elementOffsets", d.elementOffsets);
+                j.beginArray("vertices");
+                for (const MLineVertex& v : d.vertices) {
+                    j.beginObject();
+                    j.point("position", v.position), j.point("direction", v.direction), j.point("miter", v.miter);
+                    j.beginArray("parameters");
+                    for (const auto& p : v.parameters) j.numbers(nullptr, p);
+                    j.endArray();
+                    j.endObject();
+                }
+                j.endArray();
+            } else if constexpr (std::is_same_v<T, ViewportData>) {
+                j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
+                j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
+                j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
+            } else if constexpr (std::is_same_v<T, ImageData>) {
+                j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
+                j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
+                j.points("clip", d.clip);
+            } else if constexpr (std::is_same_v<T, ToleranceData>) {
+                j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
+                j.value("text", d.text), j.value("style", d.style);
+            } else if constexpr (std::is_same_v<T, TableData>) {
+                j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
+                j.value("rotation", d.rotation);
+            } else if constexpr (std::is_same_v<T, MLeaderData>) {
+                j.beginArray("leaderLines");
+                for (const auto& line : d.leaderLines) j.points(nullptr, line);
+                j.endArray();
+                j.points("landingPoints", d.landingPoints);
+                j.value("text", d.text), j.point("textLocation", d.textLocation);
+                j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
+                j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
+                j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
+            } else if constexpr (std::is_same_v<T, ShapeData>) {
+                j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
+                j.value("name", d.name);
+            }
+        },
+        data);
+}
+
+void writeEntity(Json& j, const Entity& e) {
+    j.beginObject();
+    j.value("type", e.type);
+    j.handle("handle", e.common.handle);
+    j.handle("owner", e.common.owner);
+    j.value("layer", e.common.layer);
+    j.value("linetype", e.common.linetype);
+    j.color("color", e.common.color);
+    j.value("lineweight", e.common.lineweight);
+    if (e.common.linetypeScale != 1) j.value("linetypeScale", e.common.linetypeScale);
+    if (e.common.invisible) j.value("invisible", true);
+    if (e.common.paperSpace) j.value("paperSpace", true);
+    if (!(e.common.extrusion == Vec3{0, 0, 1})) j.point("extrusion", e.common.extrusion);
+    if (e.common.thickness != 0) j.value("thickness", e.common.thickness);
+    writeData(j, e.data);
+    j.endObject();
+}
+
+}  // namespace
+
+void writeModelJson(std::ostream& out, const Drawing& d) {
+    Json j(out);
+    j.beginObject();
+    const Header& h = d.header;
+    j.beginObject("header");
+    j.value("version", h.version), j.value("codePage", h.codePage);
+    j.point("extMin", h.extMin), j.point("extMax", h.extMax);
+    j.point("pExtMin", h.pExtMin), j.point("pExtMax", h.pExtMax);
+    j.point("limMin", h.limMin), j.point("limMax", h.limMax);
+    j.value("ltScale", h.ltScale), j.value("celtScale", h.celtScale), j.value("textSize", h.textSize);
+    j.value("dimScale", h.dimScale), j.value("pdMode", h.pdMode), j.value("pdSize", h.pdSize);
+    j.value("psLtScale", h.psLtScale), j.value("fillMode", h.fillMode), j.value("mirrText", h.mirrText);
+    j.value("lwDisplay", h.lwDisplay), j.value("insUnits", h.insUnits), j.value("measurement", h.measurement);
+    j.value("angBase", h.angBase), j.value("angDirClockwise", h.angDirClockwise);
+    j.value("textStyle", h.textStyle), j.value("activeLayout", h.activeLayout);
+    j.endObject();
+
+    j.beginArray("layers");
+    for (const Layer& l : d.layers) {
+        j.beginObject();
+        j.handle("handle", l.handle), j.value("name", l.name), j.color("color", l.color);
+        j.value("on", l.on), j.value("frozen", l.frozen), j.value("locked", l.locked), j.value("plot", l.plot);
+        j.value("linetype", l.linetype), j.value("lineweight", l.lineweight);
+        j.endObject();
+    }
+    j.endArray();
+    j.beginArray("linetypes");
+    for (const Linetype& l : d.linetypes) {
+        j.beginObject();
+        j.handle("handle", l.handle), j.value("name", l.name), j.value("description", l.description);
+        j.value("patternLength", l.patternLength), j.numbers("dashes", l.dashes);
+        j.endObject();
+    }
+    j.endArray();
+    j.beginArray("textStyles");
+    for (const TextStyle& s : d.textStyles) {
+        j.beginObject();
+        j.handle("handle", s.handle), j.value("name", s.name), j.value("font", s.fontFile);
+        j.value("bigFont", s.bigFontFile), j.value("fontFamily", s.fontFamily);
+        j.value("fixedHeight", s.fixedHeight), j.value("widthFactor", s.widthFactor);
+        j.value("oblique", s.oblique), j.value("flags", s.flags);
+        j.endObject();
+    }
+    j.endArray();
+    j.beginArray("dimStyles");
+    for (const DimStyle& s : d.dimStyles) {
+        j.beginObject();
+        j.handle("handle", s.handle), j.value("name", s.name);
+        j.endObject();
+    }
+    j.endArray();
+    j.beginArray("layouts");
+    for (const Layout& l : d.layouts) {
+        j.beginObject();
+        j.handle("handle", l.handle), j.value("name", l.name), j.value("tabOrder", l.tabOrder);
+        j.handle("blockRecord", l.blockRecord);
+        j.endObject();
+    }
+    j.endArray();
+    j.beginArray("blocks");
+    for (const Block& b : d.blocks) {
+        j.beginObject();
+        j.handle("handle", b.handle), j.value("name", b.name), j.point("base", b.base);
+        j.value("flags", b.flags), j.handle("layout", b.layout);
+        if (!b.xrefPath.empty()) j.value("xrefPath", b.xrefPath);
+        j.beginArray("entities");
+        for (const Entity& e : b.entities) writeEntity(j, e);
+        j.endArray();
+        j.endObject();
+    }
+    j.endArray();
+    j.beginObject("skipped");
+    for (const auto& [what, count] : d.skipped) j.value(what.c_str(), count);
+    j.endObject();
+    j.beginArray("warnings");
+    for (const std::string& w : d.warnings) j.value(nullptr, w);
+    j.endArray();
+    j.endObject();
+    out << '\n';
+}
+
+}  // namespace lumicade
