@@ -1,0 +1,270 @@
+#include "cad/render/Backend.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace cad::render {
+
+namespace {
+
+// Lineweights are millimetres on paper: the picture's long side stands for
+// the long side of an A3 sheet.
+constexpr double kSheetMm = 420.0;
+constexpr int kMinSide = 16;
+
+QColor resolve(const PaintColor& c, const QColor& background, const QColor& foreground) {
+    (void)background;
+    return c.foreground ? foreground : QColor::fromRgb(c.rgb);
+}
+
+double penWidth(double mm, const RenderOptions& o) {
+    if (!o.lineweights) return 1.0;
+    const double px = mm * o.longSide / kSheetMm;
+    return std::clamp(px, 1.0, 64.0);
+}
+
+// Cuts a polyline (in pixels) into its dashes. A pattern finer than a few
+// pixels is drawn as a continuous line, as it would look anyway.
+void addDashed(QPainterPath& out, const std::vector<QPointF>& pts, const std::vector<double>& dashes) {
+    double period = 0;
+    for (double d : dashes) period += std::fabs(d);
+    if (dashes.empty() || !(period >= 3.0) || !std::isfinite(period)) {
+        out.moveTo(pts[0]);
+        for (std::size_t i = 1; i < pts.size(); ++i) out.lineTo(pts[i]);
+        return;
+    }
+    std::size_t index = 0;
+    double left = std::fabs(dashes[0]);  // what remains of the current dash or gap
+    bool budgetExceeded = false;
+    long pieces = 0;
+    for (std::size_t i = 1; i < pts.size() && !budgetExceeded; ++i) {
+        QPointF a = pts[i - 1];
+        const QPointF b = pts[i];
+        double segment = std::hypot(b.x() - a.x(), b.y() - a.y());
+        if (segment <= 0) continue;
+        const double dx = (b.x() - a.x()) / segment, dy = (b.y() - a.y()) / segment;
+        while (segment > 0) {
+            const double d = dashes[index];
+            const double step = std::min(left, segment);
+            const QPointF next(a.x() + dx * step, a.y() + dy * step);
+            if (d > 0) {
+                out.moveTo(a);
+                out.lineTo(next);
+            } else if (d == 0 && left == 0) {
+                out.moveTo(a);
+                out.lineTo(a.x() + dx * 0.5, a.y() + dy * 0.5);  // a dot
+            }
+            a = next;
+            segment -= step;
+            left -= step;
+            if (left <= 1e-9) {
+                index = (index + 1) % dashes.size();
+                left = std::fabs(dashes[index]);
+                if (++pieces > 2000000) {
+                    budgetExceeded = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+// The part of the line base + t * dir inside the rectangle, if any.
+bool clipLine(QPointF base, QPointF dir, bool bothWays, const QRectF& r, QPointF* a, QPointF* b) {
+    double t0 = bothWays ? -1e300 : 0, t1 = 1e300;
+    auto clip = [&](double p, double q) {  // p * t <= q
+        if (std::fabs(p) < 1e-15) return q >= 0;
+        const double t = q / p;
+        if (p < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        return true;
+    };
+    if (!clip(-dir.x(), base.x() - r.left()) || !clip(dir.x(), r.right() - base.x()) ||
+        !clip(-dir.y(), base.y() - r.top()) || !clip(dir.y(), r.bottom() - base.y()))
+        return false;
+    if (t0 > t1) return false;
+    *a = base + dir * t0;
+    *b = base + dir * t1;
+    return true;
+}
+
+}  // namespace
+
+Box Scene::extents() const {
+    Box box;
+    for (const Stroke& s : strokes)
+        for (const Vec2& p : s.points) box.add(p);
+    for (const Fill& f : fills)
+        for (const auto& o : f.outlines)
+            for (const Vec2& p : o) box.add(p);
+    for (const TextShape& t : texts) {
+        const QRectF r = t.path.boundingRect();
+        if (r.isValid()) {
+            box.add(Vec2{r.left(), r.top()});
+            box.add(Vec2{r.right(), r.bottom()});
+        }
+    }
+    for (const PointMarker& p : points) {
+        box.add(p.position);
+        if (p.size > 0) {
+            box.add(Vec2{p.position.x - p.size / 2, p.position.y - p.size / 2});
+            box.add(Vec2{p.position.x + p.size / 2, p.position.y + p.size / 2});
+        }
+    }
+    return box;
+}
+
+ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
+    Box e = extentsIn;
+    const int longSide = std::clamp(o.longSide, kMinSide, 32768);
+    if (e.empty()) {
+        e.minX = 0; e.minY = 0; e.maxX = 4; e.maxY = 3;
+    }
+    // A drawing that is a point or a straight line still gets some body.
+    const double span = std::max(e.width(), e.height());
+    const double minSpan = span > 0 ? span * 1e-3 : 1.0;
+    if (e.width() < minSpan) { e.minX -= minSpan / 2; e.maxX += minSpan / 2; }
+    if (e.height() < minSpan) { e.minY -= minSpan / 2; e.maxY += minSpan / 2; }
+
+    const double margin = std::clamp(o.margin, 0.0, 0.4) * longSide;
+    const double usable = longSide - 2 * margin;
+    ViewTransform v;
+    v.scale = usable / std::max(e.width(), e.height());
+    const double w = e.width() * v.scale + 2 * margin, h = e.height() * v.scale + 2 * margin;
+    v.width = std::max(kMinSide, static_cast<int>(std::lround(w)));
+    v.height = std::max(kMinSide, static_cast<int>(std::lround(h)));
+    if (e.width() >= e.height()) v.width = longSide;
+    else v.height = longSide;
+    v.originX = e.minX;
+    v.originY = e.minY;
+    v.marginX = (v.width - e.width() * v.scale) / 2;
+    v.marginY = (v.height - e.height() * v.scale) / 2;
+    return v;
+}
+
+QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOptions& o) {
+    QImage image(view.width, view.height, QImage::Format_RGB32);
+    const QColor background = o.background.isValid() ? o.background : QColor(Qt::white);
+    image.fill(background.rgb());
+    if (image.isNull()) return image;
+    const QColor foreground = background.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, o.antialias);
+    const QTransform toPixel(view.scale, 0, 0, -view.scale, view.marginX - view.originX * view.scale,
+                             view.height - view.marginY + view.originY * view.scale);
+    const QRectF frame(-8, -8, view.width + 16, view.height + 16);
+
+    auto pen = [&](const PaintColor& c, double mm) {
+        QPen p(resolve(c, background, foreground));
+        p.setWidthF(penWidth(mm, o));
+        p.setCapStyle(Qt::RoundCap);
+        p.setJoinStyle(Qt::RoundJoin);
+        return p;
+    };
+    std::vector<QPointF> pixels;
+    for (const Item& item : scene.order) {
+        switch (item.kind) {
+        case Item::Kind::Stroke: {
+            const Stroke& s = scene.strokes[item.index];
+            pixels.clear();
+            for (const Vec2& p : s.points) pixels.push_back(view.toPixel(p));
+            if (s.closed) pixels.push_back(pixels.front());
+            std::vector<double> dashes;
+            for (double d : s.dashes) dashes.push_back(d * view.scale);
+            QPainterPath path;
+            bool zeroLength = true;
+            for (std::size_t i = 1; i < pixels.size() && zeroLength; ++i)
+                zeroLength = std::hypot(pixels[i].x() - pixels[0].x(), pixels[i].y() - pixels[0].y()) < 0.5;
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(pen(s.color, s.lineweightMm));
+            if (zeroLength) {
+                painter.drawPoint(pixels[0]);
+                break;
+            }
+            addDashed(path, pixels, dashes);
+            painter.drawPath(path);
+            break;
+        }
+        case Item::Kind::Fill: {
+            const Fill& f = scene.fills[item.index];
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const auto& outline : f.outlines) {
+                QPolygonF poly;
+                for (const Vec2& p : outline) poly << view.toPixel(p);
+                path.addPolygon(poly);
+                path.closeSubpath();
+            }
+            const QColor color = f.background ? background : resolve(f.color, background, foreground);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawPath(path);
+            if (!f.background) {
+                // Hairline-thin areas (a solid seen edge-on) must not vanish.
+                painter.setPen(QPen(color, 1.0));
+                painter.setBrush(Qt::NoBrush);
+                if (path.boundingRect().width() < 1.5 || path.boundingRect().height() < 1.5) painter.drawPath(path);
+            }
+            break;
+        }
+        case Item::Kind::Text: {
+            const TextShape& t = scene.texts[item.index];
+            const QPainterPath path = toPixel.map(t.path);
+            const QRectF r = path.boundingRect();
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(resolve(t.color, background, foreground));
+            if (r.width() < 1.0 && r.height() < 1.0) {
+                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), resolve(t.color, background, foreground));
+                break;
+            }
+            painter.drawPath(path);
+            break;
+        }
+        case Item::Kind::Point: {
+            const PointMarker& m = scene.points[item.index];
+            const QPointF c = view.toPixel(m.position);
+            const double viewHeight = view.height / view.scale;
+            double size = m.size > 0 ? m.size : (m.size < 0 ? -m.size / 100.0 * viewHeight : 0.05 * viewHeight);
+            const double px = std::max(2.0, size * view.scale), r = px / 2;
+            painter.setPen(pen(m.color, m.lineweightMm));
+            painter.setBrush(Qt::NoBrush);
+            const int shape = m.mode & 7;
+            if (shape == 0) painter.drawPoint(c);
+            else if (shape == 2) {
+                painter.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));
+                painter.drawLine(QPointF(c.x(), c.y() - r), QPointF(c.x(), c.y() + r));
+            } else if (shape == 3) {
+                painter.drawLine(QPointF(c.x() - r, c.y() - r), QPointF(c.x() + r, c.y() + r));
+                painter.drawLine(QPointF(c.x() - r, c.y() + r), QPointF(c.x() + r, c.y() - r));
+            } else if (shape == 4) {
+                painter.drawLine(c, QPointF(c.x(), c.y() - r));
+            }
+            if (m.mode & 32) painter.drawEllipse(c, r, r);
+            if (m.mode & 64) painter.drawRect(QRectF(c.x() - r, c.y() - r, px, px));
+            break;
+        }
+        case Item::Kind::Infinite: {
+            const InfiniteLine& l = scene.infinite[item.index];
+            const QPointF base = view.toPixel(l.base);
+            const QPointF dir(l.direction.x, -l.direction.y);
+            QPointF a, b;
+            if (!clipLine(base, dir, l.bothWays, frame, &a, &b)) break;
+            std::vector<double> dashes;
+            for (double d : l.dashes) dashes.push_back(d * view.scale);
+            QPainterPath path;
+            addDashed(path, {a, b}, dashes);
+            painter.setPen(pen(l.color, l.lineweightMm));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(path);
+            break;
+        }
+        }
+    }
+    painter.end();
+    return image;
+}
+
+}  // namespace cad::render

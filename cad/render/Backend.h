@@ -1,0 +1,22 @@
+#pragma once
+// The backend: paints a scene on a picture, fitted to the scene's extents.
+#include <QImage>
+
+#include "cad/render/Render.h"
+#include "cad/render/Scene.h"
+
+namespace cad::render {
+
+// Where the drawing lands in the picture: pixel = (x - originX) * scale + offsetX,
+// with y running downwards.
+struct ViewTransform {
+    double scale = 1, originX = 0, originY = 0;
+    int width = 0, height = 0;
+    double marginX = 0, marginY = 0;
+    QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
+};
+
+ViewTransform fitView(const Box& extents, const RenderOptions& options);
+QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOptions& options);
+
+}  // namespace cad::render

@@ -1,0 +1,51 @@
+#include "cad/render/Render.h"
+
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <QString>
+#include <cstdlib>
+#include <mutex>
+
+#include "cad/render/Backend.h"
+#include "cad/render/Frontend.h"
+
+namespace cad::render {
+
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
+    const Scene scene = buildScene(drawing, options);
+    return paintScene(scene, fitView(scene.extents(), options), options);
+}
+
+bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const QImage picture = renderDrawing(drawing, options).convertToFormat(QImage::Format_RGB888);
+    if (picture.isNull()) return fail("the picture could not be made");
+    // Through a temporary file beside the target, so a failed write keeps the old file.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString().toStdString());
+    if (!picture.save(&file, "BMP")) {
+        file.cancelWriting();
+        return fail("cannot write the BMP file");
+    }
+    if (!file.commit()) return fail(file.errorString().toStdString());
+    return true;
+}
+
+bool ensureGuiApplication() {
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
+    if (QCoreApplication::instance()) return false;  // a console application: no fonts to be had
+    // No window is ever shown: the offscreen platform needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "lumicade";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    return app != nullptr;
+}
+
+}  // namespace cad::render

@@ -1,0 +1,41 @@
+#pragma once
+// Drawing -> raster picture. The picture shows model space (or the active
+// paper space) fitted to the extents of what is drawn, with a small margin,
+// in the drawing's aspect ratio.
+//
+// Text is laid out with Qt's font machinery, which needs a QGuiApplication.
+// Programs and tests that render without one call ensureGuiApplication()
+// first (on the thread that will own the application, normally main()).
+#include <QColor>
+#include <QImage>
+#include <string>
+
+#include "cad/model/Drawing.h"
+
+namespace cad::render {
+
+struct RenderOptions {
+    int longSide = 2048;             // pixels along the longer side of the picture
+    QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
+    double margin = 0.02;            // blank border, as a fraction of the long side
+    bool paperSpace = false;         // model space unless asked otherwise
+    bool antialias = true;
+    bool lineweights = true;         // draw lineweights wider than the thinnest pen
+};
+
+// The picture, Format_RGB32. A drawing with nothing to draw gives a picture
+// of the background colour in the default 4:3 shape.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+
+// Writes the picture as a 24-bit BMP file. On failure returns false and puts
+// a one-line reason into *error (when given); an existing file is then left
+// as it was.
+bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options = {},
+               std::string* error = nullptr);
+
+// Makes sure a QGuiApplication exists; creates one on the "offscreen"
+// platform when there is none (and no display to use). Returns false when it
+// could not. Call it from main() or a test's main before rendering text.
+bool ensureGuiApplication();
+
+}  // namespace cad::render

@@ -1,0 +1,97 @@
+#pragma once
+// The frontend's output: what to paint, in drawing (world XY) coordinates,
+// with every colour, linetype and visibility question already answered.
+// The backend only maps it to pixels.
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <QRgb>
+#include <vector>
+
+#include "cad/model/Geometry.h"
+
+namespace cad::render {
+
+// A colour that is still to be matched to the background: colour 7 (and
+// anything else drawn "in the foreground colour") is black on a light
+// background and white on a dark one.
+struct PaintColor {
+    QRgb rgb = 0xFF000000u;
+    bool foreground = false;
+};
+
+struct Stroke {
+    std::vector<Vec2> points;
+    bool closed = false;
+    PaintColor color;
+    double lineweightMm = 0.25;   // pen width in millimetres at plot scale
+    std::vector<double> dashes;   // drawing units: >0 dash, <0 gap, 0 dot; empty = continuous
+};
+
+// A filled area; several outlines combine by the even-odd rule.
+struct Fill {
+    std::vector<std::vector<Vec2>> outlines;
+    PaintColor color;
+    bool background = false;      // a wipeout: paints the background colour
+};
+
+// Glyph outlines already placed in drawing coordinates.
+struct TextShape {
+    QPainterPath path;
+    PaintColor color;
+};
+
+// A point marker whose size may depend on the view (PDSIZE <= 0).
+struct PointMarker {
+    Vec2 position;
+    int mode = 0;                 // PDMODE
+    double size = 0;              // PDSIZE: >0 drawing units, 0 = 5 % of the view height, <0 = percent of it
+    PaintColor color;
+    double lineweightMm = 0.25;
+};
+
+// Rays and construction lines: drawn across the view, never counted in the extents.
+struct InfiniteLine {
+    Vec2 base, direction;
+    bool bothWays = false;        // XLINE
+    PaintColor color;
+    double lineweightMm = 0.25;
+    std::vector<double> dashes;
+};
+
+struct Item {
+    enum class Kind { Stroke, Fill, Text, Point, Infinite } kind;
+    std::size_t index;
+};
+
+struct Box {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    bool empty() const { return minX > maxX || minY > maxY; }
+    void add(Vec2 p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        minX = std::min(minX, p.x); maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y); maxY = std::max(maxY, p.y);
+    }
+    void add(const Box& b) { if (!b.empty()) { add(Vec2{b.minX, b.minY}); add(Vec2{b.maxX, b.maxY}); } }
+    double width() const { return maxX - minX; }
+    double height() const { return maxY - minY; }
+};
+
+struct Scene {
+    std::vector<Stroke> strokes;
+    std::vector<Fill> fills;
+    std::vector<TextShape> texts;
+    std::vector<PointMarker> points;
+    std::vector<InfiniteLine> infinite;
+    std::vector<Item> order;      // painting order: later items cover earlier ones
+
+    Box extents() const;
+
+    void add(Stroke s) { order.push_back({Item::Kind::Stroke, strokes.size()}); strokes.push_back(std::move(s)); }
+    void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size()}); fills.push_back(std::move(f)); }
+    void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size()}); texts.push_back(std::move(t)); }
+    void add(PointMarker p) { order.push_back({Item::Kind::Point, points.size()}); points.push_back(std::move(p)); }
+    void add(InfiniteLine l) { order.push_back({Item::Kind::Infinite, infinite.size()}); infinite.push_back(std::move(l)); }
+};
+
+}  // namespace cad::render
