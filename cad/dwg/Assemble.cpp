@@ -1,0 +1,179 @@
+// Putting the decoded objects together: names for the handles entities
+// refer to, vertices into their polylines, attributes into their inserts,
+// and entities into their blocks in the order the file chains them.
+#include <algorithm>
+#include <unordered_set>
+
+#include "cad/dwg/DecodeState.h"
+
+namespace cad::dwg {
+namespace {
+
+std::string properSpaceName(const std::string& name) {
+    std::string up = upperName(name);
+    if (up == "*MODEL_SPACE") return "*Model_Space";
+    if (up == "*PAPER_SPACE") return "*Paper_Space";
+    return name;
+}
+
+class Assembler {
+public:
+    Assembler(DecodeState& st, Drawing& d) : st_(st), d_(d) {}
+
+    void run() {
+        tables();
+        for (const auto& b : st_.blockHeaders) {
+            std::string name = b.name;
+            if (b.handle == st_.modelSpaceRecord) name = "*Model_Space";
+            else if (b.handle == st_.paperSpaceRecord) name = "*Paper_Space";
+            else name = properSpaceName(name);
+            blockNames_[b.handle] = name;
+        }
+        // Who owns what: sub-entities by their owner, top-level entities by
+        // owner or by the space they are drawn in.
+        for (Handle h : st_.entityOrder) {
+            EntityRecord& e = st_.entities.at(h);
+            Handle owner = e.owner;
+            if (e.entmode == 1) owner = st_.paperSpaceRecord;
+            else if (e.entmode == 2) owner = st_.modelSpaceRecord;
+            owned_[owner].push_back(h);
+        }
+        for (auto& [owner, list] : owned_) std::sort(list.begin(), list.end());
+
+        for (const auto& b : st_.blockHeaders) {
+            Block block;
+            block.handle = b.handle;
+            block.name = blockNames_[b.handle];
+            block.base = b.base;
+            block.flags = b.flags;
+            block.xrefPath = b.xrefPath;
+            block.layout = b.layout;
+            for (Handle h : ordered(b.handle, b.firstEntity, b.lastEntity, b.entities)) {
+                EntityRecord& e = st_.entities.at(h);
+                const std::string& t = e.entity.type;
+                if (t == "BLOCK" || t == "ENDBLK" || t == "SEQEND" || t == "VERTEX" || t == "ATTRIB") continue;
+                block.entities.push_back(finish(e));
+            }
+            d_.blocks.push_back(std::move(block));
+        }
+        for (auto& l : st_.layouts) d_.layouts.push_back(l);
+        if (auto it = st_.styles.find(st_.headerTextStyle); it != st_.styles.end())
+            d_.header.textStyle = it->second.name;
+        d_.index();
+    }
+
+private:
+    void tables() {
+        for (Handle h : st_.linetypeOrder) {
+            Linetype lt = st_.linetypes.at(h);
+            std::string up = upperName(lt.name);
+            if (up == "BYLAYER") lt.name = "ByLayer";
+            else if (up == "BYBLOCK") lt.name = "ByBlock";
+            linetypeNames_[h] = lt.name;
+            d_.linetypes.push_back(std::move(lt));
+        }
+        for (Handle h : st_.layerOrder) {
+            LayerRecord& rec = st_.layers.at(h);
+            if (auto it = linetypeNames_.find(rec.linetype); it != linetypeNames_.end())
+                rec.layer.linetype = it->second;
+            layerNames_[h] = rec.layer.name;
+            d_.layers.push_back(rec.layer);
+        }
+        for (Handle h : st_.styleOrder) d_.textStyles.push_back(st_.styles.at(h));
+        for (Handle h : st_.dimStyleOrder) d_.dimStyles.push_back(st_.dimStyles.at(h));
+    }
+
+    // The entities of an owner in file order: along the first/next chain
+    // (up to 2000), along the owner's list (2004+), and whatever the links
+    // missed after that, by handle.
+    std::vector<Handle> ordered(Handle owner, Handle first, Handle last, const std::vector<Handle>& list) {
+        std::vector<Handle> out;
+        std::unordered_set<Handle> seen;
+        auto take = [&](Handle h) {
+            auto it = st_.entities.find(h);
+            if (it == st_.entities.end() || seen.count(h)) return false;
+            const EntityRecord& e = it->second;
+            Handle o = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
+            if (o != owner) return false;
+            seen.insert(h);
+            out.push_back(h);
+            return true;
+        };
+        if (!list.empty()) {
+            for (Handle h : list) take(h);
+        } else if (first) {
+            Handle h = first;
+            for (std::size_t guard = 0; h && guard <= st_.entities.size(); ++guard) {
+                if (!take(h)) break;
+                if (h == last) break;
+                const EntityRecord& e = st_.entities.at(h);
+                h = e.noLinks ? h + 1 : e.next;
+            }
+        }
+        if (auto it = owned_.find(owner); it != owned_.end())
+            for (Handle h : it->second) take(h);
+        return out;
+    }
+
+    std::string nameOf(const std::unordered_map<Handle, std::string>& names, Handle h, const std::string& fallback) {
+        auto it = names.find(h);
+        return it == names.end() ? fallback : it->second;
+    }
+
+    Entity finish(EntityRecord& e) {
+        Entity out = e.entity;
+        auto& c = out.common;
+        c.owner = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
+        c.layer = nameOf(layerNames_, e.layer, "0");
+        switch (e.linetypeFlags) {
+        case 0: c.linetype = "ByLayer"; break;
+        case 1: c.linetype = "ByBlock"; break;
+        case 2: c.linetype = "Continuous"; break;
+        default: c.linetype = nameOf(linetypeNames_, e.linetype, "ByLayer");
+        }
+        if (auto* t = out.as<TextData>()) {
+            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) t->style = it->second.name;
+        } else if (auto* m = out.as<MTextData>()) {
+            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) m->style = it->second.name;
+        } else if (auto* in = out.as<InsertData>()) {
+            in->blockName = nameOf(blockNames_, e.blockHeader, "");
+            for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                EntityRecord& a = st_.entities.at(h);
+                if (a.entity.type == "ATTRIB") in->attributes.push_back(finish(a));
+            }
+        } else if (auto* p = out.as<PolylineData>()) {
+            for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                EntityRecord& v = st_.entities.at(h);
+                if (auto* vp = v.entity.as<PolylineData>(); vp && v.entity.type == "VERTEX" && !vp->vertices.empty())
+                    p->vertices.push_back(vp->vertices.front());
+            }
+        } else if (auto* dim = out.as<DimensionData>()) {
+            dim->blockName = nameOf(blockNames_, e.blockHeader, "");
+            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) dim->style = it->second.name;
+        } else if (auto* l = out.as<LeaderData>()) {
+            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) l->style = it->second.name;
+        } else if (auto* tol = out.as<ToleranceData>()) {
+            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) tol->style = it->second.name;
+        } else if (auto* ml = out.as<MLineData>()) {
+            if (auto it = st_.mlineStyles.find(e.mlineStyle); it != st_.mlineStyles.end()) {
+                ml->style = it->second.name;
+                ml->elementOffsets = it->second.offsets;
+                ml->elementColors = it->second.colors;
+            }
+        } else if (auto* tb = out.as<TableData>()) {
+            tb->blockName = nameOf(blockNames_, e.blockHeader, "");
+        }
+        return out;
+    }
+
+    DecodeState& st_;
+    Drawing& d_;
+    std::unordered_map<Handle, std::string> layerNames_, linetypeNames_, blockNames_;
+    std::unordered_map<Handle, std::vector<Handle>> owned_;
+};
+
+}  // namespace
+
+void assembleDrawing(DecodeState& st, Drawing& d) { Assembler(st, d).run(); }
+
+}  // namespace cad::dwg

@@ -1,0 +1,343 @@
+#include "cad/dwg/BitReader.h"
+
+#include <cstring>
+
+namespace cad::dwg {
+
+const std::uint8_t kHeaderSentinel[16] = {0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
+                                          0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
+const std::uint8_t kClassesSentinel[16] = {0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
+                                           0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
+
+Handle HandleRef::absolute(Handle owner) const {
+    switch (code) {
+    case 6: return owner + 1;
+    case 8: return owner - 1;
+    case 10: return owner + value;
+    case 12: return owner - value;
+    default: return value;
+    }
+}
+
+BitReader::BitReader(const std::uint8_t* data, std::size_t sizeBytes, Version v)
+    : data_(data), size_(sizeBytes), pos_(0), end_(sizeBytes * 8), version_(v) {}
+
+BitReader::BitReader(const std::uint8_t* data, std::size_t sizeBytes, Version v, std::size_t startBit,
+                     std::size_t endBit)
+    : data_(data), size_(sizeBytes), pos_(startBit), end_(endBit), version_(v) {
+    if (end_ > size_ * 8) end_ = size_ * 8;
+    if (pos_ > end_) pos_ = end_;
+}
+
+void BitReader::fail(const char* what) const {
+    throw ReadError(std::string("damaged DWG data: ") + what);
+}
+
+void BitReader::need(std::size_t n) const {
+    if (pos_ > end_ || end_ - pos_ < n) fail("read past the end of an object or section");
+}
+
+void BitReader::seek(std::size_t bit) {
+    if (bit > end_) fail("position outside its section");
+    pos_ = bit;
+}
+
+void BitReader::limit(std::size_t endBit) {
+    if (endBit < end_) end_ = endBit;
+    if (pos_ > end_) pos_ = end_;
+}
+
+bool BitReader::B() {
+    need(1);
+    bool b = (data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1;
+    ++pos_;
+    return b;
+}
+
+unsigned BitReader::bits(unsigned n) {
+    need(n);
+    unsigned v = 0;
+    for (unsigned i = 0; i < n; ++i) {
+        v = (v << 1) | ((data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1u);
+        ++pos_;
+    }
+    return v;
+}
+
+unsigned BitReader::BB() { return bits(2); }
+
+std::uint8_t BitReader::RC() {
+    need(8);
+    std::size_t byte = pos_ >> 3;
+    unsigned shift = pos_ & 7;
+    std::uint8_t v;
+    if (shift == 0) {
+        v = data_[byte];
+    } else {
+        v = static_cast<std::uint8_t>((data_[byte] << shift) | (data_[byte + 1] >> (8 - shift)));
+    }
+    pos_ += 8;
+    return v;
+}
+
+std::uint16_t BitReader::RS() {
+    std::uint16_t lo = RC();
+    std::uint16_t hi = RC();
+    return static_cast<std::uint16_t>(lo | (hi << 8));
+}
+
+std::uint32_t BitReader::RL() {
+    std::uint32_t lo = RS();
+    std::uint32_t hi = RS();
+    return lo | (hi << 16);
+}
+
+double BitReader::RD() {
+    need(64);
+    std::uint8_t b[8];
+    for (auto& x : b) x = RC();
+    double d;
+    std::memcpy(&d, b, 8);  // little-endian IEEE doubles, as on our platforms
+    return d;
+}
+
+void BitReader::skipBytes(std::uint64_t n) {
+    if (n > bitsLeft() / 8) fail("a block of bytes runs past the end");
+    pos_ += static_cast<std::size_t>(n) * 8;
+}
+
+std::vector<std::uint8_t> BitReader::bytes(std::size_t n) {
+    if (n > bitsLeft() / 8) fail("a block of bytes runs past the end");
+    std::vector<std::uint8_t> out(n);
+    for (auto& x : out) x = RC();
+    return out;
+}
+
+std::uint16_t BitReader::BS() {
+    switch (BB()) {
+    case 0: return RS();
+    case 1: return RC();
+    case 2: return 0;
+    default: return 256;
+    }
+}
+
+std::uint32_t BitReader::BL() {
+    switch (BB()) {
+    case 0: return RL();
+    case 1: return RC();
+    case 2: return 0;
+    default: fail("bad BL code");
+    }
+}
+
+std::uint64_t BitReader::BLL() {
+    unsigned n = bits(3);
+    std::uint64_t v = 0;
+    for (unsigned i = 0; i < n; ++i) v |= static_cast<std::uint64_t>(RC()) << (8 * i);
+    return v;
+}
+
+double BitReader::BD() {
+    switch (BB()) {
+    case 0: return RD();
+    case 1: return 1.0;
+    case 2: return 0.0;
+    default: fail("bad BD code");
+    }
+}
+
+double BitReader::DD(double defaultValue) {
+    unsigned code = BB();
+    if (code == 0) return defaultValue;
+    if (code == 3) return RD();
+    std::uint8_t b[8];
+    std::memcpy(b, &defaultValue, 8);
+    if (code == 2) {
+        b[4] = RC();
+        b[5] = RC();
+    }
+    for (int i = 0; i < 4; ++i) b[i] = RC();
+    double d;
+    std::memcpy(&d, b, 8);
+    return d;
+}
+
+double BitReader::BT() {
+    if (since(Version::R2000) && B()) return 0.0;
+    return BD();
+}
+
+Vec3 BitReader::BE() {
+    if (since(Version::R2000) && B()) return {0, 0, 1};
+    return BD3();
+}
+
+std::uint64_t BitReader::UMC() {
+    std::uint64_t v = 0;
+    for (unsigned shift = 0; shift < 64; shift += 7) {
+        std::uint8_t b = RC();
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80)) return v;
+    }
+    fail("modular number too long");
+}
+
+std::int64_t BitReader::MC() {
+    std::uint64_t v = 0;
+    for (unsigned shift = 0; shift < 63; shift += 7) {
+        std::uint8_t b = RC();
+        if (!(b & 0x80)) {
+            bool negative = b & 0x40;
+            v |= static_cast<std::uint64_t>(b & 0x3F) << shift;
+            auto s = static_cast<std::int64_t>(v);
+            return negative ? -s : s;
+        }
+        v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+    }
+    fail("modular number too long");
+}
+
+std::uint32_t BitReader::MS() {
+    std::uint32_t v = 0;
+    for (unsigned shift = 0; shift < 32; shift += 15) {
+        std::uint16_t w = RS();
+        v |= static_cast<std::uint32_t>(w & 0x7FFF) << shift;
+        if (!(w & 0x8000)) return v;
+    }
+    fail("modular short too long");
+}
+
+unsigned BitReader::OT() {
+    if (!since(Version::R2010)) return BS();
+    switch (BB()) {
+    case 0: return RC();
+    case 1: return RC() + 0x1F0u;
+    default: return RS();
+    }
+}
+
+HandleRef BitReader::H() {
+    std::uint8_t b = RC();
+    HandleRef h;
+    h.code = b >> 4;
+    unsigned n = b & 0x0F;
+    if (n > 8) fail("handle longer than 8 bytes");
+    for (unsigned i = 0; i < n; ++i) h.value = (h.value << 8) | RC();
+    return h;
+}
+
+std::size_t BitReader::count(std::uint64_t n, unsigned minBitsPerItem) {
+    if (minBitsPerItem == 0) minBitsPerItem = 1;
+    if (n > bitsLeft() / minBitsPerItem) fail("a count exceeds what the object can hold");
+    return static_cast<std::size_t>(n);
+}
+
+std::string BitReader::TV(int codePage) {
+    std::size_t n = count(BS(), 8);
+    std::string raw;
+    raw.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) raw.push_back(static_cast<char>(RC()));
+    // Stored strings often carry their terminating zero inside the length.
+    while (!raw.empty() && raw.back() == '\0') raw.pop_back();
+    return toUtf8(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size(), codePage);
+}
+
+std::string BitReader::TU() {
+    std::size_t n = count(BS(), 16);
+    std::string out;
+    out.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t c = RS();
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n) {
+            std::uint32_t lo = RS();
+            ++i;
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+            } else {
+                appendUtf8(out, 0xFFFD);
+                c = lo;
+            }
+        }
+        if (c == 0) {
+            // The terminating zero: whatever follows within the length is padding.
+            for (++i; i < n; ++i) RS();
+            break;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
+const std::uint16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Windows-1251 (Cyrillic), 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
+const std::uint16_t kCp1251High[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+const char* const kCodePageNames[] = {
+    "UTF8",      "US_ASCII",  "ISO_8859_1", "ISO_8859_2", "ISO_8859_3", "ISO_8859_4", "ISO_8859_5",
+    "ISO_8859_6", "ISO_8859_7", "ISO_8859_8", "ISO_8859_9", "DOS437",    "DOS850",    "DOS852",
+    "DOS855",    "DOS857",    "DOS860",     "DOS861",     "DOS863",     "DOS864",     "DOS865",
+    "DOS869",    "DOS932",    "MACINTOSH",  "BIG5",       "KSC5601",    "JOHAB",      "DOS866",
+    "ANSI_1250", "ANSI_1251", "ANSI_1252",  "GB2312",     "ANSI_1253",  "ANSI_1254",  "ANSI_1255",
+    "ANSI_1256", "ANSI_1257", "ANSI_874",   "ANSI_932",   "ANSI_936",   "ANSI_949",   "ANSI_950",
+    "ANSI_1361", "ANSI_1200", "ANSI_1258"};
+
+}  // namespace
+
+std::string codePageName(int codePage) {
+    constexpr int n = sizeof(kCodePageNames) / sizeof(kCodePageNames[0]);
+    if (codePage <= 0 || codePage >= n) return "ANSI_1252";
+    return kCodePageNames[codePage];
+}
+
+std::string toUtf8(const std::uint8_t* text, std::size_t n, int codePage) {
+    std::string out;
+    out.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint8_t c = text[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (codePage == 29) {  // ANSI_1251
+            appendUtf8(out, c >= 0xC0 ? 0x0410u + (c - 0xC0u) : kCp1251High[c - 0x80]);
+        } else if (codePage == 2) {  // ISO 8859-1
+            appendUtf8(out, c);
+        } else {
+            // ANSI_1252, and our best guess for single-byte pages we have no table for.
+            appendUtf8(out, c < 0xA0 ? kCp1252High[c - 0x80] : c);
+        }
+    }
+    return out;
+}
+
+}  // namespace cad::dwg

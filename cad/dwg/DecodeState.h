@@ -1,0 +1,85 @@
+#pragma once
+// What the object decoders collect before the drawing is put together:
+// entities with the links that place them in blocks, and the table records
+// they refer to by handle.
+#include <functional>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cad/dwg/ObjectReader.h"
+
+namespace cad::dwg {
+
+struct EntityRecord {
+    Entity entity;
+    int entmode = 2;              // 0 owner given, 1 paper space, 2 model space
+    Handle owner = 0;
+    Handle layer = 0, linetype = 0;
+    int linetypeFlags = 0;        // 0 ByLayer, 1 ByBlock, 2 Continuous, 3 by handle
+    Handle prev = 0, next = 0;
+    bool noLinks = true;
+    // Sub-entities: vertices of a polyline, attributes of an insert.
+    Handle firstChild = 0, lastChild = 0;
+    std::vector<Handle> children;
+    // Table records named by the entity.
+    Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+};
+
+struct BlockHeaderRecord {
+    Handle handle = 0;
+    std::string name;
+    int flags = 0;
+    Vec3 base;
+    std::string xrefPath;
+    Handle firstEntity = 0, lastEntity = 0;
+    std::vector<Handle> entities;
+    Handle layout = 0;
+};
+
+struct LayerRecord { Layer layer; Handle linetype = 0; };
+
+struct MLineStyleRecord { std::string name; std::vector<double> offsets; std::vector<Color> colors; };
+
+struct ClassInfo {
+    std::string dxfName, cppName;
+    bool isEntity = false;
+};
+
+struct DecodeState {
+    Version version = Version::R2000;
+    int codePage = 30;
+    std::map<unsigned, ClassInfo> classes;  // by object type number
+    std::unordered_map<Handle, EntityRecord> entities;
+    std::vector<Handle> entityOrder;        // in the order of the object map
+    std::vector<BlockHeaderRecord> blockHeaders;
+    std::unordered_map<Handle, LayerRecord> layers;
+    std::vector<Handle> layerOrder;
+    std::unordered_map<Handle, Linetype> linetypes;
+    std::vector<Handle> linetypeOrder;
+    std::unordered_map<Handle, TextStyle> styles;
+    std::vector<Handle> styleOrder;
+    std::unordered_map<Handle, DimStyle> dimStyles;
+    std::vector<Handle> dimStyleOrder;
+    std::unordered_map<Handle, MLineStyleRecord> mlineStyles;
+    std::vector<Layout> layouts;
+    Handle modelSpaceRecord = 0, paperSpaceRecord = 0;
+    Handle headerTextStyle = 0;
+    Drawing* drawing = nullptr;
+};
+
+// The decoder of one object kind: reads the kind's own fields after the
+// common part has been read.
+using EntityDecoder = void (*)(ObjectReader&, EntityRecord&);
+using ObjectDecoder = void (*)(ObjectReader&, DecodeState&);
+
+// Looks up the decoder of an object by its DXF-style kind name
+// ("LINE", "DIMENSION_LINEAR", "LAYER" ...). Null when we have none.
+EntityDecoder findEntityDecoder(const std::string& kind);
+ObjectDecoder findObjectDecoder(const std::string& kind);
+
+// The kind name of the fixed object types (below 500).
+const char* fixedTypeName(unsigned type);
+
+}  // namespace cad::dwg

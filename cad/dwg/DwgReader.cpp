@@ -1,0 +1,83 @@
+#include "cad/dwg/DwgReader.h"
+
+#include <string>
+
+#include "cad/dwg/BitReader.h"
+#include "cad/dwg/DwgSections.h"
+
+#if __has_include("cad/dwg/DwgContainers.h")
+#include "cad/dwg/DwgContainers.h"
+#define LUMICADE_HAVE_DWG_CONTAINERS 1
+#endif
+
+namespace cad::dwg {
+namespace {
+
+std::uint32_t le32(const std::vector<std::uint8_t>& f, std::size_t at) {
+    return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (static_cast<std::uint32_t>(f[at + 3]) << 24);
+}
+
+std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& f, std::uint64_t at, std::uint64_t size,
+                                const char* what) {
+    if (at > f.size() || size > f.size() - at)
+        throw ReadError(std::string("the DWG file is truncated: its ") + what + " lies beyond the end");
+    return {f.begin() + static_cast<std::ptrdiff_t>(at), f.begin() + static_cast<std::ptrdiff_t>(at + size)};
+}
+
+// R13, R14 and 2000 keep a table of section locators in the file header.
+DwgSections readSectionsR13(const std::vector<std::uint8_t>& file, Version v) {
+    if (file.size() < 0x19) throw ReadError("the DWG file is truncated: its file header is incomplete");
+    DwgSections s;
+    s.version = v;
+    s.versionString.assign(file.begin(), file.begin() + 6);
+    s.maintenanceVersion = file[0x0B];
+    s.codePage = file[0x13] | (file[0x14] << 8);
+    std::uint32_t records = le32(file, 0x15);
+    if (records > 16 || 0x19 + records * 9ull > file.size())
+        throw ReadError("the DWG file header is damaged: bad section count");
+    bool have[3] = {false, false, false};
+    for (std::uint32_t i = 0; i < records; ++i) {
+        std::size_t at = 0x19 + i * 9;
+        unsigned number = file[at];
+        std::uint32_t seeker = le32(file, at + 1);
+        std::uint32_t size = le32(file, at + 5);
+        switch (number) {
+        case 0: s.header = slice(file, seeker, size, "header variables"); have[0] = true; break;
+        case 1: s.classes = slice(file, seeker, size, "classes"); have[1] = true; break;
+        case 2: s.handles = slice(file, seeker, size, "object map"); have[2] = true; break;
+        default: break;
+        }
+    }
+    if (!have[2]) throw ReadError("the DWG file header is damaged: no object map");
+    s.objects = file;
+    return s;
+}
+
+}  // namespace
+
+Drawing readDwg(const std::vector<std::uint8_t>& file) {
+    if (file.size() < 6) throw ReadError("the file is too short to be a drawing");
+    std::string version(file.begin(), file.begin() + 6);
+    if (version == "AC1012") return decodeSections(readSectionsR13(file, Version::R13));
+    if (version == "AC1014") return decodeSections(readSectionsR13(file, Version::R14));
+    if (version == "AC1015") return decodeSections(readSectionsR13(file, Version::R2000));
+    const char* year = version == "AC1018" ? "2004"
+                       : version == "AC1021" ? "2007"
+                       : version == "AC1024" ? "2010"
+                       : version == "AC1027" ? "2013"
+                       : version == "AC1032" ? "2018"
+                                             : nullptr;
+    if (!year) {
+        std::string shown;
+        for (char c : version) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+        throw ReadError("DWG version " + shown + " is not supported");
+    }
+#ifdef LUMICADE_HAVE_DWG_CONTAINERS
+    if (version == "AC1021") return decodeSections(readSectionsR2007(file));
+    return decodeSections(readSectionsR2004(file));
+#else
+    throw ReadError("DWG version " + version + " (" + year + ") is not supported yet");
+#endif
+}
+
+}  // namespace cad::dwg

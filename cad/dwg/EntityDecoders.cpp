@@ -1,0 +1,914 @@
+// The fields of each entity kind, one function per kind. The common part
+// (colour, layer, links ...) has been read already; each function reads the
+// kind's own data and then its own handle references.
+#include <cmath>
+#include <unordered_map>
+
+#include "cad/dwg/DecodeState.h"
+
+namespace cad::dwg {
+namespace {
+
+using R = ObjectReader;
+using E = EntityRecord;
+
+template <class T> T& set(E& e, const char* type) {
+    e.entity.type = type;
+    e.entity.data = T{};
+    return std::get<T>(e.entity.data);
+}
+
+Vec3 withZ(Vec2 p, double z) { return {p.x, p.y, z}; }
+
+// Sub-entity links of polylines and inserts: a first/last pair up to 2000,
+// a counted list later.
+void readOwnedLinks(R& r, E& e, std::uint32_t ownedCount, bool present = true) {
+    if (!present) return;
+    if (r.since(Version::R2004)) {
+        std::size_t n = r.hdl.count(ownedCount, 8);
+        for (std::size_t i = 0; i < n; ++i) e.children.push_back(r.H());
+    } else {
+        e.firstChild = r.H();
+        e.lastChild = r.H();
+    }
+    r.H();  // SEQEND
+}
+
+// --- text ---------------------------------------------------------------
+
+void readTextBody(R& r, E& e, TextData& t) {
+    auto& d = r.dat;
+    double elevation = 0;
+    Vec2 insertion, alignment;
+    bool hasAlignment = true;
+    if (r.until(Version::R14)) {
+        elevation = d.BD();
+        insertion = d.RD2();
+        alignment = d.RD2();
+        e.entity.common.extrusion = d.BD3();
+        e.entity.common.thickness = d.BD();
+        t.oblique = d.BD();
+        t.rotation = d.BD();
+        t.height = d.BD();
+        t.widthFactor = d.BD();
+        t.value = r.T();
+        t.generation = d.BS();
+        t.horizontalAlign = d.BS();
+        t.verticalAlign = d.BS();
+    } else {
+        std::uint8_t flags = d.RC();
+        if (!(flags & 0x01)) elevation = d.RD();
+        insertion = d.RD2();
+        if (!(flags & 0x02)) alignment = d.DD2(insertion); else hasAlignment = false;
+        e.entity.common.extrusion = d.BE();
+        e.entity.common.thickness = d.BT();
+        if (!(flags & 0x04)) t.oblique = d.RD();
+        if (!(flags & 0x08)) t.rotation = d.RD();
+        t.height = d.RD();
+        if (!(flags & 0x10)) t.widthFactor = d.RD();
+        t.value = r.T();
+        if (!(flags & 0x20)) t.generation = d.BS();
+        if (!(flags & 0x40)) t.horizontalAlign = d.BS();
+        if (!(flags & 0x80)) t.verticalAlign = d.BS();
+    }
+    t.insertion = withZ(insertion, elevation);
+    if (hasAlignment) t.alignment = withZ(alignment, elevation);
+}
+
+void readText(R& r, E& e) {
+    auto& t = set<TextData>(e, "TEXT");
+    readTextBody(r, e, t);
+    e.style = r.H();
+}
+
+// The part attributes and their definitions share after the text.
+void readAttributeTail(R& r, TextData& t) {
+    auto& d = r.dat;
+    if (r.since(Version::R2010)) d.RC();  // class version
+    if (r.since(Version::R2018)) {
+        unsigned kind = d.RC();  // 1 single line, 2 multi-line attribute, 4 multi-line definition
+        if (kind > 1) {
+            r.H();  // the MTEXT that holds the lines
+            unsigned annotativeSize = d.BS();
+            if (annotativeSize > 1) {
+                d.RC();
+                r.H();
+                d.BS();
+            }
+        }
+    }
+    t.tag = r.T();
+    d.BS();  // field length
+    t.attributeFlags = d.RC();
+    if (r.since(Version::R2007)) d.B();  // lock position
+}
+
+void readAttrib(R& r, E& e) {
+    auto& t = set<TextData>(e, "ATTRIB");
+    readTextBody(r, e, t);
+    readAttributeTail(r, t);
+    e.style = r.H();
+}
+
+void readAttdef(R& r, E& e) {
+    auto& t = set<TextData>(e, "ATTDEF");
+    readTextBody(r, e, t);
+    readAttributeTail(r, t);
+    if (r.since(Version::R2010)) r.dat.RC();
+    t.prompt = r.T();
+    e.style = r.H();
+}
+
+void readMText(R& r, E& e) {
+    auto& t = set<MTextData>(e, "MTEXT");
+    auto& d = r.dat;
+    t.insertion = d.BD3();
+    e.entity.common.extrusion = d.BD3();
+    t.xAxis = d.BD3();
+    t.rectWidth = d.BD();
+    if (r.since(Version::R2007)) t.rectHeight = d.BD();
+    t.height = d.BD();
+    t.attachment = d.BS();
+    t.drawingDirection = d.BS();
+    d.BD();  // extents height
+    d.BD();  // extents width
+    t.text = r.T();
+    if (r.since(Version::R2000)) {
+        d.BS();  // line spacing style
+        t.lineSpacingFactor = d.BD();
+    }
+    e.style = r.H();
+}
+
+// --- simple geometry ----------------------------------------------------
+
+void readLine(R& r, E& e) {
+    auto& l = set<LineData>(e, "LINE");
+    auto& d = r.dat;
+    if (r.until(Version::R14)) {
+        l.start = d.BD3();
+        l.end = d.BD3();
+    } else {
+        bool zIsZero = d.B();
+        l.start.x = d.RD();
+        l.end.x = d.DD(l.start.x);
+        l.start.y = d.RD();
+        l.end.y = d.DD(l.start.y);
+        if (!zIsZero) {
+            l.start.z = d.RD();
+            l.end.z = d.DD(l.start.z);
+        }
+    }
+    e.entity.common.thickness = d.BT();
+    e.entity.common.extrusion = d.BE();
+}
+
+void readPoint(R& r, E& e) {
+    auto& p = set<PointData>(e, "POINT");
+    auto& d = r.dat;
+    p.position = d.BD3();
+    e.entity.common.thickness = d.BT();
+    e.entity.common.extrusion = d.BE();
+    p.xAxisAngle = d.BD();
+}
+
+void readCircle(R& r, E& e) {
+    auto& c = set<CircleData>(e, "CIRCLE");
+    auto& d = r.dat;
+    c.center = d.BD3();
+    c.radius = d.BD();
+    e.entity.common.thickness = d.BT();
+    e.entity.common.extrusion = d.BE();
+}
+
+void readArc(R& r, E& e) {
+    auto& a = set<ArcData>(e, "ARC");
+    auto& d = r.dat;
+    a.center = d.BD3();
+    a.radius = d.BD();
+    e.entity.common.thickness = d.BT();
+    e.entity.common.extrusion = d.BE();
+    a.startAngle = d.BD();
+    a.endAngle = d.BD();
+}
+
+void readEllipse(R& r, E& e) {
+    auto& el = set<EllipseData>(e, "ELLIPSE");
+    auto& d = r.dat;
+    el.center = d.BD3();
+    el.majorAxis = d.BD3();
+    e.entity.common.extrusion = d.BD3();
+    el.ratio = d.BD();
+    el.startParam = d.BD();
+    el.endParam = d.BD();
+}
+
+void readSpline(R& r, E& e) {
+    auto& s = set<SplineData>(e, "SPLINE");
+    auto& d = r.dat;
+    std::uint32_t scenario = d.BL();
+    if (r.since(Version::R2013)) {
+        std::uint32_t splineFlags = d.BL();
+        std::uint32_t knotParameter = d.BL();
+        if (splineFlags & 1) scenario = 2;
+        if (knotParameter == 15) scenario = 1;
+    }
+    s.degree = static_cast<int>(d.BL());
+    if (scenario & 1) {
+        bool rational = d.B();
+        bool closed = d.B();
+        bool periodic = d.B();
+        d.BD();  // knot tolerance
+        d.BD();  // control point tolerance
+        std::uint32_t knots = d.BL();
+        std::uint32_t controls = d.BL();
+        bool weighted = d.B();
+        s.flags = (closed ? 1 : 0) | (periodic ? 2 : 0) | (rational ? 4 : 0) | 8;
+        std::size_t nk = d.count(knots, 2);
+        s.knots.reserve(nk);
+        for (std::size_t i = 0; i < nk; ++i) s.knots.push_back(d.BD());
+        std::size_t nc = d.count(controls, 6);
+        s.controlPoints.reserve(nc);
+        for (std::size_t i = 0; i < nc; ++i) {
+            s.controlPoints.push_back(d.BD3());
+            if (weighted) s.weights.push_back(d.BD());
+        }
+    } else {
+        s.flags = 8;
+        s.fitTolerance = d.BD();
+        s.startTangent = d.BD3();
+        s.endTangent = d.BD3();
+        std::size_t n = d.count(d.BL(), 6);
+        s.fitPoints.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) s.fitPoints.push_back(d.BD3());
+    }
+}
+
+void readRay(R& r, E& e) {
+    auto& ray = set<RayData>(e, "RAY");
+    ray.base = r.dat.BD3();
+    ray.direction = r.dat.BD3();
+}
+
+void readXLine(R& r, E& e) {
+    readRay(r, e);
+    e.entity.type = "XLINE";
+}
+
+void readSolidLike(R& r, E& e, const char* type) {
+    auto& s = set<SolidData>(e, type);
+    auto& d = r.dat;
+    e.entity.common.thickness = d.BT();
+    double elevation = d.BD();
+    for (auto& c : s.corners) c = withZ(d.RD2(), elevation);
+    e.entity.common.extrusion = d.BE();
+}
+void readSolid(R& r, E& e) { readSolidLike(r, e, "SOLID"); }
+void readTrace(R& r, E& e) { readSolidLike(r, e, "TRACE"); }
+
+void read3dFace(R& r, E& e) {
+    auto& f = set<Face3DData>(e, "3DFACE");
+    auto& d = r.dat;
+    if (r.until(Version::R14)) {
+        for (auto& c : f.corners) c = d.BD3();
+        f.invisibleEdges = d.BS();
+        return;
+    }
+    bool noFlags = d.B();
+    bool zIsZero = d.B();
+    f.corners[0].x = d.RD();
+    f.corners[0].y = d.RD();
+    if (!zIsZero) f.corners[0].z = d.RD();
+    for (int i = 1; i < 4; ++i) f.corners[i] = d.DD3(f.corners[i - 1]);
+    if (!noFlags) f.invisibleEdges = d.BS();
+}
+
+void readShape(R& r, E& e) {
+    auto& s = set<ShapeData>(e, "SHAPE");
+    auto& d = r.dat;
+    s.insertion = d.BD3();
+    s.size = d.BD();
+    s.rotation = d.BD();
+    d.BD();  // width factor
+    d.BD();  // oblique
+    e.entity.common.thickness = d.BD();
+    d.BS();  // shape number
+    e.entity.common.extrusion = d.BD3();
+    e.style = r.H();
+}
+
+// --- blocks and inserts ---------------------------------------------------
+
+void readBlock(R& r, E& e) {
+    auto& p = set<PlaceholderData>(e, "BLOCK");
+    p.className = r.T();
+}
+void readEndBlk(R&, E& e) { set<PlaceholderData>(e, "ENDBLK"); }
+void readSeqEnd(R&, E& e) { set<PlaceholderData>(e, "SEQEND"); }
+
+void readInsertCommon(R& r, E& e, InsertData& in, bool minsert) {
+    auto& d = r.dat;
+    in.insertion = d.BD3();
+    if (r.until(Version::R14)) {
+        in.scale = d.BD3();
+    } else {
+        switch (d.BB()) {
+        case 3: in.scale = {1, 1, 1}; break;
+        case 1: in.scale.x = 1; in.scale.y = d.DD(1); in.scale.z = d.DD(1); break;
+        case 2: in.scale.x = d.RD(); in.scale.y = in.scale.z = in.scale.x; break;
+        default: {
+            in.scale.x = d.RD();
+            in.scale.y = d.DD(in.scale.x);
+            in.scale.z = d.DD(in.scale.x);
+        }
+        }
+    }
+    in.rotation = d.BD();
+    e.entity.common.extrusion = d.BD3();
+    bool hasAttribs = d.B();
+    std::uint32_t owned = 0;
+    if (r.since(Version::R2004) && hasAttribs) owned = d.BL();
+    if (minsert) {
+        in.columns = d.BS();
+        in.rows = d.BS();
+        in.columnSpacing = d.BD();
+        in.rowSpacing = d.BD();
+    }
+    e.blockHeader = r.H();
+    readOwnedLinks(r, e, owned, hasAttribs);
+}
+
+void readInsert(R& r, E& e) {
+    auto& in = set<InsertData>(e, "INSERT");
+    readInsertCommon(r, e, in, false);
+}
+void readMInsert(R& r, E& e) {
+    auto& in = set<InsertData>(e, "INSERT");
+    readInsertCommon(r, e, in, true);
+}
+
+// --- polylines ------------------------------------------------------------
+
+// Vertices are kept as POLYLINE-less placeholders of their own kind, with
+// the data of one PolylineVertex; the polyline collects them afterwards.
+PolylineVertex& setVertex(E& e, const char* type) {
+    auto& p = set<PolylineData>(e, type);
+    p.vertices.emplace_back();
+    return p.vertices.back();
+}
+
+void readVertex2d(R& r, E& e) {
+    auto& v = setVertex(e, "VERTEX");
+    auto& d = r.dat;
+    v.flags = d.RC();
+    v.point = d.BD3();
+    v.startWidth = d.BD();
+    if (v.startWidth < 0) {
+        v.startWidth = -v.startWidth;
+        v.endWidth = v.startWidth;
+    } else {
+        v.endWidth = d.BD();
+    }
+    v.bulge = d.BD();
+}
+
+void readVertexSimple(R& r, E& e) {
+    auto& v = setVertex(e, "VERTEX");
+    v.flags = r.dat.RC();
+    v.point = r.dat.BD3();
+}
+
+void readVertexFace(R& r, E& e) {
+    auto& v = setVertex(e, "VERTEX");
+    v.flags = 128;
+    for (int& i : v.faceIndices) i = r.dat.BSs();
+}
+
+void readPolyline2d(R& r, E& e) {
+    auto& p = set<PolylineData>(e, "POLYLINE");
+    auto& d = r.dat;
+    p.kind = PolylineData::Kind::Polyline2D;
+    p.flags = d.BS();
+    d.BS();  // curve type
+    p.startWidth = d.BD();
+    p.endWidth = d.BD();
+    e.entity.common.thickness = d.BT();
+    p.elevation = d.BD();
+    e.entity.common.extrusion = d.BE();
+    std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
+    readOwnedLinks(r, e, owned);
+}
+
+void readPolyline3d(R& r, E& e) {
+    auto& p = set<PolylineData>(e, "POLYLINE");
+    auto& d = r.dat;
+    p.kind = PolylineData::Kind::Polyline3D;
+    unsigned curve = d.RC();
+    unsigned flags = d.RC();
+    p.flags = 8 | (flags & 1) | (curve ? 4 : 0);
+    std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
+    readOwnedLinks(r, e, owned);
+}
+
+void readPolyface(R& r, E& e) {
+    auto& p = set<PolylineData>(e, "POLYLINE");
+    auto& d = r.dat;
+    p.kind = PolylineData::Kind::PolyfaceMesh;
+    p.flags = 64;
+    p.meshM = d.BS();
+    p.meshN = d.BS();
+    std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
+    readOwnedLinks(r, e, owned);
+}
+
+void readPolygonMesh(R& r, E& e) {
+    auto& p = set<PolylineData>(e, "POLYLINE");
+    auto& d = r.dat;
+    p.kind = PolylineData::Kind::PolygonMesh;
+    p.flags = d.BS() | 16;
+    d.BS();  // curve type
+    p.meshM = d.BS();
+    p.meshN = d.BS();
+    d.BS();
+    d.BS();  // surface densities
+    std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
+    readOwnedLinks(r, e, owned);
+}
+
+void readLwPolyline(R& r, E& e) {
+    auto& p = set<LwPolylineData>(e, "LWPOLYLINE");
+    auto& d = r.dat;
+    unsigned flags = d.BS();
+    if (flags & 4) p.constantWidth = d.BD();
+    if (flags & 8) p.elevation = d.BD();
+    if (flags & 2) e.entity.common.thickness = d.BD();
+    if (flags & 1) e.entity.common.extrusion = d.BD3();
+    p.closed = flags & 512;
+    std::size_t points = d.count(d.BL(), 64);
+    std::size_t bulges = (flags & 16) ? d.count(d.BL(), 2) : 0;
+    std::size_t ids = (r.since(Version::R2010) && (flags & 1024)) ? d.count(d.BL(), 2) : 0;
+    std::size_t widths = (flags & 32) ? d.count(d.BL(), 4) : 0;
+    p.vertices.resize(points);
+    for (std::size_t i = 0; i < points; ++i) {
+        if (r.until(Version::R14) || i == 0)
+            p.vertices[i].point = d.RD2();
+        else
+            p.vertices[i].point = d.DD2(p.vertices[i - 1].point);
+    }
+    for (std::size_t i = 0; i < bulges; ++i) {
+        double b = d.BD();
+        if (i < points) p.vertices[i].bulge = b;
+    }
+    for (std::size_t i = 0; i < ids; ++i) d.BL();
+    for (std::size_t i = 0; i < widths; ++i) {
+        double s = d.BD();
+        double w = d.BD();
+        if (i < points) {
+            p.vertices[i].startWidth = s;
+            p.vertices[i].endWidth = w;
+        }
+    }
+}
+
+// --- dimensions -------------------------------------------------------------
+
+struct DimCommon {
+    double elevation = 0;
+    unsigned flags = 0;
+};
+
+DimCommon readDimensionCommon(R& r, E& e, DimensionData& dim, int kind) {
+    auto& d = r.dat;
+    DimCommon c;
+    if (r.since(Version::R2010)) d.RC();  // class version
+    e.entity.common.extrusion = d.BD3();
+    Vec2 textMid = d.RD2();
+    c.elevation = d.BD();
+    c.flags = d.RC();
+    dim.text = r.T();
+    dim.textRotation = d.BD();
+    d.BD();   // horizontal direction
+    d.BD3();  // insert scale
+    d.BD();   // insert rotation
+    if (r.since(Version::R2000)) {
+        dim.attachment = d.BS();
+        d.BS();  // line spacing style
+        d.BD();  // line spacing factor
+        dim.measurement = d.BD();
+    }
+    if (r.since(Version::R2007)) {
+        d.B();
+        d.B();
+        d.B();  // unknown, arrow flips
+    }
+    dim.insertion = withZ(d.RD2(), c.elevation);
+    dim.textMidpoint = withZ(textMid, c.elevation);
+    dim.dimType = kind | ((c.flags & 2) ? 32 : 0) | ((c.flags & 1) ? 0 : 128);
+    return c;
+}
+
+void readDimensionHandles(R& r, E& e) {
+    e.dimStyle = r.H();
+    e.blockHeader = r.H();
+}
+
+void readDimOrdinate(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 6);
+    auto& d = r.dat;
+    dim.definitionPoint = d.BD3();
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    if (d.RC() & 1) dim.dimType |= 64;
+    readDimensionHandles(r, e);
+}
+
+void readDimLinear(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 0);
+    auto& d = r.dat;
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    dim.definitionPoint = d.BD3();
+    dim.obliqueAngle = d.BD();
+    dim.rotation = d.BD();
+    readDimensionHandles(r, e);
+}
+
+void readDimAligned(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 1);
+    auto& d = r.dat;
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    dim.definitionPoint = d.BD3();
+    dim.obliqueAngle = d.BD();
+    readDimensionHandles(r, e);
+}
+
+void readDimAng3pt(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 5);
+    auto& d = r.dat;
+    dim.definitionPoint = d.BD3();
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    dim.points[2] = d.BD3();
+    readDimensionHandles(r, e);
+}
+
+void readDimAng2ln(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    DimCommon c = readDimensionCommon(r, e, dim, 2);
+    auto& d = r.dat;
+    dim.points[3] = withZ(d.RD2(), c.elevation);
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    dim.points[2] = d.BD3();
+    dim.definitionPoint = d.BD3();
+    readDimensionHandles(r, e);
+}
+
+void readDimRadius(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 4);
+    auto& d = r.dat;
+    dim.definitionPoint = d.BD3();
+    dim.points[2] = d.BD3();
+    d.BD();  // leader length
+    readDimensionHandles(r, e);
+}
+
+void readDimDiameter(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "DIMENSION");
+    readDimensionCommon(r, e, dim, 3);
+    auto& d = r.dat;
+    dim.points[2] = d.BD3();
+    dim.definitionPoint = d.BD3();
+    d.BD();  // leader length
+    readDimensionHandles(r, e);
+}
+
+// --- annotation -------------------------------------------------------------
+
+void readLeader(R& r, E& e) {
+    auto& l = set<LeaderData>(e, "LEADER");
+    auto& d = r.dat;
+    d.B();
+    l.spline = d.BS() == 1;
+    d.BS();  // annotation type
+    std::size_t n = d.count(d.BL(), 6);
+    l.vertices.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) l.vertices.push_back(d.BD3());
+    d.BD3();  // origin
+    l.normal = d.BD3();
+    e.entity.common.extrusion = l.normal;
+    d.BD3();  // x direction
+    d.BD3();  // offset of the block insertion
+    if (r.since(Version::R14) && r.until(Version::R2007)) d.BD3();
+    if (r.until(Version::R14)) d.BD();
+    d.BD();
+    d.BD();  // box height and width
+    d.B();   // hook line direction
+    l.arrowhead = d.B();
+    l.annotation = r.H();
+    e.dimStyle = r.H();
+}
+
+void readTolerance(R& r, E& e) {
+    auto& t = set<ToleranceData>(e, "TOLERANCE");
+    auto& d = r.dat;
+    if (r.until(Version::R14)) {
+        d.BS();
+        t.height = d.BD();
+        d.BD();
+    }
+    t.insertion = d.BD3();
+    t.xDirection = d.BD3();
+    e.entity.common.extrusion = d.BD3();
+    t.text = r.T();
+    e.dimStyle = r.H();
+}
+
+void readMLine(R& r, E& e) {
+    auto& m = set<MLineData>(e, "MLINE");
+    auto& d = r.dat;
+    m.scale = d.BD();
+    m.justification = d.RC();
+    m.start = d.BD3();
+    e.entity.common.extrusion = d.BD3();
+    m.flags = d.BS();
+    unsigned lines = d.RC();
+    std::size_t verts = d.count(d.BS(), 6 * 9);
+    m.vertices.resize(verts);
+    for (auto& v : m.vertices) {
+        v.position = d.BD3();
+        v.direction = d.BD3();
+        v.miter = d.BD3();
+        v.parameters.resize(d.count(lines, 4));
+        for (auto& params : v.parameters) {
+            std::size_t n = d.count(d.BS(), 2);
+            for (std::size_t i = 0; i < n; ++i) params.push_back(d.BD());
+            std::size_t fills = d.count(d.BS(), 2);
+            for (std::size_t i = 0; i < fills; ++i) d.BD();
+        }
+    }
+    e.mlineStyle = r.H();
+}
+
+// --- hatch ------------------------------------------------------------------
+
+void readHatchEdge(R& r, HatchEdge& edge) {
+    auto& d = r.dat;
+    unsigned kind = d.RC();
+    switch (kind) {
+    case 1:
+        edge.kind = HatchEdge::Kind::Line;
+        edge.start = d.RD2();
+        edge.end = d.RD2();
+        break;
+    case 2:
+        edge.kind = HatchEdge::Kind::Arc;
+        edge.center = d.RD2();
+        edge.radius = d.BD();
+        edge.startAngle = d.BD();
+        edge.endAngle = d.BD();
+        edge.ccw = d.B();
+        break;
+    case 3:
+        edge.kind = HatchEdge::Kind::Ellipse;
+        edge.center = d.RD2();
+        edge.majorAxis = d.RD2();
+        edge.ratio = d.BD();
+        edge.startAngle = d.BD();
+        edge.endAngle = d.BD();
+        edge.ccw = d.B();
+        break;
+    case 4: {
+        edge.kind = HatchEdge::Kind::Spline;
+        edge.degree = static_cast<int>(d.BL());
+        edge.rational = d.B();
+        edge.periodic = d.B();
+        std::uint32_t knots = d.BL();
+        std::uint32_t controls = d.BL();
+        std::size_t nk = d.count(knots, 2);
+        for (std::size_t i = 0; i < nk; ++i) edge.knots.push_back(d.BD());
+        std::size_t nc = d.count(controls, 128);
+        for (std::size_t i = 0; i < nc; ++i) {
+            edge.controlPoints.push_back(d.RD2());
+            if (edge.rational) edge.weights.push_back(d.BD());
+        }
+        if (r.since(Version::R2013)) {
+            std::size_t nf = d.count(d.BL(), 128);
+            for (std::size_t i = 0; i < nf; ++i) edge.fitPoints.push_back(d.RD2());
+            if (nf > 0) {
+                d.RD2();
+                d.RD2();  // start and end tangents
+            }
+        }
+        break;
+    }
+    default: d.fail("unknown hatch edge kind");
+    }
+}
+
+void readHatch(R& r, E& e) {
+    auto& h = set<HatchData>(e, "HATCH");
+    auto& d = r.dat;
+    if (r.since(Version::R2004)) {
+        h.gradient = d.BL() != 0;
+        d.BL();  // reserved
+        d.BD();  // gradient angle
+        d.BD();  // shift
+        d.BL();  // single colour
+        d.BD();  // tint
+        std::size_t colors = d.count(d.BL(), 4);
+        for (std::size_t i = 0; i < colors; ++i) {
+            d.BD();
+            r.CMC();
+        }
+        r.T();  // gradient name
+    }
+    h.elevation = d.BD();
+    e.entity.common.extrusion = d.BD3();
+    h.pattern = r.T();
+    h.solid = d.B();
+    d.B();  // associative
+    std::size_t paths = d.count(d.BL(), 8);
+    bool derived = false;
+    std::size_t boundaryHandles = 0;
+    h.loops.resize(paths);
+    for (auto& loop : h.loops) {
+        loop.flags = static_cast<int>(d.BL());
+        derived = derived || (loop.flags & 4);
+        if (!(loop.flags & 2)) {
+            std::size_t segs = d.count(d.BL(), 8);
+            loop.edges.resize(segs);
+            for (auto& edge : loop.edges) readHatchEdge(r, edge);
+        } else {
+            loop.isPolyline = true;
+            bool bulges = d.B();
+            loop.closed = d.B();
+            std::size_t n = d.count(d.BL(), 128);
+            loop.polyline.resize(n);
+            for (auto& v : loop.polyline) {
+                v.point = d.RD2();
+                if (bulges) v.bulge = d.BD();
+            }
+        }
+        boundaryHandles += d.BL();
+    }
+    h.style = d.BS();
+    h.patternType = d.BS();
+    if (!h.solid) {
+        h.angle = d.BD();
+        h.scale = d.BD();
+        d.B();  // double
+        std::size_t lines = d.count(d.BS(), 10);
+        h.lines.resize(lines);
+        for (auto& line : h.lines) {
+            line.angle = d.BD();
+            line.base = d.BD2();
+            line.offset = d.BD2();
+            std::size_t dashes = d.count(d.BS(), 2);
+            for (std::size_t i = 0; i < dashes; ++i) line.dashes.push_back(d.BD());
+        }
+    }
+    (void)derived;
+    (void)boundaryHandles;
+}
+
+// --- images and viewports ---------------------------------------------------
+
+void readImageLike(R& r, E& e, const char* type) {
+    auto& im = set<ImageData>(e, type);
+    auto& d = r.dat;
+    if (d.BL() > 10) d.fail("unknown image version");
+    im.insertion = d.BD3();
+    im.uVector = d.BD3();
+    im.vVector = d.BD3();
+    im.size = d.RD2();
+    d.BS();  // display properties
+    im.clipping = d.B();
+    d.RC();
+    d.RC();
+    d.RC();  // brightness, contrast, fade
+    if (r.since(Version::R2010)) d.B();  // clip mode
+    im.clipType = d.BS();
+    std::size_t n = im.clipType == 1 ? 2 : d.count(d.BL(), 128);
+    for (std::size_t i = 0; i < n; ++i) im.clip.push_back(d.RD2());
+}
+void readImage(R& r, E& e) { readImageLike(r, e, "IMAGE"); }
+void readWipeout(R& r, E& e) { readImageLike(r, e, "WIPEOUT"); }
+
+void readViewport(R& r, E& e) {
+    auto& v = set<ViewportData>(e, "VIEWPORT");
+    auto& d = r.dat;
+    v.center = d.BD3();
+    v.width = d.BD();
+    v.height = d.BD();
+    if (!r.since(Version::R2000)) return;
+    d.BD3();  // target
+    d.BD3();  // direction
+    v.twist = d.BD();
+    v.viewHeight = d.BD();
+    d.BD();
+    d.BD();
+    d.BD();  // lens, front and back clip
+    d.BD();  // snap angle
+    v.viewCenter = d.RD2();
+    d.RD2();
+    d.RD2();
+    d.RD2();  // snap base, snap and grid spacing
+    d.BS();   // circle zoom
+    if (r.since(Version::R2007)) d.BS();
+    d.BL();  // frozen layer count
+    v.status = static_cast<int>(d.BL());
+}
+
+// --- tables and multileaders --------------------------------------------------
+
+void readTable(R& r, E& e) {
+    auto& t = set<TableData>(e, "ACAD_TABLE");
+    InsertData in;
+    auto& d = r.dat;
+    t.insertion = d.BD3();
+    if (r.until(Version::R14)) {
+        t.scale = d.BD3();
+    } else {
+        switch (d.BB()) {
+        case 3: t.scale = {1, 1, 1}; break;
+        case 1: t.scale.x = 1; t.scale.y = d.DD(1); t.scale.z = d.DD(1); break;
+        case 2: t.scale.x = d.RD(); t.scale.y = t.scale.z = t.scale.x; break;
+        default:
+            t.scale.x = d.RD();
+            t.scale.y = d.DD(t.scale.x);
+            t.scale.z = d.DD(t.scale.x);
+        }
+    }
+    t.rotation = d.BD();
+    e.entity.common.extrusion = d.BD3();
+    e.blockHeader = r.H();
+}
+
+const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
+    static const std::unordered_map<std::string, EntityDecoder> table = {
+        {"TEXT", readText},
+        {"ATTRIB", readAttrib},
+        {"ATTDEF", readAttdef},
+        {"BLOCK", readBlock},
+        {"ENDBLK", readEndBlk},
+        {"SEQEND", readSeqEnd},
+        {"INSERT", readInsert},
+        {"MINSERT", readMInsert},
+        {"VERTEX_2D", readVertex2d},
+        {"VERTEX_3D", readVertexSimple},
+        {"VERTEX_MESH", readVertexSimple},
+        {"VERTEX_PFACE", readVertexSimple},
+        {"VERTEX_PFACE_FACE", readVertexFace},
+        {"POLYLINE_2D", readPolyline2d},
+        {"POLYLINE_3D", readPolyline3d},
+        {"ARC", readArc},
+        {"CIRCLE", readCircle},
+        {"LINE", readLine},
+        {"DIMENSION_ORDINATE", readDimOrdinate},
+        {"DIMENSION_LINEAR", readDimLinear},
+        {"DIMENSION_ALIGNED", readDimAligned},
+        {"DIMENSION_ANG3PT", readDimAng3pt},
+        {"DIMENSION_ANG2LN", readDimAng2ln},
+        {"DIMENSION_RADIUS", readDimRadius},
+        {"DIMENSION_DIAMETER", readDimDiameter},
+        {"POINT", readPoint},
+        {"3DFACE", read3dFace},
+        {"POLYLINE_PFACE", readPolyface},
+        {"POLYLINE_MESH", readPolygonMesh},
+        {"SOLID", readSolid},
+        {"TRACE", readTrace},
+        {"SHAPE", readShape},
+        {"VIEWPORT", readViewport},
+        {"ELLIPSE", readEllipse},
+        {"SPLINE", readSpline},
+        {"RAY", readRay},
+        {"XLINE", readXLine},
+        {"MTEXT", readMText},
+        {"LEADER", readLeader},
+        {"TOLERANCE", readTolerance},
+        {"MLINE", readMLine},
+        {"LWPOLYLINE", readLwPolyline},
+        {"HATCH", readHatch},
+        {"IMAGE", readImage},
+        {"WIPEOUT", readWipeout},
+        {"ACAD_TABLE", readTable},
+    };
+    return table;
+}
+
+}  // namespace
+
+EntityDecoder findEntityDecoder(const std::string& kind) {
+    auto& table = entityDecoders();
+    auto it = table.find(kind);
+    return it == table.end() ? nullptr : it->second;
+}
+
+}  // namespace cad::dwg

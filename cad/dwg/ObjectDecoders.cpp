@@ -1,0 +1,262 @@
+// The non-graphical objects the drawing model needs: the table records
+// (blocks, layers, linetypes, text styles, dimension styles), layouts and
+// multiline styles. One function per kind; owner, reactors and extension
+// dictionary have been read before.
+#include <unordered_map>
+
+#include "cad/dwg/DecodeState.h"
+
+namespace cad::dwg {
+namespace {
+
+using R = ObjectReader;
+using S = DecodeState;
+
+// Name and xref flags every table record starts with.
+std::string readTableName(R& r, int* flags = nullptr) {
+    std::string name = r.T();
+    auto& d = r.dat;
+    bool referenced = d.B();
+    bool dependent;
+    if (r.until(Version::R2004)) {
+        d.BS();  // xref index + 1
+        dependent = d.B();
+    } else {
+        dependent = d.B();
+        if (dependent) d.BS();
+    }
+    if (flags) *flags = (dependent ? 16 : 0) | (referenced ? 64 : 0);
+    return name;
+}
+
+void readBlockControl(R& r, S& s) {
+    std::size_t n = r.hdl.count(r.dat.BL(), 8);
+    for (std::size_t i = 0; i < n; ++i) r.H();
+    s.modelSpaceRecord = r.H();
+    s.paperSpaceRecord = r.H();
+}
+
+void readBlockHeader(R& r, S& s) {
+    BlockHeaderRecord b;
+    b.handle = r.self;
+    auto& d = r.dat;
+    b.name = readTableName(r);
+    bool anonymous = d.B();
+    bool hasAttribs = d.B();
+    bool xref = d.B();
+    bool overlaid = d.B();
+    if (r.since(Version::R2000)) d.B();  // loaded
+    b.flags = (anonymous ? 1 : 0) | (hasAttribs ? 2 : 0) | (xref ? 4 : 0) | (overlaid ? 8 : 0);
+    std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
+    b.base = d.BD3();
+    b.xrefPath = r.T();
+    std::size_t inserts = 0;
+    if (r.since(Version::R2000)) {
+        while (d.RC() != 0) ++inserts;
+        r.T();  // description
+        d.skipBytes(d.BL());  // preview
+    }
+    r.H();                    // xref control
+    r.H();                    // BLOCK
+    if (r.until(Version::R2000)) {
+        if (!xref && !overlaid) {
+            b.firstEntity = r.H();
+            b.lastEntity = r.H();
+        }
+    } else {
+        std::size_t n = r.hdl.count(owned, 8);
+        b.entities.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) b.entities.push_back(r.H());
+    }
+    r.H();  // ENDBLK
+    if (r.since(Version::R2000)) {
+        std::size_t n = r.hdl.count(inserts, 8);
+        for (std::size_t i = 0; i < n; ++i) r.H();
+        b.layout = r.H();
+    }
+    s.blockHeaders.push_back(std::move(b));
+}
+
+void readLayer(R& r, S& s) {
+    LayerRecord rec;
+    Layer& l = rec.layer;
+    l.handle = r.self;
+    auto& d = r.dat;
+    l.name = readTableName(r);
+    if (r.until(Version::R14)) {
+        l.frozen = d.B();
+        d.B();  // on: the sign of the colour says it again
+        d.B();  // frozen in new viewports
+        l.locked = d.B();
+    } else {
+        unsigned flags = d.BS();
+        l.frozen = flags & 1;
+        l.on = !(flags & 2);
+        l.locked = flags & 8;
+        l.plot = flags & 16;
+        l.lineweight = lineweightFromIndex(static_cast<int>((flags & 0x3E0) >> 5));
+    }
+    // The colour index is negative for layers that are off.
+    int index = d.BSs();
+    if (index < 0) {
+        l.on = false;
+        index = -index;
+    }
+    l.color = Color::fromIndex(index);
+    if (r.since(Version::R2004)) {
+        std::uint32_t rgb = d.BL();
+        std::uint8_t flags = d.RC();
+        if (flags & 1) r.T();
+        if (flags & 2) r.T();
+        if ((rgb >> 24) == 0xC2) l.color = Color::fromRgb(rgb);
+    }
+    if (l.color.kind != Color::Kind::Index && l.color.kind != Color::Kind::True) l.color = Color::fromIndex(7);
+    r.H();  // xref
+    if (r.since(Version::R2000)) r.H();  // plot style
+    if (r.since(Version::R2007)) r.H();  // material
+    rec.linetype = r.H();
+    s.layerOrder.push_back(l.handle);
+    s.layers[l.handle] = std::move(rec);
+}
+
+void readStyle(R& r, S& s) {
+    TextStyle t;
+    t.handle = r.self;
+    auto& d = r.dat;
+    int flags = 0;
+    t.name = readTableName(r, &flags);
+    bool shape = d.B();
+    bool vertical = d.B();
+    t.flags = (shape ? 1 : 0) | (vertical ? 4 : 0);
+    t.fixedHeight = d.BD();
+    t.widthFactor = d.BD();
+    t.oblique = d.BD();
+    d.RC();  // generation
+    d.BD();  // last height
+    t.fontFile = r.T();
+    t.bigFontFile = r.T();
+    s.styleOrder.push_back(t.handle);
+    s.styles[t.handle] = std::move(t);
+}
+
+void readLinetype(R& r, S& s) {
+    Linetype lt;
+    lt.handle = r.self;
+    auto& d = r.dat;
+    lt.name = readTableName(r);
+    lt.description = r.T();
+    lt.patternLength = d.BD();
+    d.RC();  // alignment
+    unsigned dashes = d.RC();
+    for (unsigned i = 0; i < dashes; ++i) {
+        lt.dashes.push_back(d.BD());
+        d.BS();   // shape number
+        d.RD2();  // offset
+        d.BD();   // scale
+        d.BD();   // rotation
+        d.BS();   // shape flags
+    }
+    s.linetypeOrder.push_back(lt.handle);
+    s.linetypes[lt.handle] = std::move(lt);
+}
+
+void readDimStyle(R& r, S& s) {
+    DimStyle ds;
+    ds.handle = r.self;
+    ds.name = readTableName(r);
+    s.dimStyleOrder.push_back(ds.handle);
+    s.dimStyles[ds.handle] = std::move(ds);
+}
+
+void readLayout(R& r, S& s) {
+    Layout l;
+    l.handle = r.self;
+    auto& d = r.dat;
+    r.T();  // page setup name
+    r.T();  // printer or configuration
+    d.BS();
+    for (int i = 0; i < 6; ++i) d.BD();  // margins and paper size
+    r.T();  // paper size name
+    d.BD2();
+    d.BS();
+    d.BS();
+    d.BS();
+    d.BD2();
+    d.BD2();
+    if (r.until(Version::R2000)) r.T();  // plot view name
+    d.BD();
+    d.BD();
+    r.T();  // style sheet
+    d.BS();
+    d.BD();
+    d.BD2();
+    if (r.since(Version::R2004)) {
+        d.BS();
+        d.BS();
+        d.BS();
+    }
+    l.name = r.T();
+    l.tabOrder = d.BS();
+    if (r.since(Version::R2004)) r.H();  // plot view
+    if (r.since(Version::R2007)) r.H();  // visual style
+    l.blockRecord = r.H();
+    s.layouts.push_back(std::move(l));
+}
+
+void readMLineStyle(R& r, S& s) {
+    MLineStyleRecord m;
+    auto& d = r.dat;
+    m.name = r.T();
+    r.T();  // description
+    d.BS();
+    r.CMC();  // fill colour
+    d.BD();
+    d.BD();  // start and end angles
+    unsigned lines = d.RC();
+    for (unsigned i = 0; i < lines; ++i) {
+        m.offsets.push_back(d.BD());
+        m.colors.push_back(r.CMC());
+        if (r.since(Version::R2018))
+            r.H();
+        else
+            d.BS();  // linetype index
+    }
+    s.mlineStyles[r.self] = std::move(m);
+}
+
+}  // namespace
+
+ObjectDecoder findObjectDecoder(const std::string& kind) {
+    static const std::unordered_map<std::string, ObjectDecoder> table = {
+        {"BLOCK_CONTROL", readBlockControl}, {"BLOCK_HEADER", readBlockHeader},
+        {"LAYER", readLayer},                {"STYLE", readStyle},
+        {"LTYPE", readLinetype},             {"DIMSTYLE", readDimStyle},
+        {"LAYOUT", readLayout},              {"MLINESTYLE", readMLineStyle},
+    };
+    auto it = table.find(kind);
+    return it == table.end() ? nullptr : it->second;
+}
+
+const char* fixedTypeName(unsigned type) {
+    static const char* const kNames[] = {
+        nullptr, "TEXT", "ATTRIB", "ATTDEF", "BLOCK", "ENDBLK", "SEQEND", "INSERT", "MINSERT", nullptr,
+        "VERTEX_2D", "VERTEX_3D", "VERTEX_MESH", "VERTEX_PFACE", "VERTEX_PFACE_FACE", "POLYLINE_2D",
+        "POLYLINE_3D", "ARC", "CIRCLE", "LINE", "DIMENSION_ORDINATE", "DIMENSION_LINEAR",
+        "DIMENSION_ALIGNED", "DIMENSION_ANG3PT", "DIMENSION_ANG2LN", "DIMENSION_RADIUS",
+        "DIMENSION_DIAMETER", "POINT", "3DFACE", "POLYLINE_PFACE", "POLYLINE_MESH", "SOLID", "TRACE",
+        "SHAPE", "VIEWPORT", "ELLIPSE", "SPLINE", "REGION", "3DSOLID", "BODY", "RAY", "XLINE",
+        "DICTIONARY", "OLEFRAME", "MTEXT", "LEADER", "TOLERANCE", "MLINE", "BLOCK_CONTROL",
+        "BLOCK_HEADER", "LAYER_CONTROL", "LAYER", "STYLE_CONTROL", "STYLE", nullptr, nullptr,
+        "LTYPE_CONTROL", "LTYPE", nullptr, nullptr, "VIEW_CONTROL", "VIEW", "UCS_CONTROL", "UCS",
+        "VPORT_CONTROL", "VPORT", "APPID_CONTROL", "APPID", "DIMSTYLE_CONTROL", "DIMSTYLE",
+        "VX_CONTROL", "VX_TABLE_RECORD", "GROUP", "MLINESTYLE", "OLE2FRAME", "DUMMY",
+        "LONG_TRANSACTION", "LWPOLYLINE", "HATCH", "XRECORD", "ACDBPLACEHOLDER", "VBA_PROJECT",
+        "LAYOUT"};
+    constexpr unsigned n = sizeof(kNames) / sizeof(kNames[0]);
+    if (type < n) return kNames[type];
+    if (type == 0x1F2) return "ACAD_PROXY_ENTITY";
+    if (type == 0x1F3) return "ACAD_PROXY_OBJECT";
+    return nullptr;
+}
+
+}  // namespace cad::dwg

@@ -1,0 +1,46 @@
+#include "cad/dwg/ObjectReader.h"
+
+namespace cad::dwg {
+
+Color ObjectReader::CMC() {
+    int index = dat.BSs();
+    if (!since(Version::R2004)) return Color::fromIndex(index < 0 ? -index : index);
+    std::uint32_t rgb = dat.BL();
+    std::uint8_t flags = dat.RC();
+    if (flags & 1) T();  // colour name
+    if (flags & 2) T();  // colour book name
+    if ((rgb >> 24) == 0xC2) return Color::fromRgb(rgb);
+    return Color::fromIndex(index < 0 ? -index : index);
+}
+
+Color ObjectReader::ENC() {
+    if (!since(Version::R2004)) return Color::fromIndex(dat.BSs());
+    std::uint16_t raw = dat.BS();
+    unsigned flags = raw >> 8;
+    int index = raw & 0x1FF;
+    std::uint32_t rgb = 0;
+    bool trueColor = false;
+    if (flags & 0x20) dat.BL();  // transparency
+    if (flags & 0x40) {
+        H();  // a colour from the colour books, by reference
+    } else if (flags & 0x80) {
+        rgb = dat.BL();
+        trueColor = true;
+    }
+    if ((flags & 0x41) == 0x41) T();
+    if ((flags & 0x42) == 0x42) T();
+    if (trueColor) return Color::fromRgb(rgb);
+    return Color::fromIndex(index);
+}
+
+int lineweightFromIndex(int index) {
+    static const int kWeights[24] = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
+                                     53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    if (index >= 0 && index < 24) return kWeights[index];
+    if (index == 29) return LineWeightByLayer;
+    if (index == 30) return LineWeightByBlock;
+    if (index == 31) return LineWeightDefault;
+    return LineWeightByLayer;
+}
+
+}  // namespace cad::dwg

@@ -1,0 +1,39 @@
+#pragma once
+// One object of a DWG file, opened for reading: its data stream, the
+// separate string stream of 2007 and later, and its handle stream. The
+// object decoders read fields through this and never look at the version
+// themselves except through since()/until().
+#include <string>
+
+#include "cad/dwg/BitReader.h"
+
+namespace cad::dwg {
+
+class ObjectReader {
+public:
+    BitReader dat;  // the fields
+    BitReader str;  // strings (2007+; otherwise the same stream as dat)
+    BitReader hdl;  // handle references
+    Handle self = 0;
+    int codePage = 30;
+    bool separateStrings = false;
+
+    Version version() const { return dat.version(); }
+    bool since(Version v) const { return dat.since(v); }
+    bool until(Version v) const { return dat.until(v); }
+
+    // Text fields, from wherever this version keeps them.
+    std::string T() { return separateStrings ? str.TU() : dat.TV(codePage); }
+    // A handle reference from the handle stream, made absolute.
+    Handle H() { return hdl.H().absolute(self); }
+    // Colour of tables and other non-entities (CMC).
+    Color CMC();
+    // Colour of entities (2004+ may carry true colour and a book reference).
+    Color ENC();
+};
+
+// Lineweight index as stored (0..23, 29 ByLayer, 30 ByBlock, 31 Default)
+// to hundredths of a millimetre.
+int lineweightFromIndex(int index);
+
+}  // namespace cad::dwg
