@@ -24,7 +24,7 @@ QString fileNameOf(const OpenFileResult& answer)
 }
 }  // namespace
 
-void PushButton1_Click(FileListContext& ctx)
+void PushButton1_Click(FileListContext& ctx, QChar separator)
 {
     ErrorTrap trap(*ctx.dialogs, kLocation);
     trap.setSpecialHandler([&](int number, const QString&) {
@@ -73,8 +73,8 @@ void PushButton1_Click(FileListContext& ctx)
     trap.step(128, [&] { last = static_cast<int>(parts.size()) - 1; });
     for (int i = first; i <= last; ++i) {
         QString path;
-        trap.step(136, [&] { path = parts.at(0) + kSeparator + parts.at(i); });
-        trap.step(138, [&] { path = FixDoubleBackslashes(path); });
+        trap.step(136, [&] { path = parts.at(0) + separator + parts.at(i); });
+        trap.step(138, [&] { path = FixDoubleBackslashes(path, separator); });
         trap.step(140, [&] { ctx.list->Append(path); });
     }
 }
