@@ -1,0 +1,40 @@
+#pragma once
+// JPEG encoding on libjpeg-turbo, and writing the result safely: the file is
+// written beside its target under a temporary name and renamed over it only
+// when complete, so a failed write never destroys an existing picture nor
+// leaves a truncated one behind.
+//
+// Results are GDI+ status numbers, which the error report shows.
+#include <QImage>
+#include <QString>
+#include <string>
+#include <vector>
+
+namespace lumicade {
+
+namespace JpegStatus {
+constexpr int Ok = 0;
+constexpr int GenericError = 1;      // the encoder failed
+constexpr int InvalidParameter = 2;  // no usable picture
+constexpr int OutOfMemory = 3;
+constexpr int Win32Error = 7;        // the file could not be created, written or renamed
+}  // namespace JpegStatus
+
+// Chroma subsampling of the pictures we write. Drawings are thin coloured
+// lines on a plain background: full-resolution colour keeps them crisp.
+enum class ChromaSubsampling { Full444, Half422, Quarter420 };
+constexpr ChromaSubsampling kDrawingSubsampling = ChromaSubsampling::Full444;
+
+// Encodes the picture at its own pixel size. quality is handed to the
+// encoder unchanged (0..100, 100 best). Returns a status; *why gets the
+// encoder's own words on failure.
+int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& out,
+               ChromaSubsampling subsampling = kDrawingSubsampling, std::string* why = nullptr);
+
+// Writes already encoded bytes to path through a temporary file in the same folder.
+int writeFileReplacing(const QString& path, const std::vector<unsigned char>& bytes, std::string* why = nullptr);
+
+// encodeJpeg, then writeFileReplacing.
+int writeJpegFile(const QImage& picture, const QString& path, int quality, std::string* why = nullptr);
+
+}  // namespace lumicade

@@ -1,0 +1,151 @@
+// The JPEG writer: quality handed over, files replaced whole, and failures
+// reported once through the error report without reaching the caller.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "convert/JpegFile.h"
+#include "convert/SaveAsJPG.h"
+#include "platform/Dialogs.h"
+
+namespace lumicade {
+namespace {
+
+class ReportDialogs : public Dialogs {
+public:
+    QStringList texts;
+    QStringList titles;
+    int messageBox(const QString& text, int, const QString& title) override {
+        texts << text;
+        titles << title;
+        return MsgBox::ResultOk;
+    }
+    std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return {}; }
+    OpenFileResult openFiles(const OpenFileRequest&) override { return {}; }
+    QString browseForFolder(const QString&, const QString&) override { return {}; }
+};
+
+// A drawing-like picture: thin coloured lines and some text on white.
+QImage drawingPicture(int w = 640, int h = 480) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor colors[] = {Qt::red, Qt::blue, Qt::darkGreen, Qt::magenta, Qt::black};
+    for (int i = 0; i < 60; ++i) {
+        p.setPen(QPen(colors[i % 5], 1 + i % 2));
+        p.drawLine(i * 11, 0, w - i * 7, h);
+        p.drawEllipse(QPointF(w / 2.0, h / 2.0), i * 4.0, i * 3.0);
+    }
+    return image;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList folderEntries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
+    QTemporaryDir dir;
+    ReportDialogs dialogs;
+    const QImage picture = drawingPicture();
+    qint64 sizes[4] = {};
+    const quint8 qualities[4] = {0, 10, 95, 100};
+    for (int i = 0; i < 4; ++i) {
+        const QString path = dir.filePath(QStringLiteral("q%1.jpg").arg(qualities[i]));
+        SaveJPG(dialogs, picture, path, qualities[i]);
+        QImage back(path);
+        ASSERT_FALSE(back.isNull()) << "quality " << int(qualities[i]);
+        EXPECT_EQ(back.size(), picture.size()) << "quality " << int(qualities[i]);
+        sizes[i] = QFileInfo(path).size();
+    }
+    EXPECT_TRUE(dialogs.texts.isEmpty()) << dialogs.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_LT(sizes[0], sizes[1]);
+    EXPECT_LT(sizes[1], sizes[2]);
+    EXPECT_LT(sizes[2], sizes[3]);
+}
+
+TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
+    QTemporaryDir dir;
+    ReportDialogs dialogs;
+    const QString path = dir.filePath(QStringLiteral("site.jpg"));
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(300000, 'x'));  // longer than the new picture: nothing of it may remain
+    }
+    SaveJPG(dialogs, drawingPicture(200, 100), path, 85);
+    EXPECT_TRUE(dialogs.texts.isEmpty());
+    const QByteArray bytes = readAll(path);
+    ASSERT_GT(bytes.size(), 4);
+    EXPECT_LT(bytes.size(), 300000);
+    EXPECT_EQ(bytes.left(2), QByteArray("\xFF\xD8", 2));
+    EXPECT_EQ(bytes.right(2), QByteArray("\xFF\xD9", 2));
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("site.jpg")});
+}
+
+TEST(JpegWriter, MissingFolderGivesOneReportAtLine132AndReturns) {
+    QTemporaryDir dir;
+    ReportDialogs dialogs;
+    SaveJPG(dialogs, drawingPicture(64, 64), dir.filePath(QStringLiteral("no/such/folder/a.jpg")), 85);
+    ASSERT_EQ(dialogs.texts.size(), 1);
+    const QString text = dialogs.texts[0];
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7\r\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("in Kestrane2021/08/31.SaveAsJPG.SaveJPG at line 132\r\r"))) << text.toStdString();
+    EXPECT_EQ(dialogs.titles[0], QStringLiteral("Application Error"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
+}
+
+TEST(JpegWriter, PictureWithoutPixelsIsReportedAndTheOldFileStays) {
+    QTemporaryDir dir;
+    ReportDialogs dialogs;
+    const QString path = dir.filePath(QStringLiteral("kept.jpg"));
+    SaveJPG(dialogs, drawingPicture(50, 50), path, 85);
+    const QByteArray before = readAll(path);
+    ASSERT_FALSE(before.isEmpty());
+    SaveJPG(dialogs, QImage(), path, 85);
+    ASSERT_EQ(dialogs.texts.size(), 1);
+    EXPECT_TRUE(dialogs.texts[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:2\r\n")));
+    EXPECT_TRUE(dialogs.texts[0].contains(QStringLiteral("at line 132")));
+    EXPECT_EQ(readAll(path), before);
+}
+
+// A write that fails half way (here: the process may not grow files beyond a
+// few kilobytes) must keep the earlier picture and leave no partial file.
+TEST(JpegWriter, FailedWriteKeepsTheEarlierJpegIntact) {
+    QTemporaryDir dir;
+    ReportDialogs dialogs;
+    const QString path = dir.filePath(QStringLiteral("plan.jpg"));
+    SaveJPG(dialogs, drawingPicture(40, 40), path, 50);
+    const QByteArray before = readAll(path);
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_LT(before.size(), 8000);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 8000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveJPG(dialogs, drawingPicture(1600, 1200), path, 100);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(dialogs.texts.size(), 1);
+    EXPECT_TRUE(dialogs.texts[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7")));
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("plan.jpg")});
+}
+
+}  // namespace
+}  // namespace lumicade
