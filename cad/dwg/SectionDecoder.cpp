@@ -46,7 +46,9 @@ ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections
     BitReader base(buf.data(), buf.size(), s.version);
     base.seek(16 * 8);
     std::size_t size = base.RL();
-    if (s.version >= Version::R2010 && s.maintenanceVersion > 3) base.RL();
+    // The size's high half: written by later 2010 releases and always in
+    // 2018 files, whatever their maintenance byte says.
+    if ((s.version >= Version::R2010 && s.maintenanceVersion > 3) || s.version >= Version::R2018) base.RL();
     std::size_t origin = base.position();
     std::size_t end = origin + size * 8;
     if (end > buf.size() * 8) base.fail("section size larger than the section");
