@@ -94,7 +94,11 @@ std::optional<int> FileAttributes(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const QByteArray name = native(path);
+    // "folder/" would resolve a link before we can see it; ask about the name itself.
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(kSeparator))
+        trimmed.chop(1);
+    const QByteArray name = native(trimmed);
     struct stat link {};
     if (::lstat(name.constData(), &link) != 0)
         return std::nullopt;
@@ -113,10 +117,7 @@ std::optional<int> FileAttributes(const QString& path)
     if (!(target.st_mode & S_IWUSR))
         sum |= Attr::ReadOnly;
 
-    QString base = path;
-    while (base.size() > 1 && base.endsWith(kSeparator))
-        base.chop(1);
-    base = GetFileNamePart(base);
+    const QString base = GetFileNamePart(trimmed);
     if (base.startsWith(u'.') && base != QLatin1String(".") && base != QLatin1String(".."))
         sum |= Attr::Hidden;
     return sum;

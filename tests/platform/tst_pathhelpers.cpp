@@ -191,6 +191,7 @@ void PathHelpersTest::attributeMapping()
     QCOMPARE(FileAttributes(root + "/sub/"), std::optional<int>(Attr::Directory));
     QCOMPARE(FileAttributes(root + "/.hiddensub"), std::optional<int>(Attr::Directory + Attr::Hidden));
     QCOMPARE(FileAttributes(root + "/link"), std::optional<int>(Attr::Directory + Attr::ReparsePoint));
+    QCOMPARE(FileAttributes(root + "/link/"), std::optional<int>(Attr::Directory + Attr::ReparsePoint));
     QCOMPARE(FileAttributes(root + "/missing"), std::optional<int>());
 
     QVERIFY(IsRootFolder("/"));
