@@ -2,6 +2,7 @@
 // refer to, vertices into their polylines, attributes into their inserts,
 // and entities into their blocks in the order the file chains them.
 #include <algorithm>
+#include <cctype>
 #include <unordered_set>
 
 #include "cad/dwg/DecodeState.h"
@@ -9,24 +10,28 @@
 namespace cad::dwg {
 namespace {
 
-std::string properSpaceName(const std::string& name) {
-    std::string up = upperName(name);
-    if (up == "*MODEL_SPACE") return "*Model_Space";
-    if (up == "*PAPER_SPACE") return "*Paper_Space";
-    return name;
-}
-
 class Assembler {
 public:
     Assembler(DecodeState& st, Drawing& d) : st_(st), d_(d) {}
 
     void run() {
         tables();
+        // Anonymous blocks are stored by their prefix alone ("*D", "*U",
+        // and the paper spaces of inactive layouts); the name they are known
+        // by adds their place in the block list, as a DXF export shows.
+        std::unordered_map<Handle, std::size_t> listIndex;
+        for (std::size_t i = 0; i < st_.blockControlEntries.size(); ++i)
+            listIndex.emplace(st_.blockControlEntries[i], i);
         for (const auto& b : st_.blockHeaders) {
             std::string name = b.name;
+            bool numbered = !name.empty() && std::isdigit(static_cast<unsigned char>(name.back()));
+            if (name.size() > 1 && name[0] == '*' && !numbered && b.handle != st_.modelSpaceRecord &&
+                b.handle != st_.paperSpaceRecord) {
+                if (auto it = listIndex.find(b.handle); it != listIndex.end()) name += std::to_string(it->second);
+            }
             if (b.handle == st_.modelSpaceRecord) name = "*Model_Space";
             else if (b.handle == st_.paperSpaceRecord) name = "*Paper_Space";
-            else name = properSpaceName(name);
+            else if (upperName(name) == "*MODEL_SPACE") name = "*Model_Space";
             blockNames_[b.handle] = name;
         }
         // Who owns what: sub-entities by their owner, top-level entities by
@@ -48,15 +53,30 @@ public:
             block.flags = b.flags;
             block.xrefPath = b.xrefPath;
             block.layout = b.layout;
+            bool paper = upperName(block.name).rfind("*PAPER_SPACE", 0) == 0;
+            bool activePaper = b.handle == st_.paperSpaceRecord;
+            int viewports = 0;
             for (Handle h : ordered(b.handle, b.firstEntity, b.lastEntity, b.entities)) {
                 EntityRecord& e = st_.entities.at(h);
                 const std::string& t = e.entity.type;
                 if (t == "BLOCK" || t == "ENDBLK" || t == "SEQEND" || t == "VERTEX" || t == "ATTRIB") continue;
-                block.entities.push_back(finish(e));
+                Entity out = finish(e);
+                if (paper) out.common.paperSpace = true;
+                // Viewports are numbered in each layout, the first being the
+                // layout's own sheet; only those of the shown layout are on.
+                if (auto* vp = out.as<ViewportData>()) {
+                    ++viewports;
+                    vp->id = activePaper ? viewports : 0;
+                    vp->status = vp->id;
+                }
+                block.entities.push_back(std::move(out));
             }
             d_.blocks.push_back(std::move(block));
         }
-        for (auto& l : st_.layouts) d_.layouts.push_back(l);
+        for (auto& l : st_.layouts) {
+            if (l.blockRecord == st_.paperSpaceRecord && st_.paperSpaceRecord) d_.header.activeLayout = l.name;
+            d_.layouts.push_back(l);
+        }
         if (auto it = st_.styles.find(st_.headerTextStyle); it != st_.styles.end())
             d_.header.textStyle = it->second.name;
         d_.index();
@@ -160,6 +180,9 @@ private:
                 ml->elementOffsets = it->second.offsets;
                 ml->elementColors = it->second.colors;
             }
+        } else if (auto* ml = out.as<MLeaderData>()) {
+            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) ml->textStyle = it->second.name;
+            ml->blockName = nameOf(blockNames_, e.blockHeader, "");
         } else if (auto* tb = out.as<TableData>()) {
             tb->blockName = nameOf(blockNames_, e.blockHeader, "");
         }

@@ -66,6 +66,7 @@ struct DecodeState {
     std::vector<Layout> layouts;
     Handle modelSpaceRecord = 0, paperSpaceRecord = 0;
     Handle headerTextStyle = 0;
+    std::vector<Handle> blockControlEntries;  // the block list, without model and paper space
     Drawing* drawing = nullptr;
 };
 

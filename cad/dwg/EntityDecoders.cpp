@@ -589,6 +589,24 @@ void readDimDiameter(R& r, E& e) {
     readDimensionHandles(r, e);
 }
 
+void readArcDimension(R& r, E& e) {
+    auto& dim = set<DimensionData>(e, "ARC_DIMENSION");
+    readDimensionCommon(r, e, dim, 0);
+    dim.dimType &= ~(0x7 | 32);
+    auto& d = r.dat;
+    dim.definitionPoint = d.BD3();
+    dim.points[0] = d.BD3();
+    dim.points[1] = d.BD3();
+    dim.points[2] = d.BD3();
+    d.B();   // partial arc
+    d.BD();
+    d.BD();  // arc start and end parameters
+    d.B();  // has a leader
+    dim.points[3] = d.BD3();
+    d.BD3();
+    readDimensionHandles(r, e);
+}
+
 // --- annotation -------------------------------------------------------------
 
 void readLeader(R& r, E& e) {
@@ -797,6 +815,10 @@ void readImageLike(R& r, E& e, const char* type) {
     im.clipType = d.BS();
     std::size_t n = im.clipType == 1 ? 2 : d.count(d.BL(), 128);
     for (std::size_t i = 0; i < n; ++i) im.clip.push_back(d.RD2());
+    // A polygon boundary is stored open; it is known closed, with the first
+    // corner repeated at the end.
+    if (im.clipType == 2 && im.clip.size() > 2 && !(im.clip.front() == im.clip.back()))
+        im.clip.push_back(im.clip.front());
 }
 void readImage(R& r, E& e) { readImageLike(r, e, "IMAGE"); }
 void readWipeout(R& r, E& e) { readImageLike(r, e, "WIPEOUT"); }
@@ -851,6 +873,74 @@ void readTable(R& r, E& e) {
     e.blockHeader = r.H();
 }
 
+void readMLeader(R& r, E& e) {
+    auto& m = set<MLeaderData>(e, "MULTILEADER");
+    auto& d = r.dat;
+    if (r.since(Version::R2010)) d.BS();  // class version
+    std::size_t roots = d.count(d.BL(), 8);
+    for (std::size_t i = 0; i < roots; ++i) {
+        bool hasLastPoint = d.B();
+        bool hasDogleg = d.B();
+        Vec3 landing = hasLastPoint ? d.BD3() : Vec3{};
+        Vec3 dogleg = hasDogleg ? d.BD3() : Vec3{};
+        std::size_t breaks = d.count(d.BL(), 12);
+        for (std::size_t k = 0; k < breaks; ++k) {
+            d.BD3();
+            d.BD3();
+        }
+        d.BL();  // branch index
+        double doglegLength = d.BD();
+        m.landingPoints.push_back(landing);
+        m.doglegDirections.push_back(dogleg);
+        m.doglegLengths.push_back(doglegLength);
+        std::size_t lines = d.count(d.BL(), 8);
+        for (std::size_t l = 0; l < lines; ++l) {
+            std::vector<Vec3> points(d.count(d.BL(), 6));
+            for (auto& p : points) p = d.BD3();
+            std::size_t lineBreaks = d.count(d.BL(), 12);
+            for (std::size_t k = 0; k < lineBreaks; ++k) {
+                d.BD3();
+                d.BD3();
+            }
+            d.BL();  // line index
+            if (r.since(Version::R2010)) {
+                d.BS();
+                r.CMC();
+                r.H();
+                d.BL();
+                d.BD();
+                r.H();
+                d.BL();
+            }
+            m.leaderLines.push_back(std::move(points));
+            m.leaderLineRoot.push_back(static_cast<int>(i));
+        }
+        if (r.since(Version::R2010)) d.BS();  // attachment direction
+    }
+    d.BD();  // overall scale
+    d.BD3(); // content base
+    m.textHeight = d.BD();
+    m.arrowSize = d.BD();
+    m.landingGap = d.BD();
+    d.BS();
+    d.BS();
+    d.BS();
+    d.BS();  // text attachments and alignment
+    if (d.B()) {  // text content
+        m.text = r.T();
+        d.BD3();  // normal
+        e.style = r.H();
+        m.textLocation = d.BD3();
+        m.textDirection = d.BD3();
+    } else if (d.B()) {  // block content
+        e.blockHeader = r.H();
+        d.BD3();  // normal
+        m.blockPosition = d.BD3();
+        m.blockScale = d.BD3();
+        m.blockRotation = d.BD();
+    }
+}
+
 const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
     static const std::unordered_map<std::string, EntityDecoder> table = {
         {"TEXT", readText},
@@ -878,6 +968,8 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
         {"DIMENSION_ANG2LN", readDimAng2ln},
         {"DIMENSION_RADIUS", readDimRadius},
         {"DIMENSION_DIAMETER", readDimDiameter},
+        {"ARC_DIMENSION", readArcDimension},
+        {"MULTILEADER", readMLeader},
         {"POINT", readPoint},
         {"3DFACE", read3dFace},
         {"POLYLINE_PFACE", readPolyface},

@@ -31,7 +31,8 @@ std::string readTableName(R& r, int* flags = nullptr) {
 
 void readBlockControl(R& r, S& s) {
     std::size_t n = r.hdl.count(r.dat.BL(), 8);
-    for (std::size_t i = 0; i < n; ++i) r.H();
+    s.blockControlEntries.clear();
+    for (std::size_t i = 0; i < n; ++i) s.blockControlEntries.push_back(r.H());
     s.modelSpaceRecord = r.H();
     s.paperSpaceRecord = r.H();
 }
@@ -109,6 +110,7 @@ void readLayer(R& r, S& s) {
         if (flags & 1) r.T();
         if (flags & 2) r.T();
         if ((rgb >> 24) == 0xC2) l.color = Color::fromRgb(rgb);
+        else if ((rgb >> 24) == 0xC3) l.color = Color::fromIndex(static_cast<int>(rgb & 0xFF));
     }
     if (l.color.kind != Color::Kind::Index && l.color.kind != Color::Kind::True) l.color = Color::fromIndex(7);
     r.H();  // xref

@@ -10,6 +10,7 @@ Color ObjectReader::CMC() {
     if (flags & 1) T();  // colour name
     if (flags & 2) T();  // colour book name
     if ((rgb >> 24) == 0xC2) return Color::fromRgb(rgb);
+    if ((rgb >> 24) == 0xC3) return Color::fromIndex(static_cast<int>(rgb & 0xFF));
     return Color::fromIndex(index < 0 ? -index : index);
 }
 

@@ -249,9 +249,18 @@ void skipExtendedData(BitReader& b) {
     }
 }
 
-void readEntityCommon(ObjectReader& r, EntityRecord& e, std::size_t& endBit, std::size_t dataStart,
-                      std::size_t dataEnd) {
+// What the common part of an entity says about the handles that follow it.
+struct EntityHandleFlags {
+    std::size_t reactors = 0;
+    bool xdicMissing = false, byLayerLinetype = false;
+    unsigned plotFlags = 0, materialFlags = 0, shadowFlags = 0;
+    bool visualStyles[3] = {false, false, false};
+};
+
+EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::size_t& endBit, std::size_t dataStart,
+                                       std::size_t dataEnd) {
     auto& b = r.dat;
+    EntityHandleFlags f;
     if (b.B()) {  // graphics of the entity
         std::uint64_t size = r.since(Version::R2010) ? b.BLL() : b.RL();
         b.skipBytes(size);
@@ -263,38 +272,40 @@ void readEntityCommon(ObjectReader& r, EntityRecord& e, std::size_t& endBit, std
     r.hdl = BitReader(b.data(), b.sizeBytes(), b.version(), endBit, dataEnd);
     b.limit(endBit);
     e.entmode = static_cast<int>(b.BB());
-    std::size_t reactors = b.count(b.BL(), 1);
-    bool xdicMissing = r.since(Version::R2004) && b.B();
-    bool byLayerLt = r.until(Version::R14) && b.B();
+    f.reactors = b.count(b.BL(), 1);
+    f.xdicMissing = r.since(Version::R2004) && b.B();
+    f.byLayerLinetype = r.until(Version::R14) && b.B();
     e.noLinks = r.until(Version::R2000) ? b.B() : true;
     if (r.since(Version::R2013)) b.B();
     e.entity.common.color = r.ENC();
     e.entity.common.linetypeScale = b.BD();
-    unsigned plotFlags = 0, materialFlags = 0, shadowFlags = 0;
-    bool visualStyles[3] = {false, false, false};
     if (r.since(Version::R2000)) {
         e.linetypeFlags = static_cast<int>(b.BB());
-        plotFlags = b.BB();
+        f.plotFlags = b.BB();
     } else {
-        e.linetypeFlags = byLayerLt ? 0 : 3;
+        e.linetypeFlags = f.byLayerLinetype ? 0 : 3;
     }
     if (r.since(Version::R2007)) {
-        materialFlags = b.BB();
-        shadowFlags = b.RC();
+        f.materialFlags = b.BB();
+        f.shadowFlags = b.RC();
     }
     if (r.since(Version::R2010))
-        for (bool& v : visualStyles) v = b.B();
+        for (bool& v : f.visualStyles) v = b.B();
     e.entity.common.invisible = b.BS() & 1;
     if (r.since(Version::R2000)) e.entity.common.lineweight = lineweightFromIndex(b.RC());
+    e.entity.common.handle = r.self;
+    e.entity.common.paperSpace = e.entmode == 1;
+    return f;
+}
 
-    // Common handles
+void readEntityCommonHandles(ObjectReader& r, EntityRecord& e, const EntityHandleFlags& f) {
     if (e.entmode == 0) e.owner = r.H();
-    reactors = r.hdl.count(reactors, 8);
+    std::size_t reactors = r.hdl.count(f.reactors, 8);
     for (std::size_t i = 0; i < reactors; ++i) r.H();
-    if (!xdicMissing) r.H();
+    if (!f.xdicMissing) r.H();
     if (r.until(Version::R14)) {
         e.layer = r.H();
-        if (!byLayerLt) e.linetype = r.H();
+        if (!f.byLayerLinetype) e.linetype = r.H();
     }
     if (r.until(Version::R2000) && !e.noLinks) {
         e.prev = r.H();
@@ -305,14 +316,12 @@ void readEntityCommon(ObjectReader& r, EntityRecord& e, std::size_t& endBit, std
         if (e.linetypeFlags == 3) e.linetype = r.H();
     }
     if (r.since(Version::R2007)) {
-        if (materialFlags == 3) r.H();
-        if (shadowFlags == 3) r.H();
+        if (f.materialFlags == 3) r.H();
+        if (f.shadowFlags == 3) r.H();
     }
-    if (r.since(Version::R2000) && plotFlags == 3) r.H();
-    for (bool v : visualStyles)
+    if (r.since(Version::R2000) && f.plotFlags == 3) r.H();
+    for (bool v : f.visualStyles)
         if (v) r.H();
-    e.entity.common.handle = r.self;
-    e.entity.common.paperSpace = e.entmode == 1;
 }
 
 void readObjectCommon(ObjectReader& r, std::size_t& endBit, std::size_t dataStart, std::size_t dataEnd) {
@@ -378,8 +387,9 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
 
     if (isEntity) {
         EntityRecord e;
-        readEntityCommon(r, e, endBit, dataStart, dataEnd);
+        EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
+        readEntityCommonHandles(r, e, flags);
         if (EntityDecoder decoder = findEntityDecoder(kind)) {
             try {
                 decoder(r, e);
