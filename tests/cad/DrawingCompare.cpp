@@ -1,0 +1,433 @@
+#include "DrawingCompare.h"
+
+#include <charconv>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <type_traits>
+
+namespace cad::compare {
+
+namespace {
+
+constexpr double kTurn = 6.283185307179586;
+
+std::string number(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string hex(Handle h) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, h, 16);
+    std::string s(buf, r.ptr);
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Collects the differences of one entity, each prefixed with its kind and handle.
+class Differ {
+public:
+    Differ(std::vector<std::string>& out, const Options& options, std::string prefix)
+        : out_(out), options_(options), prefix_(std::move(prefix)) {}
+
+    void num(const std::string& field, double a, double b) {
+        if (!nearlyEqual(a, b, options_)) report(field, number(a), number(b));
+    }
+    void angle(const std::string& field, double a, double b) {
+        double d = std::remainder(a - b, kTurn);
+        double scale = std::max(std::fabs(a), std::fabs(b));
+        if (!(std::fabs(d) <= std::max(options_.absolute, options_.relative * scale)))
+            report(field, number(a), number(b));
+    }
+    void integer(const std::string& field, long a, long b) {
+        if (a != b) report(field, std::to_string(a), std::to_string(b));
+    }
+    void flag(const std::string& field, bool a, bool b) {
+        if (a != b) report(field, a ? "true" : "false", b ? "true" : "false");
+    }
+    void text(const std::string& field, const std::string& a, const std::string& b) {
+        if (a != b) report(field, "\"" + a + "\"", "\"" + b + "\"");
+    }
+    void name(const std::string& field, const std::string& a, const std::string& b) {
+        if (upperName(a) != upperName(b)) report(field, "\"" + a + "\"", "\"" + b + "\"");
+    }
+    // Anonymous blocks (*D12, *U3, *T1) are numbered afresh by every writer;
+    // only their kind letter means something.
+    void blockName(const std::string& field, const std::string& a, const std::string& b) {
+        auto kind = [](const std::string& n) {
+            std::size_t end = 1;
+            while (end < n.size() && std::isalpha(static_cast<unsigned char>(n[end]))) ++end;
+            return upperName(n.substr(0, end));
+        };
+        if (!a.empty() && !b.empty() && a[0] == '*' && b[0] == '*') {
+            if (kind(a) != kind(b)) report(field, "\"" + a + "\"", "\"" + b + "\"");
+        } else {
+            name(field, a, b);
+        }
+    }
+    void point(const std::string& field, Vec3 a, Vec3 b) {
+        num(field + ".x", a.x, b.x), num(field + ".y", a.y, b.y), num(field + ".z", a.z, b.z);
+    }
+    void point(const std::string& field, Vec2 a, Vec2 b) { num(field + ".x", a.x, b.x), num(field + ".y", a.y, b.y); }
+    // Lists compare element by element once their sizes agree.
+    bool size(const std::string& field, std::size_t a, std::size_t b) {
+        if (a == b) return true;
+        report(field + ".size", std::to_string(a), std::to_string(b));
+        return false;
+    }
+    template <class P>
+    void points(const std::string& field, const std::vector<P>& a, const std::vector<P>& b) {
+        if (size(field, a.size(), b.size()))
+            for (std::size_t i = 0; i < a.size(); ++i) point(field + "[" + std::to_string(i) + "]", a[i], b[i]);
+    }
+    void numbers(const std::string& field, const std::vector<double>& a, const std::vector<double>& b) {
+        if (size(field, a.size(), b.size()))
+            for (std::size_t i = 0; i < a.size(); ++i) num(field + "[" + std::to_string(i) + "]", a[i], b[i]);
+    }
+    void color(const std::string& field, const Color& a, const Color& b) {
+        auto show = [](const Color& c) {
+            switch (c.kind) {
+            case Color::Kind::ByLayer: return std::string("ByLayer");
+            case Color::Kind::ByBlock: return std::string("ByBlock");
+            case Color::Kind::Index: return std::to_string(c.index);
+            case Color::Kind::True: return "#" + hex(c.rgb);
+            }
+            return std::string();
+        };
+        if (!(a == b)) report(field, show(a), show(b));
+    }
+    void report(const std::string& field, const std::string& a, const std::string& b) {
+        out_.push_back(prefix_ + ": " + field + " " + a + " vs " + b);
+    }
+
+private:
+    std::vector<std::string>& out_;
+    const Options& options_;
+    std::string prefix_;
+};
+
+void compareText(Differ& d, const TextData& a, const TextData& b) {
+    d.point("insertion", a.insertion, b.insertion);
+    // The second point only means something for aligned text.
+    if (a.horizontalAlign != 0 || a.verticalAlign != 0 || b.horizontalAlign != 0 || b.verticalAlign != 0)
+        d.point("alignment", a.alignment, b.alignment);
+    d.num("height", a.height, b.height);
+    d.angle("rotation", a.rotation, b.rotation);
+    d.num("widthFactor", a.widthFactor, b.widthFactor);
+    d.angle("oblique", a.oblique, b.oblique);
+    d.text("value", a.value, b.value);
+    d.name("style", a.style, b.style);
+    d.integer("horizontalAlign", a.horizontalAlign, b.horizontalAlign);
+    d.integer("verticalAlign", a.verticalAlign, b.verticalAlign);
+    d.integer("generation", a.generation, b.generation);
+    d.text("tag", a.tag, b.tag);
+}
+
+void compareHatch(Differ& d, const HatchData& a, const HatchData& b) {
+    d.name("pattern", a.pattern, b.pattern);
+    d.flag("solid", a.solid, b.solid);
+    d.num("elevation", a.elevation, b.elevation);
+    if (!a.solid) {
+        d.angle("angle", a.angle, b.angle);
+        d.num("scale", a.scale, b.scale);
+    }
+    if (d.size("loops", a.loops.size(), b.loops.size()))
+        for (std::size_t i = 0; i < a.loops.size(); ++i) {
+            const HatchLoop& la = a.loops[i];
+            const HatchLoop& lb = b.loops[i];
+            std::string l = "loops[" + std::to_string(i) + "]";
+            d.flag(l + ".isPolyline", la.isPolyline, lb.isPolyline);
+            if (la.isPolyline != lb.isPolyline) continue;
+            if (la.isPolyline && d.size(l + ".polyline", la.polyline.size(), lb.polyline.size()))
+                for (std::size_t k = 0; k < la.polyline.size(); ++k) {
+                    std::string v = l + ".polyline[" + std::to_string(k) + "]";
+                    d.point(v, la.polyline[k].point, lb.polyline[k].point);
+                    d.num(v + ".bulge", la.polyline[k].bulge, lb.polyline[k].bulge);
+                }
+            if (!la.isPolyline && d.size(l + ".edges", la.edges.size(), lb.edges.size()))
+                for (std::size_t k = 0; k < la.edges.size(); ++k) {
+                    const HatchEdge& ea = la.edges[k];
+                    const HatchEdge& eb = lb.edges[k];
+                    std::string e = l + ".edges[" + std::to_string(k) + "]";
+                    d.integer(e + ".kind", static_cast<int>(ea.kind), static_cast<int>(eb.kind));
+                    if (ea.kind != eb.kind) continue;
+                    switch (ea.kind) {
+                    case HatchEdge::Kind::Line:
+                        d.point(e + ".start", ea.start, eb.start), d.point(e + ".end", ea.end, eb.end);
+                        break;
+                    case HatchEdge::Kind::Arc:
+                    case HatchEdge::Kind::Ellipse:
+                        d.point(e + ".center", ea.center, eb.center);
+                        if (ea.kind == HatchEdge::Kind::Arc) d.num(e + ".radius", ea.radius, eb.radius);
+                        else d.point(e + ".majorAxis", ea.majorAxis, eb.majorAxis), d.num(e + ".ratio", ea.ratio, eb.ratio);
+                        d.angle(e + ".startAngle", ea.startAngle, eb.startAngle);
+                        d.angle(e + ".endAngle", ea.endAngle, eb.endAngle);
+                        d.flag(e + ".ccw", ea.ccw, eb.ccw);
+                        break;
+                    case HatchEdge::Kind::Spline:
+                        d.integer(e + ".degree", ea.degree, eb.degree);
+                        d.numbers(e + ".knots", ea.knots, eb.knots);
+                        d.points(e + ".controlPoints", ea.controlPoints, eb.controlPoints);
+                        break;
+                    }
+                }
+        }
+    if (!a.solid && d.size("patternLines", a.lines.size(), b.lines.size()))
+        for (std::size_t i = 0; i < a.lines.size(); ++i) {
+            std::string l = "patternLines[" + std::to_string(i) + "]";
+            d.angle(l + ".angle", a.lines[i].angle, b.lines[i].angle);
+            d.point(l + ".base", a.lines[i].base, b.lines[i].base);
+            d.point(l + ".offset", a.lines[i].offset, b.lines[i].offset);
+            d.numbers(l + ".dashes", a.lines[i].dashes, b.lines[i].dashes);
+        }
+}
+
+void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
+    std::visit(
+        [&](const auto& a) {
+            using T = std::decay_t<decltype(a)>;
+            const T& b = std::get<T>(db);
+            if constexpr (std::is_same_v<T, LineData>) {
+                d.point("start", a.start, b.start), d.point("end", a.end, b.end);
+            } else if constexpr (std::is_same_v<T, PointData>) {
+                d.point("position", a.position, b.position);
+                d.angle("xAxisAngle", a.xAxisAngle, b.xAxisAngle);
+            } else if constexpr (std::is_same_v<T, CircleData>) {
+                d.point("center", a.center, b.center), d.num("radius", a.radius, b.radius);
+            } else if constexpr (std::is_same_v<T, ArcData>) {
+                d.point("center", a.center, b.center), d.num("radius", a.radius, b.radius);
+                d.angle("startAngle", a.startAngle, b.startAngle), d.angle("endAngle", a.endAngle, b.endAngle);
+            } else if constexpr (std::is_same_v<T, EllipseData>) {
+                d.point("center", a.center, b.center), d.point("majorAxis", a.majorAxis, b.majorAxis);
+                d.num("ratio", a.ratio, b.ratio);
+                d.angle("startParam", a.startParam, b.startParam), d.angle("endParam", a.endParam, b.endParam);
+            } else if constexpr (std::is_same_v<T, SplineData>) {
+                d.integer("degree", a.degree, b.degree);
+                d.numbers("knots", a.knots, b.knots);
+                d.points("controlPoints", a.controlPoints, b.controlPoints);
+                if (!a.weights.empty() || !b.weights.empty()) d.numbers("weights", a.weights, b.weights);
+                d.points("fitPoints", a.fitPoints, b.fitPoints);
+            } else if constexpr (std::is_same_v<T, LwPolylineData>) {
+                d.flag("closed", a.closed, b.closed);
+                d.num("constantWidth", a.constantWidth, b.constantWidth);
+                d.num("elevation", a.elevation, b.elevation);
+                if (d.size("vertices", a.vertices.size(), b.vertices.size()))
+                    for (std::size_t i = 0; i < a.vertices.size(); ++i) {
+                        std::string v = "vertices[" + std::to_string(i) + "]";
+                        d.point(v, a.vertices[i].point, b.vertices[i].point);
+                        d.num(v + ".bulge", a.vertices[i].bulge, b.vertices[i].bulge);
+                        d.num(v + ".startWidth", a.vertices[i].startWidth, b.vertices[i].startWidth);
+                        d.num(v + ".endWidth", a.vertices[i].endWidth, b.vertices[i].endWidth);
+                    }
+            } else if constexpr (std::is_same_v<T, PolylineData>) {
+                d.integer("kind", static_cast<int>(a.kind), static_cast<int>(b.kind));
+                d.flag("closed", a.closed(), b.closed());
+                if (d.size("vertices", a.vertices.size(), b.vertices.size()))
+                    for (std::size_t i = 0; i < a.vertices.size(); ++i) {
+                        const PolylineVertex& va = a.vertices[i];
+                        const PolylineVertex& vb = b.vertices[i];
+                        std::string v = "vertices[" + std::to_string(i) + "]";
+                        d.point(v, va.point, vb.point);
+                        d.num(v + ".bulge", va.bulge, vb.bulge);
+                        d.num(v + ".startWidth", va.startWidth, vb.startWidth);
+                        d.num(v + ".endWidth", va.endWidth, vb.endWidth);
+                        for (int k = 0; k < 4; ++k)
+                            d.integer(v + ".face[" + std::to_string(k) + "]", va.faceIndices[k], vb.faceIndices[k]);
+                    }
+            } else if constexpr (std::is_same_v<T, TextData>) {
+                compareText(d, a, b);
+            } else if constexpr (std::is_same_v<T, MTextData>) {
+                d.point("insertion", a.insertion, b.insertion), d.point("xAxis", a.xAxis, b.xAxis);
+                d.num("height", a.height, b.height), d.num("rectWidth", a.rectWidth, b.rectWidth);
+                d.integer("attachment", a.attachment, b.attachment);
+                d.text("text", a.text, b.text);
+                d.name("style", a.style, b.style);
+            } else if constexpr (std::is_same_v<T, InsertData>) {
+                d.blockName("block", a.blockName, b.blockName);
+                d.point("insertion", a.insertion, b.insertion), d.point("scale", a.scale, b.scale);
+                d.angle("rotation", a.rotation, b.rotation);
+                d.integer("columns", a.columns, b.columns), d.integer("rows", a.rows, b.rows);
+                if (a.columns > 1 || a.rows > 1) {
+                    d.num("columnSpacing", a.columnSpacing, b.columnSpacing);
+                    d.num("rowSpacing", a.rowSpacing, b.rowSpacing);
+                }
+                d.size("attributes", a.attributes.size(), b.attributes.size());
+            } else if constexpr (std::is_same_v<T, DimensionData>) {
+                // The kind and the ordinate axis; the other bits are bookkeeping.
+                d.integer("dimType", a.dimType & 0x4F, b.dimType & 0x4F);
+                d.blockName("block", a.blockName, b.blockName);
+                d.point("definitionPoint", a.definitionPoint, b.definitionPoint);
+                d.point("textMidpoint", a.textMidpoint, b.textMidpoint);
+                for (int k = 0; k < 4; ++k) d.point("points[" + std::to_string(k) + "]", a.points[k], b.points[k]);
+                d.num("measurement", a.measurement, b.measurement);
+                d.angle("rotation", a.rotation, b.rotation);
+                d.angle("obliqueAngle", a.obliqueAngle, b.obliqueAngle);
+                d.angle("textRotation", a.textRotation, b.textRotation);
+                d.text("text", a.text, b.text);
+            } else if constexpr (std::is_same_v<T, LeaderData>) {
+                d.points("vertices", a.vertices, b.vertices);
+                d.flag("arrowhead", a.arrowhead, b.arrowhead), d.flag("spline", a.spline, b.spline);
+            } else if constexpr (std::is_same_v<T, HatchData>) {
+                compareHatch(d, a, b);
+            } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
+                for (int k = 0; k < 4; ++k) d.point("corners[" + std::to_string(k) + "]", a.corners[k], b.corners[k]);
+                if constexpr (std::is_same_v<T, Face3DData>)
+                    d.integer("invisibleEdges", a.invisibleEdges, b.invisibleEdges);
+            } else if constexpr (std::is_same_v<T, RayData>) {
+                d.point("base", a.base, b.base), d.point("direction", a.direction, b.direction);
+            } else if constexpr (std::is_same_v<T, MLineData>) {
+                d.name("style", a.style, b.style), d.num("scale", a.scale, b.scale);
+                d.integer("justification", a.justification, b.justification);
+                d.point("start", a.start, b.start);
+                if (d.size("vertices", a.vertices.size(), b.vertices.size()))
+                    for (std::size_t i = 0; i < a.vertices.size(); ++i) {
+                        std::string v = "vertices[" + std::to_string(i) + "]";
+                        d.point(v + ".position", a.vertices[i].position, b.vertices[i].position);
+                        d.point(v + ".direction", a.vertices[i].direction, b.vertices[i].direction);
+                        d.point(v + ".miter", a.vertices[i].miter, b.vertices[i].miter);
+                    }
+            } else if constexpr (std::is_same_v<T, ViewportData>) {
+                d.point("center", a.center, b.center);
+                d.num("width", a.width, b.width), d.num("height", a.height, b.height);
+                d.point("viewCenter", a.viewCenter, b.viewCenter), d.num("viewHeight", a.viewHeight, b.viewHeight);
+                d.angle("twist", a.twist, b.twist);
+            } else if constexpr (std::is_same_v<T, ImageData>) {
+                d.point("insertion", a.insertion, b.insertion);
+                d.point("uVector", a.uVector, b.uVector), d.point("vVector", a.vVector, b.vVector);
+                d.point("size", a.size, b.size);
+                d.points("clip", a.clip, b.clip);
+            } else if constexpr (std::is_same_v<T, ToleranceData>) {
+                d.point("insertion", a.insertion, b.insertion);
+                d.point("xDirection", a.xDirection, b.xDirection);
+                d.text("text", a.text, b.text);
+            } else if constexpr (std::is_same_v<T, TableData>) {
+                d.blockName("block", a.blockName, b.blockName);
+                d.point("insertion", a.insertion, b.insertion);
+            } else if constexpr (std::is_same_v<T, MLeaderData>) {
+                if (d.size("leaderLines", a.leaderLines.size(), b.leaderLines.size()))
+                    for (std::size_t i = 0; i < a.leaderLines.size(); ++i)
+                        d.points("leaderLines[" + std::to_string(i) + "]", a.leaderLines[i], b.leaderLines[i]);
+                d.text("text", a.text, b.text);
+                d.point("textLocation", a.textLocation, b.textLocation);
+                d.blockName("block", a.blockName, b.blockName);
+            } else if constexpr (std::is_same_v<T, ShapeData>) {
+                d.point("insertion", a.insertion, b.insertion);
+                d.num("size", a.size, b.size), d.angle("rotation", a.rotation, b.rotation);
+                d.name("name", a.name, b.name);
+            }
+        },
+        da);
+}
+
+void compareEntity(std::vector<std::string>& out, const Options& options, const Entity& a, const Entity& b) {
+    Differ d(out, options, a.type + " " + hex(a.common.handle));
+    if (a.type != b.type) {
+        d.report("type", a.type, b.type);
+        return;
+    }
+    if (options.commonData) {
+        const EntityCommon& ca = a.common;
+        const EntityCommon& cb = b.common;
+        d.name("layer", ca.layer, cb.layer);
+        d.name("linetype", ca.linetype, cb.linetype);
+        d.color("color", ca.color, cb.color);
+        d.integer("lineweight", ca.lineweight, cb.lineweight);
+        d.point("extrusion", ca.extrusion, cb.extrusion);
+        d.num("thickness", ca.thickness, cb.thickness);
+    }
+    if (a.data.index() != b.data.index()) {
+        d.report("data", "kind " + std::to_string(a.data.index()), "kind " + std::to_string(b.data.index()));
+        return;
+    }
+    compareGeometry(d, a.data, b.data);
+}
+
+using HandleMap = std::map<Handle, const Entity*>;
+
+void addEntities(HandleMap& map, const std::vector<Entity>& entities) {
+    for (const Entity& e : entities) {
+        if (e.common.handle != 0) map.emplace(e.common.handle, &e);
+        if (const auto* insert = e.as<InsertData>()) addEntities(map, insert->attributes);
+    }
+}
+
+// Compares two sets of entities matched by handle; where names the set in
+// messages about entities only one side holds.
+void compareSets(std::vector<std::string>& out, const Options& options, const HandleMap& a, const HandleMap& b,
+                 const std::string& where) {
+    for (const auto& [handle, entity] : a) {
+        auto it = b.find(handle);
+        if (it == b.end()) out.push_back(entity->type + " " + hex(handle) + ": only in the expected " + where);
+        else compareEntity(out, options, *entity, *it->second);
+    }
+    for (const auto& [handle, entity] : b)
+        if (!a.count(handle)) out.push_back(entity->type + " " + hex(handle) + ": only in the actual " + where);
+}
+
+}  // namespace
+
+bool nearlyEqual(double a, double b, const Options& options) {
+    if (a == b) return true;
+    double scale = std::max(std::fabs(a), std::fabs(b));
+    return std::fabs(a - b) <= std::max(options.absolute, options.relative * scale);
+}
+
+std::vector<std::string> compareCounts(const Drawing& expected, const Drawing& actual) {
+    std::vector<std::string> out;
+    auto a = countEntityKinds(expected);
+    auto b = countEntityKinds(actual);
+    for (const auto& [kind, n] : a) {
+        auto it = b.find(kind);
+        int m = it == b.end() ? 0 : it->second;
+        if (n != m) out.push_back(kind + " " + std::to_string(n) + " vs " + std::to_string(m));
+    }
+    for (const auto& [kind, m] : b)
+        if (!a.count(kind)) out.push_back(kind + " 0 vs " + std::to_string(m));
+    return out;
+}
+
+std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing& actual, const Options& options) {
+    std::vector<std::string> out = compareCounts(expected, actual);
+
+    auto spaces = [](const Drawing& dr) {
+        HandleMap map;
+        if (const Block* b = dr.modelSpace()) addEntities(map, b->entities);
+        if (const Block* b = dr.paperSpace()) addEntities(map, b->entities);
+        return map;
+    };
+    compareSets(out, options, spaces(expected), spaces(actual), "model or paper space");
+
+    if (options.blocks)
+        for (const Block& be : expected.blocks) {
+            std::string upper = upperName(be.name);
+            if (upper == "*MODEL_SPACE" || upper == "*PAPER_SPACE") continue;
+            // Block records keep their handles; anonymous names do not survive a save.
+            const Block* ba = be.handle ? actual.findBlockByHandle(be.handle) : nullptr;
+            if (!ba && (be.name.empty() || be.name[0] != '*')) ba = actual.findBlock(be.name);
+            if (!ba) continue;
+            HandleMap a, b;
+            addEntities(a, be.entities);
+            addEntities(b, ba->entities);
+            compareSets(out, options, a, b, "block " + be.name);
+        }
+
+    if (out.size() > options.maxDifferences) {
+        std::size_t more = out.size() - options.maxDifferences;
+        out.resize(options.maxDifferences);
+        out.push_back("... and " + std::to_string(more) + " more");
+    }
+    return out;
+}
+
+::testing::AssertionResult sameDrawing(const Drawing& expected, const Drawing& actual, const Options& options) {
+    std::vector<std::string> diffs = compareDrawings(expected, actual, options);
+    if (diffs.empty()) return ::testing::AssertionSuccess();
+    auto result = ::testing::AssertionFailure();
+    result << diffs.size() << " difference(s):";
+    for (const std::string& line : diffs) result << "\n  " << line;
+    return result;
+}
+
+}  // namespace cad::compare

@@ -1,0 +1,88 @@
+// lumicade-dump as a user runs it: output and exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+#include "DxfTestFiles.h"
+
+namespace {
+
+struct DumpRun {
+    int status = -1;
+    std::string out, err;
+};
+
+DumpRun dump(const std::string& args) {
+    auto dir = std::filesystem::temp_directory_path();
+    std::string outFile = (dir / "lumicade-dump-test.out").string();
+    std::string errFile = (dir / "lumicade-dump-test.err").string();
+    std::string command = std::string("'") + LUMICADE_DUMP_TOOL + "' " + args + " >'" + outFile + "' 2>'" + errFile + "'";
+    DumpRun r;
+    int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    r.out = slurp(outFile);
+    r.err = slurp(errFile);
+    std::filesystem::remove(outFile);
+    std::filesystem::remove(errFile);
+    return r;
+}
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+TEST(DumpTool, CountsJsonAndSkipped) {
+    DumpRun counts = dump("--counts " + quoted(dxftest::drawing("sample_2018.dxf")));
+    EXPECT_EQ(counts.status, 0);
+    EXPECT_EQ(counts.out, "CIRCLE 1\nLINE 3\nLWPOLYLINE 1\nTEXT 1\n");
+    EXPECT_EQ(counts.err, "");
+
+    DumpRun json = dump("--json " + quoted(dxftest::drawing("sample_2018.dxf")));
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.substr(0, 11), "{\"header\":{");
+    EXPECT_NE(json.out.find("\"type\":\"LWPOLYLINE\""), std::string::npos);
+    EXPECT_EQ(json.out.back(), '\n');
+
+    DumpRun skipped = dump("--skipped " + quoted(dxftest::drawing("example_2018.dxf")));
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_EQ(skipped.out, "");
+}
+
+TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
+    auto dir = std::filesystem::temp_directory_path() / "lumicade-dump-test";
+    std::filesystem::create_directories(dir);
+    auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return quoted((dir / name).string());
+    };
+
+    DumpRun missing = dump(quoted("--counts") + " " + quoted((dir / "absent.dxf").string()));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
+    EXPECT_EQ(missing.out, "");
+
+    DumpRun garbage = dump("--counts " + write("garbage.dxf", "\x89PNG\r\n\x1a\n"));
+    EXPECT_EQ(garbage.status, 1);
+    EXPECT_NE(garbage.err.find("not a DXF or DWG drawing"), std::string::npos);
+
+    DumpRun truncated = dump("--counts " + write("cut.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n"));
+    EXPECT_EQ(truncated.status, 1);
+    EXPECT_EQ(std::count(truncated.err.begin(), truncated.err.end(), '\n'), 1);
+
+    // A DWG version we do not read is named.
+    DumpRun old = dump("--counts " + write("old.dwg", std::string("AC1009") + std::string(200, '\0')));
+    EXPECT_EQ(old.status, 1);
+    EXPECT_NE(old.err.find("AC1009"), std::string::npos) << old.err;
+
+    EXPECT_EQ(dump("").status, 2);
+    EXPECT_EQ(dump("--frobnicate " + quoted(dxftest::drawing("sample_2018.dxf"))).status, 2);
+    std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,114 @@
+// Damaged DXF files: cut short anywhere, or with bytes flipped at random,
+// the reader gives a drawing or a clean ReadError; no crash, no hang, and
+// no allocation out of proportion to the file's size.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <random>
+#include <sstream>
+
+#include "DxfTestFiles.h"
+
+// Every allocation of this program is counted, so a test can see the most
+// memory held at once while the reader runs.
+namespace {
+std::atomic<std::size_t> gLiveBytes{0}, gPeakBytes{0};
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* countedAlloc(std::size_t n) {
+    void* p = std::malloc(n + kHeader);
+    if (!p) throw std::bad_alloc();
+    *static_cast<std::size_t*>(p) = n;
+    std::size_t live = gLiveBytes += n;
+    std::size_t peak = gPeakBytes.load();
+    while (live > peak && !gPeakBytes.compare_exchange_weak(peak, live)) {
+    }
+    return static_cast<char*>(p) + kHeader;
+}
+void countedFree(void* p) noexcept {
+    if (!p) return;
+    void* base = static_cast<char*>(p) - kHeader;
+    gLiveBytes -= *static_cast<std::size_t*>(base);
+    std::free(base);
+}
+}  // namespace
+
+void* operator new(std::size_t n) { return countedAlloc(n); }
+void* operator new[](std::size_t n) { return countedAlloc(n); }
+void operator delete(void* p) noexcept { countedFree(p); }
+void operator delete[](void* p) noexcept { countedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
+
+namespace {
+
+std::string loadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Reads the bytes and checks the outcome and the memory it took.
+void readHostile(const std::string& bytes, const std::string& what) {
+    std::size_t before = gLiveBytes.load();
+    gPeakBytes = before;
+    try {
+        cad::Drawing d = cad::dxf::readDxf(std::string_view(bytes));
+        (void)d;
+    } catch (const cad::ReadError& e) {
+        EXPECT_NE(std::string(e.what()), "") << what;
+    }
+    // The model and the group list together stay within a small multiple
+    // of the file's size.
+    std::size_t used = gPeakBytes.load() - before;
+    EXPECT_LE(used, 40 * bytes.size() + (1u << 20)) << what;
+}
+
+}  // namespace
+
+TEST(DxfHostile, TruncatedAnywhere) {
+    for (const char* name : {"example_r14.dxf", "sample_2018.dxf", "2007/Leader.dxf"}) {
+        std::string file = loadFile(dxftest::drawing(name));
+        ASSERT_FALSE(file.empty()) << name;
+        for (int i = 0; i < 64; ++i) {
+            std::size_t cut = file.size() * static_cast<std::size_t>(i) / 64;
+            readHostile(file.substr(0, cut), std::string(name) + " cut at " + std::to_string(cut));
+        }
+    }
+}
+
+TEST(DxfHostile, SeededByteFlips) {
+    std::mt19937 random(20261207);
+    for (const char* name : {"sample_2018.dxf", "2007/Text.dxf", "example_r12.dxf"}) {
+        const std::string file = loadFile(dxftest::drawing(name));
+        ASSERT_FALSE(file.empty()) << name;
+        const int rounds = file.size() > 500000 ? 20 : 120;
+        for (int round = 0; round < rounds; ++round) {
+            std::string damaged = file;
+            int flips = 1 + static_cast<int>(random() % 8);
+            for (int k = 0; k < flips; ++k) {
+                std::size_t at = random() % damaged.size();
+                // Mostly digits and line breaks, which change numbers and the
+                // group structure; sometimes any byte at all.
+                static const char kinds[] = "0123456789\n-.eE ";
+                damaged[at] = random() % 4 ? kinds[random() % (sizeof kinds - 1)] : static_cast<char>(random());
+            }
+            readHostile(damaged, std::string(name) + " round " + std::to_string(round));
+        }
+    }
+}
+
+TEST(DxfHostile, HugeCountsDoNotAllocateAhead) {
+    // Counts in the file are never trusted to size anything.
+    std::string text = dxftest::dxfWithEntities(
+        "0\nLWPOLYLINE\n90\n2147483647\n10\n1\n20\n2\n"
+        "0\nHATCH\n91\n2147483647\n92\n2\n93\n2147483647\n10\n1\n20\n1\n"
+        "0\nSPLINE\n72\n2147483647\n73\n2147483647\n10\n0\n20\n0\n"
+        "0\nPOLYLINE\n71\n32767\n72\n32767\n70\n16\n");
+    readHostile(text, "huge counts");
+    EXPECT_EQ(cad::dxf::readDxf(std::string_view(text)).modelSpace()->entities.size(), 4u);
+}
