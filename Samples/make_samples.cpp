@@ -700,7 +700,7 @@ bool floorPlan(const std::string& path)
          {{3200 - T, 4100 - T, Opening::Door, -1, false}, {6300 - T, 7100 - T, Opening::Door, -1, true}});
     wall(dxf, {7500 + t / 2, 5500}, right, 12000 - T - 7500 - t / 2, t, {{1500, 2500, Opening::Gap}});
     wall(dxf, {4500, 5500 + t / 2}, up, 9000 - T - 5500 - t / 2, t, {});
-    wall(dxf, {7500, T}, up, 9000 - 2 * T, t, {{1750, 3250, Opening::Gap}, {6100, 6900, Opening::Door, 1, true}});
+    wall(dxf, {7500, T}, up, 9000 - 2 * T, t, {{1750, 3250, Opening::Gap}});
 
     // Furniture.
     dxf.insert("FURNITURE", "SOFA", {900, 600});
@@ -712,8 +712,8 @@ bool floorPlan(const std::string& path)
     dxf.insert("FURNITURE", "BATH", {4700, 8050}, 1, 0);
     dxf.insert("FURNITURE", "WC", {7300, 6700}, 1, 90);
     dxf.insert("FURNITURE", "BASIN", {6100, 5650}, 1, 0);
-    dxf.insert("FURNITURE", "STOVE", {11050, 2000}, 1, 90);
-    dxf.insert("FURNITURE", "SINK", {11050, 3200}, 1, 90);
+    dxf.insert("FURNITURE", "STOVE", {11750, 2000}, 1, 90);
+    dxf.insert("FURNITURE", "SINK", {11750, 3200}, 1, 90);
     dxf.polyline("FURNITURE", {{{11150, 300}}, {{11750, 300}}, {{11750, 5400}}, {{11150, 5400}}}, false);
     dxf.insert("FURNITURE", "TABLE4", {9300, 2300}, 0.8, 90);
 
@@ -815,7 +815,7 @@ bool flange(const std::string& path)
         dxf.solid("OUTLINE", m + P{22, 0}, m + P{14, 3}, m + P{14, -3}, m + P{14, -3});
         dxf.text("TEXT", m + P{-8, s * 4}, 7, "A", 256, 0, 1, 2);
     }
-    dxf.text("TEXT", {x0 + 30, c.y - outer - 25}, 7, "SECTION A-A", 256, 0, 1, 2);
+    dxf.text("TEXT", {x0 + 30, c.y + outer + 14}, 7, "SECTION A-A", 256, 0, 1, 2);
 
     // Dimensions.
     auto arrow = [&](P tip, P dir) {
@@ -828,7 +828,9 @@ bool flange(const std::string& path)
         const P d{std::cos(angle * kPi / 180), std::sin(angle * kPi / 180)};
         arrow(a1, d);
         arrow(a2, d * -1);
-        dxf.text("DIMENSIONS", polar(c, r * 0.55, angle + 180) + P{0, 3}, 5, label, 256, angle, 1, 0);
+        // Keep the label readable: never upside down.
+        const double reading = angle > 90 ? angle - 180 : angle;
+        dxf.text("DIMENSIONS", polar(c, r * 0.55, angle + 180) + P{0, 3}, 5, label, 256, reading, 1, 0);
     };
     diameter(outer, 0, "%%c200");
     diameter(hub, 135, "%%c110");
