@@ -1,0 +1,206 @@
+// "Start Converting": walks the rows of ListView1 and turns each drawing into
+// one JPEG file. The statement numbers are the ones the error report shows.
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QRandomGenerator>
+#include <cmath>
+
+#include "convert/BatchContext.h"
+#include "convert/CadExport.h"
+#include "convert/SaveAsJPG.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorTrap.h"
+#include "platform/PathHelpers.h"
+#include "platform/VbError.h"
+
+namespace lumicade {
+namespace {
+
+const QString kLocation = QStringLiteral("in Kestrane2021/08/31.Form1.PushButton2_Click ");
+
+const QString kNoCadMessage = QStringLiteral(
+    "A valid version of AutoCAD was not found on this computer. You need to have it installed "
+    "to use this software.\r\n\r\nNote: You must install a version of AutoCAD that supports VBA. "
+    "VBA is not supported in AutoCAD LT for example.");
+
+constexpr int kSubscriptOutOfRange = 9;
+constexpr int kDivisionByZero = 11;
+
+// The path without its last extension, dot kept ("/plans/site.final.dwg"
+// gives "/plans/site.final."). Only a dot in the file name counts: a dot in
+// a folder name would otherwise send the picture to a file named after that
+// folder, one level up.
+QString baseOf(const QString& source)
+{
+    const QString name = GetFileNamePart(source);
+    const int dot = name.lastIndexOf(u'.');
+    if (dot < 0)
+        return {};
+    return source.left(source.size() - name.size() + dot + 1);
+}
+
+// Where the exported bitmap goes: a new name of our own in the drawing's
+// folder, so that nothing the user keeps there (site.bmp, say) is ever
+// overwritten or deleted. When that folder cannot be written and the
+// picture is meant for another folder anyway, the system's temporary folder
+// holds the scratch file instead. Returns the name without ".bmp".
+QString scratchExportName(const QString& source, const QString& base, bool outputElsewhere)
+{
+    QString folder = GetFolderPart(source);
+    if (folder.isEmpty())
+        folder = QDir::currentPath() + kSeparator;
+    if (outputElsewhere && !QFileInfo(folder).isWritable())
+        folder = QDir::tempPath() + kSeparator;
+    folder = FixDoubleBackslashes(folder);
+
+    const QString stem = GetFileNamePart(base.left(base.size() - 1));
+    for (;;) {
+        const QString candidate = folder + u'.' + stem + QStringLiteral(".lumicade-")
+            + QString::number(QRandomGenerator::global()->generate(), 36);
+        if (!QFileInfo::exists(candidate + QStringLiteral(".bmp")))
+            return candidate;
+    }
+}
+
+// Leaves the window idle again (steps 152 to 156).
+void resetProgress(BatchContext& form, ErrorTrap& trap)
+{
+    trap.step(152, [&] { form.setMousePointer(MousePointer::Default); });
+    trap.step(154, [&] { form.setProgressValue(0); });
+    trap.step(156, [&] { form.setProgressText(QStringLiteral("Progress Bar")); });
+}
+
+enum class DrawingOutcome { Done, Skipped, WindowClosed };
+
+// Steps 112 to 148 for row i.
+DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i)
+{
+    trap.step(112, [&] { form.setMousePointer(MousePointer::Hourglass); });
+    trap.step(114, [&] {
+        // Divides by the rows there are now: rows added during the run count.
+        const int rows = form.rowCount();
+        if (rows == 0)
+            throw VbError(kDivisionByZero, QStringLiteral("Division by zero"));
+        form.setProgressValue(static_cast<int>(std::lrint(double(i) / double(rows) * 100.0)));
+    });
+    QString source;
+    trap.step(116, [&] {
+        if (i > form.rowCount())
+            throw VbError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        source = form.rowText(i);
+    });
+    trap.step(118, [&] { form.setProgressText(QStringLiteral("Processing: ") + GetFileNamePart(source)); });
+    trap.step(120, [&] { form.yield(); });
+    if (form.closeRequested())
+        return DrawingOutcome::WindowClosed;
+
+    QString base;
+    trap.step(122, [&] { base = baseOf(source); });
+
+    QString scratch;
+    bool exported = false;
+    form.setCreatorPicture(QImage());
+    trap.step(132, [&] {
+        if (base.isEmpty())
+            throw VbError(ErrNo::InvalidProcedureCall,
+                          QStringLiteral("Cannot convert %1: the file name has no extension").arg(source));
+        scratch = scratchExportName(source, base, form.option1());
+        ConvertDWGtoBMP(form.dialogs(), form.cadAutomation(), form.autoCADAvailable(), source, scratch);
+        exported = true;
+    });
+    if (!exported)
+        return DrawingOutcome::Skipped;
+    const QString bitmap = scratch + QStringLiteral(".bmp");
+
+    bool loaded = false;
+    trap.step(134, [&] {
+        if (!QFileInfo(bitmap).isFile())
+            throw VbError::make(ErrNo::FileNotFound);
+        QImage picture;
+        if (!picture.load(bitmap, "BMP") || picture.isNull())
+            throw VbError::make(ErrNo::InvalidPicture);
+        form.setCreatorPicture(picture);
+        loaded = true;
+    });
+    trap.step(136, [&] { KillFile(bitmap); });
+    // Without this drawing's own picture nothing is written for it; Creator
+    // must never lend it an earlier drawing's picture.
+    if (!loaded)
+        return DrawingOutcome::Skipped;
+    if (form.closeRequested())
+        return DrawingOutcome::WindowClosed;
+
+    QString output;
+    trap.step(138, [&] { output = base + QStringLiteral("jpg"); });
+    bool option1 = true;
+    trap.step(140, [&] { option1 = form.option1(); });
+    if (option1) {
+        trap.step(142, [&] {
+            output = FixDoubleBackslashes(form.text1() + kSeparator + GetFileNamePart(output));
+        });
+    } else {
+        bool option2 = true;
+        trap.step(144, [&] { option2 = form.option2(); });
+        if (option2) {
+            trap.step(146, [&] {
+                output = FixDoubleBackslashes(GetFolderPart(source) + kSeparator + GetFileNamePart(output));
+            });
+        }
+    }
+    trap.step(148, [&] {
+        const int quality = form.slider1();
+        if (quality < 0 || quality > 255)
+            throw VbError::make(ErrNo::Overflow);
+        SaveJPG(form.dialogs(), form.creatorPicture(), output, static_cast<quint8>(quality));
+    });
+    return DrawingOutcome::Done;
+}
+
+}  // namespace
+
+void PushButton2_Click(BatchContext& form)
+{
+    ErrorTrap trap(form.dialogs(), kLocation);
+
+    // A test whose statement fails takes its "true" branch, so each flag
+    // starts out as that branch's value.
+    bool running = true;
+    trap.step(100, [&] { running = form.conversionRunning(); });
+    if (running)
+        return;
+    trap.step(102, [&] { form.setConversionRunning(true); });
+
+    const auto message = [&](int line, const QString& text) {
+        trap.step(line, [&] { form.dialogs().messageBox(text, MsgBox::OkOnly); });
+    };
+
+    bool available = false;
+    trap.step(104, [&] { available = form.autoCADAvailable(); });
+    if (!available) {
+        message(164, kNoCadMessage);
+    } else {
+        bool noRows = true;
+        trap.step(106, [&] { noRows = form.rowCount() == 0; });
+        bool folderMissing = true;
+        if (!noRows)
+            trap.step(108, [&] { folderMissing = !form.option2() && !FolderExists(form.text1()); });
+        if (noRows) {
+            message(162, QStringLiteral("No files added."));
+        } else if (folderMissing) {
+            message(160, QStringLiteral("Folder does not exist. Please select another folder."));
+        } else {
+            int n = 0;
+            trap.step(110, [&] { n = form.rowCount(); });
+            bool closed = false;
+            for (int i = 1; i <= n && !closed; ++i)
+                closed = convertRow(form, trap, i) == DrawingOutcome::WindowClosed;
+            resetProgress(form, trap);
+            if (!closed)
+                message(158, QStringLiteral("Done."));
+        }
+    }
+    trap.step(166, [&] { form.setConversionRunning(false); });
+}
+
+}  // namespace lumicade
