@@ -404,7 +404,7 @@ private:
         f.height = height > 0 && std::isfinite(height) ? height : 2.5;
         f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
         f.oblique = std::isfinite(oblique) ? oblique : 0.0;
-        f.mono = style && isMonoFont(style->fontFile);
+        f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
         return f;
     }
 
@@ -514,18 +514,33 @@ private:
 
     void mleader(const Entity& e, const MLeaderData& d, const Look& l, const Context& ctx) {
         const double size = d.arrowSize > 0 ? d.arrowSize : (d.textHeight > 0 ? d.textHeight : arrowSize());
-        for (const auto& line : d.leaderLines) {
+        for (std::size_t i = 0; i < d.leaderLines.size(); ++i) {
+            std::vector<Vec3> line = d.leaderLines[i];
+            // Each line runs on to its landing point.
+            const int root = i < d.leaderLineRoot.size() ? d.leaderLineRoot[i] : (d.landingPoints.size() == 1 ? 0 : -1);
+            if (root >= 0 && static_cast<std::size_t>(root) < d.landingPoints.size()) line.push_back(d.landingPoints[root]);
             if (line.size() < 2) continue;
             stroke(line, false, l, ctx.xf);
             if (d.hasArrowheads) arrowhead(line[0], line[1], size, l, ctx.xf);
         }
+        for (std::size_t r = 0; r < d.landingPoints.size(); ++r) {
+            if (r >= d.doglegDirections.size() || r >= d.doglegLengths.size()) break;
+            const double len = d.doglegLengths[r];
+            if (!(len > 0) || !std::isfinite(len)) continue;
+            const Vec3 p = d.landingPoints[r];
+            stroke({p, p + d.doglegDirections[r] * len}, false, l, ctx.xf);
+        }
         if (!d.text.empty()) {
-            const TextFormat f = baseFormat("Standard", d.textHeight, 1, 0);
+            const TextFormat f = baseFormat(d.textStyle.empty() ? "Standard" : d.textStyle, d.textHeight, 1, 0);
             mtextAt(d.text, f, 0, 1, 1, d.textLocation, d.textDirection, e.common.extrusion, l.color, ctx.xf);
         }
         if (!d.blockName.empty()) {
             const Block* b = drawing_.findBlock(d.blockName);
-            if (b) blockAt(d.blockName, e, Xform::translate(d.blockPosition) * Xform::translate(b->base * -1.0), l, ctx);
+            if (b)
+                blockAt(d.blockName, e,
+                        Xform::translate(d.blockPosition) * Xform::rotateZ(d.blockRotation) * Xform::scale(d.blockScale) *
+                            Xform::translate(b->base * -1.0),
+                        l, ctx);
         }
     }
 
@@ -564,8 +579,9 @@ private:
             if (d.clip.size() == 2) { a = d.clip[0]; b = d.clip[1]; }
             outline = {world({a.x, a.y}), world({b.x, a.y}), world({b.x, b.y}), world({a.x, b.y})};
         }
+        // A wipeout masks what lies below and shows its frame, as it does by default.
         if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
-        else stroke(outline, true, l, xf, false);
+        stroke(outline, true, l, xf, false);
     }
 
     void tolerance(const ToleranceData& d, const Look& l, const Xform& xf) {

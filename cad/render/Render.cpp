@@ -13,7 +13,12 @@ namespace cad::render {
 
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
     const Scene scene = buildScene(drawing, options);
-    return paintScene(scene, fitView(scene.extents(), options), options);
+    Box view = scene.extents();
+    if (options.window.isValid()) {
+        const QRectF w = options.window.normalized();
+        view = Box{w.left(), w.top(), w.right(), w.bottom()};
+    }
+    return paintScene(scene, fitView(view, options), options);
 }
 
 bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {

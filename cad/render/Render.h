@@ -8,6 +8,7 @@
 // first (on the thread that will own the application, normally main()).
 #include <QColor>
 #include <QImage>
+#include <QRectF>
 #include <string>
 
 #include "cad/model/Drawing.h"
@@ -21,6 +22,7 @@ struct RenderOptions {
     bool paperSpace = false;         // model space unless asked otherwise
     bool antialias = true;
     bool lineweights = true;         // draw lineweights wider than the thinnest pen
+    QRectF window;                   // drawing coordinates to show instead of the extents, when valid
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
