@@ -6,7 +6,9 @@
 #include "VbError.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QImage>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -57,6 +59,7 @@ private slots:
     void hoverResetsWindowPointerUnlessBusy();
     void failingSeamDoesNotEndTheProgram();
     void dragOverRefusesDataWithoutFiles();
+    void dragPointerFromTheProgramFolder();
 };
 
 void ListViewTest::appendCountTextRemoveClear()
@@ -315,6 +318,32 @@ void ListViewTest::dragOverRefusesDataWithoutFiles()
     files.setUrls({QUrl::fromLocalFile("/tmp/a.dwg")});
     QCOMPARE(list.ListView1_OLEDragOver(&files, 5), 5);
     QCOMPARE(list.ListView1_OLEDragOver(nullptr, 5), 0);
+}
+
+void ListViewTest::dragPointerFromTheProgramFolder()
+{
+    // The pointer drawn by the build loads as a 32 x 32 image, clear at the
+    // corners and solid in the middle, and the list shows it on a row click.
+    const QString icon = QStringLiteral(LUMICADE_DRAG_ICON);
+    const QImage image(icon);
+    QCOMPARE(image.size(), QSize(32, 32));
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(16, 16)), 255);
+
+    ListView1 list;
+    list.Append("A");
+    list.setProgramFolder(QFileInfo(icon).path());
+    list.ListView1_ItemClick(1);
+    QCOMPARE(list.MousePointer(), int(Pointer::Custom));
+    QCOMPARE(list.DragItem(), 1);
+
+    // Without the image the list keeps its pointer and the drag still works.
+    ListView1 bare;
+    bare.Append("A");
+    bare.setProgramFolder(QStringLiteral("/nonexistent"));
+    bare.ListView1_ItemClick(1);
+    QVERIFY(bare.MousePointer() != Pointer::Custom);
+    QCOMPARE(bare.DragItem(), 1);
 }
 
 QTEST_MAIN(ListViewTest)
