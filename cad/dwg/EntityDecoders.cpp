@@ -613,8 +613,8 @@ void readLeader(R& r, E& e) {
     auto& l = set<LeaderData>(e, "LEADER");
     auto& d = r.dat;
     d.B();
-    l.spline = d.BS() == 1;
     d.BS();  // annotation type
+    l.spline = d.BS() == 1;
     std::size_t n = d.count(d.BL(), 6);
     l.vertices.reserve(n);
     for (std::size_t i = 0; i < n; ++i) l.vertices.push_back(d.BD3());
