@@ -361,9 +361,7 @@ void Form1::PushButton1_Click()
 
 void Form1::PushButton2_Click()
 {
-#ifdef LUMICADE_HAVE_BATCH_RUN
     lumicade::PushButton2_Click(*this);
-#endif
 }
 
 void Form1::PushButton3_Click()

@@ -2,22 +2,7 @@
 #include "Form1.h"
 #include "Main.h"
 
-#ifdef LUMICADE_HAVE_ENGINE_CAD
 #include "convert/EngineCadApplication.h"
-#else
-#include "convert/CadApplication.h"
-#include "platform/VbError.h"
-namespace lumicade {
-class EngineCadAutomation : public CadAutomation {
-public:
-    std::shared_ptr<CadApplication> GetObject(const QString&) override { return nullptr; }
-    std::shared_ptr<CadApplication> CreateObject(const QString&) override
-    {
-        throw VbError(CadErr::CantCreateObject, QStringLiteral("ActiveX component can't create object"));
-    }
-};
-}  // namespace lumicade
-#endif
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
 
