@@ -1,0 +1,55 @@
+// How long reading each example drawing takes, per DWG version.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cad/dwg/DwgReader.h"
+
+namespace {
+
+std::vector<std::uint8_t> load(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    std::uint8_t buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(f);
+    return bytes;
+}
+
+void readExample(benchmark::State& state, const std::string& name) {
+    std::vector<std::uint8_t> bytes = load(std::string(LUMICADE_DRAWINGS_DIR) + "/" + name);
+    if (bytes.empty()) {
+        state.SkipWithError("drawing not found");
+        return;
+    }
+    std::size_t entities = 0;
+    for (auto _ : state) {
+        try {
+            cad::Drawing d = cad::dwg::readDwg(bytes);
+            entities = d.modelSpace() ? d.modelSpace()->entities.size() : 0;
+            benchmark::DoNotOptimize(entities);
+        } catch (const cad::ReadError& e) {
+            state.SkipWithError(e.what());
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    state.counters["entities"] = static_cast<double>(entities);
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(readExample, r13, std::string("example_r13.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r14, std::string("example_r14.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2000, std::string("example_2000.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2004, std::string("example_2004.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2007, std::string("example_2007.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2010, std::string("example_2010.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2013, std::string("example_2013.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readExample, r2018, std::string("example_2018.dwg"))->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
