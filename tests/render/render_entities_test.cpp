@@ -1,0 +1,316 @@
+// Entities whose pictures are easy to get wrong: text, hatches, linetypes,
+// object coordinate systems, wipeouts, widths and lineweights.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "RenderTestSupport.h"
+#include "cad/render/TextLayout.h"
+
+namespace cad::render::testing {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+QRect inkBox(const QImage& image, const QRect& within) {
+    QRect box;
+    for (int y = within.top(); y <= within.bottom(); ++y)
+        for (int x = within.left(); x <= within.right(); ++x)
+            if (image.rect().contains(x, y) && !isBackground(image.pixel(x, y))) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+Entity text(const std::string& value, Vec3 at, double height, int halign = 0, int valign = 0, double rotation = 0) {
+    TextData t;
+    t.value = value;
+    t.insertion = at;
+    t.alignment = at;
+    t.height = height;
+    t.horizontalAlign = halign;
+    t.verticalAlign = valign;
+    t.rotation = rotation;
+    return entity("TEXT", t, Color::fromIndex(7));
+}
+
+TEST(RenderText, TextSitsInItsBoxForEachAlignment) {
+    // The anchor is at pixel (100, 100); where the ink must sit around it.
+    enum Horizontal { Left, Centre, Right };
+    enum Vertical { Baseline, Top, Middle };
+    struct Case {
+        int h, v;
+        Horizontal across;
+        Vertical up;
+    } cases[] = {
+        {0, 0, Left, Baseline}, {1, 0, Centre, Baseline}, {2, 0, Right, Baseline},
+        {0, 3, Left, Top},      {4, 0, Centre, Middle},   {2, 2, Right, Middle},
+    };
+    for (const Case& c : cases) {
+        Drawing d = emptyDrawing();
+        addFrame(d, 200);
+        add(d, text("HEHEH", {100, 100, 0}, 20, c.h, c.v));
+        const QImage image = renderDrawing(d, onePixelPerUnit(200));
+        const QRect ink = inkBox(image, QRect(2, 2, 196, 196));
+        ASSERT_FALSE(ink.isNull()) << "alignment " << c.h << "/" << c.v;
+        const std::string where = "alignment " + std::to_string(c.h) + "/" + std::to_string(c.v) + ": ink at " +
+                                  std::to_string(ink.x()) + "," + std::to_string(ink.y()) + " " +
+                                  std::to_string(ink.width()) + "x" + std::to_string(ink.height());
+        if (c.across == Left) {
+            EXPECT_NEAR(ink.left(), 100, 5) << where;
+        }
+        if (c.across == Centre) {
+            EXPECT_NEAR(ink.center().x(), 100, 3) << where;
+        }
+        if (c.across == Right) {
+            EXPECT_NEAR(ink.right(), 100, 5) << where;
+        }
+        if (c.up == Baseline) {
+            EXPECT_NEAR(ink.bottom(), 99, 2) << where;
+        }
+        if (c.up == Top) {
+            EXPECT_NEAR(ink.top(), 100, 2) << where;
+        }
+        if (c.up == Middle) {
+            EXPECT_NEAR(ink.center().y(), 100, 2) << where;
+        }
+        EXPECT_NEAR(ink.height(), 20, 2) << "cap height is the text height; " << where;
+        EXPECT_NEAR(ink.width(), 90, 15) << where;
+    }
+}
+
+TEST(RenderText, RotationWidthFactorAndFit) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 200);
+    add(d, text("HHHH", {100, 20, 0}, 10, 0, 0, kPi / 2));  // runs upwards from (100, 20)
+    Entity fit = text("HH", {20, 150, 0}, 10, 5);
+    fit.as<TextData>()->alignment = {180, 150, 0};  // stretched to 160 units
+    add(d, fit);
+    const QImage image = renderDrawing(d, onePixelPerUnit(200));
+    const QRect up = inkBox(image, QRect(80, 60, 30, 125));
+    EXPECT_GT(up.height(), up.width() * 2) << "rotated text is not upright";
+    EXPECT_LE(up.right(), 101);
+    const QRect wide = inkBox(image, QRect(2, 30, 196, 25));
+    // The advance from the first point to the second includes the side bearings.
+    EXPECT_GE(wide.left(), 19);
+    EXPECT_LE(wide.left(), 32);
+    EXPECT_GE(wide.right(), 168);
+    EXPECT_LE(wide.right(), 181);
+    EXPECT_NEAR(wide.height(), 10, 2);
+}
+
+TEST(RenderText, ControlCodesBecomeTheirCharacters) {
+    TextFormat f;
+    auto join = [](const std::vector<TextRun>& runs) {
+        QString all;
+        for (const auto& r : runs) all += r.text;
+        return all;
+    };
+    EXPECT_EQ(join(decodeTextCodes("%%c10 %%d %%p0.5 100%%%", f)), QStringLiteral("\u230010 \u00B0 \u00B10.5 100%"));
+    EXPECT_EQ(join(decodeTextCodes("%%065%%u%%o", f)), QStringLiteral("A"));
+    EXPECT_EQ(join(decodeTextCodes("\\U+00C4x%%", f)), QStringLiteral("\u00C4x%%"));
+    const auto runs = decodeTextCodes("a%%ub%%uc", f);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_TRUE(runs[1].format.underline);
+    EXPECT_FALSE(runs[2].format.underline);
+}
+
+TEST(RenderText, MultilineCodesParagraphsAndUnknownCodes) {
+    TextFormat f;
+    f.height = 2;
+    const auto parsed = parseMText("{\\H2x;\\C1;Big}\\Psecond\\~line\\P\\Zodd\\S1/2;\\\\", f);
+    ASSERT_EQ(parsed.paragraphs.size(), 3u);
+    ASSERT_FALSE(parsed.paragraphs[0].empty());
+    EXPECT_EQ(parsed.paragraphs[0][0].text, QStringLiteral("Big"));
+    EXPECT_DOUBLE_EQ(parsed.paragraphs[0][0].format.height, 4);
+    ASSERT_TRUE(parsed.paragraphs[0][0].format.color.has_value());
+    EXPECT_EQ(parsed.paragraphs[0][0].format.color->rgb, qRgb(255, 0, 0));
+    EXPECT_EQ(parsed.paragraphs[1][0].text, QStringLiteral("second\u00A0line"));
+    EXPECT_FALSE(parsed.paragraphs[1][0].format.color.has_value()) << "the group did not end the colour";
+    EXPECT_EQ(parsed.paragraphs[2][0].text, QStringLiteral("odd1/2\\"));
+    // Broken input ends quietly.
+    EXPECT_NO_THROW(parseMText("\\H", f));
+    EXPECT_NO_THROW(parseMText("}}}{{\\", f));
+}
+
+TEST(RenderText, MultilineTextWrapsToItsWidth) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 200);
+    MTextData m;
+    m.insertion = {10, 190, 0};
+    m.height = 8;
+    m.rectWidth = 100;
+    m.text = "one two three four five six seven eight";
+    add(d, entity("MTEXT", m, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(200));
+    const QRect ink = inkBox(image, QRect(2, 2, 196, 196));
+    EXPECT_GE(ink.left(), 9);
+    EXPECT_LE(ink.right(), 112);
+    EXPECT_GE(ink.top(), 9);
+    EXPECT_GT(ink.height(), 30) << "text was not wrapped onto several lines";
+}
+
+TEST(RenderHatch, SolidFillCoversItsBoundaryAndLeavesItsHole) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    HatchData h;
+    auto square = [](double a, double b) {
+        HatchLoop loop;
+        loop.isPolyline = true;
+        for (Vec2 p : {Vec2{a, a}, Vec2{b, a}, Vec2{b, b}, Vec2{a, b}}) loop.polyline.push_back({p, 0, 0, 0});
+        return loop;
+    };
+    h.loops = {square(10, 90), square(40, 60)};
+    add(d, entity("HATCH", h, Color::fromIndex(1)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_EQ(image.pixel(20, 20), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(80, 75), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 255, 255)) << "the hole is filled";
+    EXPECT_EQ(image.pixel(5, 50), qRgb(255, 255, 255)) << "the fill spills over";
+}
+
+TEST(RenderHatch, PatternLinesStayInsideTheBoundary) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    HatchData h;
+    h.solid = false;
+    h.pattern = "ANSI31";
+    HatchLoop loop;
+    for (auto [a, b] : {std::pair{Vec2{20, 20}, Vec2{80, 20}}, {Vec2{80, 20}, Vec2{80, 80}}, {Vec2{80, 80}, Vec2{20, 80}},
+                        {Vec2{20, 80}, Vec2{20, 20}}}) {
+        HatchEdge e;
+        e.start = a;
+        e.end = b;
+        loop.edges.push_back(e);
+    }
+    h.loops = {loop};
+    HatchPatternLine diagonal;
+    diagonal.angle = kPi / 4;
+    diagonal.offset = {-5, 5};  // lines 7.07 apart
+    h.lines = {diagonal};
+    add(d, entity("HATCH", h, Color::fromIndex(5)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    const int inside = inkIn(image, QRect(22, 22, 56, 56));
+    EXPECT_GT(inside, 56 * 56 / 10);
+    EXPECT_LT(inside, 56 * 56 / 2) << "a pattern is not a solid fill";
+    EXPECT_EQ(inkIn(image, QRect(3, 3, 15, 94)), 0) << "pattern lines outside the boundary";
+    EXPECT_EQ(inkIn(image, QRect(82, 3, 15, 94)), 0) << "pattern lines outside the boundary";
+}
+
+TEST(RenderLinetypes, DashesScaleWithLtscaleAndTheEntity) {
+    auto gaps = [](double ltscale, double entityScale) {
+        Drawing d = emptyDrawing();
+        Linetype dashed;
+        dashed.name = "DASHED";
+        dashed.dashes = {10, -10};
+        dashed.patternLength = 20;
+        d.linetypes.push_back(dashed);
+        d.header.ltScale = ltscale;
+        d.index();
+        addFrame(d, 200);
+        Entity l = line({0, 100, 0}, {200, 100, 0}, Color::fromIndex(7));
+        l.common.linetype = "Dashed";
+        l.common.linetypeScale = entityScale;
+        add(d, l);
+        const QImage image = renderDrawing(d, onePixelPerUnit(200));
+        int runs = 0;
+        bool inGap = false;
+        for (int x = 1; x < 199; ++x) {
+            const bool gap = isBackground(image.pixel(x, 100));
+            if (gap && !inGap) ++runs;
+            inGap = gap;
+        }
+        return runs;
+    };
+    EXPECT_NEAR(gaps(1, 1), 10, 1);
+    EXPECT_NEAR(gaps(2, 1), 5, 1);
+    EXPECT_NEAR(gaps(1, 0.5), 20, 1);
+    EXPECT_EQ(gaps(0.01, 1), 0) << "a pattern finer than a pixel shows as a continuous line";
+}
+
+TEST(RenderGeometry, ExtrusionMirrorsPlanarEntities) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    CircleData c;
+    c.center = {-70, 50, 0};  // object coordinates: with the extrusion reversed, x is mirrored
+    c.radius = 10;
+    Entity circle = entity("CIRCLE", c, Color::fromIndex(7));
+    circle.common.extrusion = {0, 0, -1};
+    add(d, circle);
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(78, 48, 4, 4)), 0);  // (80, 50) on the circle
+    EXPECT_GT(inkIn(image, QRect(58, 48, 4, 4)), 0);  // (60, 50)
+    EXPECT_EQ(inkIn(image, QRect(66, 45, 8, 10)), 0);
+}
+
+TEST(RenderGeometry, ArcsBulgesAndWidePolylines) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    ArcData arc;  // the upper half of a circle around (50, 50)
+    arc.center = {50, 50, 0};
+    arc.radius = 30;
+    arc.startAngle = 0;
+    arc.endAngle = kPi;
+    add(d, entity("ARC", arc, Color::fromIndex(7)));
+    LwPolylineData band;  // a 6 unit wide band along y = 10 ending in a half circle to y = 30
+    band.constantWidth = 6;
+    band.vertices = {{{10, 10}, 0, 0, 0}, {{60, 10}, 0, 0, 1}, {{60, 30}, 0, 0, 0}};
+    add(d, entity("LWPOLYLINE", band, Color::fromIndex(3)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(48, 18, 4, 4)), 0);   // (50, 80), the top of the arc
+    EXPECT_EQ(inkIn(image, QRect(45, 55, 10, 10)), 0); // the lower half stays empty
+    EXPECT_EQ(image.pixel(30, 88), qRgb(0, 255, 0));   // inside the band, 2 units off its centre line
+    EXPECT_EQ(image.pixel(30, 85), qRgb(255, 255, 255));
+    EXPECT_GT(inkIn(image, QRect(68, 78, 4, 4)), 0);   // (70, 20): the bulge goes round to the right
+    EXPECT_EQ(inkIn(image, QRect(48, 78, 4, 4)), 0);
+}
+
+TEST(RenderGeometry, WipeoutMasksWhatLiesBelowButNotAbove) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    add(d, line({0, 40, 0}, {100, 40, 0}, Color::fromIndex(1)));
+    ImageData w;
+    w.insertion = {30, 30, 0};
+    w.uVector = {40, 0, 0};
+    w.vVector = {0, 40, 0};
+    w.size = {1, 1};
+    add(d, entity("WIPEOUT", w, Color::fromIndex(7)));
+    add(d, line({0, 50, 0}, {100, 50, 0}, Color::fromIndex(1)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_EQ(image.pixel(50, 60), qRgb(255, 255, 255)) << "the line below shows through";
+    EXPECT_EQ(image.pixel(10, 60), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 0, 0)) << "the line above was masked";
+}
+
+TEST(RenderGeometry, LineweightsWidenTheLine) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 1000);
+    Entity thick = line({100, 500, 0}, {900, 500, 0}, Color::fromIndex(7));
+    thick.common.lineweight = 200;  // 2 mm
+    add(d, thick);
+    add(d, line({100, 300, 0}, {900, 300, 0}, Color::fromIndex(7)));
+    RenderOptions o = onePixelPerUnit(1000);
+    const QImage image = renderDrawing(d, o);
+    int thickRows = 0, thinRows = 0;
+    for (int y = 480; y < 520; ++y) thickRows += isDark(image.pixel(500, y));
+    for (int y = 680; y < 720; ++y) thinRows += isDark(image.pixel(500, y));
+    EXPECT_GE(thickRows, 3);
+    EXPECT_LE(thinRows, 2);
+    EXPECT_GT(thickRows, thinRows);
+}
+
+TEST(RenderGeometry, SplinesPassTheirEndsAndStayInTheHull) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    SplineData s;
+    s.degree = 3;
+    s.controlPoints = {{10, 10, 0}, {10, 90, 0}, {90, 90, 0}, {90, 10, 0}};
+    s.knots = {0, 0, 0, 0, 1, 1, 1, 1};
+    add(d, entity("SPLINE", s, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(8, 88, 4, 4)), 0);   // starts at (10, 10)
+    EXPECT_GT(inkIn(image, QRect(88, 88, 4, 4)), 0);  // ends at (90, 10)
+    EXPECT_GT(inkIn(image, QRect(48, 30, 4, 4)), 0);  // top of a Bezier arch: y = 70
+    EXPECT_EQ(inkIn(image, QRect(40, 12, 20, 14)), 0);
+}
+
+}  // namespace
+}  // namespace cad::render::testing
