@@ -225,22 +225,32 @@ void Form1::createControls()
     setTabOrder(Option2, PushButton2);
 }
 
+void Form1::runHandler(const char* name, const std::function<void()>& handler)
+{
+    // The numbered procedures report their own failures; this catches what
+    // escapes a handler anyway (before its first statement, or in a handler
+    // without a trap), so no failure leaves the window's event loop.
+    ErrorTrap trap(services_.dialogs, QStringLiteral("in Kestrane2021/08/31.Form1.") + QString::fromLatin1(name)
+                                          + QLatin1Char(' '));
+    trap.step(0, handler);
+}
+
 void Form1::connectHandlers()
 {
-    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
-    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
-    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
-    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
-    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
-    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    connect(PushButton1, &QPushButton::clicked, this, [this] { runHandler("PushButton1_Click", [this] { PushButton1_Click(); }); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { runHandler("PushButton2_Click", [this] { PushButton2_Click(); }); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { runHandler("PushButton3_Click", [this] { PushButton3_Click(); }); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { runHandler("PushButton4_Click", [this] { PushButton4_Click(); }); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { runHandler("PushButton7_Click", [this] { PushButton7_Click(); }); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { runHandler("PushButton8_Click", [this] { PushButton8_Click(); }); });
     for (PushButton* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton7, PushButton8})
         connect(button, &PushButton::MouseMove, this, [this] { PushButton_MouseMove(); });
 
     // Only the user's clicks: setting a value from the program raises nothing.
-    connect(Option1, &QRadioButton::clicked, this, [this] { Option1_Click(); });
-    connect(Option2, &QRadioButton::clicked, this, [this] { Option2_Click(); });
+    connect(Option1, &QRadioButton::clicked, this, [this] { runHandler("Option1_Click", [this] { Option1_Click(); }); });
+    connect(Option2, &QRadioButton::clicked, this, [this] { runHandler("Option2_Click", [this] { Option2_Click(); }); });
     // Every change of the text, the program's own included.
-    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { runHandler("Text1_Change", [this] { Text1_Change(); }); });
 
     // The slider's click: the mouse let go of it after a click or a drag.
     Slider1->installEventFilter(this);
@@ -254,7 +264,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Slider1 && event->type() == QEvent::MouseButtonRelease) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            Slider1_Click();
+            runHandler("Slider1_Click", [this] { Slider1_Click(); });
     } else if (event->type() == QEvent::MouseMove) {
         if (watched == Frame2 || watched == Frame3 || watched == Frame4)
             Frame_MouseMove();

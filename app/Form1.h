@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class QGroupBox;
@@ -128,6 +129,7 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    void runHandler(const char* name, const std::function<void()>& handler);
     void hover(int pointer);
     void storeOptions();
 
