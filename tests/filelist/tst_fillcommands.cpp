@@ -90,6 +90,7 @@ private slots:
     void folderScanSymlinkLoopTerminates();
     void folderScanSymlinkToSiblingVisitedOnce();
     void folderScanUnreadableFolderLeftOut();
+    void folderScanFolderVanishingMidway();
 
     void dropFilesAsGiven();
     void dropFolderWithSubfolderAndSkips();
@@ -369,6 +370,41 @@ void FillCommandsTest::folderScanUnreadableFolderLeftOut()
     QFile::setPermissions(P + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(relative(w.rows(), P), (QStringList{"a.dwg", "open/o.dwg"}));
     QVERIFY(w.dialogs.messages.empty());
+}
+
+void FillCommandsTest::folderScanFolderVanishingMidway()
+{
+    // The scan yields before it looks into each folder; a folder removed at
+    // that moment is dropped from the list once the first folder of the pass
+    // has been listed, and reported before that.
+    QTemporaryDir dir;
+    const QString P = dir.filePath("P");
+    touch(P + "/A/a.dwg");
+    touch(P + "/B/b.dwg");
+    touch(P + "/B/C/c.dwg");
+
+    Window w;
+    int yields = 0;
+    // Yields: P at 114, A and B at 120, then the nested pass: A at 114, B at 114.
+    w.ctx.yield = [&] {
+        if (++yields == 5)
+            QDir(P + "/B").removeRecursively();
+    };
+    QStringList folders{P + "/"};
+    GetSubDirectories2016(w.ctx, folders, true);
+    QCOMPARE(relative(folders, P), (QStringList{"", "A/"}));
+    QVERIFY(w.dialogs.messages.empty());
+
+    // The chosen folder itself gone before its subfolders were listed.
+    touch(P + "/B/b.dwg");
+    Window w2;
+    w2.ctx.yield = [&] { QDir(P).removeRecursively(); };
+    QStringList gone{P + "/"};
+    GetSubDirectories2016(w2.ctx, gone, true);
+    QCOMPARE(gone, QStringList{P + "/"});
+    QCOMPARE(w2.dialogs.reports().size(), 1);
+    QVERIFY(w2.dialogs.reports().first().startsWith(
+        "Path not found\r\nin OrvelleTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 116\r\r"));
 }
 
 // ---------------------------------------------------------------- drop
