@@ -1,29 +1,11 @@
 #include "cad/dxf/DxfText.h"
 
 #include "cad/dxf/CodePages.h"
+#include "cad/model/TextEscapes.h"
 
 namespace cad::dxf {
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The value of n hex digits at s[pos], or -1.
-long hexValue(std::string_view s, std::size_t pos, std::size_t n) {
-    if (pos + n > s.size()) return -1;
-    long v = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        int d = hexDigit(s[pos + i]);
-        if (d < 0) return -1;
-        v = v * 16 + d;
-    }
-    return v;
-}
 
 // Length of the valid UTF-8 sequence at s[pos], or 0.
 std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
@@ -44,25 +26,6 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
 }
 
 }  // namespace
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 int codePageNumber(std::string_view name) {
     std::size_t i = 0;
@@ -87,35 +50,18 @@ std::string TextDecoder::decode(std::string_view s) const {
     std::size_t i = 0;
     while (i < s.size()) {
         char c = s[i];
-        if (c == '\\' && i + 1 < s.size()) {
+        // DXF writes control characters as a caret and the letter 64 places
+        // on ("^J" a line break), and a caret itself as "^ ".
+        if (c == '^' && i + 1 < s.size()) {
             char next = s[i + 1];
-            if (next == '\\') {  // an escaped backslash stays as it is, and guards what follows
-                out += "\\\\";
+            if (next == ' ') {
+                out += '^';
                 i += 2;
                 continue;
             }
-            if ((next == 'U' || next == 'u') && i + 2 < s.size() && s[i + 2] == '+') {
-                long cp = hexValue(s, i + 3, 4);
-                if (cp >= 0) {
-                    i += 7;
-                    // A pair of \U+ escapes may spell one character beyond the BMP.
-                    if (cp >= 0xD800 && cp <= 0xDBFF && i + 7 <= s.size() && s[i] == '\\' &&
-                        (s[i + 1] == 'U' || s[i + 1] == 'u') && s[i + 2] == '+') {
-                        long low = hexValue(s, i + 3, 4);
-                        if (low >= 0xDC00 && low <= 0xDFFF) {
-                            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                            i += 7;
-                        }
-                    }
-                    appendUtf8(out, static_cast<char32_t>(cp));
-                    continue;
-                }
-            }
-            if ((next == 'M' || next == 'm') && i + 2 < s.size() && s[i + 2] == '+' && hexValue(s, i + 3, 5) >= 0) {
-                // A double-byte character of an East Asian code page; we carry
-                // no tables for those, so it shows as a replacement character.
-                appendUtf8(out, 0xFFFD);
-                i += 8;
+            if (next >= '@' && next <= '_') {
+                out += static_cast<char>(next - '@');
+                i += 2;
                 continue;
             }
         }
@@ -137,7 +83,7 @@ std::string TextDecoder::decode(std::string_view s) const {
             ++i;
         }
     }
-    return out;
+    return decodeTextEscapes(out);
 }
 
 }  // namespace cad::dxf

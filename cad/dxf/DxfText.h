@@ -2,7 +2,8 @@
 // Turns the strings of a DXF file into UTF-8. Files before AutoCAD 2007 store
 // text in the code page named by $DWGCODEPAGE; later ones store UTF-8. Both
 // may carry \U+XXXX escapes for characters outside their code page, and the
-// older ones \M+NXXXX escapes for double-byte characters.
+// older ones \M+NXXXX escapes for double-byte characters; control
+// characters are spelled with a caret ("^J").
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,8 +32,5 @@ private:
 
 // "ANSI_1252" -> 1252, "DOS437" -> 437; 0 when the name carries no number.
 int codePageNumber(std::string_view name);
-
-// Appends a code point as UTF-8 (U+FFFD for values that are no character).
-void appendUtf8(std::string& out, char32_t cp);
 
 }  // namespace cad::dxf

@@ -25,6 +25,9 @@ TEST(DxfText, CodePagesAndEscapes) {
     EXPECT_EQ(western.decode("a\\\\U+0041"), "a\\\\U+0041");
     EXPECT_EQ(western.decode("\\U+00G1"), "\\U+00G1");
     EXPECT_EQ(western.decode("end\\U+00"), "end\\U+00");
+    // Control characters spelled with a caret; a caret itself as "^ ".
+    EXPECT_EQ(western.decode("a^Jb^Ic^ d x^2"), "a\nb\tc^d x^2");
+    EXPECT_EQ(western.decode("\\S1^ 2;"), "\\S1^2;");
     // Double-byte escapes we cannot map become a replacement character.
     EXPECT_EQ(western.decode("\\M+18140x"), "\xEF\xBF\xBDx");
 

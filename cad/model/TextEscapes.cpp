@@ -1,0 +1,88 @@
+#include "cad/model/TextEscapes.h"
+
+namespace cad {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The value of n hex digits at s[pos], or -1.
+long hexValue(std::string_view s, std::size_t pos, std::size_t n) {
+    if (pos + n > s.size()) return -1;
+    long v = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        int d = hexDigit(s[pos + i]);
+        if (d < 0) return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+bool escapeAt(std::string_view s, std::size_t i, char letter) {
+    return i + 2 < s.size() && s[i] == '\\' && (s[i + 1] == letter || s[i + 1] == letter + ('a' - 'A')) &&
+           s[i + 2] == '+';
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::string decodeTextEscapes(std::string_view s) {
+    if (s.find('\\') == std::string_view::npos) return std::string(s);
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '\\') {
+            out += "\\\\";
+            i += 2;
+            continue;
+        }
+        if (escapeAt(s, i, 'U')) {
+            long cp = hexValue(s, i + 3, 4);
+            if (cp >= 0) {
+                i += 7;
+                if (cp >= 0xD800 && cp <= 0xDBFF && escapeAt(s, i, 'U')) {
+                    long low = hexValue(s, i + 3, 4);
+                    if (low >= 0xDC00 && low <= 0xDFFF) {
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                        i += 7;
+                    }
+                }
+                appendUtf8(out, static_cast<char32_t>(cp));
+                continue;
+            }
+        }
+        if (escapeAt(s, i, 'M') && hexValue(s, i + 3, 5) >= 0) {
+            appendUtf8(out, 0xFFFD);
+            i += 8;
+            continue;
+        }
+        out += s[i++];
+    }
+    return out;
+}
+
+}  // namespace cad
