@@ -14,6 +14,9 @@ namespace cad::render {
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
     const Scene scene = buildScene(drawing, options);
     Box view = scene.extents();
+    // Nothing but rays and construction lines: look at where they start.
+    if (view.empty())
+        for (const InfiniteLine& line : scene.infinite) view.add(line.base);
     if (options.window.isValid()) {
         const QRectF w = options.window.normalized();
         view = Box{w.left(), w.top(), w.right(), w.bottom()};

@@ -60,6 +60,13 @@ TEST(RenderView, RaysAndConstructionLinesAreDrawnButNotCounted) {
     EXPECT_EQ(inkIn(image, QRect(60, 60, 20, 20)), 0);
 }
 
+TEST(RenderView, DrawingOfOnlyARayShowsIt) {
+    Drawing d = emptyDrawing();
+    add(d, entity("RAY", RayData{{1000, 1000, 0}, {0, -1, 0}}, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, image.rect()), 20);
+}
+
 TEST(RenderColors, IndexTrueAndForegroundColours) {
     Drawing d = emptyDrawing();
     addFrame(d, 100);

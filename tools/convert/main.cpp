@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -143,23 +142,33 @@ struct Job {
     QString refusal;     // why it is not converted at all, when set
 };
 
+struct Found {
+    QString path;
+    QString subfolder;  // below the folder that was scanned, for --output-dir
+};
+
 // The drawings to convert: files as given, folders scanned for the extension.
-std::vector<QString> collect(const Options& o) {
-    std::vector<QString> files;
+std::vector<Found> collect(const Options& o) {
+    std::vector<Found> files;
     for (const QString& input : o.inputs) {
         const QFileInfo info(input);
         if (info.isDir()) {
-            std::vector<QString> found;
+            std::vector<Found> found;
+            const QDir top(input);
             QDirIterator it(input, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
                             o.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
             while (it.hasNext()) {
                 const QString path = it.next();
-                if (o.extensions.contains(QFileInfo(path).suffix().toLower())) found.push_back(path);
+                const QFileInfo fi(path);
+                if (!o.extensions.contains(fi.suffix().toLower())) continue;
+                QString sub = top.relativeFilePath(fi.absolutePath());
+                if (sub == QLatin1String(".")) sub.clear();
+                found.push_back({path, sub});
             }
-            std::sort(found.begin(), found.end());
+            std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.path < b.path; });
             files.insert(files.end(), found.begin(), found.end());
         } else {
-            files.push_back(input);  // a missing file fails with its reason later
+            files.push_back({input, {}});  // a missing file fails with its reason later
         }
     }
     return files;
@@ -224,6 +233,8 @@ std::string convertOne(const Job& job, const Options& o) {
     }
     if (picture.isNull()) return "cannot draw it: no memory for the picture";
     std::string why;
+    const QString folder = QFileInfo(job.output).absolutePath();
+    if (!QDir().mkpath(folder)) return "cannot create the folder " + QDir::toNativeSeparators(folder).toStdString();
     const int status = lumicade::writeJpegFile(picture, job.output, o.quality, &why);
     if (status != lumicade::JpegStatus::Ok)
         return "cannot write " + QDir::toNativeSeparators(job.output).toStdString() + (why.empty() ? "" : ": " + why);
@@ -260,28 +271,33 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const std::vector<QString> files = collect(o);
+    const std::vector<Found> files = collect(o);
 
-    // Outputs: never over an input file, and never two drawings into one picture.
+    // Outputs: never over an input file, and never two drawings into one
+    // picture: a drawing whose name is taken (plan.dwg beside plan.dxf) keeps
+    // its extension in the picture's name (plan.dxf.jpg).
     std::set<QString> inputPaths;
-    for (const QString& f : files) inputPaths.insert(QFileInfo(f).absoluteFilePath());
-    std::map<QString, QString> taken;
+    for (const Found& f : files) inputPaths.insert(QFileInfo(f.path).absoluteFilePath());
+    std::set<QString> taken;
     std::vector<Job> jobs;
-    for (const QString& f : files) {
-        const QFileInfo info(f);
+    for (const Found& f : files) {
+        const QFileInfo info(f.path);
         Job job;
-        job.input = f;
-        const QString folder = o.outputDir.isEmpty() ? info.absolutePath() : QDir(o.outputDir).absolutePath();
-        job.output = QDir(folder).filePath(info.completeBaseName() + QStringLiteral(".jpg"));
-        const QString key = QFileInfo(job.output).absoluteFilePath();
-        if (inputPaths.count(key)) {
-            job.refusal = QStringLiteral("its picture would overwrite the input file ") + QDir::toNativeSeparators(key);
-        } else if (const auto it = taken.find(key); it != taken.end()) {
-            job.refusal = QStringLiteral("its picture %1 is already made from %2")
-                              .arg(QDir::toNativeSeparators(key), QDir::toNativeSeparators(it->second));
-        } else {
-            taken.emplace(key, f);
+        job.input = f.path;
+        const QString folder = o.outputDir.isEmpty() ? info.absolutePath()
+                                                     : QDir(QDir(o.outputDir).absolutePath()).filePath(f.subfolder);
+        QString output;
+        for (const QString& name : {info.completeBaseName(), info.fileName()}) {
+            output = QDir::cleanPath(QDir(folder).filePath(name + QStringLiteral(".jpg")));
+            if (!taken.count(output) && !inputPaths.count(output)) break;
         }
+        job.output = output;
+        if (inputPaths.count(output))
+            job.refusal = QStringLiteral("its picture would overwrite the input file ") + QDir::toNativeSeparators(output);
+        else if (taken.count(output))
+            job.refusal = QStringLiteral("its picture %1 is already made from another drawing").arg(QDir::toNativeSeparators(output));
+        else
+            taken.insert(output);
         jobs.push_back(job);
     }
 

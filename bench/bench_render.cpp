@@ -1,0 +1,49 @@
+// How long turning each example drawing into a picture takes (2048 pixels
+// along the long side, the default), from the model to the finished QImage.
+// Reading is not timed. Drawings the readers refuse are reported, not timed.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "cad/DrawingFile.h"
+#include "cad/render/Render.h"
+
+namespace {
+
+void renderDrawing(benchmark::State& state, const std::string& path) {
+    cad::Drawing drawing;
+    try {
+        drawing = cad::readDrawingFile(path);
+    } catch (const cad::ReadError& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    for (auto _ : state) {
+        QImage picture = cad::render::renderDrawing(drawing);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!cad::render::ensureGuiApplication()) return 1;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(LUMICADE_DRAWINGS_DIR)) {
+        const auto name = entry.path().filename().string();
+        const auto ext = entry.path().extension();
+        if ((ext == ".dxf" || ext == ".dwg") && (name.rfind("example_", 0) == 0 || name.rfind("sample_", 0) == 0))
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files)
+        benchmark::RegisterBenchmark(("Render/" + path.filename().string()).c_str(),
+                                     [p = path.string()](benchmark::State& s) { renderDrawing(s, p); })
+            ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
