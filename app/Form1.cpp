@@ -192,11 +192,11 @@ void Form1::createControls()
     Option2->setObjectName(QStringLiteral("Option2"));
     Option2->setGeometry(fromTwips(240, 1410, 3615, 255));
     SetBackColor(*Option2, white);
-    // The captions are wider and taller than the design boxes in some fonts;
-    // let them run on, over the folder box's edge rather than under it.
+    // The option buttons take the size of their captions, which in some fonts
+    // are taller than the design boxes; they lie over the folder box's edge
+    // rather than under it.
     for (QRadioButton* option : {Option1, Option2}) {
-        option->resize(std::max(option->width(), option->sizeHint().width()),
-                       std::max(option->height(), option->sizeHint().height()));
+        option->resize(option->sizeHint().width(), std::max(option->height(), option->sizeHint().height()));
         option->raise();
     }
 

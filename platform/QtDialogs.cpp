@@ -9,9 +9,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace lumicade {
 
@@ -119,16 +121,34 @@ OpenFileResult QtDialogs::openFiles(const OpenFileRequest& request)
 
 QString QtDialogs::browseForFolder(const QString& prompt, const QString& startFolder)
 {
-    QFileDialog dialog(owner_, prompt);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    const QString start = FolderPickerStartFolder(startFolder);
-    if (!start.isEmpty())
-        dialog.setDirectory(start);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    // The prompt stands above the folder view, as the program's picker always showed it.
+    QDialog dialog(owner_);
+    dialog.setWindowTitle(applicationTitle());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(prompt, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    layout->addWidget(label);
+
+    auto* picker = new QFileDialog(&dialog);
+    picker->setWindowFlags(Qt::Widget);
+    picker->setOption(QFileDialog::DontUseNativeDialog, true);
+    picker->setOption(QFileDialog::ShowDirsOnly, true);
+    picker->setFileMode(QFileDialog::Directory);
+    picker->setAcceptMode(QFileDialog::AcceptOpen);
+    QString start = FolderPickerStartFolder(startFolder);
+    if (start.isEmpty()) {
+        // No usable start folder: the top of the user's own tree.
+        start = FolderPickerStartFolder(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+        if (start.isEmpty())
+            start = QDir::homePath();
+    }
+    picker->setDirectory(start);
+    layout->addWidget(picker);
+    QObject::connect(picker, &QFileDialog::finished, &dialog, &QDialog::done);
+
+    if (dialog.exec() != QDialog::Accepted || picker->selectedFiles().isEmpty())
         return {};
-    return FolderPickerResult(dialog.selectedFiles().first());
+    return FolderPickerResult(picker->selectedFiles().first());
 }
 
 void QtShell::open(const QString& pathOrUrl)
