@@ -40,9 +40,9 @@ class DecompressedOutput {
 public:
     explicit DecompressedOutput(std::size_t maxSize) : max_(maxSize)
     {
-        // Reserve what the page declares, but not blindly: a damaged size
-        // field must not turn into a huge allocation before any byte is read.
-        bytes_.reserve(std::min<std::size_t>(maxSize, 1u << 20));
+        // Callers bound the declared size by what the file can hold, so it is
+        // reserved at once: the output then never moves or grows past it.
+        bytes_.reserve(maxSize);
     }
 
     void room(std::size_t n) const

@@ -211,6 +211,8 @@ std::vector<std::uint8_t> readSection(const std::vector<std::uint8_t>& file,
 
         if (entry.offset >= data.size()) throw damaged("is damaged");
         std::vector<std::uint8_t> unpacked;
+        // A page unpacks to at most a full page; the last one may run past
+        // the section's end, and what lies beyond is padding.
         if (section.compressed)
             unpacked = decompressR2004(payload, dataSize, section.maxPageSize);
         else
@@ -225,9 +227,9 @@ std::vector<std::uint8_t> readSection(const std::vector<std::uint8_t>& file,
 
 std::uint64_t sectionSizeLimit(std::size_t fileSize)
 {
-    // Drawings pack to a fraction of their size, but not to a 256th; a size
+    // Drawings pack to a fraction of their size, but not to a 48th; a size
     // past this is a damaged field, and must not become a huge allocation.
-    std::uint64_t limit = std::uint64_t{fileSize} * 256 + (1u << 20);
+    std::uint64_t limit = std::uint64_t{fileSize} * 48 + (8u << 20);
     return std::min<std::uint64_t>(limit, std::uint64_t{1} << 30);
 }
 

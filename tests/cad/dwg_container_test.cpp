@@ -327,9 +327,9 @@ void sweep(const char* name, std::size_t truncateStep, std::size_t flipStep)
 
 TEST(DwgContainers, TruncationAndByteFlipSweep)
 {
-    sweep("sample_2018.dwg", 97, 13);
-    sweep("2004/Point.dwg", 523, 61);
-    sweep("2007/Point.dwg", 577, 67);
+    sweep("sample_2018.dwg", 97, 29);
+    sweep("2004/Point.dwg", 523, 131);
+    sweep("2007/Point.dwg", 577, 149);
 }
 
 TEST(DwgContainers, ChecksumsCatchDamage2004)
@@ -357,6 +357,60 @@ TEST(DwgContainers, ChecksumsCatchDamage2004)
         ADD_FAILURE() << "damaged page read without complaint";
     } catch (const cad::ReadError& e) {
         EXPECT_NE(std::string(e.what()).find("checksum"), std::string::npos) << e.what();
+    }
+}
+
+namespace {
+
+std::uint32_t crc32(const std::uint8_t* p, std::size_t n)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
+
+// Rewrites one 32-bit field of a 2004-family file header (offsets as in the
+// decrypted header), with a valid checksum, so that only the field is wrong.
+Bytes with2004HeaderField(Bytes file, std::size_t at, std::uint32_t value)
+{
+    std::array<std::uint8_t, 0x6C> h{};
+    std::uint32_t seed = 1;
+    std::array<std::uint8_t, 0x6C> pad{};
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        seed = seed * 0x343FDu + 0x269EC3u;
+        pad[i] = static_cast<std::uint8_t>(seed >> 16);
+        h[i] = file[0x80 + i] ^ pad[i];
+    }
+    std::memcpy(h.data() + at, &value, 4);
+    std::memset(h.data() + 0x68, 0, 4);
+    std::uint32_t crc = crc32(h.data(), h.size());
+    std::memcpy(h.data() + 0x68, &crc, 4);
+    for (std::size_t i = 0; i < h.size(); ++i) file[0x80 + i] = h[i] ^ pad[i];
+    return file;
+}
+
+}  // namespace
+
+TEST(DwgContainers, ImpossibleFieldsIn2004HeaderFailCleanly)
+{
+    Bytes file = load(kDrawings / "sample_2018.dwg");
+    auto h = r2004::readFileHeader(file);
+    // The rewrite itself leaves a readable file.
+    EXPECT_TRUE(readsOrFailsCleanly(with2004HeaderField(file, 0x50, h.pageMapId)));
+
+    struct Field {
+        std::size_t at;
+        std::uint32_t value;
+    };
+    for (Field f : {Field{0x54, 0xFFFFFF00u},                             // page map far outside the file
+                    Field{0x54, static_cast<std::uint32_t>(file.size())},  // page map just past the end
+                    Field{0x54, 0},                                       // page map on a data page
+                    Field{0x5C, 12345}}) {                                // section map page unknown
+        SCOPED_TRACE(f.at);
+        EXPECT_THROW(readSectionsR2004(with2004HeaderField(file, f.at, f.value)), cad::ReadError);
     }
 }
 
