@@ -9,9 +9,6 @@
 
 namespace lumicade {
 
-class CadDocument;
-class CadSelectionSet;
-
 class CadSelectionSet {
 public:
     virtual ~CadSelectionSet() = default;
@@ -61,9 +58,9 @@ public:
 };
 
 namespace CadErr {
-constexpr int CantCreateObject = 429;       // "ActiveX component can't create object"
-constexpr int ObjectNotSet = 91;            // "Object variable or With block variable not set"
-constexpr int AutomationError = 440;        // the application refused the call
+constexpr int CantCreateObject = 429;  // "ActiveX component can't create object"
+constexpr int ObjectNotSet = 91;       // "Object variable or With block variable not set"
+constexpr int AutomationError = 440;   // the application refused the call
 }  // namespace CadErr
 
 }  // namespace lumicade
