@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,37 +39,46 @@ private:
 
 class DecompressedOutput {
 public:
-    explicit DecompressedOutput(std::size_t maxSize) : max_(maxSize)
-    {
-        // Callers bound the declared size by what the file can hold, so it is
-        // reserved at once: the output then never moves or grows past it.
-        bytes_.reserve(maxSize);
-    }
+    // Callers bound the declared size by what the file can hold, so the
+    // whole output is allocated at once and never moves or grows.
+    explicit DecompressedOutput(std::size_t maxSize) : bytes_(maxSize) {}
 
     void room(std::size_t n) const
     {
-        if (n > max_ - bytes_.size()) throw ReadError("a compressed page of the drawing unpacks past its declared size");
+        if (n > bytes_.size() - size_) throw ReadError("a compressed page of the drawing unpacks past its declared size");
     }
     void append(const std::uint8_t* p, std::size_t n)
     {
         room(n);
-        bytes_.insert(bytes_.end(), p, p + n);
+        if (n == 0) return;
+        std::memcpy(bytes_.data() + size_, p, n);
+        size_ += n;
     }
     // Copies `count` bytes starting `distance` bytes back; the ranges may
     // overlap, which repeats the last `distance` bytes.
     void copyBack(std::size_t distance, std::size_t count)
     {
-        if (distance == 0 || distance > bytes_.size())
+        if (distance == 0 || distance > size_)
             throw ReadError("a compressed page of the drawing refers to data before its start");
         room(count);
-        std::size_t from = bytes_.size() - distance;
-        for (std::size_t i = 0; i < count; ++i) bytes_.push_back(bytes_[from + i]);
+        std::uint8_t* to = bytes_.data() + size_;
+        const std::uint8_t* from = to - distance;
+        if (distance >= count) {
+            if (count) std::memcpy(to, from, count);
+        } else {
+            for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+        }
+        size_ += count;
     }
-    std::vector<std::uint8_t> take() { return std::move(bytes_); }
+    std::vector<std::uint8_t> take()
+    {
+        bytes_.resize(size_);
+        return std::move(bytes_);
+    }
 
 private:
-    std::size_t max_;
     std::vector<std::uint8_t> bytes_;
+    std::size_t size_ = 0;
 };
 
 }  // namespace cad::dwg::detail
