@@ -3,6 +3,7 @@
 #include "cad/dxf/DxfReader.h"
 
 #include <charconv>
+#include <unordered_map>
 
 #include "cad/dxf/DxfGroups.h"
 #include "cad/dxf/DxfRecords.h"
@@ -76,11 +77,15 @@ private:
     void readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
                            Block* block);
     Block& spaceBlock(const char* name);
+    // The block of that name, or a new one made from the given definition.
+    std::size_t addBlock(Block&& b);
 
     GroupList groups_;
     Drawing d_;
     ReadContext ctx_;
     std::map<Handle, Handle> blockRecordLayouts_;       // block record -> layout
+    std::map<std::string, Handle> blockRecordByName_;   // upper-case name -> block record
+    std::unordered_map<std::string, std::size_t> blockByName_;  // upper-case name -> index in d_.blocks
     std::map<std::string, std::pair<std::vector<double>, std::vector<Color>>> mlineStyles_;
     bool sawEntities_ = false;
 };
@@ -270,18 +275,29 @@ void Reader::readBlockRecord(const Record& r) {
     });
     if (handle == 0) return;
     ctx_.blockRecordNames[handle] = name;
+    blockRecordByName_.emplace(upperName(name), handle);
     blockRecordLayouts_[handle] = layout;
 }
 
+std::size_t Reader::addBlock(Block&& b) {
+    std::string key = upperName(b.name);
+    auto found = blockByName_.find(key);
+    if (found != blockByName_.end()) return found->second;
+    if (b.handle == 0) {
+        auto record = blockRecordByName_.find(key);
+        if (record != blockRecordByName_.end()) b.handle = record->second;
+    }
+    auto layout = blockRecordLayouts_.find(b.handle);
+    if (b.layout == 0 && layout != blockRecordLayouts_.end()) b.layout = layout->second;
+    d_.blocks.push_back(std::move(b));
+    blockByName_.emplace(std::move(key), d_.blocks.size() - 1);
+    return d_.blocks.size() - 1;
+}
+
 Block& Reader::spaceBlock(const char* name) {
-    if (Block* b = d_.findBlock(name)) return *b;
     Block b;
     b.name = name;
-    for (const auto& [handle, recordName] : ctx_.blockRecordNames)
-        if (upperName(recordName) == upperName(name)) b.handle = handle;
-    d_.blocks.push_back(std::move(b));
-    d_.index();
-    return d_.blocks.back();
+    return d_.blocks[addBlock(std::move(b))];
 }
 
 void Reader::readBlocks(const Group* begin, const Group* end) {
@@ -313,23 +329,11 @@ void Reader::readBlocks(const Group* begin, const Group* end) {
         if (upperName(b.name) == "$MODEL_SPACE") b.name = "*Model_Space";
         if (upperName(b.name) == "$PAPER_SPACE") b.name = "*Paper_Space";
         b.handle = ownRecord;
-        if (b.handle == 0)
-            for (const auto& [handle, recordName] : ctx_.blockRecordNames)
-                if (upperName(recordName) == upperName(b.name)) b.handle = handle;
-        auto layout = blockRecordLayouts_.find(b.handle);
-        if (layout != blockRecordLayouts_.end()) b.layout = layout->second;
 
         std::size_t last = i + 1;
         while (last < records.size() && records[last].type != "ENDBLK" && records[last].type != "BLOCK") ++last;
-        Block* target;
-        if (Block* existing = d_.findBlock(b.name)) {
-            // The same name twice: keep the first definition's data, add the entities.
-            target = existing;
-        } else {
-            d_.blocks.push_back(std::move(b));
-            d_.index();
-            target = &d_.blocks.back();
-        }
+        // The same name twice: the first definition's data stays, the entities add up.
+        Block* target = &d_.blocks[addBlock(std::move(b))];
         readEntityRecords(records, i + 1, last, target);
         i = last < records.size() && records[last].type == "ENDBLK" ? last + 1 : last;
     }
@@ -416,15 +420,22 @@ void Reader::finish() {
         spaceBlock("*Paper_Space");
     }
     d_.index();
-    // Block records that point at a layout tell which block each layout shows.
-    for (Block& b : d_.blocks)
-        if (b.layout == 0)
+    // Layouts name the block they show, which links blocks to layouts where
+    // the block records did not.
+    std::map<Handle, const Layout*> layoutOfBlock;
+    for (const Layout& l : d_.layouts)
+        if (l.blockRecord != 0) layoutOfBlock.emplace(l.blockRecord, &l);
+    for (Block& b : d_.blocks) {
+        auto it = layoutOfBlock.find(b.handle);
+        if (b.layout == 0 && b.handle != 0 && it != layoutOfBlock.end()) b.layout = it->second->handle;
+    }
+    if (const Block* paper = d_.paperSpace()) {
+        auto it = layoutOfBlock.find(paper->handle);
+        if (paper->handle != 0 && it != layoutOfBlock.end()) d_.header.activeLayout = it->second->name;
+        else
             for (const Layout& l : d_.layouts)
-                if (l.blockRecord != 0 && l.blockRecord == b.handle) b.layout = l.handle;
-    if (const Block* paper = d_.paperSpace())
-        for (const Layout& l : d_.layouts)
-            if ((paper->handle != 0 && l.blockRecord == paper->handle) || (paper->layout != 0 && l.handle == paper->layout))
-                d_.header.activeLayout = l.name;
+                if (paper->layout != 0 && l.handle == paper->layout) d_.header.activeLayout = l.name;
+    }
     // Multilines take their element offsets from their style.
     for (Block& b : d_.blocks)
         for (Entity& e : b.entities)

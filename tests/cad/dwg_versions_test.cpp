@@ -59,10 +59,21 @@ TEST(DwgVersions, EveryPagedDrawingReads)
 
 TEST(DwgVersions, TheExampleDrawingIsTheSameInAllEightVersions)
 {
+    // Saved as 2000 and later, the drawing keeps its entities, handles and
+    // names, so each of those reads exactly like the 2018 file.
     Drawing reference = readDrawingFile((kDrawings / "example_2018.dwg").string());
-    for (const char* version : {"r13", "r14", "2000", "2004", "2007", "2010", "2013"}) {
+    for (const char* version : {"2000", "2004", "2007", "2010", "2013"}) {
         SCOPED_TRACE(version);
         Drawing other = readDrawingFile((kDrawings / (std::string("example_") + version + ".dwg")).string());
         EXPECT_TRUE(cad::compare::sameDrawing(reference, other));
+    }
+    // Saving as R13 or R14 changed the drawing itself (lightweight
+    // polylines became polylines, layer names were upper-cased, hatches
+    // became blocks), so those two are held against their own DXF exports.
+    for (const char* version : {"r13", "r14"}) {
+        SCOPED_TRACE(version);
+        fs::path base = kDrawings / (std::string("example_") + version);
+        EXPECT_TRUE(cad::compare::sameDrawing(readDrawingFile(base.string() + ".dxf"),
+                                              readDrawingFile(base.string() + ".dwg")));
     }
 }

@@ -112,3 +112,27 @@ TEST(DxfHostile, HugeCountsDoNotAllocateAhead) {
     readHostile(text, "huge counts");
     EXPECT_EQ(cad::dxf::readDxf(std::string_view(text)).modelSpace()->entities.size(), 4u);
 }
+
+TEST(DxfHostile, ManyBlocksAndLayoutsStayFast) {
+    // Tens of thousands of block records, blocks and layouts: each is looked
+    // up by name or handle, never by walking all the others.
+    std::string tables = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nBLOCK_RECORD\n";
+    std::string blocks = "0\nSECTION\n2\nBLOCKS\n";
+    std::string objects = "0\nSECTION\n2\nOBJECTS\n";
+    const int n = 30000;
+    for (int i = 0; i < n; ++i) {
+        std::string handle = std::to_string(1000 + i);
+        tables += "0\nBLOCK_RECORD\n5\n" + handle + "\n2\nB" + handle + "\n";
+        blocks += "0\nBLOCK\n2\nB" + handle + "\n0\nLINE\n0\nENDBLK\n";
+        objects += "0\nLAYOUT\n5\n" + std::to_string(100000 + i) + "\n100\nAcDbLayout\n1\nL" + handle + "\n330\n" +
+                   handle + "\n";
+    }
+    std::string text = tables + "0\nENDTAB\n0\nENDSEC\n" + blocks + "0\nENDSEC\n" + objects + "0\nENDSEC\n0\nEOF\n";
+    cad::Drawing d = cad::dxf::readDxf(std::string_view(text));
+    EXPECT_EQ(d.blocks.size(), static_cast<std::size_t>(n) + 2);
+    EXPECT_EQ(d.layouts.size(), static_cast<std::size_t>(n));
+    const cad::Block* last = d.findBlock("B" + std::to_string(1000 + n - 1));
+    ASSERT_NE(last, nullptr);
+    EXPECT_NE(last->handle, 0u);
+    EXPECT_NE(last->layout, 0u);
+}
