@@ -99,7 +99,15 @@ private:
             layerNames_[h] = rec.layer.name;
             d_.layers.push_back(rec.layer);
         }
-        for (Handle h : st_.styleOrder) d_.textStyles.push_back(st_.styles.at(h));
+        for (Handle h : st_.styleOrder) {
+            TextStyle style = st_.styles.at(h);
+            // TrueType styles name their font family in the extended data of "ACAD".
+            if (auto it = st_.styleExtendedText.find(h); it != st_.styleExtendedText.end())
+                for (const auto& [app, text] : it->second)
+                    if (auto a = st_.applications.find(app); a != st_.applications.end() && upperName(a->second) == "ACAD")
+                        style.fontFamily = text;
+            d_.textStyles.push_back(std::move(style));
+        }
         for (Handle h : st_.dimStyleOrder) d_.dimStyles.push_back(st_.dimStyles.at(h));
     }
 

@@ -66,6 +66,8 @@ struct DecodeState {
     std::vector<Layout> layouts;
     Handle modelSpaceRecord = 0, paperSpaceRecord = 0;
     Handle headerTextStyle = 0;
+    std::unordered_map<Handle, std::string> applications;  // registered application names
+    std::unordered_map<Handle, std::vector<std::pair<Handle, std::string>>> styleExtendedText;
     std::vector<Handle> blockControlEntries;  // the block list, without model and paper space
     Drawing* drawing = nullptr;
 };

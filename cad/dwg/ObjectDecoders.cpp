@@ -133,10 +133,11 @@ void readStyle(R& r, S& s) {
     t.fixedHeight = d.BD();
     t.widthFactor = d.BD();
     t.oblique = d.BD();
-    d.RC();  // generation
+    t.generation = d.RC();
     d.BD();  // last height
     t.fontFile = r.T();
     t.bigFontFile = r.T();
+    if (!r.extendedText.empty()) s.styleExtendedText[t.handle] = r.extendedText;
     s.styleOrder.push_back(t.handle);
     s.styles[t.handle] = std::move(t);
 }
@@ -169,6 +170,8 @@ void readDimStyle(R& r, S& s) {
     s.dimStyleOrder.push_back(ds.handle);
     s.dimStyles[ds.handle] = std::move(ds);
 }
+
+void readApplication(R& r, S& s) { s.applications[r.self] = readTableName(r); }
 
 void readLayout(R& r, S& s) {
     Layout l;
@@ -233,7 +236,7 @@ ObjectDecoder findObjectDecoder(const std::string& kind) {
         {"BLOCK_CONTROL", readBlockControl}, {"BLOCK_HEADER", readBlockHeader},
         {"LAYER", readLayer},                {"STYLE", readStyle},
         {"LTYPE", readLinetype},             {"DIMSTYLE", readDimStyle},
-        {"LAYOUT", readLayout},              {"MLINESTYLE", readMLineStyle},
+        {"LAYOUT", readLayout},              {"APPID", readApplication},              {"MLINESTYLE", readMLineStyle},
     };
     auto it = table.find(kind);
     return it == table.end() ? nullptr : it->second;

@@ -4,6 +4,8 @@
 // object decoders read fields through this and never look at the version
 // themselves except through since()/until().
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cad/dwg/BitReader.h"
 
@@ -17,6 +19,8 @@ public:
     Handle self = 0;
     int codePage = 30;
     bool separateStrings = false;
+    // The first string of the object's extended data, by application.
+    std::vector<std::pair<Handle, std::string>> extendedText;
 
     Version version() const { return dat.version(); }
     bool since(Version v) const { return dat.since(v); }

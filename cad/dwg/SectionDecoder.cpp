@@ -74,6 +74,109 @@ ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections
     return r;
 }
 
+// The header after the limits, as far as the dimension scale, the flags
+// word (lineweight display) and the drawing units.
+template <class ReadHandle>
+void readLaterHeaderVariables(ObjectReader& r, ReadHandle H, Header& h) {
+    auto& b = r.dat;
+    b.BD();  // ELEVATION
+    b.BD3();
+    b.BD3();
+    b.BD3();
+    H();  // UCSNAME
+    if (r.since(Version::R2000)) {
+        H();
+        b.BS();
+        H();
+        for (int i = 0; i < 6; ++i) b.BD3();
+        if (r.until(Version::R2004)) {
+            r.T();
+            r.T();  // DIMPOST DIMAPOST
+        }
+    }
+    if (r.until(Version::R14)) {
+        for (int i = 0; i < 11; ++i) b.B();  // DIMTOL .. DIMSOXD
+        b.RC();
+        b.RC();  // DIMALTD DIMZIN
+        b.B();
+        b.B();  // DIMSD1 DIMSD2
+        b.RC();
+        b.RC();
+        b.RC();  // DIMTOLJ DIMJUST DIMFIT
+        b.B();   // DIMUPT
+        for (int i = 0; i < 4; ++i) b.RC();  // DIMTZIN DIMALTZ DIMALTTZ DIMTAD
+        for (int i = 0; i < 6; ++i) b.BS();  // DIMUNIT .. DIMALTTD
+        H();                                 // DIMTXSTY
+    }
+    h.dimScale = b.BD();
+    for (int i = 0; i < 8; ++i) b.BD();  // DIMASZ .. DIMTM
+    if (r.since(Version::R2007)) {
+        b.BD();
+        b.BD();
+        b.BS();
+        r.CMC();
+    }
+    if (r.since(Version::R2000)) {
+        for (int i = 0; i < 6; ++i) b.B();
+        for (int i = 0; i < 3; ++i) b.BS();
+    }
+    if (r.since(Version::R2007)) b.BS();
+    for (int i = 0; i < 8; ++i) b.BD();  // DIMTXT .. DIMGAP
+    if (r.until(Version::R14))
+        for (int i = 0; i < 5; ++i) r.T();
+    if (r.since(Version::R2000)) {
+        b.BD();
+        b.B();
+        b.BS();
+        for (int i = 0; i < 4; ++i) b.B();
+    }
+    r.CMC();
+    r.CMC();
+    r.CMC();  // DIMCLRD DIMCLRE DIMCLRT
+    if (r.since(Version::R2000)) {
+        for (int i = 0; i < 11; ++i) b.BS();  // DIMADEC .. DIMJUST
+        b.B();
+        b.B();  // DIMSD1 DIMSD2
+        for (int i = 0; i < 4; ++i) b.BS();  // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
+        b.B();   // DIMUPT
+        b.BS();  // DIMATFIT
+    }
+    if (r.since(Version::R2007)) b.B();
+    if (r.since(Version::R2010)) {
+        b.B();
+        b.BD();
+        b.BD();
+    }
+    if (r.since(Version::R2000))
+        for (int i = 0; i < 5; ++i) H();  // DIMTXSTY DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
+    if (r.since(Version::R2007))
+        for (int i = 0; i < 3; ++i) H();
+    if (r.since(Version::R2000)) {
+        b.BS();
+        b.BS();  // DIMLWD DIMLWE
+    }
+    for (int i = 0; i < 9; ++i) H();  // the table control objects
+    if (r.until(Version::R2000)) H();
+    for (int i = 0; i < 3; ++i) H();  // group, multiline style and named object dictionaries
+    if (!r.since(Version::R2000)) return;
+    b.BS();
+    b.BS();  // TSTACKALIGN TSTACKSIZE
+    if (r.until(Version::R2004)) {
+        r.T();
+        r.T();  // HYPERLINKBASE STYLESHEET
+    }
+    for (int i = 0; i < 3; ++i) H();  // layouts, plot settings, plot styles
+    if (r.since(Version::R2004)) {
+        H();
+        H();
+    }
+    if (r.since(Version::R2007)) H();
+    if (r.since(Version::R2013)) H();
+    std::uint32_t flags = b.BL();
+    h.lwDisplay = !(flags & 0x200);
+    h.insUnits = b.BS();
+}
+
 void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
     if (!startsWith(s.header, kHeaderSentinel)) throw ReadError("the header variables have no sentinel");
     ObjectReader r = openSection(s.header, s);
@@ -175,6 +278,7 @@ void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
     h.extMax = b.BD3();
     h.limMin = b.RD2();
     h.limMax = b.RD2();
+    readLaterHeaderVariables(r, H, h);
     st.headerTextStyle = textStyle;
 }
 
@@ -240,13 +344,33 @@ bool isFixedEntityType(unsigned type) {
            type == 47 || type == 74 || type == 77 || type == 78 || type == 0x1F2;
 }
 
-void skipExtendedData(BitReader& b) {
+// Extended data: blocks of (size, application, items). We keep the first
+// string item of each application, which is where a text style names its
+// font family (application "ACAD").
+std::vector<std::pair<Handle, std::string>> readExtendedData(BitReader& b, int codePage) {
+    std::vector<std::pair<Handle, std::string>> out;
     for (;;) {
         std::size_t size = b.BS();
         if (size == 0) break;
-        b.H();
-        b.skipBytes(size);
+        Handle app = b.H().value;
+        std::vector<std::uint8_t> items = b.bytes(size);
+        if (items.size() < 2 || items[0] != 0) continue;
+        std::string firstText;
+        // A string item: 2007+ UTF-16 with a 16-bit length, earlier a byte
+        // length and the code page before the bytes.
+        if (b.since(Version::R2007)) {
+            std::size_t n = items[1] | (items.size() > 2 ? items[2] << 8 : 0);
+            if (3 + 2 * n > items.size()) continue;
+            for (std::size_t i = 0; i < n; ++i)
+                appendUtf8(firstText, static_cast<std::uint32_t>(items[3 + 2 * i] | (items[4 + 2 * i] << 8)));
+        } else {
+            std::size_t n = items[1];
+            if (4 + n > items.size()) continue;
+            firstText = toUtf8(items.data() + 4, n, codePage);
+        }
+        out.emplace_back(app, std::move(firstText));
     }
+    return out;
 }
 
 // What the common part of an entity says about the handles that follow it.
@@ -364,7 +488,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     r.codePage = st.codePage;
     r.self = base.H().value;
     (void)expected;
-    skipExtendedData(base);
+    r.extendedText = readExtendedData(base, st.codePage);
     r.dat = base;
     r.str = base;
     if (s.version >= Version::R2007) {
