@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cad/dwg/BitReader.h"
+#include "cad/model/TextEscapes.h"
 
 namespace cad::dwg {
 
@@ -26,8 +27,10 @@ public:
     bool since(Version v) const { return dat.since(v); }
     bool until(Version v) const { return dat.until(v); }
 
-    // Text fields, from wherever this version keeps them.
-    std::string T() { return separateStrings ? str.TU() : dat.TV(codePage); }
+    // Text fields, from wherever this version keeps them. 2004 and later
+    // files spell characters outside the code page as \U+ escapes, which the
+    // model holds decoded, as the DXF reader does.
+    std::string T() { return decodeTextEscapes(separateStrings ? str.TU() : dat.TV(codePage)); }
     // A handle reference from the handle stream, made absolute.
     Handle H() { return hdl.H().absolute(self); }
     // Colour of tables and other non-entities (CMC).
