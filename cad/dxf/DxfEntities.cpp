@@ -629,7 +629,6 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
             case 62: {
                 int aci = I(g);
                 if (e.common.color.kind != Color::Kind::True) e.common.color = Color::fromIndex(aci < 0 ? -aci : aci);
-                if (aci < 0) e.common.invisible = true;  // a negative colour marks a hidden entity in old files
                 break;
             }
             case 420: e.common.color = Color::fromRgb(static_cast<std::uint32_t>(toInt64(g))); break;

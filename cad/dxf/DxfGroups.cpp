@@ -148,6 +148,13 @@ private:
 
 }  // namespace
 
+std::string printable(std::string_view v) {
+    std::string out(v.substr(0, 40));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+    return out;
+}
+
 std::string_view trimmed(std::string_view v) {
     while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) v.remove_suffix(1);
     return v;
@@ -185,7 +192,7 @@ GroupList::GroupList(std::string_view file) {
         auto r = std::from_chars(c.data(), c.data() + c.size(), g.code);
         if (r.ec != std::errc() || r.ptr != c.data() + c.size() || c.empty())
             throw ReadError("DXF line " + std::to_string(line) + ": group code expected, found \"" +
-                            std::string(c.substr(0, 40)) + "\"");
+                            printable(c) + "\"");
         if (!nextLine(value))
             throw ReadError("DXF line " + std::to_string(line) + ": the file ends after a group code");
         g.value = value;

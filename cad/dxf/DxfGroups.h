@@ -38,6 +38,10 @@ std::int64_t toInt64(const Group& g);
 // loses a link, never the drawing).
 std::uint64_t toHandle(const Group& g);
 
+// Up to 40 bytes of a value for an error message, control and non-ASCII
+// bytes shown as '?', so the message stays one readable line.
+std::string printable(std::string_view v);
+
 // The value without trailing blanks or carriage returns; names in tables
 // are compared this way.
 std::string_view trimmed(std::string_view v);

@@ -106,14 +106,14 @@ Drawing Reader::run() {
         if (p->code == 0 && v == "EOF") break;
         if (p->code != 0 || v != "SECTION")
             throw ReadError("DXF line " + std::to_string(p->line) + ": SECTION expected, found \"" +
-                            std::string(v.substr(0, 40)) + "\"");
+                            printable(v) + "\"");
         ++p;
         if (p >= end || p->code != 2) throw ReadError("DXF: a section without a name");
         std::string name(trimmed(p->value));
         ++p;
         const Group* sectionEnd = p;
         while (sectionEnd < end && !(sectionEnd->code == 0 && trimmed(sectionEnd->value) == "ENDSEC")) ++sectionEnd;
-        if (sectionEnd == end) throw ReadError("DXF: the file ends inside the " + name + " section");
+        if (sectionEnd == end) throw ReadError("DXF: the file ends inside the " + printable(name) + " section");
         anySection = true;
         if (name == "HEADER") readHeader(p, sectionEnd);
         else if (name == "TABLES") readTables(p, sectionEnd);

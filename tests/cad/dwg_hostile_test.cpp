@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cad/dwg/DwgReader.h"
+#include "cad/dwg/DwgSections.h"
 
 namespace {
 
@@ -122,4 +123,46 @@ TEST(DwgHostile, FlippedBytesGiveADrawingOrAReadError)
             EXPECT_TRUE(readsOrRefuses(damaged, bytes.size())) << path << " round " << round;
         }
     }
+}
+
+// The object decoders on their own: the sections of the older drawings are
+// kept whole while the objects they point into are cut short or damaged, so
+// every decoder meets an object that ends early or holds nonsense.
+TEST(DwgHostile, DamagedObjectsAreSkippedOrRefused)
+{
+    std::mt19937 random(4242);
+    int drawings = 0;
+    for (const fs::path& path : allDwgs()) {
+        std::vector<std::uint8_t> bytes = load(path);
+        cad::dwg::DwgSections sections;
+        try {
+            sections = cad::dwg::readSectionsR13(bytes);
+        } catch (const cad::ReadError&) {
+            continue;  // a later version
+        }
+        ++drawings;
+        for (int k = 1; k < 64; k += 3) {
+            cad::dwg::DwgSections cut = sections;
+            cut.objects.resize(sections.objects.size() * static_cast<std::size_t>(k) / 64);
+            largestAllocation = 0;
+            watching = true;
+            try {
+                cad::dwg::decodeSections(cut);
+            } catch (const cad::ReadError&) {
+            }
+            watching = false;
+            EXPECT_LE(largestAllocation, 64 * bytes.size() + (16u << 20)) << path << " cut " << k;
+        }
+        for (int round = 0; round < 8; ++round) {
+            cad::dwg::DwgSections damaged = sections;
+            std::uniform_int_distribution<std::size_t> where(0, damaged.objects.size() - 1);
+            for (int i = 0; i < 32; ++i) damaged.objects[where(random)] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+            try {
+                cad::Drawing d = cad::dwg::decodeSections(damaged);
+                EXPECT_NE(d.modelSpace(), nullptr) << path << " round " << round;
+            } catch (const cad::ReadError&) {
+            }
+        }
+    }
+    EXPECT_EQ(drawings, 21);
 }

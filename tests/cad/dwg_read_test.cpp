@@ -12,6 +12,7 @@
 #include "cad/DrawingFile.h"
 #include "cad/dwg/BitReader.h"
 #include "cad/dwg/DwgReader.h"
+#include "cad/dwg/ObjectReader.h"
 
 namespace fs = std::filesystem;
 using cad::dwg::BitReader;
@@ -118,6 +119,44 @@ TEST(DwgBitCodes, TextInTheDrawingsCodePageBecomesUtf8)
     const std::uint8_t cyrillic[] = {0xC0, 0xFF};
     EXPECT_EQ(cad::dwg::toUtf8(cyrillic, sizeof cyrillic, 29), "\xD0\x90\xD1\x8F");
     EXPECT_EQ(cad::dwg::codePageName(30), "ANSI_1252");
+}
+
+// The strings of a 2007+ object sit at the end of its data: the last bit
+// says whether there are any, the 16 bits before it their size in bits (the
+// top bit of that asking for 16 more bits of size).
+TEST(DwgBitCodes, StringStreamsAreFoundFromTheEndOfTheData)
+{
+    // "01" + RC 2 = a BS of 2, then "Hi" in UTF-16.
+    std::string strings = "01" + byteBits(2) + byteBits('H') + byteBits(0) + byteBits('i') + byteBits(0);
+    std::size_t n = strings.size();
+    std::string size = byteBits(static_cast<std::uint8_t>(n & 0xFF)) + byteBits(static_cast<std::uint8_t>(n >> 8));
+    std::string data = "101";  // fields before the strings
+    auto bytes = bitsOf(data + strings + size + "1");
+    std::size_t endBit = data.size() + strings.size() + 16 + 1;
+    BitReader base(bytes.data(), bytes.size(), Version::R2007);
+    BitReader str;
+    ASSERT_TRUE(cad::dwg::locateStringStream(base, 0, endBit, str));
+    EXPECT_EQ(str.position(), data.size());
+    EXPECT_EQ(str.TU(), "Hi");
+
+    // Large: low 15 bits with the top bit set, then the high part before it.
+    std::string big = byteBits(static_cast<std::uint8_t>(n & 0xFF)) + byteBits(0x80);
+    std::string high = byteBits(0) + byteBits(0);
+    auto bigBytes = bitsOf(data + strings + high + big + "1");
+    BitReader bigBase(bigBytes.data(), bigBytes.size(), Version::R2010);
+    ASSERT_TRUE(cad::dwg::locateStringStream(bigBase, 0, endBit + 16, str));
+    EXPECT_EQ(str.TU(), "Hi");
+
+    // No strings: the flag bit is clear.
+    auto none = bitsOf(data + "0");
+    BitReader noneBase(none.data(), none.size(), Version::R2007);
+    EXPECT_FALSE(cad::dwg::locateStringStream(noneBase, 0, data.size() + 1, str));
+
+    // A size that reaches before the object's start is damage, not a read elsewhere.
+    std::string huge = byteBits(0xFF) + byteBits(0x7F);
+    auto bad = bitsOf(data + huge + "1");
+    BitReader badBase(bad.data(), bad.size(), Version::R2007);
+    EXPECT_THROW(cad::dwg::locateStringStream(badBase, 0, data.size() + 17, str), cad::ReadError);
 }
 
 TEST(DwgReader, UnknownVersionsAndShortFilesAreRefusedByName)
