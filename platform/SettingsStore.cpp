@@ -67,9 +67,7 @@ SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::GetSetting(const QString& key, const QString& defaultValue) const
 {
-    // A store that cannot be read reports nothing: every setting reads as absent.
-    if (settings_->status() != QSettings::NoError)
-        return defaultValue;
+    // A store that cannot be read holds nothing: every setting reads as absent.
     const QVariant value = settings_->value(kSection + QLatin1Char('/') + key);
     if (!value.isValid())
         return defaultValue;
@@ -86,6 +84,10 @@ void SettingsStore::SaveSetting(const QString& key, const QString& value)
     // Written at once, so a second copy of the program (or the next start
     // after a crash) sees the value.
     settings_->sync();
+    // A value that did not reach the store is a failure of the caller's
+    // statement, not something to pass over in silence.
+    if (settings_->status() == QSettings::AccessError)
+        throw VbError::make(ErrNo::PermissionDenied);
 }
 
 int SettingsStore::ToWholeNumber(const QString& text)

@@ -124,6 +124,16 @@ void SeamsTest::settingsRoundTrip()
     hand.write("[Lumicade]\nText1=/out/a,b/\n");
     hand.close();
     QCOMPARE(SettingsStore(edited).GetSetting(QStringLiteral("Text1"), QString()), QStringLiteral("/out/a,b/"));
+
+    // A store that cannot be written says so; nothing there reads as absent.
+    SettingsStore unwritable(QStringLiteral("/proc/no-such-folder/settings.ini"));
+    QCOMPARE(unwritable.GetSetting(QStringLiteral("Slider1"), QStringLiteral("85")), QStringLiteral("85"));
+    try {
+        unwritable.SaveSetting(QStringLiteral("Slider1"), QStringLiteral("40"));
+        QFAIL("a save that went nowhere passed as done");
+    } catch (const VbError& e) {
+        QCOMPARE(e.number(), ErrNo::PermissionDenied);
+    }
 }
 
 void SeamsTest::wholeNumberConversion_data()

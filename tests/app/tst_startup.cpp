@@ -49,6 +49,7 @@ private slots:
     void badOptionKeepsDesignChoice();
     void storedOutputFolderIsShownAsStored();
     void cadApplicationMissing();
+    void unwritableStoreIsReportedAndPassedOver();
     void handPointer();
     void skin();
     void brokenSkinIsReportedAtLine100();
@@ -202,6 +203,25 @@ void StartupTest::cadApplicationMissing()
     // Its own message, not the error report.
     QCOMPARE(h.dialogs.messages.size(), std::size_t(1));
     QVERIFY(h.dialogs.messages[0].title != QStringLiteral("Application Error"));
+}
+
+void StartupTest::unwritableStoreIsReportedAndPassedOver()
+{
+    Harness h;
+    h.settings = std::make_unique<SettingsStore>(QStringLiteral("/proc/no-such-folder/settings.ini"));
+    Form1& form = h.start();
+    // The sample record and the output folder's change handler fail to
+    // store. The record is still seen in this run, so 130 does not retry it;
+    // the change handler has no trap and reports as its own.
+    QCOMPARE(h.dialogs.messages.size(), std::size_t(2));
+    QCOMPARE(h.dialogs.messages[0].text, loadReport(QStringLiteral("Permission denied"), 110));
+    QCOMPARE(h.dialogs.messages[1].text,
+             QStringLiteral("Permission denied\r\nin Kestrane2021/08/31.Form1.Text1_Change at line 0\r\r"
+                            "Please email screenshot of this message to support@lumicade.example"));
+    QCOMPARE(form.Text1->text(), GetDesktopFolder());
+    QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: 85%"));
+    QVERIFY(form.Frame3->isEnabled());
+    QVERIFY(form.AutoCADAvailable);
 }
 
 void StartupTest::handPointer()
