@@ -16,6 +16,7 @@ public:
 
     void run() {
         tables();
+        findSpaces();
         // Anonymous blocks are stored by their prefix alone ("*D", "*U",
         // and the paper spaces of inactive layouts); the name they are known
         // by adds their place in the block list, as a DXF export shows.
@@ -73,6 +74,13 @@ public:
             }
             d_.blocks.push_back(std::move(block));
         }
+        if (std::none_of(d_.blocks.begin(), d_.blocks.end(), [](const Block& b) { return b.name == "*Model_Space"; })) {
+            // Without it there is nothing to draw, but the drawing is still one.
+            Block model;
+            model.name = "*Model_Space";
+            d_.blocks.insert(d_.blocks.begin(), std::move(model));
+            d_.warnings.push_back("the drawing has no model space; it was damaged");
+        }
         for (auto& l : st_.layouts) {
             if (l.blockRecord == st_.paperSpaceRecord && st_.paperSpaceRecord) d_.header.activeLayout = l.name;
             d_.layouts.push_back(l);
@@ -83,6 +91,20 @@ public:
     }
 
 private:
+    // The block list names model and paper space; when it was lost, the
+    // block records still carry their names.
+    void findSpaces() {
+        auto known = [&](Handle h) {
+            return h && std::any_of(st_.blockHeaders.begin(), st_.blockHeaders.end(),
+                                    [&](const BlockHeaderRecord& b) { return b.handle == h; });
+        };
+        for (const auto& b : st_.blockHeaders) {
+            std::string up = upperName(b.name);
+            if (!known(st_.modelSpaceRecord) && up == "*MODEL_SPACE") st_.modelSpaceRecord = b.handle;
+            if (!known(st_.paperSpaceRecord) && up == "*PAPER_SPACE") st_.paperSpaceRecord = b.handle;
+        }
+    }
+
     void tables() {
         for (Handle h : st_.linetypeOrder) {
             Linetype lt = st_.linetypes.at(h);

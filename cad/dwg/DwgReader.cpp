@@ -1,5 +1,6 @@
 #include "cad/dwg/DwgReader.h"
 
+#include <algorithm>
 #include <string>
 
 #include "cad/dwg/BitReader.h"
@@ -24,8 +25,14 @@ std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& f, std::uint64_
     return {f.begin() + static_cast<std::ptrdiff_t>(at), f.begin() + static_cast<std::ptrdiff_t>(at + size)};
 }
 
+}  // namespace
+
 // R13, R14 and 2000 keep a table of section locators in the file header.
-DwgSections readSectionsR13(const std::vector<std::uint8_t>& file, Version v) {
+DwgSections readSectionsR13(const std::vector<std::uint8_t>& file) {
+    std::string version(file.begin(), file.begin() + static_cast<long>(std::min<std::size_t>(6, file.size())));
+    Version v = version == "AC1012" ? Version::R13 : version == "AC1014" ? Version::R14 : Version::R2000;
+    if (version != "AC1012" && version != "AC1014" && version != "AC1015")
+        throw ReadError("not a DWG file of R13, R14 or 2000");
     if (file.size() < 0x19) throw ReadError("the DWG file is truncated: its file header is incomplete");
     DwgSections s;
     s.version = v;
@@ -53,14 +60,10 @@ DwgSections readSectionsR13(const std::vector<std::uint8_t>& file, Version v) {
     return s;
 }
 
-}  // namespace
-
 Drawing readDwg(const std::vector<std::uint8_t>& file) {
     if (file.size() < 6) throw ReadError("the file is too short to be a drawing");
     std::string version(file.begin(), file.begin() + 6);
-    if (version == "AC1012") return decodeSections(readSectionsR13(file, Version::R13));
-    if (version == "AC1014") return decodeSections(readSectionsR13(file, Version::R14));
-    if (version == "AC1015") return decodeSections(readSectionsR13(file, Version::R2000));
+    if (version == "AC1012" || version == "AC1014" || version == "AC1015") return decodeSections(readSectionsR13(file));
     const char* year = version == "AC1018" ? "2004"
                        : version == "AC1021" ? "2007"
                        : version == "AC1024" ? "2010"

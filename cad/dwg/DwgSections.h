@@ -45,6 +45,10 @@ struct DwgSections {
     std::vector<std::uint8_t> objects;
 };
 
+// R13, R14 and 2000 (AC1012, AC1014, AC1015): the sections the file header
+// locates. Throws cad::ReadError for other versions and damaged headers.
+DwgSections readSectionsR13(const std::vector<std::uint8_t>& file);
+
 // Decodes header variables, classes, the object map and the objects into a
 // drawing. Throws cad::ReadError when a section is unusable; single objects
 // that fail are counted as skipped instead.

@@ -2,6 +2,28 @@
 
 namespace cad::dwg {
 
+bool locateStringStream(const BitReader& base, std::size_t startBit, std::size_t endBit, BitReader& str) {
+    if (endBit < startBit + 1) return false;
+    BitReader probe(base.data(), base.sizeBytes(), base.version(), startBit, endBit);
+    std::size_t pos = endBit - 1;
+    probe.seek(pos);
+    if (!probe.B()) return false;
+    if (pos < startBit + 16) probe.fail("string stream size outside its object");
+    pos -= 16;
+    probe.seek(pos);
+    std::size_t size = probe.RS();
+    if (size & 0x8000) {
+        if (pos < startBit + 16) probe.fail("string stream size outside its object");
+        pos -= 16;
+        probe.seek(pos);
+        std::size_t hi = probe.RS();
+        size = (size & 0x7FFF) | (hi << 15);
+    }
+    if (size > pos - startBit) probe.fail("string stream larger than its object");
+    str = BitReader(base.data(), base.sizeBytes(), base.version(), pos - size, pos);
+    return true;
+}
+
 Color ObjectReader::CMC() {
     int index = dat.BSs();
     if (!since(Version::R2004)) return Color::fromIndex(index < 0 ? -index : index);

@@ -14,30 +14,6 @@ bool startsWith(const std::vector<std::uint8_t>& buf, const std::uint8_t (&senti
     return buf.size() >= 16 && std::memcmp(buf.data(), sentinel, 16) == 0;
 }
 
-// Opens the 2007+ string stream that sits at the end of the data part,
-// before endBit. Returns false when the object has no strings.
-bool openStringStream(const BitReader& base, std::size_t startBit, std::size_t endBit, BitReader& str) {
-    if (endBit < startBit + 1) return false;
-    BitReader probe(base.data(), base.sizeBytes(), base.version(), startBit, endBit);
-    std::size_t pos = endBit - 1;
-    probe.seek(pos);
-    if (!probe.B()) return false;
-    if (pos < startBit + 16) probe.fail("string stream size outside its object");
-    pos -= 16;
-    probe.seek(pos);
-    std::size_t size = probe.RS();
-    if (size & 0x8000) {
-        if (pos < startBit + 16) probe.fail("string stream size outside its object");
-        pos -= 16;
-        probe.seek(pos);
-        std::size_t hi = probe.RS();
-        size = (size & 0x7FFF) | (hi << 15);
-    }
-    if (size > pos - startBit) probe.fail("string stream larger than its object");
-    str = BitReader(base.data(), base.sizeBytes(), base.version(), pos - size, pos);
-    return true;
-}
-
 // A section that starts with a sentinel and a size (header, classes) opened
 // as an object: data, strings and handles. Returns the end of the data.
 ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections& s) {
@@ -63,7 +39,7 @@ ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections
         if (endBit > end || endBit < r.dat.position()) base.fail("section bit size out of range");
         r.hdl = BitReader(buf.data(), buf.size(), s.version, endBit, end);
         r.dat.limit(endBit);
-        if (openStringStream(base, r.dat.position(), endBit, r.str)) {
+        if (locateStringStream(base, r.dat.position(), endBit, r.str)) {
             r.separateStrings = true;
             r.dat.limit(r.str.position());
         } else {
@@ -493,7 +469,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     r.str = base;
     if (s.version >= Version::R2007) {
         r.separateStrings = true;
-        if (!openStringStream(base, base.position(), endBit, r.str)) r.str = BitReader(buf.data(), 0, s.version);
+        if (!locateStringStream(base, base.position(), endBit, r.str)) r.str = BitReader(buf.data(), 0, s.version);
     }
 
     std::string kind;

@@ -78,7 +78,10 @@ std::vector<fs::path> allDwgs() {
     watching = true;
     try {
         cad::Drawing d = cad::dwg::readDwg(bytes);
-        (void)d;
+        if (!d.modelSpace()) {
+            watching = false;
+            return ::testing::AssertionFailure() << "a drawing without model space";
+        }
     } catch (const cad::ReadError&) {
     } catch (const std::exception& e) {
         watching = false;
