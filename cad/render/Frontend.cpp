@@ -532,7 +532,13 @@ private:
         }
         if (!d.text.empty()) {
             const TextFormat f = baseFormat(d.textStyle.empty() ? "Standard" : d.textStyle, d.textHeight, 1, 0);
-            mtextAt(d.text, f, 0, 1, 1, d.textLocation, d.textDirection, e.common.extrusion, l.color, ctx.xf);
+            // The text hangs from its location on the side its leaders come from.
+            int attachment = 1;
+            Vec3 landing = d.textLocation;
+            if (!d.landingPoints.empty()) landing = d.landingPoints[0];
+            else if (!d.leaderLines.empty() && !d.leaderLines[0].empty()) landing = d.leaderLines[0].back();
+            if (dot(landing - d.textLocation, d.textDirection) > 0) attachment = 3;
+            mtextAt(d.text, f, 0, attachment, 1, d.textLocation, d.textDirection, e.common.extrusion, l.color, ctx.xf);
         }
         if (!d.blockName.empty()) {
             const Block* b = drawing_.findBlock(d.blockName);

@@ -241,9 +241,16 @@ std::string convertOne(const Job& job, const Options& o) {
     return {};
 }
 
+// Qt's own remarks (a missing runtime folder and the like) are not ours to
+// pass on; only its serious complaints reach standard error.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "lumicade-convert: %s\n", qPrintable(message));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(quietQtMessages);
     Options o;
     try {
         o = parseArguments(argc, argv);

@@ -1,0 +1,92 @@
+// lumicade-convert as scripts see it: exit status, messages, and the files it
+// writes (and never writes over).
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+// A drawing of one red line, 100 by 50 units.
+const char* const kLineDxf =
+    "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n62\n1\n10\n0\n20\n0\n30\n0\n11\n100\n21\n50\n31\n0\n0\nENDSEC\n0\nEOF\n";
+
+struct ToolRun {
+    int status = -1;
+    QString err;
+};
+
+ToolRun convert(const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(QStringLiteral(LUMICADE_CONVERT_PROGRAM), args);
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+TEST(ConvertTool, UsageErrorsExitWithTwo) {
+    for (const QStringList& args : {QStringList{}, QStringList{"--quality", "101", "a.dxf"},
+                                    QStringList{"--quality"}, QStringList{"--background", "grey", "a.dxf"},
+                                    QStringList{"--bogus", "a.dxf"}, QStringList{"--size", "x", "a.dxf"}}) {
+        const ToolRun r = convert(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String("Usage:"))) << args.join(' ').toStdString();
+    }
+}
+
+TEST(ConvertTool, ConvertsBesideTheDrawingAtTheRequestedSize) {
+    QTemporaryDir dir;
+    const QString drawing = writeFile(dir.filePath("plan.dxf"), kLineDxf);
+    const ToolRun r = convert({"--size", "300", "--quality", "90", drawing});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage picture(dir.filePath("plan.jpg"));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.width(), 300);
+    EXPECT_NEAR(picture.height(), 156, 2);
+    EXPECT_TRUE(r.err.contains(QLatin1String("Converted 1 of 1 drawing"))) << r.err.toStdString();
+}
+
+TEST(ConvertTool, FailuresAreNamedAndTheOthersStillConvert) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("in/good.dxf"), kLineDxf);
+    writeFile(dir.filePath("in/sub/deep.dxf"), kLineDxf);
+    writeFile(dir.filePath("in/broken.dxf"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    const QString missing = dir.filePath("nowhere.dwg");
+    const ToolRun r = convert({"--output-dir", dir.filePath("out"), "--recursive", "--jobs", "2", dir.filePath("in"), missing});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(missing)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("broken.dxf"))) << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/good.jpg")));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/sub/deep.jpg"))) << "subfolders are kept under the output folder";
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out/broken.jpg")));
+}
+
+TEST(ConvertTool, NeverWritesOverAnInputAndReadsPathsFromStandardInput) {
+    QTemporaryDir dir;
+    // A drawing that happens to be called .jpg, and two drawings of one name.
+    const QString oddName = writeFile(dir.filePath("odd.jpg"), kLineDxf);
+    const QString first = writeFile(dir.filePath("twin.dxf"), kLineDxf);
+    const QString second = writeFile(dir.filePath("twin.DXF2"), kLineDxf);
+    const ToolRun r = convert({"-"}, (oddName + "\n" + first + "\n" + second + "\n").toLocal8Bit());
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QFile odd(oddName);
+    ASSERT_TRUE(odd.open(QIODevice::ReadOnly));
+    EXPECT_EQ(odd.readAll(), QByteArray(kLineDxf));
+    EXPECT_FALSE(QImage(dir.filePath("odd.jpg.jpg")).isNull());
+    EXPECT_FALSE(QImage(dir.filePath("twin.jpg")).isNull());
+    EXPECT_FALSE(QImage(dir.filePath("twin.DXF2.jpg")).isNull());
+}
+
+}  // namespace
