@@ -173,9 +173,12 @@ GroupList::GroupList(std::string_view file) {
     groups_.reserve(file.size() / 16);
     std::size_t pos = 0;
     std::uint32_t line = 0;
+    // Files from old Macintosh programs end their lines with a carriage return alone.
+    const bool crOnly = file.find('\n') == std::string_view::npos && file.find('\r') != std::string_view::npos;
+    const char lineEnd = crOnly ? '\r' : '\n';
     auto nextLine = [&](std::string_view& out) {
         if (pos >= file.size()) return false;
-        std::size_t end = file.find('\n', pos);
+        std::size_t end = file.find(lineEnd, pos);
         if (end == std::string_view::npos) end = file.size();
         out = file.substr(pos, end - pos);
         if (!out.empty() && out.back() == '\r') out.remove_suffix(1);

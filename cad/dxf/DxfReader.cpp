@@ -459,8 +459,8 @@ bool looksLikeDxf(std::string_view file) {
     std::size_t digits = i;
     while (i < file.size() && file[i] >= '0' && file[i] <= '9') ++i;
     if (i == digits) return false;
-    while (i < file.size() && (file[i] == ' ' || file[i] == '\t' || file[i] == '\r')) ++i;
-    return i < file.size() && file[i] == '\n';
+    while (i < file.size() && (file[i] == ' ' || file[i] == '\t')) ++i;
+    return i < file.size() && (file[i] == '\n' || file[i] == '\r');
 }
 
 Drawing readDxf(std::string_view file) {

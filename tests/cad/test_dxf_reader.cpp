@@ -293,6 +293,8 @@ TEST(DxfErrors, UnreadableFilesGiveOneLineReasons) {
     EXPECT_EQ(reason("999\ncomment only\n"), "DXF: the file holds no sections");
     // A file without the closing EOF marker is complete enough.
     EXPECT_EQ(reason("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n1\n0\nENDSEC\n"), "(read without error)");
+    // Lines ended by a carriage return alone, as old Macintosh programs wrote them.
+    EXPECT_EQ(reason("0\rSECTION\r2\rENTITIES\r0\rLINE\r10\r1\r0\rENDSEC\r0\rEOF\r"), "(read without error)");
     // A missing file is named.
     EXPECT_THROW(readDrawingFile(drawing("no such drawing.dxf")), ReadError);
 }
