@@ -17,28 +17,16 @@
 
 #include "Form1.h"
 #include "Main.h"
+#include "QuietServices.h"
 #include "convert/EngineCadApplication.h"
 #include "filelist/ListView1.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
 
 using namespace lumicade;
+using namespace lumicade::testing;
 
 namespace {
-
-// Start-up never visits the web site here.
-class NeverRandom : public RandomSource {
-public:
-    void Randomize(double) override {}
-    double Rnd() override { return 0.5; }
-};
-
-class QuietShell : public Shell {
-public:
-    void open(const QString&) override {}
-    QString programFolder() const override { return QCoreApplication::applicationDirPath(); }
-    QString desktopFolder() const override { return QDir::tempPath(); }
-};
 
 bool grabScreen(QWidget& window, const QString& file)
 {

@@ -12,6 +12,7 @@
 #include "ConvertTestSupport.h"
 #include "Form1.h"
 #include "Main.h"
+#include "QuietServices.h"
 #include "convert/EngineCadApplication.h"
 #include "filelist/ListView1.h"
 #include "platform/SettingsStore.h"
@@ -20,19 +21,6 @@ using namespace lumicade;
 using namespace lumicade::testing;
 
 namespace {
-
-class NeverRandom : public RandomSource {
-public:
-    void Randomize(double) override {}
-    double Rnd() override { return 0.5; }
-};
-
-class QuietShell : public Shell {
-public:
-    void open(const QString&) override {}
-    QString programFolder() const override { return QCoreApplication::applicationDirPath(); }
-    QString desktopFolder() const override { return QDir::tempPath(); }
-};
 
 class WindowRun : public ::testing::Test {
 protected:
