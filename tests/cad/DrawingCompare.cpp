@@ -388,6 +388,24 @@ std::vector<std::string> compareCounts(const Drawing& expected, const Drawing& a
     return out;
 }
 
+std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& actual, const Options& options) {
+    std::vector<std::string> out;
+    Differ d(out, options, "header");
+    const Header& a = expected.header;
+    const Header& b = actual.header;
+    d.point("extMin", a.extMin, b.extMin), d.point("extMax", a.extMax, b.extMax);
+    d.point("pExtMin", a.pExtMin, b.pExtMin), d.point("pExtMax", a.pExtMax, b.pExtMax);
+    d.point("limMin", a.limMin, b.limMin), d.point("limMax", a.limMax, b.limMax);
+    d.num("ltScale", a.ltScale, b.ltScale), d.num("celtScale", a.celtScale, b.celtScale);
+    d.num("textSize", a.textSize, b.textSize), d.num("dimScale", a.dimScale, b.dimScale);
+    d.integer("pdMode", a.pdMode, b.pdMode), d.num("pdSize", a.pdSize, b.pdSize);
+    d.flag("psLtScale", a.psLtScale, b.psLtScale), d.flag("fillMode", a.fillMode, b.fillMode);
+    d.flag("mirrText", a.mirrText, b.mirrText), d.flag("lwDisplay", a.lwDisplay, b.lwDisplay);
+    d.angle("angBase", a.angBase, b.angBase), d.flag("angDirClockwise", a.angDirClockwise, b.angDirClockwise);
+    d.name("textStyle", a.textStyle, b.textStyle);
+    return out;
+}
+
 std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing& actual, const Options& options) {
     std::vector<std::string> out = compareCounts(expected, actual);
 

@@ -32,6 +32,11 @@ std::vector<std::string> compareCounts(const Drawing& expected, const Drawing& a
 std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing& actual,
                                          const Options& options = {});
 
+// The header values the renderer uses: extents, limits, linetype scales,
+// point display, fill and lineweight display. Lines read "header.extMin.x 1 vs 2".
+std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& actual,
+                                        const Options& options = {});
+
 // For EXPECT_TRUE / ASSERT_TRUE: fails with the differences listed.
 ::testing::AssertionResult sameDrawing(const Drawing& expected, const Drawing& actual,
                                        const Options& options = {});

@@ -99,6 +99,18 @@ TEST(DrawingCompare, MissingEntitiesShowInCountsAndByHandle) {
     EXPECT_EQ(capped.back(), "... and 2 more");
 }
 
+TEST(DrawingCompare, Headers) {
+    Drawing a = readDrawingFile(dxftest::drawing("example_2018.dxf"));
+    Drawing b = readDrawingFile(dxftest::drawing("example_2013.dxf"));
+    EXPECT_EQ(compare::compareHeaders(a, b), std::vector<std::string>{});
+    b.header.extMax.y += 1;
+    b.header.pdMode = 3;
+    auto diffs = compare::compareHeaders(a, b);
+    ASSERT_EQ(diffs.size(), 2u) << ::testing::PrintToString(diffs);
+    EXPECT_EQ(diffs[0].substr(0, 16), "header: extMax.y");
+    EXPECT_EQ(diffs[1], "header: pdMode 0 vs 3");
+}
+
 TEST(DrawingCompare, Tolerance) {
     compare::Options o;
     EXPECT_TRUE(compare::nearlyEqual(1e6, 1e6 * (1 + 5e-10), o));
