@@ -75,7 +75,8 @@ std::vector<std::uint8_t> readSystemPage(const std::vector<std::uint8_t>& file, 
     if (compressedSize == 0 || compressedSize > file.size() || uncompressedSize > sectionSizeLimit(file.size()) ||
         correction == 0 || correction > file.size())
         throw damaged();
-    if (offset > file.size() - kPagesStart) throw ReadError("the drawing's page map or section map lies outside the file");
+    if (file.size() < kPagesStart || offset > file.size() - kPagesStart)
+        throw ReadError("the drawing's page map or section map lies outside the file");
     std::uint64_t address = kPagesStart + offset;
 
     // The page holds the data `correction` times over, coded in as many
