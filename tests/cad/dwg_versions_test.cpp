@@ -29,10 +29,10 @@ const std::map<std::string, std::set<std::string>> kFileDifferences = {
     // (handles 9DD to 9EC) past the DWG's last handle, 837, among them the
     // layer "0 @ 1" that this leader was then moved to.
     {"2018/Leader.dwg", {"LEADER 72E: layer \"0 @ 1\" vs \"0\""}},
-    // Not explained yet: the export has a fifth vertex 0.18 before the last
-    // (a hook line?) and the arrowhead on; the DWG holds four vertices with
-    // the arrowhead off. Its path-type and annotation-type shorts read as
-    // spline / tolerance where the export says line / tolerance.
+    // The export draws this leader's hook line (group 75 = 1) as a fifth
+    // vertex, 0.18 before the last, and leaves out its arrowhead flag (group
+    // 71), which then reads as on; the DWG holds the four vertices the
+    // leader was drawn with and the arrowhead off.
     {"2010/Leader.dwg", {"LEADER 9DD: vertices.size 5 vs 4", "LEADER 9DD: arrowhead true vs false"}},
 };
 
