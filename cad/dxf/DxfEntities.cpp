@@ -218,17 +218,26 @@ void parseMText(Entity& e, const Body& body, const ReadContext& ctx) {
     e.data = std::move(d);
 }
 
+// The block reference part INSERT and ACAD_TABLE share.
+template <class Reference>
+bool blockReference(Reference& d, Entity& e, const Group& g, const ReadContext& ctx) {
+    if (coord(d.insertion, 10, g) || planar(e, g)) return true;
+    switch (g.code) {
+    case 2: d.blockName = ctx.str(g); return true;
+    case 41: d.scale.x = D(g); return true;
+    case 42: d.scale.y = D(g); return true;
+    case 43: d.scale.z = D(g); return true;
+    case 50: d.rotation = D(g) * kDegree; return true;
+    default: return false;
+    }
+}
+
 bool parseInsert(Entity& e, const Body& body, const ReadContext& ctx) {
     InsertData d;
     bool attributesFollow = false;
     for (const auto& g : body) {
-        if (coord(d.insertion, 10, g) || planar(e, g)) continue;
+        if (blockReference(d, e, g, ctx)) continue;
         switch (g.code) {
-        case 2: d.blockName = ctx.str(g); break;
-        case 41: d.scale.x = D(g); break;
-        case 42: d.scale.y = D(g); break;
-        case 43: d.scale.z = D(g); break;
-        case 50: d.rotation = D(g) * kDegree; break;
         case 66: attributesFollow = I(g) != 0; break;
         case 70: d.columns = I(g); break;
         case 71: d.rows = I(g); break;
@@ -483,15 +492,7 @@ void parseTable(Entity& e, const Body& body, const ReadContext& ctx) {
             if (coord(direction, 11, g)) d.rotation = std::atan2(direction.y, direction.x);
             continue;
         }
-        if (coord(d.insertion, 10, g) || planar(e, g)) continue;
-        switch (g.code) {
-        case 2: d.blockName = ctx.str(g); break;
-        case 41: d.scale.x = D(g); break;
-        case 42: d.scale.y = D(g); break;
-        case 43: d.scale.z = D(g); break;
-        case 50: d.rotation = D(g) * kDegree; break;
-        default: break;
-        }
+        blockReference(d, e, g, ctx);
     }
     e.data = std::move(d);
 }
@@ -606,11 +607,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
         if (g.code == 1001 || g.code == 101) break;  // extended data, or an embedded object
-        if (g.code == 102) {
-            if (!trimmed(g.value).empty() && g.value.front() == '{')
-                while (p + 1 < end && !(p->code == 102 && trimmed(p->value) == "}")) ++p;
-            continue;
-        }
+        if (skipApplicationGroup(p, end)) continue;
         if (g.code == 100) {
             subclass = trimmed(g.value);
             continue;
@@ -694,11 +691,7 @@ PolylineVertex parseVertex(const Group* begin, const Group* end) {
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
         if (g.code == 1001) break;
-        if (g.code == 102) {
-            if (!trimmed(g.value).empty() && g.value.front() == '{')
-                while (p + 1 < end && !(p->code == 102 && trimmed(p->value) == "}")) ++p;
-            continue;
-        }
+        if (skipApplicationGroup(p, end)) continue;
         if (coord(v.point, 10, g)) continue;
         switch (g.code) {
         case 40: v.startWidth = D(g); break;

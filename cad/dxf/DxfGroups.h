@@ -46,4 +46,14 @@ std::string printable(std::string_view v);
 // are compared this way.
 std::string_view trimmed(std::string_view v);
 
+// Application groups (102 "{ACAD_REACTORS" ... 102 "}") carry links the
+// drawing does not need. At such a group, moves p onto its closing group (or
+// the last one) and says true.
+inline bool skipApplicationGroup(const Group*& p, const Group* end) {
+    if (p->code != 102) return false;
+    if (!trimmed(p->value).empty() && p->value.front() == '{')
+        while (p + 1 < end && !(p->code == 102 && trimmed(p->value) == "}")) ++p;
+    return true;
+}
+
 }  // namespace cad::dxf

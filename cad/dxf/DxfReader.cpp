@@ -38,11 +38,7 @@ template <class F>
 void forEachGroup(const Record& r, F&& f) {
     std::string_view subclass;
     for (const Group* p = r.begin; p < r.end; ++p) {
-        if (p->code == 102) {
-            if (!trimmed(p->value).empty() && p->value.front() == '{')
-                while (p + 1 < r.end && !(p->code == 102 && trimmed(p->value) == "}")) ++p;
-            continue;
-        }
+        if (skipApplicationGroup(p, r.end)) continue;
         if (p->code == 100) {
             subclass = trimmed(p->value);
             continue;
