@@ -1,6 +1,7 @@
 #include "cad/dxf/DxfGroups.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "cad/model/Drawing.h"
@@ -211,6 +212,9 @@ double toDouble(const Group& g) {
     auto r = std::from_chars(v.data(), v.data() + v.size(), d);
     if (r.ec == std::errc::result_out_of_range) return 0;  // 1e999 and the like: no usable value
     if (r.ec != std::errc() || r.ptr != v.data() + v.size() || v.empty()) badValue(g, "a number");
+    // "nan" and "inf" parse, but no drawing holds them; they would only
+    // poison every computation downstream.
+    if (!std::isfinite(d)) badValue(g, "a finite number");
     return d;
 }
 

@@ -286,6 +286,8 @@ TEST(DxfErrors, UnreadableFilesGiveOneLineReasons) {
     EXPECT_EQ(reason(dxfWithEntities("0\nLINE\n10\n1.5.5\n")),
               "DXF line 21: a number expected for group code 10");
     EXPECT_EQ(reason("0\nSECTION\n2\nHEADER\nx\n"), "DXF line 5: group code expected, found \"x\"");
+    EXPECT_EQ(reason(dxfWithEntities("0\nLINE\n10\nnan\n")), "DXF line 21: a finite number expected for group code 10");
+    EXPECT_EQ(reason(dxfWithEntities("0\nCIRCLE\n40\n-inf\n")), "DXF line 21: a finite number expected for group code 40");
     // Whatever junk the file holds, the reason stays one readable line.
     EXPECT_EQ(reason("0\nSECTION\n2\nHEADER\n\x01\x02\x1b[31m\xff\n"),
               "DXF line 5: group code expected, found \"???[31m?\"");
