@@ -318,6 +318,22 @@ void SeamsTest::brokenCursorFiles()
     QByteArray wrongType = good;
     wrongType[2] = 3;
     QVERIFY(refused(wrongType));
+
+    // Any damage to the headers gives a picture or a refusal, never a read
+    // outside the file (the sanitizer build watches this).
+    for (int at = 0; at < 22 + 40; ++at) {
+        for (const char value : {'\x00', '\x01', '\x7F', '\xFF'}) {
+            QByteArray damaged = good;
+            damaged[at] = value;
+            try {
+                const CursorImage cursor = DecodeCursorFile(damaged);
+                QVERIFY(!cursor.image.isNull());
+                QVERIFY(QRect(QPoint(0, 0), cursor.image.size()).contains(cursor.hotSpot));
+            } catch (const VbError& e) {
+                QCOMPARE(e.number(), ErrNo::InvalidPicture);
+            }
+        }
+    }
 }
 
 QTEST_MAIN(SeamsTest)
