@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "DxfTestFiles.h"
 
@@ -17,9 +18,12 @@ struct DumpRun {
 };
 
 DumpRun dump(const std::string& args) {
+    // Tests may run side by side: each run has files of its own.
+    static int runs = 0;
+    std::string stem = "lumicade-dump-" + std::to_string(getpid()) + "-" + std::to_string(++runs);
     auto dir = std::filesystem::temp_directory_path();
-    std::string outFile = (dir / "lumicade-dump-test.out").string();
-    std::string errFile = (dir / "lumicade-dump-test.err").string();
+    std::string outFile = (dir / (stem + ".out")).string();
+    std::string errFile = (dir / (stem + ".err")).string();
     std::string command = std::string("'") + LUMICADE_DUMP_TOOL + "' " + args + " >'" + outFile + "' 2>'" + errFile + "'";
     DumpRun r;
     int raw = std::system(command.c_str());
@@ -57,7 +61,7 @@ TEST(DumpTool, CountsJsonAndSkipped) {
 }
 
 TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
-    auto dir = std::filesystem::temp_directory_path() / "lumicade-dump-test";
+    auto dir = std::filesystem::temp_directory_path() / ("lumicade-dump-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     auto write = [&](const char* name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
