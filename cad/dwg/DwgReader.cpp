@@ -52,6 +52,9 @@ DwgSections readSectionsR13(const std::vector<std::uint8_t>& file) {
         case 0: s.header = slice(file, seeker, size, "header variables"); have[0] = true; break;
         case 1: s.classes = slice(file, seeker, size, "classes"); have[1] = true; break;
         case 2: s.handles = slice(file, seeker, size, "object map"); have[2] = true; break;
+        case 4:  // the drawing's units: imperial (zero) or metric
+            if (size >= 4 && seeker <= file.size() - 4) s.measurement = le32(file, seeker) != 0 ? 1 : 0;
+            break;
         default: break;
         }
     }

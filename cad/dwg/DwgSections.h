@@ -39,6 +39,7 @@ struct DwgSections {
     std::string versionString;     // "AC1015" ...
     int maintenanceVersion = 0;    // file header byte 11
     int codePage = 0;              // file header RS at 0x13 (30 = ANSI_1252 ...)
+    int measurement = -1;          // 0 imperial, 1 metric; -1 when the file does not say
     std::vector<std::uint8_t> header;
     std::vector<std::uint8_t> classes;
     std::vector<std::uint8_t> handles;

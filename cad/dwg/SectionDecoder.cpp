@@ -529,6 +529,7 @@ Drawing decodeSections(const DwgSections& s) {
     st.drawing = &d;
     d.header.version = s.versionString;
     d.header.codePage = codePageName(s.codePage);
+    if (s.measurement >= 0) d.header.measurement = s.measurement;
 
     try {
         readClasses(s, st);
