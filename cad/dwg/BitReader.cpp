@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "cad/dxf/CodePages.h"
+
 namespace cad::dwg {
 
 const std::uint8_t kHeaderSentinel[16] = {0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
@@ -290,19 +292,22 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 
 namespace {
 
-// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
-const std::uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// The Windows or DOS code page behind each of the drawing's code page
+// numbers, for those with a single-byte table; 0 where there is none.
+int windowsCodePage(int codePage) {
+    static const int kNumbers[] = {0,   0,   0,   0,   0,    0,    0,    0,    0,    0,    0,    437,  850,
+                                   852, 855, 857, 860, 861,  863,  864,  865,  869,  0,    0,    0,    0,
+                                   0,   866, 1250, 1251, 1252, 0,  1253, 1254, 1255, 1256, 1257, 874, 0,
+                                   0,   0,   0,   0,   0,    1258};
+    constexpr int n = sizeof(kNumbers) / sizeof(kNumbers[0]);
+    return codePage > 0 && codePage < n ? kNumbers[codePage] : 0;
+}
 
-// Windows-1251 (Cyrillic), 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F.
-const std::uint16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
-    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
-    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
-    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
-    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+const std::uint16_t* upperHalf(int windowsNumber) {
+    for (const auto& table : dxf::kCodePages)
+        if (table.number == windowsNumber) return table.upper;
+    return nullptr;
+}
 
 const char* const kCodePageNames[] = {
     "UTF8",      "US_ASCII",  "ISO_8859_1", "ISO_8859_2", "ISO_8859_3", "ISO_8859_4", "ISO_8859_5",
@@ -322,20 +327,17 @@ std::string codePageName(int codePage) {
 }
 
 std::string toUtf8(const std::uint8_t* text, std::size_t n, int codePage) {
+    // ISO 8859-1 maps byte to code point; the double-byte Asian pages we
+    // cannot convert yet are read as ANSI_1252 like the drawings without a
+    // code page.
+    const std::uint16_t* upper = codePage == 2 ? nullptr : upperHalf(windowsCodePage(codePage));
+    if (!upper && codePage != 2) upper = upperHalf(1252);
     std::string out;
     out.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         std::uint8_t c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (codePage == 29) {  // ANSI_1251
-            appendUtf8(out, c >= 0xC0 ? 0x0410u + (c - 0xC0u) : kCp1251High[c - 0x80]);
-        } else if (codePage == 2) {  // ISO 8859-1
-            appendUtf8(out, c);
-        } else {
-            // ANSI_1252, and our best guess for single-byte pages we have no table for.
-            appendUtf8(out, c < 0xA0 ? kCp1252High[c - 0x80] : c);
-        }
+        if (c < 0x80) out.push_back(static_cast<char>(c));
+        else appendUtf8(out, upper ? upper[c - 0x80] : c);
     }
     return out;
 }

@@ -118,6 +118,8 @@ TEST(DwgBitCodes, TextInTheDrawingsCodePageBecomesUtf8)
     EXPECT_EQ(cad::dwg::toUtf8(text, sizeof text, 30), "d\xC2\xB0 \xE2\x82\xAC");
     const std::uint8_t cyrillic[] = {0xC0, 0xFF};
     EXPECT_EQ(cad::dwg::toUtf8(cyrillic, sizeof cyrillic, 29), "\xD0\x90\xD1\x8F");
+    const std::uint8_t czech[] = {0x8A, 0xE8};  // ANSI_1250: S and c with caron
+    EXPECT_EQ(cad::dwg::toUtf8(czech, sizeof czech, 28), "\xC5\xA0\xC4\x8D");
     EXPECT_EQ(cad::dwg::codePageName(30), "ANSI_1252");
 }
 
