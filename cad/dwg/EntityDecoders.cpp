@@ -390,23 +390,34 @@ void readBlock(R& r, E& e) {
 void readEndBlk(R&, E& e) { set<PlaceholderData>(e, "ENDBLK"); }
 void readSeqEnd(R&, E& e) { set<PlaceholderData>(e, "SEQEND"); }
 
+// The scale of a block reference: since 2000 with a two-bit shortcut for
+// the usual cases (all one, all the same, x one).
+Vec3 readInsertScale(R& r) {
+    auto& d = r.dat;
+    if (r.until(Version::R14)) return d.BD3();
+    Vec3 scale;
+    switch (d.BB()) {
+    case 3: return {1, 1, 1};
+    case 1:
+        scale.x = 1;
+        scale.y = d.DD(1);
+        scale.z = d.DD(1);
+        return scale;
+    case 2:
+        scale.x = d.RD();
+        return {scale.x, scale.x, scale.x};
+    default:
+        scale.x = d.RD();
+        scale.y = d.DD(scale.x);
+        scale.z = d.DD(scale.x);
+        return scale;
+    }
+}
+
 void readInsertCommon(R& r, E& e, InsertData& in, bool minsert) {
     auto& d = r.dat;
     in.insertion = d.BD3();
-    if (r.until(Version::R14)) {
-        in.scale = d.BD3();
-    } else {
-        switch (d.BB()) {
-        case 3: in.scale = {1, 1, 1}; break;
-        case 1: in.scale.x = 1; in.scale.y = d.DD(1); in.scale.z = d.DD(1); break;
-        case 2: in.scale.x = d.RD(); in.scale.y = in.scale.z = in.scale.x; break;
-        default: {
-            in.scale.x = d.RD();
-            in.scale.y = d.DD(in.scale.x);
-            in.scale.z = d.DD(in.scale.x);
-        }
-        }
-    }
+    in.scale = readInsertScale(r);
     in.rotation = d.BD();
     e.entity.common.extrusion = d.BD3();
     bool hasAttribs = d.B();
@@ -936,22 +947,9 @@ void readViewport(R& r, E& e) {
 
 void readTable(R& r, E& e) {
     auto& t = set<TableData>(e, "ACAD_TABLE");
-    InsertData in;
     auto& d = r.dat;
     t.insertion = d.BD3();
-    if (r.until(Version::R14)) {
-        t.scale = d.BD3();
-    } else {
-        switch (d.BB()) {
-        case 3: t.scale = {1, 1, 1}; break;
-        case 1: t.scale.x = 1; t.scale.y = d.DD(1); t.scale.z = d.DD(1); break;
-        case 2: t.scale.x = d.RD(); t.scale.y = t.scale.z = t.scale.x; break;
-        default:
-            t.scale.x = d.RD();
-            t.scale.y = d.DD(t.scale.x);
-            t.scale.z = d.DD(t.scale.x);
-        }
-    }
+    t.scale = readInsertScale(r);
     t.rotation = d.BD();
     e.entity.common.extrusion = d.BD3();
     e.blockHeader = r.H();
