@@ -33,9 +33,12 @@ FontInfo makeFont(const char* family) {
     return info;
 }
 
+// One set of fonts per thread: Qt caches a font's engine per thread, and a
+// font shared between threads would look its engine up again, under a lock,
+// each time another thread used it.
 const FontInfo& fontFor(bool mono) {
-    static const FontInfo sans = makeFont("DejaVu Sans");
-    static const FontInfo monospace = makeFont("DejaVu Sans Mono");
+    thread_local const FontInfo sans = makeFont("DejaVu Sans");
+    thread_local const FontInfo monospace = makeFont("DejaVu Sans Mono");
     return mono ? monospace : sans;
 }
 

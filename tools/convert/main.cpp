@@ -282,7 +282,8 @@ int main(int argc, char** argv) {
 
     // Outputs: never over an input file, and never two drawings into one
     // picture: a drawing whose name is taken (plan.dwg beside plan.dxf) keeps
-    // its extension in the picture's name (plan.dxf.jpg).
+    // its extension in the picture's name (plan.dxf.jpg), then gets a number
+    // (plan.dxf (2).jpg) when even that is taken.
     std::set<QString> inputPaths;
     for (const Found& f : files) inputPaths.insert(QFileInfo(f.path).absoluteFilePath());
     std::set<QString> taken;
@@ -294,7 +295,10 @@ int main(int argc, char** argv) {
         const QString folder = o.outputDir.isEmpty() ? info.absolutePath()
                                                      : QDir(QDir(o.outputDir).absolutePath()).filePath(f.subfolder);
         QString output;
-        for (const QString& name : {info.completeBaseName(), info.fileName()}) {
+        for (int n = 0; n < 1000; ++n) {
+            const QString name = n == 0 ? info.completeBaseName()
+                                 : n == 1 ? info.fileName()
+                                          : QStringLiteral("%1 (%2)").arg(info.fileName()).arg(n);
             output = QDir::cleanPath(QDir(folder).filePath(name + QStringLiteral(".jpg")));
             if (!taken.count(output) && !inputPaths.count(output)) break;
         }
