@@ -119,7 +119,10 @@ Box Scene::extents() const {
 ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
     Box e = extentsIn;
     const int longSide = std::clamp(o.longSide, kMinSide, 32768);
-    if (e.empty()) {
+    // Nothing to show, or coordinates so far apart that no scale fits them.
+    if (e.empty() || !std::isfinite(e.width()) || !std::isfinite(e.height()) || e.width() > 1e150 ||
+        e.height() > 1e150) {
+        e = Box{};
         e.minX = 0; e.minY = 0; e.maxX = 4; e.maxY = 3;
     }
     // A drawing that is a point or a straight line still gets some body.

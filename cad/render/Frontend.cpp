@@ -16,6 +16,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 24;            // nesting of inserts
 constexpr long kMaxArrayCopies = 10000;  // MINSERT rows x columns
 constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch
+constexpr std::size_t kMaxPrimitives = 1000000;
 
 const PaintColor kForeground{qRgb(255, 255, 255), true};
 
@@ -232,6 +233,9 @@ private:
     // ---- entities --------------------------------------------------------
 
     void entity(const Entity& e, const Context& ctx) {
+        // Deeply nested arrays of inserts can multiply without end; a picture
+        // this full shows nothing more anyway.
+        if (scene_.order.size() > kMaxPrimitives) return;
         const Look l = look(e, ctx);
         // Inserts decide their own visibility: entities of other layers in a
         // block on a layer that is off still show.

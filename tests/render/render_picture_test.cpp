@@ -215,6 +215,34 @@ TEST(RenderInserts, SelfReferenceAndMissingBlocksAreHarmless) {
     EXPECT_GT(inkIn(image, image.rect()), 0);
 }
 
+// A block of 100 inserts of a block of 100 inserts ... six deep would mean
+// 10^12 lines: the picture is made anyway, in bounded time.
+TEST(RenderInserts, ExplodingNestingStaysBounded) {
+    Drawing d = emptyDrawing();
+    for (int level = 0; level < 6; ++level) {
+        Block b;
+        b.name = "L" + std::to_string(level);
+        if (level == 0) {
+            b.entities.push_back(line({0, 0, 0}, {1, 1, 0}));
+        } else {
+            InsertData ins;
+            ins.blockName = "L" + std::to_string(level - 1);
+            ins.columns = 10;
+            ins.rows = 10;
+            ins.columnSpacing = ins.rowSpacing = std::pow(10.0, level - 1);
+            b.entities.push_back(entity("INSERT", ins));
+        }
+        d.blocks.push_back(b);
+    }
+    d.index();
+    InsertData top;
+    top.blockName = "L5";
+    add(d, entity("INSERT", top));
+    add(d, line({0, 0, 0}, {-1e308, 1e308, 0}));  // and extents beyond any scale
+    const QImage image = renderDrawing(d, onePixelPerUnit(64));
+    EXPECT_FALSE(image.isNull());
+}
+
 TEST(RenderExport, BmpIsA24BitPictureOfTheRequestedSize) {
     Drawing d = emptyDrawing();
     addFrame(d, 100);
