@@ -372,7 +372,14 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
             }
         open = false;  // a sequence without its SEQEND ends at the next entity
         Block* target = block;
-        if (!target) target = &spaceBlock(parsed.entity.common.paperSpace ? "*Paper_Space" : "*Model_Space");
+        if (!target) {
+            // Paper space entities carry the flag; some writers only name
+            // the paper space block as their owner.
+            EntityCommon& common = parsed.entity.common;
+            Block& paper = spaceBlock("*Paper_Space");
+            if (common.owner != 0 && common.owner == paper.handle) common.paperSpace = true;
+            target = common.paperSpace ? &paper : &spaceBlock("*Model_Space");
+        }
         target->entities.push_back(std::move(parsed.entity));
         if (parsed.followedBySequence) {
             open = true;

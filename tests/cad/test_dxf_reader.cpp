@@ -180,6 +180,22 @@ TEST(DxfStructure, SequencesSpacesAndBlocks) {
     EXPECT_EQ(door->entities.size(), 1u);
 }
 
+TEST(DxfStructure, PaperSpaceByFlagOrByOwner) {
+    const std::string tables =
+        "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nBLOCK_RECORD\n"
+        "0\nBLOCK_RECORD\n5\n1F\n2\n*Model_Space\n0\nBLOCK_RECORD\n5\n55\n2\n*Paper_Space\n"
+        "0\nENDTAB\n0\nENDSEC\n";
+    std::string text = dxfWithEntities("0\nLINE\n5\nA\n330\n1F\n"
+                                       "0\nLINE\n5\nB\n330\n55\n"
+                                       "0\nLINE\n5\nC\n67\n1\n");
+    text.insert(text.find("0\nSECTION\n2\nENTITIES"), tables);
+    Drawing d = read(text);
+    ASSERT_EQ(d.modelSpace()->entities.size(), 1u);
+    ASSERT_EQ(d.paperSpace()->entities.size(), 2u);
+    EXPECT_EQ(d.paperSpace()->handle, 0x55u);
+    EXPECT_TRUE(d.paperSpace()->entities[0].common.paperSpace);
+}
+
 TEST(DxfStructure, CommonDataAndUnknownKinds) {
     Drawing d = read(dxfWithEntities(
         "0\nLINE\n5\nA1\n330\n1F\n100\nAcDbEntity\n8\nWalls\n6\nDASHED\n62\n3\n420\n16711680\n370\n50\n48\n2.5\n"
