@@ -227,8 +227,9 @@ TEST(DxfStructure, CommonDataAndUnknownKinds) {
 
 namespace {
 
-// Spells an ASCII DXF out in the binary form (two-byte group codes).
-std::string toBinary(const std::string& ascii) {
+// Spells an ASCII DXF out in the binary form: two-byte group codes, or as
+// R12 wrote it, one byte (255 and two more for larger codes).
+std::string toBinary(const std::string& ascii, bool r12 = false) {
     std::string out("AutoCAD Binary DXF\r\n\x1a\0", 22);
     std::size_t pos = 0;
     auto line = [&] {
@@ -240,8 +241,13 @@ std::string toBinary(const std::string& ascii) {
     while (pos < ascii.size()) {
         int code = std::stoi(line());
         std::string value = line();
-        out += static_cast<char>(code & 0xFF);
-        out += static_cast<char>(code >> 8);
+        if (r12 && code >= 255) out += '\xff';
+        if (!r12 || code >= 255) {
+            out += static_cast<char>(code & 0xFF);
+            out += static_cast<char>(code >> 8);
+        } else {
+            out += static_cast<char>(code);
+        }
         if ((code >= 10 && code <= 59) || (code >= 210 && code <= 239)) {
             double v = std::stod(value);
             char b[8];
@@ -268,7 +274,7 @@ std::string toBinary(const std::string& ascii) {
 
 TEST(DxfStructure, BinaryFileReadsLikeItsAsciiForm) {
     std::string ascii = dxfWithEntities(
-        "0\nLWPOLYLINE\n5\nB1\n8\nL\n90\n2\n70\n1\n10\n0.1\n20\n-2.5e3\n42\n1\n10\n7\n20\n8\n"
+        "0\nLWPOLYLINE\n5\nB1\n330\n1F\n8\nL\n90\n2\n70\n1\n10\n0.1\n20\n-2.5e3\n42\n1\n10\n7\n20\n8\n"
         "0\nTEXT\n5\nB2\n8\nL\n10\n1\n20\n2\n40\n3.5\n1\nhello\n72\n1\n11\n4\n21\n5\n");
     Drawing a = read(ascii);
     Drawing b = read(toBinary(ascii));
@@ -281,6 +287,12 @@ TEST(DxfStructure, BinaryFileReadsLikeItsAsciiForm) {
     EXPECT_TRUE(lb->closed);
     EXPECT_EQ(b.modelSpace()->entities[1].as<TextData>()->value, "hello");
     EXPECT_EQ(b.modelSpace()->entities[1].as<TextData>()->alignment.y, 5);
+
+    Drawing r12 = read(toBinary(ascii, true));
+    ASSERT_EQ(r12.modelSpace()->entities.size(), 2u);
+    EXPECT_EQ(r12.modelSpace()->entities[0].common.handle, 0xB1u);
+    EXPECT_EQ(r12.modelSpace()->entities[0].common.owner, 0x1Fu);
+    EXPECT_EQ(r12.modelSpace()->entities[0].as<LwPolylineData>()->vertices[1].point.x, 7);
 
     // Cut short inside a value: a clean error, not a read past the end.
     std::string binary = toBinary(ascii);
