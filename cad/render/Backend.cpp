@@ -127,7 +127,7 @@ ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
     }
     // A drawing that is a point or a straight line still gets some body.
     const double span = std::max(e.width(), e.height());
-    const double minSpan = span > 0 ? span * 1e-3 : 1.0;
+    const double minSpan = span > 1e-100 ? span * 1e-3 : 1.0;
     if (e.width() < minSpan) { e.minX -= minSpan / 2; e.maxX += minSpan / 2; }
     if (e.height() < minSpan) { e.minY -= minSpan / 2; e.maxY += minSpan / 2; }
 

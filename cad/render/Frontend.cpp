@@ -735,7 +735,8 @@ private:
                         if ((va > 0) == (vb > 0)) continue;
                         const double f = va / (va - vb);
                         const double px = a.x + (b.x - a.x) * f, py = a.y + (b.y - a.y) * f;
-                        ts.push_back((px - ox) * ux + (py - oy) * uy);
+                        const double t = (px - ox) * ux + (py - oy) * uy;
+                        if (std::isfinite(t)) ts.push_back(t);
                     }
                 }
                 std::sort(ts.begin(), ts.end());

@@ -288,12 +288,26 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             readParameter(s, j);
             break;
         case 'S': {
-            // A stacked fraction: shown on one line as "top/bottom".
+            // A stacked fraction: the top raised and the bottom lowered, both
+            // smaller, with a slash between them unless it is a tolerance (^).
             QString stacked = readParameter(s, j);
-            stacked.replace(QLatin1Char('^'), QLatin1Char('/'));
-            stacked.replace(QLatin1Char('#'), QLatin1Char('/'));
             stacked.remove(QLatin1Char('\\'));
-            text += stacked.trimmed();
+            int split = -1;
+            for (QChar sep : {QLatin1Char('^'), QLatin1Char('/'), QLatin1Char('#')})
+                if (split < 0) split = static_cast<int>(stacked.indexOf(sep));
+            flush(out.paragraphs.back(), text, fmt);
+            if (split < 0) {
+                text += stacked;
+                break;
+            }
+            const QString top = stacked.left(split).trimmed(), bottom = stacked.mid(split + 1).trimmed();
+            TextFormat small = fmt;
+            small.height = fmt.height * 0.7;
+            small.raise = fmt.raise + fmt.height * 0.55;
+            if (!top.isEmpty()) out.paragraphs.back().push_back({top, small});
+            if (stacked[split] != QLatin1Char('^')) out.paragraphs.back().push_back({QStringLiteral("/"), fmt});
+            small.raise = fmt.raise - fmt.height * 0.25;
+            if (!bottom.isEmpty()) out.paragraphs.back().push_back({bottom, small});
             break;
         }
         case 'U': case 'u': {
@@ -442,7 +456,7 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
                     out.push_back({QPainterPath{}, run.format.color});
-                addRun(out.back().path, run, x, baselines[i] + shiftY);
+                addRun(out.back().path, run, x, baselines[i] + shiftY + run.format.raise);
             }
             x += runAdvance(run);
         }

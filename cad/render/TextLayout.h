@@ -20,6 +20,7 @@ struct TextFormat {
     double oblique = 0;          // radians, positive leans right
     bool underline = false, overline = false, strike = false;
     bool mono = false;
+    double raise = 0;            // baseline shift upwards, drawing units (stacked fractions)
     std::optional<PaintColor> color;  // an inline colour change of multiline text
 };
 

@@ -125,7 +125,13 @@ TEST(RenderText, MultilineCodesParagraphsAndUnknownCodes) {
     EXPECT_EQ(parsed.paragraphs[0][0].format.color->rgb, qRgb(255, 0, 0));
     EXPECT_EQ(parsed.paragraphs[1][0].text, QStringLiteral("second\u00A0line"));
     EXPECT_FALSE(parsed.paragraphs[1][0].format.color.has_value()) << "the group did not end the colour";
-    EXPECT_EQ(parsed.paragraphs[2][0].text, QStringLiteral("odd1/2\\"));
+    ASSERT_EQ(parsed.paragraphs[2].size(), 5u);
+    EXPECT_EQ(parsed.paragraphs[2][0].text, QStringLiteral("odd"));
+    EXPECT_EQ(parsed.paragraphs[2][1].text, QStringLiteral("1"));
+    EXPECT_GT(parsed.paragraphs[2][1].format.raise, 0) << "the top of a fraction is raised";
+    EXPECT_EQ(parsed.paragraphs[2][2].text, QStringLiteral("/"));
+    EXPECT_LT(parsed.paragraphs[2][3].format.raise, 0) << "the bottom of a fraction is lowered";
+    EXPECT_EQ(parsed.paragraphs[2][4].text, QStringLiteral("\\"));
     // Broken input ends quietly.
     EXPECT_NO_THROW(parseMText("\\H", f));
     EXPECT_NO_THROW(parseMText("}}}{{\\", f));
