@@ -1,6 +1,7 @@
 // The fields of each entity kind, one function per kind. The common part
 // (colour, layer, links ...) has been read already; each function reads the
 // kind's own data and then its own handle references.
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -280,6 +281,25 @@ void interpolateFitPoints(SplineData& s) {
     s.controlPoints = std::move(p);
 }
 
+// Whether the points lie in one plane (as those of a 2D drawing do; a helix's
+// do not). The file does not say; the DXF export does, as flag 8.
+bool isPlanar(const std::vector<Vec3>& points) {
+    if (points.size() < 4) return true;
+    double extent = 0;
+    for (const Vec3& p : points) extent = std::max({extent, std::abs(p.x), std::abs(p.y), std::abs(p.z)});
+    double tolerance = 1e-9 * (extent > 1 ? extent : 1);
+    const Vec3& origin = points[0];
+    Vec3 normal{};
+    for (std::size_t i = 1; i < points.size() && length(normal) <= tolerance; ++i)
+        for (std::size_t j = i + 1; j < points.size() && length(normal) <= tolerance; ++j)
+            normal = cross(points[i] - origin, points[j] - origin);
+    double n = length(normal);
+    if (n <= tolerance) return true;  // all on one line
+    for (const Vec3& p : points)
+        if (std::abs(dot(p - origin, normal)) / n > tolerance) return false;
+    return true;
+}
+
 void readSplineBody(R& r, SplineData& s) {
     auto& d = r.dat;
     std::uint32_t scenario = d.BL();
@@ -300,7 +320,7 @@ void readSplineBody(R& r, SplineData& s) {
         std::uint32_t knots = d.BL();
         std::uint32_t controls = d.BL();
         bool weighted = d.B();
-        s.flags = 8 | (closed ? 1 : 0) | (periodic ? 2 : 0) | (rational ? 4 : 0);
+        s.flags = (closed ? 1 : 0) | (periodic ? 2 : 0) | (rational ? 4 : 0);
         std::size_t nk = d.count(knots, 2);
         s.knots.reserve(nk);
         for (std::size_t i = 0; i < nk; ++i) s.knots.push_back(d.BD());
@@ -310,6 +330,7 @@ void readSplineBody(R& r, SplineData& s) {
             s.controlPoints.push_back(d.BD3());
             if (weighted) s.weights.push_back(d.BD());
         }
+        if (isPlanar(s.controlPoints)) s.flags |= 8;
     } else {
         // Defined by fit points: planar, and "fit points" among the creation flags.
         s.flags = 8 | 32 | static_cast<int>((splineFlags & ~5u) << 7);
