@@ -236,3 +236,45 @@ TEST(DwgReader, EveryOlderDrawingReads)
     }
     EXPECT_EQ(read, 21);
 }
+
+// The one-object drawings of 2000 without an export beside them: each holds
+// its one kind, with the geometry that kind must have.
+TEST(DwgReader, OneObjectDrawingsHoldTheirObject)
+{
+    const std::pair<const char*, const char*> drawings[] = {
+        {"Arc", "ARC"},          {"ConstructionLine", "XLINE"}, {"Donut", "LWPOLYLINE"}, {"Ellipse", "ELLIPSE"},
+        {"Helix", "HELIX"},      {"Line", "LINE"},              {"Multiline", "MLINE"},  {"Point", "POINT"},
+        {"Polygon", "LWPOLYLINE"}, {"Polyline", "LWPOLYLINE"},  {"RAY", "RAY"},          {"Spline", "SPLINE"},
+        {"Text", "MTEXT"},       {"circle", "CIRCLE"}};
+    for (const auto& [name, kind] : drawings) {
+        SCOPED_TRACE(name);
+        cad::Drawing d = cad::readDrawingFile((kDrawings / "2000" / (std::string(name) + ".dwg")).string());
+        ASSERT_NE(d.modelSpace(), nullptr);
+        ASSERT_EQ(d.modelSpace()->entities.size(), 1u);
+        const cad::Entity& e = d.modelSpace()->entities[0];
+        EXPECT_EQ(e.type, kind);
+        EXPECT_TRUE(d.skipped.empty());
+        if (const auto* s = e.as<cad::SplineData>()) {
+            if (e.type == "HELIX") {
+                // A helix rises: its control points are not in one plane.
+                EXPECT_GT(s->controlPoints.size(), 4u);
+                EXPECT_EQ(s->flags & 8, 0);
+            } else {
+                // Three fit points and no end tangents: drawn through the fit points.
+                EXPECT_EQ(s->fitPoints.size(), 3u);
+                EXPECT_EQ(s->flags, 1064);
+            }
+        }
+        if (const auto* m = e.as<cad::MLineData>()) {
+            EXPECT_FALSE(m->vertices.empty());
+            EXPECT_FALSE(m->elementOffsets.empty());  // from its style
+            for (const auto& v : m->vertices) EXPECT_EQ(v.parameters.size(), m->elementOffsets.size());
+        }
+        if (const auto* p = e.as<cad::LwPolylineData>()) {
+            EXPECT_GE(p->vertices.size(), 2u);
+        }
+        if (const auto* t = e.as<cad::MTextData>()) {
+            EXPECT_FALSE(t->text.empty());
+        }
+    }
+}
