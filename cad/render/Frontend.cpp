@@ -414,9 +414,12 @@ private:
 
     void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs) {
         const bool attdef = e.type == "ATTDEF";
-        if (attdef && ctx.inBlock) return;  // definitions show only outside blocks, as their tag
+        // Inside a block a definition shows only when it is constant (no
+        // attribute of the insert carries its value); outside, as its tag.
+        const bool constant = attdef && (d.attributeFlags & 2);
+        if (attdef && ctx.inBlock && !constant) return;
         if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
-        const std::string& shown = attdef ? d.tag : d.value;
+        const std::string& shown = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
         if (shown.empty()) return;
         const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
         text(layoutText(d, shown, f), ocs, d.insertion.z, l.color);

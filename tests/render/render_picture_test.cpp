@@ -215,6 +215,41 @@ TEST(RenderInserts, SelfReferenceAndMissingBlocksAreHarmless) {
     EXPECT_GT(inkIn(image, image.rect()), 0);
 }
 
+TEST(RenderInserts, AttributesShowTheirValuesAndDefinitionsOnlyWhenConstant) {
+    Drawing d = emptyDrawing();
+    auto attdef = [](Vec3 at, int flags) {
+        TextData t;
+        t.insertion = at;
+        t.height = 8;
+        t.tag = "TAG";
+        t.value = "VALUE";
+        t.attributeFlags = flags;
+        return entity("ATTDEF", t, Color::fromIndex(7));
+    };
+    Block b;
+    b.name = "TITLE";
+    b.entities = {attdef({10, 80, 0}, 0), attdef({10, 50, 0}, 2)};
+    d.blocks.push_back(b);
+    d.index();
+    addFrame(d, 100);
+    InsertData ins;
+    ins.blockName = "TITLE";
+    TextData value;
+    value.insertion = {10, 20, 0};
+    value.height = 8;
+    value.value = "FILLED";
+    ins.attributes = {entity("ATTRIB", value, Color::fromIndex(7))};
+    TextData hidden = value;
+    hidden.insertion = {60, 80, 0};
+    hidden.attributeFlags = 1;
+    ins.attributes.push_back(entity("ATTRIB", hidden, Color::fromIndex(7)));
+    add(d, entity("INSERT", ins));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_EQ(inkIn(image, QRect(5, 10, 90, 15)), 0) << "a variable definition shows inside its block";
+    EXPECT_GT(inkIn(image, QRect(5, 40, 90, 15)), 20) << "the constant attribute is missing";
+    EXPECT_GT(inkIn(image, QRect(5, 70, 90, 15)), 20) << "the attribute's value is missing";
+}
+
 // A block of 100 inserts of a block of 100 inserts ... six deep would mean
 // 10^12 lines: the picture is made anyway, in bounded time.
 TEST(RenderInserts, ExplodingNestingStaysBounded) {
