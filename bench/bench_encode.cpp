@@ -4,12 +4,11 @@
 // reported as counters.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "cad/DrawingFile.h"
 #include "cad/render/Render.h"
+#include "example_drawings.h"
 #include "convert/JpegFile.h"
 
 namespace {
@@ -38,14 +37,7 @@ void encodePicture(benchmark::State& state, const std::string& path, lumicade::C
 
 int main(int argc, char** argv) {
     if (!cad::render::ensureGuiApplication()) return 1;
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(LUMICADE_DRAWINGS_DIR)) {
-        const auto name = entry.path().filename().string();
-        const auto ext = entry.path().extension();
-        if ((ext == ".dxf" || ext == ".dwg") && (name.rfind("example_", 0) == 0 || name.rfind("sample_", 0) == 0))
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const auto files = exampleDrawings();
     for (const auto& path : files) {
         const std::string name = path.filename().string();
         benchmark::RegisterBenchmark(("Encode444/" + name).c_str(), [p = path.string()](benchmark::State& s) {

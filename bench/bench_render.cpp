@@ -3,12 +3,11 @@
 // Reading is not timed. Drawings the readers refuse are reported, not timed.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "cad/DrawingFile.h"
 #include "cad/render/Render.h"
+#include "example_drawings.h"
 
 namespace {
 
@@ -30,14 +29,7 @@ void renderDrawing(benchmark::State& state, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (!cad::render::ensureGuiApplication()) return 1;
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(LUMICADE_DRAWINGS_DIR)) {
-        const auto name = entry.path().filename().string();
-        const auto ext = entry.path().extension();
-        if ((ext == ".dxf" || ext == ".dwg") && (name.rfind("example_", 0) == 0 || name.rfind("sample_", 0) == 0))
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const auto files = exampleDrawings();
     for (const auto& path : files)
         benchmark::RegisterBenchmark(("Render/" + path.filename().string()).c_str(),
                                      [p = path.string()](benchmark::State& s) { renderDrawing(s, p); })
