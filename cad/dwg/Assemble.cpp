@@ -18,8 +18,9 @@ public:
         tables();
         findSpaces();
         // Anonymous blocks are stored by their prefix alone ("*D", "*U",
-        // and the paper spaces of inactive layouts); the name they are known
-        // by adds their place in the block list, as a DXF export shows.
+        // and the paper spaces of inactive layouts); the BLOCK that opens
+        // the definition carries the full name, which is also the prefix and
+        // the place in the block list.
         std::unordered_map<Handle, std::size_t> listIndex;
         for (std::size_t i = 0; i < st_.blockControlEntries.size(); ++i)
             listIndex.emplace(st_.blockControlEntries[i], i);
@@ -28,7 +29,12 @@ public:
             bool numbered = !name.empty() && std::isdigit(static_cast<unsigned char>(name.back()));
             if (name.size() > 1 && name[0] == '*' && !numbered && b.handle != st_.modelSpaceRecord &&
                 b.handle != st_.paperSpaceRecord) {
-                if (auto it = listIndex.find(b.handle); it != listIndex.end()) name += std::to_string(it->second);
+                auto opening = st_.entities.find(b.blockEntity);
+                const auto* full = opening == st_.entities.end() ? nullptr : opening->second.entity.as<PlaceholderData>();
+                if (full && full->className.size() > name.size() && upperName(full->className).rfind(upperName(name), 0) == 0)
+                    name = full->className;
+                else if (auto it = listIndex.find(b.handle); it != listIndex.end())
+                    name += std::to_string(it->second);
             }
             if (b.handle == st_.modelSpaceRecord) name = "*Model_Space";
             else if (b.handle == st_.paperSpaceRecord) name = "*Paper_Space";

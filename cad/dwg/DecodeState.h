@@ -33,6 +33,7 @@ struct BlockHeaderRecord {
     int flags = 0;
     Vec3 base;
     std::string xrefPath;
+    Handle blockEntity = 0;       // the BLOCK that opens the definition
     Handle firstEntity = 0, lastEntity = 0;
     std::vector<Handle> entities;
     Handle layout = 0;

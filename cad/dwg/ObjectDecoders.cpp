@@ -58,7 +58,7 @@ void readBlockHeader(R& r, S& s) {
         d.skipBytes(d.BL());  // preview
     }
     r.H();                    // xref control
-    r.H();                    // BLOCK
+    b.blockEntity = r.H();
     if (r.until(Version::R2000)) {
         if (!xref && !overlaid) {
             b.firstEntity = r.H();
