@@ -235,7 +235,13 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
             painter.setPen(pen(m.color, m.lineweightMm));
             painter.setBrush(Qt::NoBrush);
             const int shape = m.mode & 7;
-            if (shape == 0) painter.drawPoint(c);
+            if (shape == 0) {
+                // A dot one screen pixel wide would all but vanish in a picture this large.
+                const double dot = std::max(1.5, penWidth(m.lineweightMm, o) / 2 + 0.5);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(resolve(m.color, background, foreground));
+                painter.drawEllipse(c, dot, dot);
+            }
             else if (shape == 2) {
                 painter.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));
                 painter.drawLine(QPointF(c.x(), c.y() - r), QPointF(c.x(), c.y() + r));
