@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cad/dwg/DwgSections.h"
+#include "cad/model/Drawing.h"
 
 namespace cad::dwg {
 
@@ -28,7 +30,25 @@ inline void putLe32(std::uint8_t* p, std::uint32_t v)
 // absolute terms); anything larger is a damaged size field.
 std::uint64_t sectionSizeLimit(std::size_t fileSize);
 
-// "AC1018" -> Version::R2004 ...; throws cad::ReadError for the others.
-Version versionFromString(const std::string& v);
+// The version, maintenance release and code page from the file's first
+// bytes, where every version keeps them. Throws cad::ReadError for files too
+// short to hold their pages, and for versions other than 2004 to 2018.
+DwgSections pagedSectionsStart(const std::vector<std::uint8_t>& file, std::size_t pagesStart);
+
+// Unpacks the four sections the object decoders need: each is looked up by
+// name in `sections` and unpacked with `read(info)`.
+template <typename SectionList, typename Read>
+void takeDecoderSections(DwgSections& s, const SectionList& sections, Read read)
+{
+    auto take = [&](const char* name) {
+        for (const auto& info : sections)
+            if (info.name == name) return read(info);
+        throw ReadError(std::string("the drawing has no ") + name + " section");
+    };
+    s.header = take("AcDb:Header");
+    s.classes = take("AcDb:Classes");
+    s.handles = take("AcDb:Handles");
+    s.objects = take("AcDb:AcDbObjects");
+}
 
 }  // namespace cad::dwg

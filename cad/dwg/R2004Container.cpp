@@ -243,38 +243,39 @@ std::uint64_t sectionSizeLimit(std::size_t fileSize)
     return std::min<std::uint64_t>(limit, std::uint64_t{1} << 30);
 }
 
-Version versionFromString(const std::string& v)
+DwgSections pagedSectionsStart(const std::vector<std::uint8_t>& file, std::size_t pagesStart)
 {
-    if (v == "AC1018") return Version::R2004;
-    if (v == "AC1021") return Version::R2007;
-    if (v == "AC1024") return Version::R2010;
-    if (v == "AC1027") return Version::R2013;
-    if (v == "AC1032") return Version::R2018;
-    throw ReadError("unsupported DWG version " + v);
+    if (file.size() < pagesStart) throw ReadError("the drawing is truncated: its file header is incomplete");
+    DwgSections s;
+    s.versionString.assign(file.begin(), file.begin() + 6);
+    if (s.versionString == "AC1018")
+        s.version = Version::R2004;
+    else if (s.versionString == "AC1021")
+        s.version = Version::R2007;
+    else if (s.versionString == "AC1024")
+        s.version = Version::R2010;
+    else if (s.versionString == "AC1027")
+        s.version = Version::R2013;
+    else if (s.versionString == "AC1032")
+        s.version = Version::R2018;
+    else {
+        std::string shown;
+        for (char c : s.versionString) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+        throw ReadError("DWG version " + shown + " is not a paged layout");
+    }
+    s.maintenanceVersion = file[0x0B];
+    s.codePage = file[0x13] | (file[0x14] << 8);
+    return s;
 }
 
 DwgSections readSectionsR2004(const std::vector<std::uint8_t>& file)
 {
     using namespace r2004;
-    if (file.size() < kPagesStart) throw ReadError("the drawing is truncated: its file header is incomplete");
-    DwgSections s;
-    s.versionString.assign(file.begin(), file.begin() + 6);
-    s.version = versionFromString(s.versionString);
-    s.maintenanceVersion = file[0x0B];
-    s.codePage = file[0x13] | (file[0x14] << 8);
-
+    DwgSections s = pagedSectionsStart(file, kPagesStart);
     FileHeader header = readFileHeader(file);
     auto pages = readPageMap(file, header);
     auto sections = readSectionMap(file, header, pages);
-    auto take = [&](const char* name) {
-        for (const SectionInfo& info : sections)
-            if (info.name == name) return readSection(file, pages, info);
-        throw ReadError(std::string("the drawing has no ") + name + " section");
-    };
-    s.header = take("AcDb:Header");
-    s.classes = take("AcDb:Classes");
-    s.handles = take("AcDb:Handles");
-    s.objects = take("AcDb:AcDbObjects");
+    takeDecoderSections(s, sections, [&](const SectionInfo& info) { return readSection(file, pages, info); });
     return s;
 }
 

@@ -194,25 +194,11 @@ std::vector<std::uint8_t> readSection(const std::vector<std::uint8_t>& file,
 DwgSections readSectionsR2007(const std::vector<std::uint8_t>& file)
 {
     using namespace r2007;
-    if (file.size() < kPagesStart) throw ReadError("the drawing is truncated: its file header is incomplete");
-    DwgSections s;
-    s.versionString.assign(file.begin(), file.begin() + 6);
-    s.version = versionFromString(s.versionString);
-    s.maintenanceVersion = file[0x0B];
-    s.codePage = file[0x13] | (file[0x14] << 8);
-
+    DwgSections s = pagedSectionsStart(file, kPagesStart);
     FileHeader header = readFileHeader(file);
     auto pages = readPageMap(file, header);
     auto sections = readSectionMap(file, header, pages);
-    auto take = [&](const char* name) {
-        for (const SectionInfo& info : sections)
-            if (info.name == name) return readSection(file, pages, info);
-        throw ReadError(std::string("the drawing has no ") + name + " section");
-    };
-    s.header = take("AcDb:Header");
-    s.classes = take("AcDb:Classes");
-    s.handles = take("AcDb:Handles");
-    s.objects = take("AcDb:AcDbObjects");
+    takeDecoderSections(s, sections, [&](const SectionInfo& info) { return readSection(file, pages, info); });
     return s;
 }
 
