@@ -70,6 +70,7 @@ struct DecodeState {
     std::unordered_map<Handle, std::string> applications;  // registered application names
     std::unordered_map<Handle, std::vector<std::pair<Handle, std::string>>> styleExtendedText;
     std::vector<Handle> blockControlEntries;  // the block list, without model and paper space
+    std::size_t declaredObjectBytes = 0;  // what the objects read so far claim to hold
     Drawing* drawing = nullptr;
 };
 

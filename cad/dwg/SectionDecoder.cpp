@@ -449,6 +449,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     std::size_t handleBits = s.version >= Version::R2010 ? static_cast<std::size_t>(base.UMC()) : 0;
     std::size_t dataStart = base.position();
     if (size > base.bitsLeft() / 8) base.fail("object larger than the file");
+    st.declaredObjectBytes += size;
     std::size_t dataEnd = dataStart + size * 8;
     base.limit(dataEnd);
     unsigned type = base.OT();
@@ -538,7 +539,17 @@ Drawing decodeSections(const DwgSections& s) {
     }
     std::vector<MapEntry> map = readObjectMap(s.handles, d);
     if (map.empty()) throw ReadError("the drawing has no readable object map");
+    // Objects do not overlap, so an honest map makes us read each byte of
+    // the objects once. A map that sends us over the same bytes again and
+    // again would keep us busy for ever; we stop well before.
+    const std::size_t budget = 4 * s.objects.size() + (1u << 20);
+    std::unordered_set<std::int64_t> seen;
     for (const auto& entry : map) {
+        if (!seen.insert(entry.offset).second) continue;
+        if (st.declaredObjectBytes > budget) {
+            d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
+            break;
+        }
         try {
             decodeObject(s, st, entry.offset, entry.handle);
         } catch (const ReadError&) {

@@ -364,3 +364,52 @@ TEST(DwgObjects, AnObjectThatLiesAboutItsSizeIsSkippedNotFollowed)
         EXPECT_EQ(d.skipped.count("damaged object"), 1u);
     }
 }
+
+TEST(DwgObjects, AMapThatRevisitsTheSameDataStopsInsteadOfSpinning)
+{
+    cad::dwg::DwgSections s = buildDrawing(Version::R2000);
+    // A run of bytes that, read from any of its offsets, claims to begin an
+    // object of some 28 KiB; then a map that enters it at every offset.
+    std::size_t base = s.objects.size();
+    std::size_t run = 300000;
+    s.objects.insert(s.objects.end(), run, 0x70);
+    std::vector<std::uint8_t> pages, page;
+    std::uint64_t handle = 0x100;
+    auto flush = [&] {
+        std::size_t pageSize = page.size() + 2;
+        pages.push_back(static_cast<std::uint8_t>(pageSize >> 8));
+        pages.push_back(static_cast<std::uint8_t>(pageSize & 0xFF));
+        pages.insert(pages.end(), page.begin(), page.end());
+        pages.push_back(0);
+        pages.push_back(0);  // CRC
+        page.clear();
+    };
+    for (std::size_t i = 0; i < run; ++i, ++handle) {
+        if (page.size() > 2000) flush();
+        if (page.empty()) {  // each page starts from handle and offset zero
+            for (std::uint64_t h = handle; ; h >>= 7) {
+                page.push_back(static_cast<std::uint8_t>((h >> 7 ? 0x80 : 0) | (h & 0x7F)));
+                if (!(h >> 7)) break;
+            }
+            std::size_t m = base + i;
+            while (m >= 0x40) {
+                page.push_back(static_cast<std::uint8_t>(0x80 | (m & 0x7F)));
+                m >>= 7;
+            }
+            page.push_back(static_cast<std::uint8_t>(m));
+        } else {
+            page.push_back(1);  // next handle
+            page.push_back(1);  // next byte
+        }
+    }
+    flush();
+    pages.insert(pages.end(), {0, 2, 0, 0});
+    s.handles.insert(s.handles.begin(), pages.begin(), pages.end());
+    s.handles.resize(pages.size());  // the built drawing's own map follows no more
+
+    cad::Drawing d = cad::dwg::decodeSections(s);
+    ASSERT_NE(d.modelSpace(), nullptr);
+    bool stopped = false;
+    for (const std::string& w : d.warnings) stopped = stopped || w.find("again and again") != std::string::npos;
+    EXPECT_TRUE(stopped);
+}
