@@ -301,12 +301,14 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
                 break;
             }
             const QString top = stacked.left(split).trimmed(), bottom = stacked.mid(split + 1).trimmed();
+            const bool tolerance = stacked[split] == QLatin1Char('^');
             TextFormat small = fmt;
-            small.height = fmt.height * 0.7;
-            small.raise = fmt.raise + fmt.height * 0.55;
+            small.height = fmt.height * (tolerance ? 0.6 : 0.7);
+            small.raise = fmt.raise + fmt.height * (tolerance ? 0.6 : 0.55);
             if (!top.isEmpty()) out.paragraphs.back().push_back({top, small});
-            if (stacked[split] != QLatin1Char('^')) out.paragraphs.back().push_back({QStringLiteral("/"), fmt});
-            small.raise = fmt.raise - fmt.height * 0.25;
+            if (!tolerance) out.paragraphs.back().push_back({QStringLiteral("/"), fmt});
+            small.raise = fmt.raise - fmt.height * (tolerance ? 0.3 : 0.25);
+            small.underPrevious = tolerance && !top.isEmpty();
             if (!bottom.isEmpty()) out.paragraphs.back().push_back({bottom, small});
             break;
         }
@@ -449,16 +451,25 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         double x = column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width;
+        double previousStart = x;
         for (const TextRun& run : line.runs) {
             const bool blank = run.text.trimmed().isEmpty();
+            const double advance = runAdvance(run);
+            double start = x;
+            if (run.format.underPrevious) {
+                // Under the run before it; the line goes on after the longer of the two.
+                start = previousStart;
+                x = std::max(x, start + advance) - advance;
+            }
+            previousStart = start;
             if (!blank) {
                 if (out.empty() || out.back().color.has_value() != run.format.color.has_value() ||
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
                     out.push_back({QPainterPath{}, run.format.color});
-                addRun(out.back().path, run, x, baselines[i] + shiftY + run.format.raise);
+                addRun(out.back().path, run, start, baselines[i] + shiftY + run.format.raise);
             }
-            x += runAdvance(run);
+            x += advance;
         }
     }
     return out;

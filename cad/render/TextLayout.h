@@ -21,6 +21,7 @@ struct TextFormat {
     bool underline = false, overline = false, strike = false;
     bool mono = false;
     double raise = 0;            // baseline shift upwards, drawing units (stacked fractions)
+    bool underPrevious = false;  // starts where the run before it started (the lower half of a stack)
     std::optional<PaintColor> color;  // an inline colour change of multiline text
 };
 

@@ -132,6 +132,12 @@ TEST(RenderText, MultilineCodesParagraphsAndUnknownCodes) {
     EXPECT_EQ(parsed.paragraphs[2][2].text, QStringLiteral("/"));
     EXPECT_LT(parsed.paragraphs[2][3].format.raise, 0) << "the bottom of a fraction is lowered";
     EXPECT_EQ(parsed.paragraphs[2][4].text, QStringLiteral("\\"));
+    // A tolerance stack: the lower value under the upper one, no slash.
+    const auto tolerance = parseMText("5\\S+0.1^-0.2;", f);
+    ASSERT_EQ(tolerance.paragraphs[0].size(), 3u);
+    EXPECT_EQ(tolerance.paragraphs[0][1].text, QStringLiteral("+0.1"));
+    EXPECT_EQ(tolerance.paragraphs[0][2].text, QStringLiteral("-0.2"));
+    EXPECT_TRUE(tolerance.paragraphs[0][2].format.underPrevious);
     // Broken input ends quietly.
     EXPECT_NO_THROW(parseMText("\\H", f));
     EXPECT_NO_THROW(parseMText("}}}{{\\", f));
