@@ -24,6 +24,7 @@ void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality)
     std::vector<unsigned char> encoded;
     ChromaSubsampling encoder = kDrawingSubsampling;
     int parameterCount = 0;
+    QString parameterId;
     int valueCount = 0;
     int valueType = 0;
     int qualityValue = 0;
@@ -47,14 +48,14 @@ void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality)
         if (createdOk) {
             trap.step(110, [&] { encoder = kDrawingSubsampling; });
             trap.step(112, [&] { parameterCount = 1; });
-            trap.step(114, [&] {});
-            trap.step(116, [&] {});
+            trap.step(114, [&] { parameterId.clear(); valueCount = valueType = qualityValue = 0; });
+            trap.step(116, [&] { parameterId = QStringLiteral("Quality"); });
             trap.step(118, [&] { valueCount = 1; });
             trap.step(120, [&] { valueType = 4; });
             trap.step(122, [&] { qualityValue = quality; });
             trap.step(124, [&] {
                 // One 32-bit quality value is all the encoder takes.
-                if (parameterCount != 1 || valueCount != 1 || valueType != 4) {
+                if (parameterCount != 1 || parameterId != QLatin1String("Quality") || valueCount != 1 || valueType != 4) {
                     status = JpegStatus::InvalidParameter;
                     return;
                 }
@@ -66,7 +67,8 @@ void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality)
                 encoded = {};
             });
         }
-        trap.step(128, [&] {});
+        // The counterpart of 102: with no start-up there is nothing to shut down.
+        trap.step(128, [&] { version = 0; });
     }
     bool failed = true;
     trap.step(130, [&] { failed = status != JpegStatus::Ok; });
