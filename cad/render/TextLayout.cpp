@@ -341,8 +341,6 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
         x += runAdvance(run);
     }
     const double width = x, h = base.height;
-    if (t.generation & 2) path = QTransform(-1, 0, 0, 1, width, 0).map(path);
-    if (t.generation & 4) path = QTransform(1, 0, 0, -1, 0, h).map(path);
 
     const Vec2 p1 = t.insertion.xy(), p2 = t.alignment.xy();
     const double dx = p2.x - p1.x, dy = p2.y - p1.y, span = std::hypot(dx, dy);
@@ -351,6 +349,9 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
     if (va < 0 || va > 3) va = 0;
     if ((ha == 3 || ha == 5) && (span < 1e-12 || width < 1e-12)) ha = 0;
 
+    // Backward and upside-down text are mirror images about the point they
+    // hang from, as the mirror command leaves them.
+    const double mirrorX = (t.generation & 2) ? -1 : 1, mirrorY = (t.generation & 4) ? -1 : 1;
     QTransform place;
     if (ha == 3 || ha == 5) {
         // Aligned keeps the proportions, fit keeps the height; both run from the first point to the second.
@@ -358,6 +359,7 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
         place.translate(p1.x, p1.y);
         place.rotateRadians(std::atan2(dy, dx));
         place.scale(k, ha == 3 ? k : 1.0);
+        place.scale(mirrorX, mirrorY);
         return place.map(path);
     }
     double ox = 0, oy = 0;
@@ -372,6 +374,7 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
     const Vec2 anchor = (ha == 0 && va == 0) ? p1 : p2;
     place.translate(anchor.x, anchor.y);
     place.rotateRadians(t.rotation);
+    place.scale(mirrorX, mirrorY);
     place.translate(ox, oy);
     return place.map(path);
 }

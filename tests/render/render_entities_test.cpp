@@ -97,6 +97,24 @@ TEST(RenderText, RotationWidthFactorAndFit) {
     EXPECT_NEAR(wide.height(), 10, 2);
 }
 
+TEST(RenderText, BackwardAndUpsideDownTextMirrorAboutTheInsertionPoint) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 200);
+    Entity backward = text("HEHEH", {100, 150, 0}, 20);
+    backward.as<TextData>()->generation = 2;
+    Entity upsideDown = text("HEHEH", {100, 50, 0}, 20);
+    upsideDown.as<TextData>()->generation = 4;
+    add(d, backward);
+    add(d, upsideDown);
+    const QImage image = renderDrawing(d, onePixelPerUnit(200));
+    const QRect left = inkBox(image, QRect(2, 20, 196, 50));
+    EXPECT_NEAR(left.right(), 100, 5) << "backward text runs to the left of its point";
+    EXPECT_NEAR(left.bottom(), 49, 2);
+    const QRect below = inkBox(image, QRect(2, 130, 196, 60));
+    EXPECT_NEAR(below.left(), 100, 5);
+    EXPECT_NEAR(below.top(), 150, 2) << "upside-down text hangs below its point";
+}
+
 TEST(RenderText, ControlCodesBecomeTheirCharacters) {
     TextFormat f;
     auto join = [](const std::vector<TextRun>& runs) {
