@@ -9,7 +9,8 @@
 // How each buffer must begin, for every version:
 //  - header:  the header variables section from its 16-byte start sentinel
 //             (CF 7B 1F 23 FD DE 38 A9 5F 7C 68 B8 4E 6D 33 5F), then the RL
-//             size, the data, the CRC and the end sentinel. 2004+ files keep
+//             size (2010 and later: and an RL high half), the data, the CRC
+//             and the end sentinel. 2004+ files keep
 //             this layout inside the "AcDb:Header" section, so pass the
 //             section's data as it is.
 //  - classes: the classes section from its start sentinel
