@@ -197,8 +197,10 @@ private:
             std::vector<Vec3> pts{v[0].point};
             for (std::size_t i = 0; i < segments; ++i) appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge);
             if (v.size() == 1) pts.push_back(v[0].point);
+            // A closed polyline ends where it began; the stroke closes it. Two
+            // vertices joined by bulges (a donut) close too: they are a ring.
             if (closed && pts.size() > 1) pts.pop_back();
-            stroke(pts, closed && v.size() > 2, l, xf);
+            stroke(pts, closed && pts.size() > 2, l, xf);
             return;
         }
         for (std::size_t i = 0; i < segments; ++i) {

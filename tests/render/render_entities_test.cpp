@@ -293,6 +293,21 @@ TEST(RenderGeometry, ArcsBulgesAndWidePolylines) {
     EXPECT_EQ(inkIn(image, QRect(48, 78, 4, 4)), 0);
 }
 
+TEST(RenderGeometry, ClosedTwoVertexBulgePolylineIsAWholeRing) {
+    // What the donut command writes when inner and outer diameters agree.
+    Drawing d = emptyDrawing();
+    addFrame(d, 1000);
+    LwPolylineData ring;
+    ring.closed = true;
+    ring.vertices = {{{100, 500}, 0, 0, 1}, {{900, 500}, 0, 0, 1}};
+    add(d, entity("LWPOLYLINE", ring, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(1000));
+    EXPECT_GT(inkIn(image, QRect(98, 486, 5, 8)), 0);  // just above (100, 500), where the ring closes
+    EXPECT_GT(inkIn(image, QRect(898, 498, 5, 5)), 0); // (900, 500)
+    EXPECT_GT(inkIn(image, QRect(498, 98, 5, 5)), 0);  // (500, 900)
+    EXPECT_GT(inkIn(image, QRect(498, 898, 5, 5)), 0); // (500, 100)
+}
+
 TEST(RenderGeometry, WipeoutMasksWhatLiesBelowButNotAbove) {
     Drawing d = emptyDrawing();
     addFrame(d, 100);
