@@ -280,7 +280,9 @@ private:
         } else if (const auto* d = e.as<MTextData>()) {
             mtext(e, *d, l, xf);
         } else if (const auto* d = e.as<DimensionData>()) {
-            blockAt(d->blockName, e, Xform{}, l, ctx);
+            const Block* b = d->blockName.empty() ? nullptr : drawing_.findBlock(d->blockName);
+            if (b && !b->entities.empty()) blockAt(d->blockName, e, Xform{}, l, ctx);
+            else dimensionWithoutBlock(e, *d, l, xf);
         } else if (const auto* d = e.as<TableData>()) {
             const Block* b = drawing_.findBlock(d->blockName);
             if (b) blockAt(d->blockName, e, Xform::translate(d->insertion) * Xform::rotateZ(d->rotation) *
@@ -559,6 +561,90 @@ private:
         }
     }
 
+    // The measured value as the dimension shows it: "<>" in the override
+    // stands for it, a lone space hides the text.
+    std::string dimensionText(const DimensionData& d, int kind) const {
+        if (d.text == " ") return {};
+        std::string value;
+        if (std::isfinite(d.measurement)) {
+            const bool angular = kind == 2 || kind == 5;
+            const double v = angular ? d.measurement * 180 / kPi : d.measurement;
+            QString number = QString::number(v, 'f', drawing_.header.measurement == 1 || angular ? 2 : 4);
+            if (number.contains(QLatin1Char('.'))) {
+                while (number.endsWith(QLatin1Char('0'))) number.chop(1);
+                if (number.endsWith(QLatin1Char('.'))) number.chop(1);
+            }
+            if (number == QLatin1String("-0")) number = QStringLiteral("0");
+            value = number.toStdString();
+            if (angular) value += "%%d";
+            else if (kind == 3) value = "%%c" + value;
+            else if (kind == 4) value = "R" + value;
+        }
+        if (d.text.empty()) return value;
+        std::string shown = d.text;
+        const std::size_t at = shown.find("<>");
+        if (at != std::string::npos) shown.replace(at, 2, value);
+        return shown;
+    }
+
+    // A dimension whose block is missing: its dimension line, extension lines
+    // and arrowheads where the kind makes them plain, and its text.
+    void dimensionWithoutBlock(const Entity& e, const DimensionData& d, const Look& l, const Xform& xf) {
+        const int kind = d.dimType & 7;
+        const double size = arrowSize();
+        Vec3 along{1, 0, 0};
+        bool hasDirection = false;
+        auto arrows = [&](Vec3 a, Vec3 b) {
+            const double len = std::hypot(b.x - a.x, b.y - a.y);
+            if (!(len > 2 * size)) return;
+            arrowhead(a, b, size, l, xf);
+            arrowhead(b, a, size, l, xf);
+        };
+        if (kind == 0 || kind == 1) {
+            const Vec3 p1 = d.points[0], p2 = d.points[1];
+            if (kind == 0) {
+                along = {std::cos(d.rotation), std::sin(d.rotation), 0};
+            } else {
+                const Vec3 v{p2.x - p1.x, p2.y - p1.y, 0};
+                const double len = length(v);
+                if (len > 1e-12) along = v * (1.0 / len);
+            }
+            hasDirection = true;
+            // The dimension line runs through the definition point, between the
+            // feet of the extension lines.
+            auto foot = [&](Vec3 p) {
+                const double t = (p.x - d.definitionPoint.x) * along.x + (p.y - d.definitionPoint.y) * along.y;
+                return Vec3{d.definitionPoint.x + along.x * t, d.definitionPoint.y + along.y * t, d.definitionPoint.z};
+            };
+            const Vec3 a = foot(p1), b = foot(p2);
+            stroke({a, b}, false, l, xf, false);
+            if (length(a - p1) > 1e-12) stroke({p1, a}, false, l, xf, false);
+            if (length(b - p2) > 1e-12) stroke({p2, b}, false, l, xf, false);
+            arrows(a, b);
+        } else if (kind == 3 || kind == 4) {
+            // Diameter: across from the definition point; radius: from the centre.
+            stroke({d.definitionPoint, d.points[2]}, false, l, xf, false);
+            if (kind == 3) arrows(d.definitionPoint, d.points[2]);
+            else if (std::hypot(d.points[2].x - d.definitionPoint.x, d.points[2].y - d.definitionPoint.y) > size)
+                arrowhead(d.points[2], d.definitionPoint, size, l, xf);
+        } else if (kind == 6) {
+            stroke({d.points[0], d.points[1]}, false, l, xf, false);
+        }
+        const std::string shown = dimensionText(d, kind);
+        if (shown.empty()) return;
+        const Xform ocs = ocsToWcs(e.common.extrusion);
+        Vec3 xAxis = ocs.applyDir({1, 0, 0});
+        if (d.textRotation != 0 && std::isfinite(d.textRotation)) {
+            xAxis = ocs.applyDir({std::cos(d.textRotation), std::sin(d.textRotation), 0});
+        } else if (hasDirection) {
+            // Along the dimension line, reading from left to right or upwards.
+            if (along.x < -1e-9 || (std::fabs(along.x) <= 1e-9 && along.y < 0)) along = along * -1.0;
+            xAxis = along;
+        }
+        const TextFormat f = baseFormat("Standard", size, 1, 0);  // d.style names a dimension style
+        mtextAt(shown, f, 0, 5, 1, ocs.apply(d.textMidpoint), xAxis, e.common.extrusion, l.color, xf);
+    }
+
     void mline(const MLineData& d, const Look& l, const Xform& xf) {
         if (d.vertices.size() < 2) return;
         std::size_t elements = 0;
@@ -586,8 +672,14 @@ private:
         auto world = [&](Vec2 p) {
             return d.insertion + d.uVector * (p.x + 0.5) + d.vVector * (d.size.y - (p.y + 0.5));
         };
+        // An image whose clipping is off shows whole, whatever boundary it
+        // keeps; a wipeout is always its boundary.
+        const bool clipped = d.clipping || e.type == "WIPEOUT";
         std::vector<Vec3> outline;
-        if (d.clip.size() >= 3) {
+        if (!clipped) {
+            outline = {world({-0.5, -0.5}), world({d.size.x - 0.5, -0.5}), world({d.size.x - 0.5, d.size.y - 0.5}),
+                       world({-0.5, d.size.y - 0.5})};
+        } else if (d.clip.size() >= 3) {
             for (const Vec2& p : d.clip) outline.push_back(world(p));
         } else {
             Vec2 a{-0.5, -0.5}, b{d.size.x - 0.5, d.size.y - 0.5};

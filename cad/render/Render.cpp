@@ -21,7 +21,11 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
         const QRectF w = options.window.normalized();
         view = Box{w.left(), w.top(), w.right(), w.bottom()};
     }
-    return paintScene(scene, fitView(view, options), options);
+    // Lineweights show only when the drawing has their display switched on;
+    // otherwise every line is drawn with the thinnest pen.
+    RenderOptions paint = options;
+    paint.lineweights = options.lineweights && drawing.header.lwDisplay;
+    return paintScene(scene, fitView(view, paint), paint);
 }
 
 bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {

@@ -21,7 +21,8 @@ struct RenderOptions {
     double margin = 0.02;            // blank border, as a fraction of the long side
     bool paperSpace = false;         // model space unless asked otherwise
     bool antialias = true;
-    bool lineweights = true;         // draw lineweights wider than the thinnest pen
+    bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
+                                     // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
 };
 

@@ -325,21 +325,108 @@ TEST(RenderGeometry, WipeoutMasksWhatLiesBelowButNotAbove) {
     EXPECT_EQ(image.pixel(50, 50), qRgb(255, 0, 0)) << "the line above was masked";
 }
 
-TEST(RenderGeometry, LineweightsWidenTheLine) {
+TEST(RenderGeometry, ImagesShowTheirClipOutlineOnlyWhenClipped) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    // 10 x 10 pixels of 8 units each, from (10, 10) to (90, 90); the clip is
+    // the triangle of its lower left half, in pixels counted from the top.
+    ImageData im;
+    im.insertion = {10, 10, 0};
+    im.uVector = {8, 0, 0};
+    im.vVector = {0, 8, 0};
+    im.size = {10, 10};
+    im.clipType = 2;
+    im.clip = {{-0.5, -0.5}, {9.5, 9.5}, {-0.5, 9.5}, {-0.5, -0.5}};
+    im.clipping = true;
+    add(d, entity("IMAGE", im, Color::fromIndex(7)));
+    QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(48, 48, 5, 5)), 0) << "the diagonal of the clip";
+    EXPECT_GT(inkIn(image, QRect(20, 88, 60, 5)), 40) << "the lower edge";
+    EXPECT_EQ(inkIn(image, QRect(20, 8, 60, 5)), 0) << "the upper edge of the frame is clipped away";
+    EXPECT_EQ(inkIn(image, QRect(88, 20, 5, 60)), 0) << "the right edge of the frame is clipped away";
+
+    std::get<ImageData>(d.findBlock("*Model_Space")->entities.back().data).clipping = false;
+    image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(20, 8, 60, 5)), 40) << "unclipped, the whole frame shows";
+    EXPECT_GT(inkIn(image, QRect(88, 20, 5, 60)), 40);
+    EXPECT_EQ(inkIn(image, QRect(48, 48, 5, 5)), 0);
+}
+
+TEST(RenderGeometry, LineweightsWidenTheLineOnlyWhenTheDrawingDisplaysThem) {
     Drawing d = emptyDrawing();
     addFrame(d, 1000);
     Entity thick = line({100, 500, 0}, {900, 500, 0}, Color::fromIndex(7));
     thick.common.lineweight = 200;  // 2 mm
     add(d, thick);
     add(d, line({100, 300, 0}, {900, 300, 0}, Color::fromIndex(7)));
-    RenderOptions o = onePixelPerUnit(1000);
-    const QImage image = renderDrawing(d, o);
-    int thickRows = 0, thinRows = 0;
-    for (int y = 480; y < 520; ++y) thickRows += isDark(image.pixel(500, y));
-    for (int y = 680; y < 720; ++y) thinRows += isDark(image.pixel(500, y));
-    EXPECT_GE(thickRows, 3);
-    EXPECT_LE(thinRows, 2);
-    EXPECT_GT(thickRows, thinRows);
+    // A wide polyline is geometry, not a lineweight: it keeps its width either way.
+    LwPolylineData band;
+    band.constantWidth = 20;
+    band.vertices = {{{100, 150}, 0, 0, 0}, {{900, 150}, 0, 0, 0}};
+    add(d, entity("LWPOLYLINE", band, Color::fromIndex(7)));
+    auto rows = [](const QImage& image, int from) {
+        int n = 0;
+        for (int y = from; y < from + 40; ++y) n += isDark(image.pixel(500, y));
+        return n;
+    };
+    const RenderOptions o = onePixelPerUnit(1000);
+
+    d.header.lwDisplay = true;
+    QImage image = renderDrawing(d, o);
+    EXPECT_GE(rows(image, 480), 3);
+    EXPECT_LE(rows(image, 680), 2);
+    EXPECT_GE(rows(image, 830), 18);
+
+    d.header.lwDisplay = false;
+    image = renderDrawing(d, o);
+    EXPECT_LE(rows(image, 480), 2) << "with LWDISPLAY off every line is one pixel wide";
+    EXPECT_LE(rows(image, 680), 2);
+    EXPECT_GE(rows(image, 830), 18);
+
+    RenderOptions noWeights = o;
+    noWeights.lineweights = false;
+    d.header.lwDisplay = true;
+    EXPECT_LE(rows(renderDrawing(d, noWeights), 480), 2);
+}
+
+TEST(RenderDimensions, DrawnThroughTheirBlockOrPlainlyWhenItIsMissing) {
+    Drawing d = emptyDrawing();
+    d.header.textSize = 8;
+    addFrame(d, 200);
+    DimensionData linear;  // horizontal, 120 long, its line at y = 100
+    linear.blockName = "*D1";
+    linear.points[0] = {40, 50, 0};
+    linear.points[1] = {160, 50, 0};
+    linear.definitionPoint = {160, 100, 0};
+    linear.textMidpoint = {100, 110, 0};
+    linear.measurement = 120;
+    add(d, entity("DIMENSION", linear, Color::fromIndex(7)));
+    DimensionData radius;  // from the centre (40, 160) to (100, 160), its text hidden
+    radius.dimType = 4;
+    radius.definitionPoint = {40, 160, 0};
+    radius.points[2] = {100, 160, 0};
+    radius.textMidpoint = {150, 170, 0};
+    radius.measurement = 60;
+    radius.text = " ";
+    add(d, entity("DIMENSION", radius, Color::fromIndex(7)));
+
+    QImage image = renderDrawing(d, onePixelPerUnit(200));
+    EXPECT_GT(inkIn(image, QRect(70, 99, 60, 3)), 50) << "the dimension line";
+    EXPECT_GT(inkIn(image, QRect(39, 110, 3, 30)), 20) << "the first extension line";
+    EXPECT_GT(inkIn(image, QRect(159, 110, 3, 30)), 20) << "the second extension line";
+    EXPECT_GT(inkIn(image, QRect(80, 84, 40, 12)), 10) << "the measured value over the line";
+    EXPECT_GT(inkIn(image, QRect(50, 39, 40, 3)), 30) << "the radius line";
+    EXPECT_EQ(inkIn(image, QRect(120, 20, 60, 20)), 0) << "a lone space hides the text";
+
+    // With its block the dimension is the block's picture and nothing else.
+    Block block;
+    block.name = "*D1";
+    block.entities.push_back(line({10, 20, 0}, {190, 20, 0}, Color::byBlock()));
+    d.blocks.push_back(block);
+    d.index();
+    image = renderDrawing(d, onePixelPerUnit(200));
+    EXPECT_GT(inkIn(image, QRect(20, 179, 160, 3)), 150);
+    EXPECT_EQ(inkIn(image, QRect(70, 95, 60, 10)), 0);
 }
 
 TEST(RenderGeometry, SplinesPassTheirEndsAndStayInTheHull) {
