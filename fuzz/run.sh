@@ -6,6 +6,7 @@
 #   fuzz/run.sh [SECONDS_PER_TARGET]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+LUMICADE_WITH_CLANG=1 bash scripts/setup.sh   # clang and its fuzzer runtime
 seconds="${1:-60}"
 build=build-fuzz
 drawings="$(cd .. && pwd)/shared/data/drawings"
