@@ -262,8 +262,10 @@ private:
         } else if (const auto* d = e.as<EllipseData>()) {
             ellipse(*d, e, l, xf);
         } else if (const auto* d = e.as<SplineData>()) {
-            std::vector<Vec3> pts = d->controlPoints.empty() ? curveThrough(d->fitPoints, d->flags & 1)
-                                                             : nurbsPoints(d->degree, d->knots, d->controlPoints, d->weights);
+            std::vector<Vec3> pts;
+            if (!d->controlPoints.empty()) pts = nurbsPoints(d->degree, d->knots, d->controlPoints, d->weights);
+            else if (d->flags & 1) pts = curveThrough(d->fitPoints, true);
+            else pts = fitCurve(d->fitPoints, d->startTangent, d->endTangent);
             stroke(pts, false, l, xf);
         } else if (const auto* d = e.as<LwPolylineData>()) {
             std::vector<WideVertex> v;
@@ -758,7 +760,7 @@ private:
             std::vector<Vec3> ctrl, fit;
             for (const Vec2& p : edge.controlPoints) ctrl.push_back({p.x, p.y, 0});
             for (const Vec2& p : edge.fitPoints) fit.push_back({p.x, p.y, 0});
-            const std::vector<Vec3> pts = ctrl.empty() ? curveThrough(fit)
+            const std::vector<Vec3> pts = ctrl.empty() ? fitCurve(fit, {}, {})
                                                        : nurbsPoints(edge.degree, edge.knots, ctrl,
                                                                      edge.rational ? edge.weights : std::vector<double>{});
             out.insert(out.end(), pts.begin(), pts.end());

@@ -207,4 +207,69 @@ std::vector<Vec3> curveThrough(const std::vector<Vec3>& pts, bool closed) {
     return out;
 }
 
+std::vector<Vec3> fitCurve(const std::vector<Vec3>& pts, Vec3 startTangent, Vec3 endTangent) {
+    // Drop repeated points: they would give pieces of zero length.
+    std::vector<Vec3> p;
+    for (const Vec3& q : pts)
+        if (p.empty() || length(q - p.back()) > 1e-12) p.push_back(q);
+    const std::size_t n = p.size();
+    auto unit = [](Vec3 v, bool* ok) {
+        const double l = length(v);
+        *ok = l > 1e-12 && std::isfinite(l);
+        return *ok ? v * (1.0 / l) : Vec3{};
+    };
+    bool clampStart = false, clampEnd = false;
+    const Vec3 t0 = unit(startTangent, &clampStart), t1 = unit(endTangent, &clampEnd);
+    if (n < 2 || (n == 2 && !clampStart && !clampEnd)) return p;
+
+    // Knots at the cumulative chord length; with it the curve moves at about
+    // unit speed, so a unit tangent is the derivative at a clamped end.
+    std::vector<double> h(n - 1);
+    for (std::size_t i = 0; i + 1 < n; ++i) h[i] = length(p[i + 1] - p[i]);
+
+    // Second derivatives M of the cubic spline: a tridiagonal system, one row
+    // per point (free ends: M = 0; clamped ends: first derivative given).
+    std::vector<double> a(n, 0), b(n, 1), c(n, 0);
+    std::vector<Vec3> r(n);
+    if (clampStart) {
+        b[0] = h[0] / 3;
+        c[0] = h[0] / 6;
+        r[0] = (p[1] - p[0]) * (1.0 / h[0]) - t0;
+    }
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        a[i] = h[i - 1] / 6;
+        b[i] = (h[i - 1] + h[i]) / 3;
+        c[i] = h[i] / 6;
+        r[i] = (p[i + 1] - p[i]) * (1.0 / h[i]) - (p[i] - p[i - 1]) * (1.0 / h[i - 1]);
+    }
+    if (clampEnd) {
+        a[n - 1] = h[n - 2] / 6;
+        b[n - 1] = h[n - 2] / 3;
+        r[n - 1] = t1 - (p[n - 1] - p[n - 2]) * (1.0 / h[n - 2]);
+    }
+    // Thomas algorithm: the matrix is diagonally dominant.
+    for (std::size_t i = 1; i < n; ++i) {
+        const double w = a[i] / b[i - 1];
+        b[i] -= w * c[i - 1];
+        r[i] = r[i] - r[i - 1] * w;
+    }
+    std::vector<Vec3> m(n);
+    m[n - 1] = r[n - 1] * (1.0 / b[n - 1]);
+    for (std::size_t i = n - 1; i-- > 0;) m[i] = (r[i] - m[i + 1] * c[i]) * (1.0 / b[i]);
+    for (const Vec3& v : m)
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return curveThrough(p);
+
+    std::vector<Vec3> out{p[0]};
+    constexpr int steps = 16;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const double hi = h[i];
+        for (int k = 1; k <= steps; ++k) {
+            const double u = static_cast<double>(k) / steps, v = 1 - u;
+            out.push_back(p[i] * v + p[i + 1] * u +
+                          (m[i] * (v * v * v - v) + m[i + 1] * (u * u * u - u)) * (hi * hi / 6));
+        }
+    }
+    return out;
+}
+
 }  // namespace cad::render

@@ -54,6 +54,10 @@ std::vector<Vec3> nurbsPoints(int degree, const std::vector<double>& knots, cons
                               const std::vector<double>& weights);
 // A smooth curve through the given points (fit points, spline-fit leaders).
 std::vector<Vec3> curveThrough(const std::vector<Vec3>& points, bool closed = false);
+// The smooth curve of a spline known only by its fit points: a cubic through
+// them, parameterised by chord length, leaving each end along its tangent
+// when one is given (a zero tangent leaves that end free).
+std::vector<Vec3> fitCurve(const std::vector<Vec3>& points, Vec3 startTangent, Vec3 endTangent);
 
 // Number of segments for a sweep of this many radians.
 int arcSegments(double sweep);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "RenderTestSupport.h"
+#include "cad/render/Tessellate.h"
 #include "cad/render/TextLayout.h"
 
 namespace cad::render::testing {
@@ -442,6 +443,48 @@ TEST(RenderGeometry, SplinesPassTheirEndsAndStayInTheHull) {
     EXPECT_GT(inkIn(image, QRect(88, 88, 4, 4)), 0);  // ends at (90, 10)
     EXPECT_GT(inkIn(image, QRect(48, 30, 4, 4)), 0);  // top of a Bezier arch: y = 70
     EXPECT_EQ(inkIn(image, QRect(40, 12, 20, 14)), 0);
+}
+
+
+// A spline stored with fit points only must follow the curve the CAD
+// application makes of them: here its own control points for the same fit
+// points and end tangent (taken from a shared drawing saved both ways).
+TEST(RenderGeometry, SplinesOfFitPointsFollowTheirTangentsLikeTheirControlPoints) {
+    const std::vector<Vec3> fit = {{-2514.288789172104, 1304.403225798, 0}, {-2366.319359930974, 1874.827217905687, 0},
+                                   {-1964.688162383259, 2107.222183622194, 0}, {-1858.99575306804, 2318.490304971529, 0},
+                                   {-1541.918454872604, 2698.772966376651, 0}};
+    const Vec3 endTangent{-0.9991122500377969, 0.0421273287120226, 0};
+    const std::vector<Vec3> control = {
+        {-2514.288789172104, 1304.403225798, 0},    {-2514.006349246921, 1529.597990170823, 0},
+        {-2512.325821224293, 1931.499687235852, 0}, {-1936.871561335062, 2015.808982279267, 0},
+        {-1903.966875470083, 2393.566755819405, 0}, {-1377.333124373838, 2691.833265338131, 0},
+        {-1541.918454872604, 2698.772966376651, 0}};
+    const double k1 = 589.8666067595314, k2 = 1053.887555352212, k3 = 1290.027124235169, k4 = 1784.22183706974;
+    const std::vector<Vec3> reference = nurbsPoints(3, {0, 0, 0, 0, k1, k2, k3, k4, k4, k4, k4}, control, {});
+    const std::vector<Vec3> curve = fitCurve(fit, {0, 0, 0}, endTangent);
+    ASSERT_GT(curve.size(), fit.size());
+
+    auto distanceToPolyline = [](Vec3 p, const std::vector<Vec3>& line) {
+        double best = 1e300;
+        for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+            const Vec3 a = line[i], ab = line[i + 1] - a;
+            const double t = std::clamp(dot(p - a, ab) / std::max(dot(ab, ab), 1e-30), 0.0, 1.0);
+            best = std::min(best, length(p - (a + ab * t)));
+        }
+        return best;
+    };
+    double worst = 0;
+    for (const Vec3& p : curve) worst = std::max(worst, distanceToPolyline(p, reference));
+    EXPECT_LT(worst, 3.0) << "the curve is about 1400 units across";
+    for (const Vec3& f : fit) EXPECT_LT(distanceToPolyline(f, curve), 1e-6);
+
+    // It leaves its last point along the end tangent: the last piece runs from
+    // the right, not on up and to the right as the fit points alone suggest.
+    const Vec3 last = curve.back() - curve[curve.size() - 2];
+    EXPECT_GT(dot(last * (1.0 / length(last)), endTangent), 0.99);
+
+    // Two points and no tangents: the straight line between them.
+    EXPECT_EQ(fitCurve({{0, 0, 0}, {10, 0, 0}}, {}, {}).size(), 2u);
 }
 
 }  // namespace
