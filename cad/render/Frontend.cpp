@@ -592,8 +592,13 @@ private:
     // A dimension whose block is missing: its dimension line, extension lines
     // and arrowheads where the kind makes them plain, and its text.
     void dimensionWithoutBlock(const Entity& e, const DimensionData& d, const Look& l, const Xform& xf) {
-        const int kind = d.dimType & 7;
-        const double size = arrowSize();
+        // Arc-length and jogged radius dimensions keep other points here: only their text.
+        const int kind = e.type == "DIMENSION" ? d.dimType & 7 : -1;
+        // The style's text and arrow sizes are not known here: take the
+        // defaults of a new drawing in its units, scaled by DIMSCALE.
+        const double dimScale = drawing_.header.dimScale > 0 && std::isfinite(drawing_.header.dimScale)
+                                    ? drawing_.header.dimScale : 1.0;
+        const double size = (drawing_.header.measurement == 1 ? 2.5 : 0.18) * dimScale;
         Vec3 along{1, 0, 0};
         bool hasDirection = false;
         auto arrows = [&](Vec3 a, Vec3 b) {

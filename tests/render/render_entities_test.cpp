@@ -392,7 +392,9 @@ TEST(RenderGeometry, LineweightsWidenTheLineOnlyWhenTheDrawingDisplaysThem) {
 
 TEST(RenderDimensions, DrawnThroughTheirBlockOrPlainlyWhenItIsMissing) {
     Drawing d = emptyDrawing();
-    d.header.textSize = 8;
+    d.header.measurement = 1;  // metric: text 2.5 high, times DIMSCALE
+    d.header.dimScale = 4;
+    d.header.textSize = 40;    // not what dimensions are drawn with
     addFrame(d, 200);
     DimensionData linear;  // horizontal, 120 long, its line at y = 100
     linear.blockName = "*D1";
@@ -416,6 +418,7 @@ TEST(RenderDimensions, DrawnThroughTheirBlockOrPlainlyWhenItIsMissing) {
     EXPECT_GT(inkIn(image, QRect(39, 110, 3, 30)), 20) << "the first extension line";
     EXPECT_GT(inkIn(image, QRect(159, 110, 3, 30)), 20) << "the second extension line";
     EXPECT_GT(inkIn(image, QRect(80, 84, 40, 12)), 10) << "the measured value over the line";
+    EXPECT_EQ(inkIn(image, QRect(80, 60, 40, 20)), 0) << "in the dimension's own size";
     EXPECT_GT(inkIn(image, QRect(50, 39, 40, 3)), 30) << "the radius line";
     EXPECT_EQ(inkIn(image, QRect(120, 20, 60, 20)), 0) << "a lone space hides the text";
 
