@@ -1,5 +1,6 @@
 #include "cad/render/Frontend.h"
 
+#include <QRegularExpression>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -698,7 +699,54 @@ private:
         stroke(outline, true, l, xf, false);
     }
 
+    // The geometric characteristic symbols of the GDT font, drawn in the unit
+    // square. Returns false for a character that has no symbol here.
+    bool gdtSymbol(char c, const Look& l, const Xform& square) {
+        auto line = [&](double x0, double y0, double x1, double y1) { stroke({{x0, y0, 0}, {x1, y1, 0}}, false, l, square, false); };
+        auto circle = [&](double cx, double cy, double r) {
+            std::vector<Vec3> pts;
+            appendArc(pts, {cx, cy, 0}, r, 0, 2 * kPi);
+            stroke(pts, true, l, square, false);
+        };
+        auto arrow = [&](double x0, double y0, double x1, double y1) {
+            line(x0, y0, x1, y1);
+            arrowhead({x1, y1, 0}, {x0, y0, 0}, 0.35, l, square);
+        };
+        switch (c) {
+        case 'a': line(0, 0, 1, 0); line(0, 0, 0.85, 0.85); break;                            // angularity
+        case 'b': line(0, 0, 1, 0); line(0.5, 0, 0.5, 1); break;                              // perpendicularity
+        case 'c': stroke({{0, 0.2, 0}, {0.75, 0.2, 0}, {1, 0.8, 0}, {0.25, 0.8, 0}}, true, l, square, false); break;  // flatness
+        case 'd': {                                                                            // profile of a surface
+            std::vector<Vec3> pts;
+            appendArc(pts, {0.5, 0.25, 0}, 0.5, 0, kPi);
+            stroke(pts, true, l, square, false);
+            break;
+        }
+        case 'e': circle(0.5, 0.5, 0.5); break;                                               // circularity
+        case 'f': line(0.1, 0, 0.5, 1); line(0.5, 0, 0.9, 1); break;                          // parallelism
+        case 'g': circle(0.5, 0.5, 0.35); line(0, 0, 0.4, 1); line(0.6, 0, 1, 1); break;      // cylindricity
+        case 'h': arrow(0.15, 0, 0.85, 1); break;                                             // circular runout
+        case 'i': line(0, 0.5, 1, 0.5); line(0.2, 0.2, 0.8, 0.2); line(0.2, 0.8, 0.8, 0.8); break;  // symmetry
+        case 'j': circle(0.5, 0.5, 0.35); line(0, 0.5, 1, 0.5); line(0.5, 0, 0.5, 1); break;  // position
+        case 'k': {                                                                            // profile of a line
+            std::vector<Vec3> pts;
+            appendArc(pts, {0.5, 0.25, 0}, 0.5, 0, kPi);
+            stroke(pts, false, l, square, false);
+            break;
+        }
+        case 'n': circle(0.5, 0.5, 0.4); line(0.05, 0.05, 0.95, 0.95); break;                 // diameter
+        case 'r': circle(0.5, 0.5, 0.5); circle(0.5, 0.5, 0.25); break;                       // concentricity
+        case 't': arrow(0, 0, 0.45, 1); arrow(0.55, 0, 1, 1); line(0, 0, 0.55, 0); break;     // total runout
+        case 'u': line(0, 0.5, 1, 0.5); break;                                                // straightness
+        default: return false;
+        }
+        return true;
+    }
+
     void tolerance(const ToleranceData& d, const Look& l, const Xform& xf) {
+        // A compartment that holds nothing but one character of the GDT font.
+        static const QRegularExpression gdtCell(QStringLiteral("^\\{?\\\\F\\s*gdt[^;]*;\\s*(\\S)\\s*\\}?$"),
+                                                QRegularExpression::CaseInsensitiveOption);
         const TextFormat f = baseFormat(d.style, d.height, 1, 0);
         const double h = f.height, pad = h * 0.5, rowHeight = h * 2;
         Vec3 xa = d.xDirection;
@@ -712,7 +760,20 @@ private:
             const double top = -r * rowHeight + rowHeight / 2, bottom = top - rowHeight;
             double x = 0;
             for (const QString& cell : rows[r].split(QLatin1String("%%v"), Qt::KeepEmptyParts, Qt::CaseInsensitive)) {
-                if (cell.isEmpty() && x == 0) continue;
+                // Empty compartments are not drawn.
+                if (cell.trimmed().isEmpty()) continue;
+                const QRegularExpressionMatch symbol = gdtCell.match(cell);
+                if (symbol.hasMatch()) {
+                    const double right = x + h + 2 * pad;
+                    stroke({{x, top, 0}, {right, top, 0}, {right, bottom, 0}, {x, bottom, 0}}, true, l, plane, false);
+                    const Xform square = plane * Xform::translate({x + pad, bottom + (rowHeight - h) / 2, 0}) *
+                                         Xform::scale({h, h, 1});
+                    if (gdtSymbol(symbol.captured(1).at(0).toLower().toLatin1(), l, square)) {
+                        x = right;
+                        continue;
+                    }
+                    // A character without a drawing of its own shows as text.
+                }
                 QPainterPath glyphs;
                 double w = 0;
                 const MTextParagraphs parsed = parseMText(cell.toStdString(), f);

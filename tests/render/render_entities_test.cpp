@@ -353,6 +353,23 @@ TEST(RenderGeometry, ImagesShowTheirClipOutlineOnlyWhenClipped) {
     EXPECT_EQ(inkIn(image, QRect(48, 48, 5, 5)), 0);
 }
 
+TEST(RenderGeometry, ToleranceFramesDrawTheirSymbolAndOnlyFilledCompartments) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 120);
+    ToleranceData t;
+    t.insertion = {20, 60, 0};
+    t.height = 10;  // rows 20 high around y = 60, compartments padded by 5
+    t.text = "{\\Fgdt;j}%%v1%%v%%v%%v%%v";
+    add(d, entity("TOLERANCE", t, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(120));
+    // The position symbol fills the square (25..35, 55..65): its cross runs
+    // all the way through the middle row and column, as no letter does.
+    EXPECT_GE(inkIn(image, QRect(26, 59, 9, 3)), 9) << "the horizontal bar of the symbol";
+    EXPECT_GE(inkIn(image, QRect(29, 56, 3, 9)), 9) << "the vertical bar of the symbol";
+    EXPECT_GT(inkIn(image, QRect(41, 52, 14, 16)), 5) << "the tolerance value";
+    EXPECT_EQ(inkIn(image, QRect(62, 45, 50, 30)), 0) << "empty compartments are not drawn";
+}
+
 TEST(RenderGeometry, LineweightsWidenTheLineOnlyWhenTheDrawingDisplaysThem) {
     Drawing d = emptyDrawing();
     addFrame(d, 1000);
