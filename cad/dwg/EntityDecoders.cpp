@@ -729,6 +729,9 @@ void readLeader(R& r, E& e) {
     auto& l = set<LeaderData>(e, "LEADER");
     auto& d = r.dat;
     d.B();
+    // The annotation type (DXF 73) comes before the path type (DXF 72):
+    // the example leaders hold (0, 1) for a splined leader with text and
+    // (1, 0) for a straight one with a tolerance.
     d.BS();  // annotation type
     l.spline = d.BS() == 1;
     std::size_t n = d.count(d.BL(), 6);
@@ -739,11 +742,16 @@ void readLeader(R& r, E& e) {
     e.entity.common.extrusion = l.normal;
     d.BD3();  // x direction
     d.BD3();  // offset of the block insertion
-    if (r.since(Version::R14) && r.until(Version::R2007)) d.BD3();
-    if (r.until(Version::R14)) d.BD();
-    d.BD();
-    d.BD();  // box height and width
-    d.B();   // hook line direction
+    // The offset of the last vertex from the annotation (DXF 213) is kept
+    // by every version since R14; from 2010 on the annotation box size is
+    // not stored (the DXF export works it out from the annotation).
+    if (r.since(Version::R14)) d.BD3();
+    if (r.until(Version::R14)) d.BD();  // text gap
+    if (r.until(Version::R2007)) {
+        d.BD();
+        d.BD();  // box height and width
+    }
+    d.B();  // hook line direction
     l.arrowhead = d.B();
     l.annotation = r.H();
     e.dimStyle = r.H();

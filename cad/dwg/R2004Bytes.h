@@ -35,6 +35,12 @@ std::uint64_t sectionSizeLimit(std::size_t fileSize);
 // short to hold their pages, and for versions other than 2004 to 2018.
 DwgSections pagedSectionsStart(const std::vector<std::uint8_t>& file, std::size_t pagesStart);
 
+// The units (0 imperial, 1 metric) from the data of the "AcDb:Template"
+// section: an RS character count and the description (bytes up to 2004, UTF-16
+// from 2007 on), then the units as an RS. -1 when the data is too short or the
+// value is neither.
+int templateMeasurement(const std::vector<std::uint8_t>& data, Version v);
+
 // Unpacks the four sections the object decoders need: each is looked up by
 // name in `sections` and unpacked with `read(info)`.
 template <typename SectionList, typename Read>
@@ -49,6 +55,17 @@ void takeDecoderSections(DwgSections& s, const SectionList& sections, Read read)
     s.classes = take("AcDb:Classes");
     s.handles = take("AcDb:Handles");
     s.objects = take("AcDb:AcDbObjects");
+    // The drawing's units live in a small section of their own, after a
+    // description. It is optional: a file without it, or with one we cannot
+    // unpack, leaves the units unknown rather than failing the drawing.
+    for (const auto& info : sections) {
+        if (info.name != "AcDb:Template") continue;
+        try {
+            s.measurement = templateMeasurement(read(info), s.version);
+        } catch (const ReadError&) {
+        }
+        break;
+    }
 }
 
 }  // namespace cad::dwg

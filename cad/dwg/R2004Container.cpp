@@ -243,6 +243,16 @@ std::uint64_t sectionSizeLimit(std::size_t fileSize)
     return std::min<std::uint64_t>(limit, std::uint64_t{1} << 30);
 }
 
+int templateMeasurement(const std::vector<std::uint8_t>& data, Version v)
+{
+    if (data.size() < 2) return -1;
+    std::size_t chars = data[0] | std::size_t{data[1]} << 8;
+    std::size_t at = 2 + chars * (v >= Version::R2007 ? 2 : 1);
+    if (at > data.size() || data.size() - at < 2) return -1;
+    unsigned units = data[at] | unsigned{data[at + 1]} << 8;
+    return units <= 1 ? static_cast<int>(units) : -1;
+}
+
 DwgSections pagedSectionsStart(const std::vector<std::uint8_t>& file, std::size_t pagesStart)
 {
     if (file.size() < pagesStart) throw ReadError("the drawing is truncated: its file header is incomplete");

@@ -14,6 +14,7 @@
 #include "cad/dwg/DecompressR2004.h"
 #include "cad/dwg/DecompressR2007.h"
 #include "cad/dwg/DwgContainers.h"
+#include "cad/dwg/R2004Bytes.h"
 #include "cad/dwg/R2004Container.h"
 #include "cad/dwg/R2007Container.h"
 #include "cad/model/Drawing.h"
@@ -286,7 +287,22 @@ TEST(DwgContainers, VersionsOfTheExampleDrawing)
         DwgSections s = readSections(load(kDrawings / c.name));
         EXPECT_EQ(s.version, c.version);
         EXPECT_GT(s.objects.size(), 200000u);
+        EXPECT_EQ(s.measurement, 1);  // drawn in millimetres
     }
+}
+
+TEST(DwgContainers, UnitsFromTheTemplateSection)
+{
+    // A character count, the description, the units.
+    EXPECT_EQ(templateMeasurement({0, 0, 1, 0}, Version::R2004), 1);
+    EXPECT_EQ(templateMeasurement({2, 0, 'm', 'm', 0, 0}, Version::R2004), 0);
+    // From 2007 on the description is UTF-16: two bytes a character.
+    EXPECT_EQ(templateMeasurement({1, 0, 0, 0, 1, 0}, Version::R2007), 1);
+    EXPECT_EQ(templateMeasurement({1, 0, 0, 0, 1, 0}, Version::R2018), 1);
+    // Too short, a count past the end, a value that is no unit system.
+    for (const Bytes& data : {Bytes{}, Bytes{0}, Bytes{0, 0, 1}, Bytes{0xFF, 0xFF, 1, 0}, Bytes{0, 0, 7, 0}})
+        EXPECT_EQ(templateMeasurement(data, Version::R2004), -1);
+    EXPECT_EQ(templateMeasurement({1, 0, 0, 1, 0}, Version::R2007), -1);
 }
 
 // ---------------------------------------------------------------------------

@@ -29,11 +29,11 @@ const std::map<std::string, std::set<std::string>> kFileDifferences = {
     // (handles 9DD to 9EC) past the DWG's last handle, 837, among them the
     // layer "0 @ 1" that this leader was then moved to.
     {"2018/Leader.dwg", {"LEADER 72E: layer \"0 @ 1\" vs \"0\""}},
-    // The export draws this leader's hook line (group 75 = 1) as a fifth
-    // vertex, 0.18 before the last, and leaves out its arrowhead flag (group
-    // 71), which then reads as on; the DWG holds the four vertices the
-    // leader was drawn with and the arrowhead off.
-    {"2010/Leader.dwg", {"LEADER 9DD: vertices.size 5 vs 4", "LEADER 9DD: arrowhead true vs false"}},
+    // This leader ends in a steep segment next to its tolerance, and the
+    // DWG stores it with four vertices and no hook line. The export adds
+    // the hook line itself (group 75 = 1): a fifth vertex, 0.18 (DIMASZ)
+    // further along the x direction, at the tolerance's insertion point.
+    {"2010/Leader.dwg", {"LEADER 9DD: vertices.size 5 vs 4"}},
 };
 
 // The export stores splines given by fit points (and helixes) with control
@@ -71,17 +71,24 @@ TEST(DwgVersions, EachDrawingMatchesTheDxfBesideIt)
             if (entry.path().extension() == ".dwg") dwgs.push_back(entry.path());
     std::sort(dwgs.begin(), dwgs.end());
 
-    int compared = 0;
+    int compared = 0, metric = 0;
     for (const fs::path& dwg : dwgs) {
         fs::path dxf = fs::path(dwg).replace_extension(".dxf");
         if (!fs::exists(dxf)) continue;
         SCOPED_TRACE(nameInDrawings(dwg));
         auto known = kFileDifferences.find(nameInDrawings(dwg));
-        EXPECT_TRUE(sameExcept(readDrawingFile(dxf.string()), readDrawingFile(dwg.string()),
+        Drawing fromDxf = readDrawingFile(dxf.string());
+        Drawing fromDwg = readDrawingFile(dwg.string());
+        EXPECT_TRUE(sameExcept(fromDxf, fromDwg,
                                known == kFileDifferences.end() ? std::set<std::string>{} : known->second));
+        // The drawing's units (imperial or metric) come from a section of
+        // their own in these versions.
+        EXPECT_EQ(fromDwg.header.measurement, fromDxf.header.measurement);
+        metric += fromDwg.header.measurement == 1;
         ++compared;
     }
     EXPECT_GE(compared, 27);  // every 2004+ DWG with a DXF beside it
+    EXPECT_EQ(metric, 6);     // the example and sample drawings
 }
 
 TEST(DwgVersions, EveryPagedDrawingReads)
