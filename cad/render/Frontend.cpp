@@ -479,11 +479,17 @@ private:
     void blockAt(const std::string& name, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
         if (ctx.depth >= kMaxDepth || layerFrozen(owner, ctx)) return;
         const Block* block = drawing_.findBlock(name);
-        if (!block || std::find(active_.begin(), active_.end(), block) != active_.end()) return;
+        if (!block) return;
         Context child = childContext(owner, l, ctx);
-        child.xf = ctx.xf * placement;
-        active_.push_back(block);
-        for (const Entity& inner : block->entities) entity(inner, child);
+        drawBlock(*block, child, ctx.xf * placement);
+    }
+
+    // The entities of a block with the child context of its owner placed at xf.
+    void drawBlock(const Block& block, Context& child, const Xform& xf) {
+        if (std::find(active_.begin(), active_.end(), &block) != active_.end()) return;
+        child.xf = xf;
+        active_.push_back(&block);
+        for (const Entity& inner : block.entities) entity(inner, child);
         active_.pop_back();
     }
 
@@ -495,10 +501,12 @@ private:
             const Xform local = Xform::scale(d.scale) * Xform::translate(block->base * -1.0);
             const long columns = std::max(1, d.columns), rows = std::max(1, d.rows);
             if (columns * rows <= kMaxArrayCopies) {
+                // Every cell of an array shares the block, its layer and its ByBlock properties.
+                Context child = childContext(e, l, ctx);
                 for (long r = 0; r < rows; ++r)
                     for (long c = 0; c < columns; ++c) {
                         const Xform cell = Xform::translate({c * d.columnSpacing, r * d.rowSpacing, 0});
-                        blockAt(d.blockName, e, base * cell * local, l, ctx);
+                        drawBlock(*block, child, ctx.xf * (base * cell * local));
                     }
             }
         }
