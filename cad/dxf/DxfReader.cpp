@@ -345,6 +345,10 @@ void Reader::readEntities(const Group* begin, const Group* end) {
 
 void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
                                Block* block) {
+    // The two spaces are looked up once: no block is added while the
+    // records are read, so the pointers stay valid.
+    Block* paper = block ? nullptr : &spaceBlock("*Paper_Space");
+    Block* model = block ? nullptr : &spaceBlock("*Model_Space");
     // Where the open POLYLINE or INSERT lives, while its sequence runs.
     Block* openBlock = nullptr;
     std::size_t openIndex = 0;
@@ -376,9 +380,8 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
             // Paper space entities carry the flag; some writers only name
             // the paper space block as their owner.
             EntityCommon& common = parsed.entity.common;
-            Block& paper = spaceBlock("*Paper_Space");
-            if (common.owner != 0 && common.owner == paper.handle) common.paperSpace = true;
-            target = common.paperSpace ? &paper : &spaceBlock("*Model_Space");
+            if (common.owner != 0 && common.owner == paper->handle) common.paperSpace = true;
+            target = common.paperSpace ? paper : model;
         }
         target->entities.push_back(std::move(parsed.entity));
         if (parsed.followedBySequence) {
