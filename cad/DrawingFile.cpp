@@ -4,10 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "cad/dxf/DxfReader.h"
-#if LUMICADE_HAVE_DWG_READER
 #include "cad/dwg/DwgReader.h"
-#endif
+#include "cad/dxf/DxfReader.h"
 
 namespace cad {
 
@@ -40,14 +38,7 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    if (isDwg(bytes)) {
-#if LUMICADE_HAVE_DWG_READER
-        return dwg::readDwg(bytes);
-#else
-        std::string version(bytes.begin(), bytes.begin() + static_cast<long>(std::min<std::size_t>(6, bytes.size())));
-        throw ReadError("DWG " + version + " drawings are not supported yet");
-#endif
-    }
+    if (isDwg(bytes)) return dwg::readDwg(bytes);
     return dxf::readDxf(bytes);
 }
 
