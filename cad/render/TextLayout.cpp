@@ -385,6 +385,7 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
 
     struct Line {
         std::vector<TextRun> runs;
+        std::vector<double> advances;  // of each run, measured once
         double width = 0, height = 0;
     };
     std::vector<Line> lines;
@@ -414,10 +415,13 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
             lines.push_back(std::move(line));
             line = Line{};
         };
+        std::vector<double> advances;
         for (auto& w : words) {
             double ww = 0, trailing = 0, wh = 0;
+            advances.clear();
             for (const TextRun& r : w) {
-                ww += runAdvance(r);
+                advances.push_back(runAdvance(r));
+                ww += advances.back();
                 wh = std::max(wh, r.format.height);
             }
             if (!w.empty() && w.back().text.endsWith(QLatin1Char(' '))) {
@@ -426,6 +430,7 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
             }
             if (wrap && !line.runs.empty() && line.width + ww - trailing > rectWidth * 1.0001) finish();
             for (TextRun& r : w) line.runs.push_back(std::move(r));
+            line.advances.insert(line.advances.end(), advances.begin(), advances.end());
             line.width += ww;
             line.height = std::max(line.height, wh);
         }
@@ -455,9 +460,10 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
         const Line& line = lines[i];
         double x = column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width;
         double previousStart = x;
-        for (const TextRun& run : line.runs) {
+        for (std::size_t k = 0; k < line.runs.size(); ++k) {
+            const TextRun& run = line.runs[k];
             const bool blank = run.text.trimmed().isEmpty();
-            const double advance = runAdvance(run);
+            const double advance = line.advances[k];
             double start = x;
             if (run.format.underPrevious) {
                 // Under the run before it; the line goes on after the longer of the two.
