@@ -52,10 +52,10 @@ public:
         value(nullptr, p.x), value(nullptr, p.y);
         endArray();
     }
-    template <class P>
-    void points(const char* key, const std::vector<P>& list) {
+    template <class Points>
+    void points(const char* key, const Points& list) {
         beginArray(key);
-        for (const P& p : list) point(nullptr, p);
+        for (const auto& p : list) point(nullptr, p);
         endArray();
     }
     void numbers(const char* key, const std::vector<double>& list) {
@@ -197,9 +197,7 @@ void writeData(Json& j, const EntityData& data) {
             } else if constexpr (std::is_same_v<T, DimensionData>) {
                 j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
                 j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
-                j.beginArray("points");
-                for (const Vec3& p : d.points) j.point(nullptr, p);
-                j.endArray();
+                j.points("points", d.points);
                 j.value("measurement", d.measurement), j.value("rotation", d.rotation);
                 j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
                 j.value("text", d.text);
@@ -264,9 +262,7 @@ void writeData(Json& j, const EntityData& data) {
                 }
                 j.endArray();
             } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
-                j.beginArray("corners");
-                for (const Vec3& p : d.corners) j.point(nullptr, p);
-                j.endArray();
+                j.points("corners", d.corners);
                 if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
             } else if constexpr (std::is_same_v<T, RayData>) {
                 j.point("base", d.base), j.point("direction", d.direction);
