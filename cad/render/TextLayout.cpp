@@ -104,6 +104,12 @@ QString readParameter(const QString& s, int& i) {
     return value;
 }
 
+// Font names that stand for a monospaced font.
+bool namesMonoFont(const QString& name) {
+    const QString f = name.toLower();
+    return f.contains(QLatin1String("mono")) || f.contains(QLatin1String("cour"));
+}
+
 double parseNumber(QString text, bool* relative) {
     text = text.trimmed();
     *relative = text.endsWith(QLatin1Char('x')) || text.endsWith(QLatin1Char('X'));
@@ -115,10 +121,7 @@ double parseNumber(QString text, bool* relative) {
 
 }  // namespace
 
-bool isMonoFont(const std::string& fontFile) {
-    QString f = QString::fromStdString(fontFile).toLower();
-    return f.contains(QLatin1String("mono")) || f.contains(QLatin1String("cour"));
-}
+bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fromStdString(fontFile)); }
 
 double descentRatio() { return fontFor(false).descent; }
 
@@ -275,12 +278,11 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         case 'c': {
             bool relative = false;
             const auto rgb = static_cast<std::uint32_t>(parseNumber(readParameter(s, j), &relative));
-            change([&](TextFormat& f) { f.color = PaintColor{qRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), false}; });
+            change([&](TextFormat& f) { f.color = paintFromRgb(rgb); });
             break;
         }
         case 'F': case 'f': {
-            const QString font = readParameter(s, j).toLower();
-            const bool mono = font.contains(QLatin1String("mono")) || font.contains(QLatin1String("cour"));
+            const bool mono = namesMonoFont(readParameter(s, j));
             change([&](TextFormat& f) { f.mono = mono; });
             break;
         }
