@@ -4,11 +4,10 @@
 // reported as errors, not timed.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <vector>
 
 #include "cad/DrawingFile.h"
+#include "example_drawings.h"
 
 namespace {
 
@@ -30,12 +29,7 @@ void readDrawing(benchmark::State& state, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(LUMICADE_DRAWINGS_DIR)) {
-        auto ext = entry.path().extension();
-        if (ext == ".dxf" || ext == ".dwg") files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const auto files = exampleDrawings();
     for (const auto& path : files)
         benchmark::RegisterBenchmark(("Read/" + path.filename().string()).c_str(),
                                      [p = path.string()](benchmark::State& s) { readDrawing(s, p); })
