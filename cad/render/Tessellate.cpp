@@ -146,9 +146,9 @@ std::vector<Vec3> nurbsPoints(int degree, const std::vector<double>& knots, cons
     std::vector<Vec3> out;
     out.reserve(static_cast<std::size_t>(samples) + 1);
     std::vector<double> wx(static_cast<std::size_t>(p) + 1), wy(wx.size()), wz(wx.size()), ww(wx.size());
+    int k = p;  // the span: knots[k] <= u < knots[k+1]; u only grows, so the search goes on from the last one
     for (int s = 0; s <= samples; ++s) {
         const double u = u0 + (u1 - u0) * s / samples;
-        int k = p;  // the span: knots[k] <= u < knots[k+1]
         while (k < n - 1 && u >= knots[static_cast<std::size_t>(k) + 1]) ++k;
         // de Boor in homogeneous coordinates
         for (int j = 0; j <= p; ++j) {
