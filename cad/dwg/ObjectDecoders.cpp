@@ -98,20 +98,9 @@ void readLayer(R& r, S& s) {
         l.lineweight = lineweightFromIndex(static_cast<int>((flags & 0x3E0) >> 5));
     }
     // The colour index is negative for layers that are off.
-    int index = d.BSs();
-    if (index < 0) {
-        l.on = false;
-        index = -index;
-    }
-    l.color = Color::fromIndex(index);
-    if (r.since(Version::R2004)) {
-        std::uint32_t rgb = d.BL();
-        std::uint8_t flags = d.RC();
-        if (flags & 1) r.T();
-        if (flags & 2) r.T();
-        if ((rgb >> 24) == 0xC2) l.color = Color::fromRgb(rgb);
-        else if ((rgb >> 24) == 0xC3) l.color = Color::fromIndex(static_cast<int>(rgb & 0xFF));
-    }
+    int storedIndex = 0;
+    l.color = r.CMC(&storedIndex);
+    if (storedIndex < 0) l.on = false;
     if (l.color.kind != Color::Kind::Index && l.color.kind != Color::Kind::True) l.color = Color::fromIndex(7);
     r.H();  // xref
     if (r.since(Version::R2000)) r.H();  // plot style

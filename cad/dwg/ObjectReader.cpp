@@ -24,8 +24,9 @@ bool locateStringStream(const BitReader& base, std::size_t startBit, std::size_t
     return true;
 }
 
-Color ObjectReader::CMC() {
+Color ObjectReader::CMC(int* storedIndex) {
     int index = dat.BSs();
+    if (storedIndex) *storedIndex = index;
     if (!since(Version::R2004)) return Color::fromIndex(index < 0 ? -index : index);
     std::uint32_t rgb = dat.BL();
     std::uint8_t flags = dat.RC();

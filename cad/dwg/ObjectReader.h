@@ -33,8 +33,9 @@ public:
     std::string T() { return decodeTextEscapes(separateStrings ? str.TU() : dat.TV(codePage)); }
     // A handle reference from the handle stream, made absolute.
     Handle H() { return hdl.H().absolute(self); }
-    // Colour of tables and other non-entities (CMC).
-    Color CMC();
+    // Colour of tables and other non-entities (CMC). storedIndex, when
+    // given, receives the index as stored, sign included.
+    Color CMC(int* storedIndex = nullptr);
     // Colour of entities (2004+ may carry true colour and a book reference).
     Color ENC();
 };
