@@ -37,7 +37,7 @@ struct Look {
     PaintColor color = kForeground;
     std::string linetype = "Continuous";
     double lineweightMm = 0.25;
-    std::vector<double> pattern;   // unscaled dash pattern
+    const std::vector<double>* pattern = nullptr;  // the linetype's unscaled dashes, when dashed
     double patternScale = 1;
 };
 
@@ -105,16 +105,15 @@ private:
         case Color::Kind::True: l.color = paintFromRgb(c.color.rgb); break;
         }
 
-        std::string lt = c.linetype;
-        const std::string upper = upperName(lt);
-        if (upper == "BYLAYER" || lt.empty()) lt = layer ? layer->linetype : "Continuous";
-        else if (upper == "BYBLOCK") lt = ctx.byBlockLinetype;
-        l.linetype = lt;
-        if (upperName(lt) != "CONTINUOUS") {
-            if (const Linetype* type = drawing_.findLinetype(lt)) {
+        const std::string upper = upperName(c.linetype);
+        if (upper == "BYLAYER" || c.linetype.empty()) l.linetype = layer ? layer->linetype : "Continuous";
+        else if (upper == "BYBLOCK") l.linetype = ctx.byBlockLinetype;
+        else l.linetype = c.linetype;
+        if (upperName(l.linetype) != "CONTINUOUS") {
+            if (const Linetype* type = drawing_.findLinetype(l.linetype)) {
                 double total = 0;
                 for (double d : type->dashes) total += std::fabs(d);
-                if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = type->dashes;
+                if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = &type->dashes;
             }
         }
         const double entityScale = c.linetypeScale > 0 && std::isfinite(c.linetypeScale) ? c.linetypeScale : 1.0;
@@ -129,10 +128,10 @@ private:
 
     std::vector<double> dashes(const Look& l, const Xform& xf) const {
         std::vector<double> out;
-        if (l.pattern.empty()) return out;
+        if (!l.pattern) return out;
         const double s = l.patternScale * xf.planScale();
-        out.reserve(l.pattern.size());
-        for (double d : l.pattern) out.push_back(d * s);
+        out.reserve(l.pattern->size());
+        for (double d : *l.pattern) out.push_back(d * s);
         return out;
     }
 
