@@ -9,21 +9,8 @@ namespace {
 using detail::CompressedInput;
 using detail::DecompressedOutput;
 
-// A literal run announced by a byte 0x00..0x0F: 1..15 mean 4..18 bytes; 0
-// starts a long count where every further zero byte adds 255.
-std::size_t literalLength(CompressedInput& in, std::uint8_t op)
-{
-    if (op != 0) return op + 3u;
-    std::size_t n = 0x0F;
-    for (;;) {
-        std::uint8_t b = in.byte();
-        if (b != 0) return n + b + 3;
-        n += 0xFF;
-    }
-}
-
-// The long copy counts of opcodes 0x10 and 0x20: zero bytes add 255 each,
-// the first non-zero byte ends the count.
+// The long counts of literal runs and of opcodes 0x10 and 0x20: zero bytes
+// add 255 each, the first non-zero byte ends the count.
 std::size_t longCount(CompressedInput& in)
 {
     std::size_t n = 0;
@@ -32,6 +19,13 @@ std::size_t longCount(CompressedInput& in)
         if (b != 0) return n + b;
         n += 0xFF;
     }
+}
+
+// A literal run announced by a byte 0x00..0x0F: 1..15 mean 4..18 bytes; 0
+// starts a long count.
+std::size_t literalLength(CompressedInput& in, std::uint8_t op)
+{
+    return op != 0 ? op + 3u : longCount(in) + 0x12;
 }
 
 // Two bytes holding a 14-bit distance and, in the low two bits of the first,
