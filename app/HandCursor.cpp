@@ -71,8 +71,16 @@ QImage decodeBitmap(const Bytes& in, qsizetype at, qsizetype length)
         || !in.has(maskAt, maskStride * height))
         invalid();
 
+    // A 32-bit image carries its own transparency, unless its alpha is all
+    // clear: then, like the older depths, it relies on its mask. Decide that
+    // before any pixel is taken, so the first rows are read like the rest.
+    bool useAlpha = false;
+    if (bitCount == 32) {
+        for (qsizetype p = colourAt + 3; p < maskAt && !useAlpha; p += 4)
+            useAlpha = in.u8(p) != 0;
+    }
+
     QImage image(width, height, QImage::Format_ARGB32);
-    bool anyAlpha = false;
     for (int y = 0; y < height; ++y) {
         const qsizetype row = colourAt + colourStride * (height - 1 - y);
         const qsizetype maskRow = maskAt + maskStride * (height - 1 - y);
@@ -81,7 +89,6 @@ QImage decodeBitmap(const Bytes& in, qsizetype at, qsizetype length)
             if (bitCount == 32) {
                 const qsizetype p = row + qsizetype(x) * 4;
                 pixel = qRgba(in.u8(p + 2), in.u8(p + 1), in.u8(p), in.u8(p + 3));
-                anyAlpha = anyAlpha || in.u8(p + 3) != 0;
             } else if (bitCount == 24) {
                 const qsizetype p = row + qsizetype(x) * 3;
                 pixel = qRgb(in.u8(p + 2), in.u8(p + 1), in.u8(p));
@@ -92,20 +99,14 @@ QImage decodeBitmap(const Bytes& in, qsizetype at, qsizetype length)
                 const int index = (byte >> shift) & ((1 << bitCount) - 1);
                 pixel = index < palette.size() ? palette.at(index) : qRgb(0, 0, 0);
             }
-            const bool masked = (in.u8(maskRow + x / 8) >> (7 - x % 8)) & 1;
-            if (bitCount != 32 || !anyAlpha)
-                pixel = masked && (pixel & 0xFFFFFF) == 0 ? 0 : (pixel | 0xFF000000u);
-            image.setPixel(x, y, pixel);
-        }
-    }
-    // A 32-bit image whose alpha is all clear relies on its mask alone.
-    if (bitCount == 32 && !anyAlpha) {
-        for (int y = 0; y < height; ++y) {
-            const qsizetype maskRow = maskAt + maskStride * (height - 1 - y);
-            for (int x = 0; x < width; ++x) {
+            if (!useAlpha) {
                 const bool masked = (in.u8(maskRow + x / 8) >> (7 - x % 8)) & 1;
-                image.setPixel(x, y, masked ? 0 : (image.pixel(x, y) | 0xFF000000u));
+                if (bitCount == 32)
+                    pixel = masked ? 0 : (pixel | 0xFF000000u);
+                else
+                    pixel = masked && (pixel & 0xFFFFFF) == 0 ? 0 : (pixel | 0xFF000000u);
             }
+            image.setPixel(x, y, pixel);
         }
     }
     return image;

@@ -282,13 +282,23 @@ void SeamsTest::handCursorFile()
 {
     QFile file(QStringLiteral(LUMICADE_HAND_CURSOR_FILE));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const CursorImage cursor = DecodeCursorFile(file.readAll());
+    const QByteArray bytes = file.readAll();
+    const CursorImage cursor = DecodeCursorFile(bytes);
     QCOMPARE(cursor.image.size(), QSize(32, 32));
     QCOMPARE(cursor.hotSpot, QPoint(11, 1));
     // Clear around the hand, outlined at the finger tip, filled inside.
     QCOMPARE(qAlpha(cursor.image.pixel(0, 31)), 0);
     QCOMPARE(cursor.image.pixel(11, 1), qRgba(0, 0, 0, 255));
     QCOMPARE(cursor.image.pixel(11, 3), qRgba(255, 255, 255, 255));
+
+    // Many alpha cursors leave their mask empty: the clear rows above the
+    // first drawn pixel stay clear all the same.
+    QByteArray noMask = bytes;
+    noMask.replace(noMask.size() - 32 * 4, 32 * 4, QByteArray(32 * 4, '\0'));
+    const CursorImage unmasked = DecodeCursorFile(noMask);
+    QCOMPARE(qAlpha(unmasked.image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(unmasked.image.pixel(0, 31)), 0);
+    QCOMPARE(unmasked.image.pixel(11, 1), qRgba(0, 0, 0, 255));
 }
 
 void SeamsTest::brokenCursorFiles()
