@@ -314,15 +314,13 @@ void Form1::Form_Load()
 
     trap.step(108, [&] { VisitWebSiteByChance(services_.random, services_.shell); });
 
-    trap.step(110, [&] {
+    const auto recordSamplesUnlessRecorded = [&] {
         if (settings.GetSetting(QStringLiteral("Snapshot"), QString()).isEmpty())
             RecordSampleFiles(fileList_);
-    });
+    };
+    trap.step(110, recordSamplesUnlessRecorded);
     // A second try, for a first attempt that found no samples.
-    trap.step(130, [&] {
-        if (settings.GetSetting(QStringLiteral("Snapshot"), QString()).isEmpty())
-            RecordSampleFiles(fileList_);
-    });
+    trap.step(130, recordSamplesUnlessRecorded);
 
     trap.step(132, [&] { ListView1->AddColumn(QStringLiteral("DWG File(s)"), ListView1->columnWidth(0)); });
     trap.step(134, [&] { ListView1->setColumnWidth(0, 7000 / 15); });
