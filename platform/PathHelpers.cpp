@@ -235,13 +235,12 @@ void KillFile(const QString& path)
 
 bool IsInList(const RowList& list, const QString& text)
 {
-    bool found = false;
     const int count = list.Count();
     for (int p = 1; p <= count; ++p) {
         if (list.RowText(p) == text)
-            found = true;
+            return true;
     }
-    return found;
+    return false;
 }
 
 bool HasOddCharacters(const QString& name)
