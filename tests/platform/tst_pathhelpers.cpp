@@ -24,6 +24,18 @@ void touch(const QString& path, const QByteArray& content = "x")
     f.write(content);
 }
 
+// The number of the VbError the body throws; 0 when it throws none.
+template <typename Body>
+int vbErrorNumber(Body body)
+{
+    try {
+        body();
+    } catch (const VbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
 class Rows : public RowList {
 public:
     explicit Rows(QStringList rows) : rows_(std::move(rows)) {}
@@ -124,12 +136,7 @@ void PathHelpersTest::fixDoubleSeparatorsNative()
 void PathHelpersTest::folderPartOverflowsPast32767()
 {
     const QString longPath = QString(40000, u'a') + kWin + "x.dwg";
-    try {
-        GetFolderPart(longPath, kWin);
-        QFAIL("expected an overflow");
-    } catch (const VbError& e) {
-        QCOMPARE(e.number(), int(ErrNo::Overflow));
-    }
+    QCOMPARE(vbErrorNumber([&] { GetFolderPart(longPath, kWin); }), int(ErrNo::Overflow));
     QCOMPARE(GetFileNamePart(longPath, kWin), QString("x.dwg"));
 }
 
@@ -259,12 +266,7 @@ void PathHelpersTest::killFile()
     KillFile(root + "/keep");  // a folder is not a file to delete
     QVERIFY(QFileInfo(root + "/keep").isDir());
 
-    try {
-        ForceDeleteFile(root + "/missing.bmp");
-        QFAIL("expected a failure");
-    } catch (const VbError& e) {
-        QCOMPARE(e.number(), int(ErrNo::FileNotFound));
-    }
+    QCOMPARE(vbErrorNumber([&] { ForceDeleteFile(root + "/missing.bmp"); }), int(ErrNo::FileNotFound));
 }
 
 void PathHelpersTest::isInListIsExactAndCaseSensitive()
@@ -299,12 +301,7 @@ void PathHelpersTest::subFolderNames()
         QDir(root).mkdir(name);
     touch(root + "/file.txt");
     QCOMPARE(SubFolderNames(root), (QStringList{".hidden", "A", "b", "c"}));
-    try {
-        SubFolderNames(root + "/gone");
-        QFAIL("expected path not found");
-    } catch (const VbError& e) {
-        QCOMPARE(e.number(), int(ErrNo::PathNotFound));
-    }
+    QCOMPARE(vbErrorNumber([&] { SubFolderNames(root + "/gone"); }), int(ErrNo::PathNotFound));
 }
 
 void PathHelpersTest::desktopFolderEndsWithSeparator()
