@@ -167,7 +167,14 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
         p.setJoinStyle(Qt::RoundJoin);
         return p;
     };
+    // Scratch buffers shared by all strokes.
     std::vector<QPointF> pixels;
+    std::vector<double> dashes;
+    auto scaledDashes = [&](const std::vector<double>& drawingUnits) -> const std::vector<double>& {
+        dashes.clear();
+        for (double d : drawingUnits) dashes.push_back(d * view.scale);
+        return dashes;
+    };
     for (const Item& item : scene.order) {
         switch (item.kind) {
         case Item::Kind::Stroke: {
@@ -175,8 +182,6 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
             pixels.clear();
             for (const Vec2& p : s.points) pixels.push_back(view.toPixel(p));
             if (s.closed) pixels.push_back(pixels.front());
-            std::vector<double> dashes;
-            for (double d : s.dashes) dashes.push_back(d * view.scale);
             QPainterPath path;
             bool zeroLength = true;
             for (std::size_t i = 1; i < pixels.size() && zeroLength; ++i)
@@ -187,7 +192,7 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
                 painter.drawPoint(pixels[0]);
                 break;
             }
-            addDashed(path, pixels, dashes);
+            addDashed(path, pixels, scaledDashes(s.dashes));
             painter.drawPath(path);
             break;
         }
@@ -209,7 +214,8 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
                 // Hairline-thin areas (a solid seen edge-on) must not vanish.
                 painter.setPen(QPen(color, 1.0));
                 painter.setBrush(Qt::NoBrush);
-                if (path.boundingRect().width() < 1.5 || path.boundingRect().height() < 1.5) painter.drawPath(path);
+                const QRectF bounds = path.boundingRect();
+                if (bounds.width() < 1.5 || bounds.height() < 1.5) painter.drawPath(path);
             }
             break;
         }
@@ -217,10 +223,11 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
             const TextShape& t = scene.texts[item.index];
             const QPainterPath path = toPixel.map(t.path);
             const QRectF r = path.boundingRect();
+            const QColor color = resolve(t.color, background, foreground);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(resolve(t.color, background, foreground));
+            painter.setBrush(color);
             if (r.width() < 1.0 && r.height() < 1.0) {
-                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), resolve(t.color, background, foreground));
+                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
                 break;
             }
             painter.drawPath(path);
@@ -261,10 +268,8 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
             const QPointF dir(l.direction.x, -l.direction.y);
             QPointF a, b;
             if (!clipLine(base, dir, l.bothWays, frame, &a, &b)) break;
-            std::vector<double> dashes;
-            for (double d : l.dashes) dashes.push_back(d * view.scale);
             QPainterPath path;
-            addDashed(path, {a, b}, dashes);
+            addDashed(path, {a, b}, scaledDashes(l.dashes));
             painter.setPen(pen(l.color, l.lineweightMm));
             painter.setBrush(Qt::NoBrush);
             painter.drawPath(path);
