@@ -26,6 +26,13 @@ std::string hex(Handle h) {
     return s;
 }
 
+// Whether a difference between a and b is small enough: within the absolute
+// bound, or within the relative one of the larger magnitude.
+bool withinTolerance(double difference, double a, double b, const Options& options) {
+    double scale = std::max(std::fabs(a), std::fabs(b));
+    return std::fabs(difference) <= std::max(options.absolute, options.relative * scale);
+}
+
 // Collects the differences of one entity, each prefixed with its kind and handle.
 class Differ {
 public:
@@ -36,10 +43,7 @@ public:
         if (!nearlyEqual(a, b, options_)) report(field, number(a), number(b));
     }
     void angle(const std::string& field, double a, double b) {
-        double d = std::remainder(a - b, kTurn);
-        double scale = std::max(std::fabs(a), std::fabs(b));
-        if (!(std::fabs(d) <= std::max(options_.absolute, options_.relative * scale)))
-            report(field, number(a), number(b));
+        if (!withinTolerance(std::remainder(a - b, kTurn), a, b, options_)) report(field, number(a), number(b));
     }
     void integer(const std::string& field, long a, long b) {
         if (a != b) report(field, std::to_string(a), std::to_string(b));
@@ -369,9 +373,7 @@ void compareSets(std::vector<std::string>& out, const Options& options, const Ha
 }  // namespace
 
 bool nearlyEqual(double a, double b, const Options& options) {
-    if (a == b) return true;
-    double scale = std::max(std::fabs(a), std::fabs(b));
-    return std::fabs(a - b) <= std::max(options.absolute, options.relative * scale);
+    return a == b || withinTolerance(a - b, a, b, options);
 }
 
 std::vector<std::string> compareCounts(const Drawing& expected, const Drawing& actual) {
