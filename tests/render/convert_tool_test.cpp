@@ -39,7 +39,9 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
 TEST(ConvertTool, UsageErrorsExitWithTwo) {
     for (const QStringList& args : {QStringList{}, QStringList{"--quality", "101", "a.dxf"},
                                     QStringList{"--quality"}, QStringList{"--background", "grey", "a.dxf"},
-                                    QStringList{"--bogus", "a.dxf"}, QStringList{"--size", "x", "a.dxf"}}) {
+                                    QStringList{"--bogus", "a.dxf"}, QStringList{"--size", "x", "a.dxf"},
+                                    QStringList{"--window", "0,0,inf,1", "a.dxf"}, QStringList{"--window", "nan,0,1,1", "a.dxf"},
+                                    QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"}}) {
         const ToolRun r = convert(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String("Usage:"))) << args.join(' ').toStdString();

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -118,6 +119,8 @@ Options parseArguments(int argc, char** argv) {
             double v[4] = {};
             bool ok = parts.size() == 4;
             for (int k = 0; ok && k < 4; ++k) v[k] = parts[k].trimmed().toDouble(&ok);
+            // "inf" and "nan" read as numbers, but enclose no area to show.
+            ok = ok && std::isfinite(v[2] - v[0]) && std::isfinite(v[3] - v[1]);
             if (!ok || v[0] == v[2] || v[1] == v[3])
                 throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + text + "\""};
             o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
