@@ -104,10 +104,21 @@ private:
             return h && std::any_of(st_.blockHeaders.begin(), st_.blockHeaders.end(),
                                     [&](const BlockHeaderRecord& b) { return b.handle == h; });
         };
+        // Asked once, not for every record: a drawing may hold thousands of
+        // anonymous blocks.
+        bool haveModel = known(st_.modelSpaceRecord);
+        bool havePaper = known(st_.paperSpaceRecord);
         for (const auto& b : st_.blockHeaders) {
+            if (haveModel && havePaper) break;
             std::string up = upperName(b.name);
-            if (!known(st_.modelSpaceRecord) && up == "*MODEL_SPACE") st_.modelSpaceRecord = b.handle;
-            if (!known(st_.paperSpaceRecord) && up == "*PAPER_SPACE") st_.paperSpaceRecord = b.handle;
+            if (!haveModel && up == "*MODEL_SPACE") {
+                st_.modelSpaceRecord = b.handle;
+                haveModel = b.handle != 0;
+            }
+            if (!havePaper && up == "*PAPER_SPACE") {
+                st_.paperSpaceRecord = b.handle;
+                havePaper = b.handle != 0;
+            }
         }
     }
 

@@ -192,13 +192,15 @@ struct Built {
     std::vector<std::uint8_t> bytes;
 };
 
-cad::dwg::DwgSections buildDrawing(Version v) {
+// listsModelSpace false leaves model space out of the block list;
+// layerOn false stores the layer's colour negative.
+cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool layerOn = true) {
     std::vector<Built> objects;
 
     ObjectBuilder control{v, {}, {}, {}};
     objectCommon(control, 0);
     control.data.BL(0);
-    control.handles.H(3, kModelSpace);
+    control.handles.H(3, listsModelSpace ? kModelSpace : 0);
     control.handles.H(3, 0);
     objects.push_back({kBlockControl, control.frame(48, kBlockControl)});
 
@@ -233,7 +235,7 @@ cad::dwg::DwgSections buildDrawing(Version v) {
     objectCommon(layer, 0x2);
     tableName(layer, u"Mauern \u00C4", "Mauern \xC4");
     layer.data.BS(0);
-    layer.data.BS(3);
+    layer.data.BS(layerOn ? 3 : 0xFFFD);
     if (v >= Version::R2004) {
         layer.data.BL(0xC3000003);
         layer.data.RC(0);
@@ -338,6 +340,31 @@ TEST(DwgObjects, EachVersionFramesTheSameDrawing)
         EXPECT_EQ(t->value, "Stra\xC3\x9F" "e 3\xC2\xB0");
         EXPECT_EQ(t->height, 2.5);
         EXPECT_EQ(t->insertion, (cad::Vec3{10, 20, 0}));
+    }
+}
+
+TEST(DwgObjects, ABlockListWithoutModelSpaceStillFindsItByName)
+{
+    for (Version v : {Version::R2000, Version::R2010}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        cad::Drawing d = cad::dwg::decodeSections(buildDrawing(v, false));
+        ASSERT_NE(d.modelSpace(), nullptr);
+        EXPECT_EQ(d.modelSpace()->handle, kModelSpace);
+        EXPECT_EQ(d.modelSpace()->entities.size(), 2u);
+    }
+}
+
+TEST(DwgObjects, ALayerStoredWithANegativeColourIsOffAndKeepsItsColour)
+{
+    for (Version v : {Version::R2000, Version::R2010}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        cad::Drawing on = cad::dwg::decodeSections(buildDrawing(v));
+        cad::Drawing off = cad::dwg::decodeSections(buildDrawing(v, true, false));
+        ASSERT_EQ(on.layers.size(), 1u);
+        ASSERT_EQ(off.layers.size(), 1u);
+        EXPECT_TRUE(on.layers[0].on);
+        EXPECT_FALSE(off.layers[0].on);
+        EXPECT_EQ(off.layers[0].color, cad::Color::fromIndex(3));
     }
 }
 
