@@ -1,7 +1,8 @@
 #pragma once
-// Helpers the DXF tests share: the path of a test drawing, and small DXF
-// texts written inline.
+// Helpers the DXF tests share: the path of a test drawing, small DXF texts
+// written inline, and finding an entity by its handle.
 #include <string>
+#include <utility>
 
 #include "cad/dxf/DxfReader.h"
 
@@ -17,5 +18,16 @@ inline std::string dxfWithEntities(const std::string& entities, const std::strin
 }
 
 inline cad::Drawing read(const std::string& text) { return cad::dxf::readDxf(std::string_view(text)); }
+
+// The entity of that handle in any block, or null.
+inline const cad::Entity* findByHandle(const cad::Drawing& d, cad::Handle h) {
+    for (const cad::Block& b : d.blocks)
+        for (const cad::Entity& e : b.entities)
+            if (e.common.handle == h) return &e;
+    return nullptr;
+}
+inline cad::Entity* findByHandle(cad::Drawing& d, cad::Handle h) {
+    return const_cast<cad::Entity*>(findByHandle(std::as_const(d), h));
+}
 
 }  // namespace dxftest

@@ -8,15 +8,9 @@
 #include "cad/DrawingFile.h"
 
 using namespace cad;
+using dxftest::findByHandle;
 
 namespace {
-
-Entity* findByHandle(Drawing& d, Handle h) {
-    for (Block& b : d.blocks)
-        for (Entity& e : b.entities)
-            if (e.common.handle == h) return &e;
-    return nullptr;
-}
 
 bool contains(const std::vector<std::string>& lines, const std::string& text) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l == text; });

@@ -12,16 +12,10 @@
 using namespace cad;
 using dxftest::drawing;
 using dxftest::dxfWithEntities;
+using dxftest::findByHandle;
 using dxftest::read;
 
 namespace {
-
-const Entity* findByHandle(const Drawing& d, Handle h) {
-    for (const Block& b : d.blocks)
-        for (const Entity& e : b.entities)
-            if (e.common.handle == h) return &e;
-    return nullptr;
-}
 
 constexpr double kPi = 3.14159265358979323846;
 
