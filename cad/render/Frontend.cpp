@@ -283,12 +283,12 @@ private:
             mtext(e, *d, l, xf);
         } else if (const auto* d = e.as<DimensionData>()) {
             const Block* b = d->blockName.empty() ? nullptr : drawing_.findBlock(d->blockName);
-            if (b && !b->entities.empty()) blockAt(d->blockName, e, Xform{}, l, ctx);
+            if (b && !b->entities.empty()) blockAt(*b, e, Xform{}, l, ctx);
             else dimensionWithoutBlock(e, *d, l, xf);
         } else if (const auto* d = e.as<TableData>()) {
             const Block* b = drawing_.findBlock(d->blockName);
-            if (b) blockAt(d->blockName, e, Xform::translate(d->insertion) * Xform::rotateZ(d->rotation) *
-                                                 Xform::scale(d->scale) * Xform::translate(b->base * -1.0),
+            if (b) blockAt(*b, e, Xform::translate(d->insertion) * Xform::rotateZ(d->rotation) *
+                                      Xform::scale(d->scale) * Xform::translate(b->base * -1.0),
                            l, ctx);
         } else if (const auto* d = e.as<LeaderData>()) {
             leader(*d, l, xf);
@@ -475,12 +475,10 @@ private:
     }
 
     // The entities of a block drawn with the given placement (block -> parent coordinates).
-    void blockAt(const std::string& name, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
+    void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
         if (ctx.depth >= kMaxDepth || layerFrozen(owner, ctx)) return;
-        const Block* block = drawing_.findBlock(name);
-        if (!block) return;
         Context child = childContext(owner, l, ctx);
-        drawBlock(*block, child, ctx.xf * placement);
+        drawBlock(block, child, ctx.xf * placement);
     }
 
     // The entities of a block with the child context of its owner placed at xf.
@@ -564,7 +562,7 @@ private:
         if (!d.blockName.empty()) {
             const Block* b = drawing_.findBlock(d.blockName);
             if (b)
-                blockAt(d.blockName, e,
+                blockAt(*b, e,
                         Xform::translate(d.blockPosition) * Xform::rotateZ(d.blockRotation) * Xform::scale(d.blockScale) *
                             Xform::translate(b->base * -1.0),
                         l, ctx);
