@@ -874,6 +874,7 @@ private:
         for (const auto& o : outlines)
             for (const Vec3& p : o) box.add(p.xy());
         long budget = kMaxHatchLines;
+        std::vector<double> ts;  // where one pattern line crosses the boundary
         for (const HatchPatternLine& pl : d.lines) {
             const double ux = std::cos(pl.angle), uy = std::sin(pl.angle);
             const double nx = -uy, ny = ux;
@@ -897,7 +898,7 @@ private:
             for (double k = k0; k <= k1; k += 1) {
                 const double ox = pl.base.x + pl.offset.x * k, oy = pl.base.y + pl.offset.y * k;
                 // Crossings of the line origin + t * u with every boundary edge.
-                std::vector<double> ts;
+                ts.clear();
                 for (const auto& o : outlines) {
                     for (std::size_t i = 0; i < o.size(); ++i) {
                         const Vec3 a = o[i], b = o[(i + 1) % o.size()];
