@@ -14,8 +14,7 @@ constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
 
 std::string_view trimBoth(std::string_view v) {
     while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
-    while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) v.remove_suffix(1);
-    return v;
+    return trimmed(v);
 }
 
 [[noreturn]] void badValue(const Group& g, const char* what) {
