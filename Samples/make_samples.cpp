@@ -82,8 +82,7 @@ public:
         sub("AcDbCircle");
         pt(10, c);
         num(40, r);
-        grow({c.x - r, c.y - r});
-        grow({c.x + r, c.y + r});
+        growSquare(c, r);
     }
     void arc(const std::string& layer, P c, double r, double from, double to, int colour = 256)
     {
@@ -94,8 +93,7 @@ public:
         sub("AcDbArc");
         num(50, from);
         num(51, to);
-        grow({c.x - r, c.y - r});
-        grow({c.x + r, c.y + r});
+        growSquare(c, r);
     }
     void polyline(const std::string& layer, const std::vector<Vertex>& vertices, bool closed, int colour = 256,
                   double width = 0, const std::string& linetype = {})
@@ -206,9 +204,7 @@ public:
         num(40, ratio);
         num(41, from);
         num(42, to);
-        const double r = std::hypot(majorAxis.x, majorAxis.y);
-        grow(c - P{r, r});
-        grow(c + P{r, r});
+        growSquare(c, std::hypot(majorAxis.x, majorAxis.y));
     }
     // A clamped cubic B-spline through the control polygon's ends.
     void spline(const std::string& layer, const std::vector<P>& control, int colour = 256)
@@ -307,6 +303,12 @@ public:
         min_.y = std::min(min_.y, p.y);
         max_.x = std::max(max_.x, p.x);
         max_.y = std::max(max_.y, p.y);
+    }
+    // The square around a circle of radius r (covers any arc or ellipse on it).
+    void growSquare(P centre, double r)
+    {
+        grow(centre - P{r, r});
+        grow(centre + P{r, r});
     }
 
     bool write(const std::string& path, double ltscale) const
