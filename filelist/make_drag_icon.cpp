@@ -36,6 +36,13 @@ constexpr int kColumns = 15;
 constexpr int kLeft = (kSize - kColumns) / 2 + 1;
 constexpr int kTop = (kSize - kRows) / 2 + 1;
 
+// The picture character at icon pixel (x, y), counted from the top left.
+char pictureAt(int x, int y)
+{
+    const int row = y - kTop, column = x - kLeft;
+    return row >= 0 && row < kRows && column >= 0 && column < kColumns ? kPicture[row][column] : ' ';
+}
+
 void put16(std::vector<std::uint8_t>& out, unsigned v)
 {
     out.push_back(static_cast<std::uint8_t>(v & 0xFF));
@@ -83,18 +90,14 @@ int main(int argc, char** argv)
     // Colour rows, bottom row first.
     for (int y = kSize - 1; y >= 0; --y) {
         for (int x = 0; x < kSize; ++x) {
-            const int row = y - kTop, column = x - kLeft;
-            const char c = row >= 0 && row < kRows && column >= 0 && column < kColumns ? kPicture[row][column] : ' ';
-            put32(image, colourOf(c));
+            put32(image, colourOf(pictureAt(x, y)));
         }
     }
     // The AND mask: set where the picture is clear (rows of 32 bits).
     for (int y = kSize - 1; y >= 0; --y) {
         std::uint32_t bits = 0;
         for (int x = 0; x < kSize; ++x) {
-            const int row = y - kTop, column = x - kLeft;
-            const char c = row >= 0 && row < kRows && column >= 0 && column < kColumns ? kPicture[row][column] : ' ';
-            if (c == ' ')
+            if (pictureAt(x, y) == ' ')
                 bits |= 0x80000000u >> x;
         }
         // Mask rows are stored most significant byte first.
