@@ -877,12 +877,9 @@ void readHatch(R& r, E& e) {
     h.solid = d.B();
     d.B();  // associative
     std::size_t paths = d.count(d.BL(), 8);
-    bool derived = false;
-    std::size_t boundaryHandles = 0;
     h.loops.resize(paths);
     for (auto& loop : h.loops) {
         loop.flags = static_cast<int>(d.BL());
-        derived = derived || (loop.flags & 4);
         if (!(loop.flags & 2)) {
             std::size_t segs = d.count(d.BL(), 8);
             loop.edges.resize(segs);
@@ -898,7 +895,7 @@ void readHatch(R& r, E& e) {
                 if (bulges) v.bulge = d.BD();
             }
         }
-        boundaryHandles += d.BL();
+        d.BL();  // boundary object count
     }
     h.style = d.BS();
     h.patternType = d.BS();
@@ -916,8 +913,6 @@ void readHatch(R& r, E& e) {
             for (std::size_t i = 0; i < dashes; ++i) line.dashes.push_back(d.BD());
         }
     }
-    (void)derived;
-    (void)boundaryHandles;
 }
 
 // --- images and viewports ---------------------------------------------------
