@@ -1,6 +1,8 @@
 #pragma once
-// Helpers the DXF tests share: the path of a test drawing, small DXF texts
-// written inline, and finding an entity by its handle.
+// Helpers the DXF tests share: the path of a test drawing, a file's bytes,
+// small DXF texts written inline, and finding an entity by its handle.
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -9,6 +11,12 @@
 namespace dxftest {
 
 inline std::string drawing(const std::string& name) { return std::string(LUMICADE_DRAWINGS_DIR) + "/" + name; }
+
+// The whole file, empty when it cannot be read.
+inline std::string loadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // A minimal R2000-style file around the given ENTITIES groups.
 inline std::string dxfWithEntities(const std::string& entities, const std::string& version = "AC1015",

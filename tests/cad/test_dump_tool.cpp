@@ -28,12 +28,8 @@ DumpRun dump(const std::string& args) {
     DumpRun r;
     int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    r.out = slurp(outFile);
-    r.err = slurp(errFile);
+    r.out = dxftest::loadFile(outFile);
+    r.err = dxftest::loadFile(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
     return r;

@@ -5,10 +5,8 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <new>
 #include <random>
-#include <sstream>
 
 #include "DxfTestFiles.h"
 
@@ -45,13 +43,6 @@ void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
 
 namespace {
 
-std::string loadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Reads the bytes and checks the outcome and the memory it took.
 void readHostile(const std::string& bytes, const std::string& what) {
     std::size_t before = gLiveBytes.load();
@@ -72,7 +63,7 @@ void readHostile(const std::string& bytes, const std::string& what) {
 
 TEST(DxfHostile, TruncatedAnywhere) {
     for (const char* name : {"example_r14.dxf", "sample_2018.dxf", "2007/Leader.dxf"}) {
-        std::string file = loadFile(dxftest::drawing(name));
+        std::string file = dxftest::loadFile(dxftest::drawing(name));
         ASSERT_FALSE(file.empty()) << name;
         for (int i = 0; i < 64; ++i) {
             std::size_t cut = file.size() * static_cast<std::size_t>(i) / 64;
@@ -84,7 +75,7 @@ TEST(DxfHostile, TruncatedAnywhere) {
 TEST(DxfHostile, SeededByteFlips) {
     std::mt19937 random(20261207);
     for (const char* name : {"sample_2018.dxf", "2007/Text.dxf", "example_r12.dxf"}) {
-        const std::string file = loadFile(dxftest::drawing(name));
+        const std::string file = dxftest::loadFile(dxftest::drawing(name));
         ASSERT_FALSE(file.empty()) << name;
         const int rounds = file.size() > 500000 ? 20 : 120;
         for (int round = 0; round < rounds; ++round) {
