@@ -26,6 +26,10 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace lumicade::testing {
 
+// Where the error reports of the batch run and of the export say they come from.
+inline const QString kBatchLocation = QStringLiteral("in Kestrane2021/08/31.Form1.PushButton2_Click ");
+inline const QString kExportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
+
 // Answers OK to everything and remembers what was shown.
 class RecordingDialogs : public Dialogs {
 public:

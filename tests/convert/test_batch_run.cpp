@@ -15,8 +15,6 @@ using namespace lumicade::testing;
 
 namespace {
 
-const QString kBatchLocation = QStringLiteral("in Kestrane2021/08/31.Form1.PushButton2_Click ");
-const QString kExportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
 const QString kNoCad = QStringLiteral(
     "A valid version of AutoCAD was not found on this computer. You need to have it installed to use this "
     "software.\r\n\r\nNote: You must install a version of AutoCAD that supports VBA. VBA is not supported in "

@@ -13,8 +13,6 @@ using namespace lumicade::testing;
 
 namespace {
 
-const QString kExportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
-
 const QString kNotFound = QStringLiteral(
     "A valid version of AutoCAD with VBA was not found on this computer. You need to have AutoCAD with VBA "
     "installed to use this software.\r\n\r\nPlease Google search:\r\nVBA and AutoCAD <your version of AutoCAD "

@@ -101,8 +101,7 @@ TEST_F(EngineRun, DwgSamplesConvertWhereverTheReaderCanOpenThem)
     EXPECT_EQ(dialogs.texts().last(), QStringLiteral("Done."));
 
     // A drawing the engine cannot open is reported, never pictured.
-    const QString exportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
-    const auto reports = dialogs.reportLines(exportLocation);
+    const auto reports = dialogs.reportLines(kExportLocation);
     EXPECT_EQ(std::count(reports.begin(), reports.end(), 116), names.size() - readable.size());
     for (const QString& name : names) {
         SCOPED_TRACE(name.toStdString());
@@ -125,8 +124,7 @@ TEST_F(EngineRun, DamagedDrawingIsReportedWithItsReason)
     addSample(QStringLiteral("sample_2018.dxf"));
     PushButton2_Click(form);
 
-    const QString exportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
-    EXPECT_EQ(dialogs.reportLines(exportLocation), (std::vector<int>{116, 120, 122, 124, 126}));
+    EXPECT_EQ(dialogs.reportLines(kExportLocation), (std::vector<int>{116, 120, 122, 124, 126}));
     EXPECT_TRUE(dialogs.texts().first().startsWith(QStringLiteral("Cannot open ") + damaged + QStringLiteral(": ")));
     EXPECT_EQ(dialogs.texts().last(), QStringLiteral("Done."));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("damaged.jpg"))));
