@@ -3,6 +3,7 @@
 namespace cad::dwg {
 
 bool locateStringStream(const BitReader& base, std::size_t startBit, std::size_t endBit, BitReader& str) {
+    str = BitReader(base.data(), 0, base.version());
     if (endBit < startBit + 1) return false;
     BitReader probe(base.data(), base.sizeBytes(), base.version(), startBit, endBit);
     std::size_t pos = endBit - 1;

@@ -43,8 +43,9 @@ public:
 // Finds the string stream of a 2007+ object or section: its last data bit
 // before endBit says whether there is one, the 16 bits before that give its
 // size (with 16 more for large ones), and the strings end where that size
-// field begins. Returns false when there are no strings; throws
-// cad::ReadError when the size points outside [startBit, endBit).
+// field begins. Returns false, leaving `strings` empty, when there are no
+// strings; throws cad::ReadError when the size points outside
+// [startBit, endBit).
 bool locateStringStream(const BitReader& base, std::size_t startBit, std::size_t endBit, BitReader& strings);
 
 // Lineweight index as stored (0..23, 29 ByLayer, 30 ByBlock, 31 Default)

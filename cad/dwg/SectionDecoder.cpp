@@ -39,13 +39,8 @@ ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections
         if (endBit > end || endBit < r.dat.position()) base.fail("section bit size out of range");
         r.hdl = BitReader(buf.data(), buf.size(), s.version, endBit, end);
         r.dat.limit(endBit);
-        if (locateStringStream(base, r.dat.position(), endBit, r.str)) {
-            r.separateStrings = true;
-            r.dat.limit(r.str.position());
-        } else {
-            r.separateStrings = true;
-            r.str = BitReader(buf.data(), 0, s.version);
-        }
+        r.separateStrings = true;
+        if (locateStringStream(base, r.dat.position(), endBit, r.str)) r.dat.limit(r.str.position());
     }
     return r;
 }
@@ -470,7 +465,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     r.str = base;
     if (s.version >= Version::R2007) {
         r.separateStrings = true;
-        if (!locateStringStream(base, base.position(), endBit, r.str)) r.str = BitReader(buf.data(), 0, s.version);
+        locateStringStream(base, base.position(), endBit, r.str);
     }
 
     std::string kind;
