@@ -4,19 +4,14 @@
 #include <string>
 
 #include "cad/dwg/BitReader.h"
-#include "cad/dwg/DwgSections.h"
-
-#if __has_include("cad/dwg/DwgContainers.h")
 #include "cad/dwg/DwgContainers.h"
-#define LUMICADE_HAVE_DWG_CONTAINERS 1
-#endif
+#include "cad/dwg/DwgSections.h"
+#include "cad/dwg/R2004Bytes.h"
 
 namespace cad::dwg {
 namespace {
 
-std::uint32_t le32(const std::vector<std::uint8_t>& f, std::size_t at) {
-    return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (static_cast<std::uint32_t>(f[at + 3]) << 24);
-}
+std::uint32_t le32(const std::vector<std::uint8_t>& f, std::size_t at) { return bytes::le32(f.data() + at); }
 
 std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& f, std::uint64_t at, std::uint64_t size,
                                 const char* what) {
@@ -67,23 +62,12 @@ Drawing readDwg(const std::vector<std::uint8_t>& file) {
     if (file.size() < 6) throw ReadError("the file is too short to be a drawing");
     std::string version(file.begin(), file.begin() + 6);
     if (version == "AC1012" || version == "AC1014" || version == "AC1015") return decodeSections(readSectionsR13(file));
-    const char* year = version == "AC1018" ? "2004"
-                       : version == "AC1021" ? "2007"
-                       : version == "AC1024" ? "2010"
-                       : version == "AC1027" ? "2013"
-                       : version == "AC1032" ? "2018"
-                                             : nullptr;
-    if (!year) {
-        std::string shown;
-        for (char c : version) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
-        throw ReadError("DWG version " + shown + " is not supported");
-    }
-#ifdef LUMICADE_HAVE_DWG_CONTAINERS
     if (version == "AC1021") return decodeSections(readSectionsR2007(file));
-    return decodeSections(readSectionsR2004(file));
-#else
-    throw ReadError("DWG version " + version + " (" + year + ") is not supported yet");
-#endif
+    if (version == "AC1018" || version == "AC1024" || version == "AC1027" || version == "AC1032")
+        return decodeSections(readSectionsR2004(file));
+    std::string shown;
+    for (char c : version) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+    throw ReadError("DWG version " + shown + " is not supported");
 }
 
 }  // namespace cad::dwg
