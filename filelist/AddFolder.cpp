@@ -126,6 +126,11 @@ bool IsToBeDescended(const QString& folder)
     return (*attributes != kHiddenSystemFolder && *attributes != kHiddenSystemJunction) || IsRootFolder(folder);
 }
 
+bool IsListedTreeFile(const QString& path)
+{
+    return IsExistingFile(path) && FileAttributes(path).value_or(0) != kHiddenArchivedFile;
+}
+
 void GetSubDirectories2016(FileListContext& ctx, QStringList& folders, bool recurse)
 {
     std::set<QString> visited;
@@ -185,7 +190,7 @@ void PushButton3_Click(FileListContext& ctx)
             QString path;
             trap.step(130, [&] { path = current + kSeparator + name; });
             trap.step(134, [&] {
-                if (IsExistingFile(path) && FileAttributes(path).value_or(0) != kHiddenArchivedFile)
+                if (IsListedTreeFile(path))
                     ctx.list->Append(FixDoubleBackslashes(path));
             });
         }

@@ -14,6 +14,10 @@ void GetSubDirectories2016(FileListContext& ctx, QStringList& folders, bool recu
 // A folder whose subfolders the scan walks into.
 bool IsToBeDescended(const QString& folder);
 
+// A file of a scanned folder that goes into the list: an existing file that
+// is not both hidden and archived.
+bool IsListedTreeFile(const QString& path);
+
 void PushButton3_Click(FileListContext& ctx);
 
 }  // namespace lumicade

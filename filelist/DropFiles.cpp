@@ -13,8 +13,6 @@ namespace lumicade {
 
 namespace {
 
-constexpr int kHiddenArchivedFile = Attr::Archive + Attr::Hidden;
-
 void addFolderTree(FileListContext& ctx, const QString& folder)
 {
     QStringList folders{folder + kSeparator};
@@ -25,11 +23,8 @@ void addFolderTree(FileListContext& ctx, const QString& folder)
             if (name.startsWith(u'~'))
                 continue;
             const QString path = current + kSeparator + name;
-            if (!IsExistingFile(path))
-                continue;
-            if (FileAttributes(path).value_or(0) == kHiddenArchivedFile)
-                continue;
-            ctx.list->Append(FixDoubleBackslashes(path));
+            if (IsListedTreeFile(path))
+                ctx.list->Append(FixDoubleBackslashes(path));
         }
     }
 }
