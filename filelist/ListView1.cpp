@@ -281,13 +281,8 @@ void ListView1::keyPressEvent(QKeyEvent* event)
     QTreeWidget::keyPressEvent(event);
 }
 
-void ListView1::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (ListView1_OLEDragOver(event->mimeData(), 1))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
+// Entering answers as the first move over the list does.
+void ListView1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void ListView1::dragMoveEvent(QDragMoveEvent* event)
 {
