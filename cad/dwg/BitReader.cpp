@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cad/dxf/CodePages.h"
+#include "cad/model/TextEscapes.h"
 
 namespace cad::dwg {
 
@@ -269,25 +270,6 @@ std::string BitReader::TU() {
         appendUtf8(out, c);
     }
     return out;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
 }
 
 namespace {

@@ -97,7 +97,6 @@ private:
 // conversion of its 8-bit text to UTF-8.
 std::string codePageName(int codePage);
 std::string toUtf8(const std::uint8_t* text, std::size_t n, int codePage);
-void appendUtf8(std::string& out, std::uint32_t cp);
 
 // Sentinels that open and close the sections of a DWG file.
 extern const std::uint8_t kHeaderSentinel[16];
