@@ -12,20 +12,18 @@ namespace {
 using R = ObjectReader;
 using S = DecodeState;
 
-// Name and xref flags every table record starts with.
-std::string readTableName(R& r, int* flags = nullptr) {
+// The name every table record starts with, and its xref flags, which we
+// pass over.
+std::string readTableName(R& r) {
     std::string name = r.T();
     auto& d = r.dat;
-    bool referenced = d.B();
-    bool dependent;
+    d.B();  // referenced
     if (r.until(Version::R2004)) {
         d.BS();  // xref index + 1
-        dependent = d.B();
-    } else {
-        dependent = d.B();
-        if (dependent) d.BS();
+        d.B();   // xref dependent
+    } else if (d.B()) {  // xref dependent
+        d.BS();
     }
-    if (flags) *flags = (dependent ? 16 : 0) | (referenced ? 64 : 0);
     return name;
 }
 
@@ -114,8 +112,7 @@ void readStyle(R& r, S& s) {
     TextStyle t;
     t.handle = r.self;
     auto& d = r.dat;
-    int flags = 0;
-    t.name = readTableName(r, &flags);
+    t.name = readTableName(r);
     bool shape = d.B();
     bool vertical = d.B();
     t.flags = (shape ? 1 : 0) | (vertical ? 4 : 0);
