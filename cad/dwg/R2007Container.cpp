@@ -173,16 +173,18 @@ std::vector<std::uint8_t> readSection(const std::vector<std::uint8_t>& file,
         std::uint64_t blocks = (align8(entry.compressedSize) + kDataK - 1) / kDataK;
         if (address > file.size() || blocks > (file.size() - address) / kCodeword) throw damaged("is truncated");
 
-        const std::uint8_t* raw = file.data() + address;
-        std::vector<std::uint8_t> coded = section.encoding == 4
-                                              ? deinterleave(raw, blocks, kDataK)
-                                              : std::vector<std::uint8_t>(raw, raw + blocks * kDataK);
+        // Pages that are not interleaved are read where they lie.
+        const std::uint8_t* coded = file.data() + address;
+        std::vector<std::uint8_t> interleaved;
+        if (section.encoding == 4) {
+            interleaved = deinterleave(coded, blocks, kDataK);
+            coded = interleaved.data();
+        }
         std::vector<std::uint8_t> unpacked;
         if (entry.compressedSize < entry.uncompressedSize)
-            unpacked = decompressR2007(coded.data(), entry.compressedSize, entry.uncompressedSize);
+            unpacked = decompressR2007(coded, entry.compressedSize, entry.uncompressedSize);
         else
-            unpacked.assign(coded.begin(), coded.begin() + static_cast<std::ptrdiff_t>(
-                                                              std::min(entry.compressedSize, entry.uncompressedSize)));
+            unpacked.assign(coded, coded + std::min(entry.compressedSize, entry.uncompressedSize));
         std::size_t n = std::min<std::uint64_t>(unpacked.size(), data.size() - entry.offset);
         std::copy_n(unpacked.begin(), n, data.begin() + static_cast<std::ptrdiff_t>(entry.offset));
     }
