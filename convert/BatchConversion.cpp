@@ -24,9 +24,6 @@ const QString kNoCadMessage = QStringLiteral(
     "to use this software.\r\n\r\nNote: You must install a version of AutoCAD that supports VBA. "
     "VBA is not supported in AutoCAD LT for example.");
 
-constexpr int kSubscriptOutOfRange = 9;
-constexpr int kDivisionByZero = 11;
-
 // The path without its last extension, dot kept ("/plans/site.final.dwg"
 // gives "/plans/site.final."). Only a dot in the file name counts: a dot in
 // a folder name would otherwise send the picture to a file named after that
@@ -81,13 +78,13 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i)
         // Divides by the rows there are now: rows added during the run count.
         const int rows = form.rowCount();
         if (rows == 0)
-            throw VbError(kDivisionByZero, QStringLiteral("Division by zero"));
+            throw VbError::make(ErrNo::DivisionByZero);
         form.setProgressValue(static_cast<int>(std::lrint(double(i) / double(rows) * 100.0)));
     });
     QString source;
     trap.step(116, [&] {
         if (i > form.rowCount())
-            throw VbError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+            throw VbError::make(ErrNo::SubscriptOutOfRange);
         source = form.rowText(i);
     });
     trap.step(118, [&] { form.setProgressText(QStringLiteral("Processing: ") + GetFileNamePart(source)); });

@@ -10,6 +10,10 @@ VbError VbError::make(int number)
         return VbError(number, QStringLiteral("Invalid procedure call or argument"));
     case ErrNo::Overflow:
         return VbError(number, QStringLiteral("Overflow"));
+    case ErrNo::SubscriptOutOfRange:
+        return VbError(number, QStringLiteral("Subscript out of range"));
+    case ErrNo::DivisionByZero:
+        return VbError(number, QStringLiteral("Division by zero"));
     case ErrNo::TypeMismatch:
         return VbError(number, QStringLiteral("Type mismatch"));
     case ErrNo::FileNotFound:

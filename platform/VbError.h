@@ -9,6 +9,8 @@ namespace lumicade {
 namespace ErrNo {
 constexpr int InvalidProcedureCall = 5;
 constexpr int Overflow = 6;
+constexpr int SubscriptOutOfRange = 9;
+constexpr int DivisionByZero = 11;
 constexpr int TypeMismatch = 13;
 constexpr int FileNotFound = 53;
 constexpr int PermissionDenied = 70;
