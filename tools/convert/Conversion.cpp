@@ -1,7 +1,10 @@
 #include "tools/convert/Conversion.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 #include "cad/DrawingFile.h"
 #include "convert/JpegFile.h"
@@ -32,6 +35,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     if (!job.refusal.empty()) return failed(job.refusal);
     if (!cad::render::ensureGuiApplication()) return failed("cannot start Qt's font machinery");
 
+    // The reader says only that it cannot open a file; the system says why.
+    if (::access(job.input.c_str(), R_OK) != 0)
+        return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
     cad::Drawing drawing;
     try {
         drawing = cad::readDrawingFile(job.input);
