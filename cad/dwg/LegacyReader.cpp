@@ -58,7 +58,11 @@ public:
         for (TableSpan* t : {&blockTable_, &layerTable_, &styleTable_, &linetypeTable_, &viewTable_}) *t = readTableSpan(c);
 
         d_.header.version = version_;
-        headerVariables(c);
+        try {
+            headerVariables(c);
+        } catch (const ReadError&) {
+            throw ReadError("the DWG file is truncated: its header variables are incomplete");
+        }
         d_.header.codePage = codePageName(facts_.codePage);
         tables();
         spaces();
@@ -104,12 +108,10 @@ private:
         c.RS();        // CLAYER
         c.RL(), c.RL();  // the current colour as older releases kept it
         c.RS();
-        if (since(Release::R10)) {
-            h.psLtScale = c.RS() != 0;
-            c.RS(), c.RS();  // TREEDEPTH and one we do not know
-        } else {
-            c.RS(), c.RS(), c.RS();
-        }
+        // R10 and later: PSLTSCALE, TREEDEPTH and one we do not know. The
+        // exports of our samples do not confirm the first, so the default
+        // stays.
+        c.RS(), c.RS(), c.RS();
         c.RD();          // aspect ratio
         c.RS(), c.RS();  // LUNITS, LUPREC
         c.RS();          // AXISMODE
