@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cad/model/Entity.h"
+#include "cad/model/Preview.h"
 
 namespace cad {
 
@@ -93,6 +94,7 @@ public:
     std::vector<DimStyle> dimStyles;
     std::vector<Block> blocks;   // model space and paper spaces are blocks too
     std::vector<Layout> layouts;
+    Preview preview;             // the picture the file stores of itself, when it has one
 
     // Objects the reader met but could not decode or does not model,
     // by class or DXF name. Never fatal.
