@@ -13,7 +13,9 @@
 #include "cad/model/Drawing.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
-#include "cad/render/Tessellate.h"
+#include "cad/model/Curves.h"
+#include "cad/model/SplineFit.h"
+#include "cad/model/Transform.h"
 #include "cad/render/TextLayout.h"
 
 namespace cad::render::frontend {
