@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/model/Overloaded.h"
 #include "cad/model/SplineFit.h"
 
 namespace cad::dwg {
@@ -1039,6 +1040,15 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
 }
 
 }  // namespace
+
+// The kinds the decoders above read entities into, and those no DWG entity
+// becomes: a kind added to the model must be named in one of the two.
+static_assert(kCoversEveryKind<EntityData,
+                               KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
+                       HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
+                       TableData, MLeaderData, ShapeData>,
+                               KindList<>>);
 
 EntityDecoder findEntityDecoder(const std::string& kind) {
     auto& table = entityDecoders();
