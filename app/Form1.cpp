@@ -28,6 +28,7 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <algorithm>
 
@@ -252,8 +253,10 @@ void Form1::connectHandlers()
     // Every change of the text, the program's own included.
     connect(Text1, &QLineEdit::textChanged, this, [this] { runHandler("Text1_Change", [this] { Text1_Change(); }); });
 
-    // The slider's click: the mouse let go of it after a click or a drag.
-    Slider1->installEventFilter(this);
+    // Every change of the quality, whatever moved the slider, so the caption
+    // and the store always show what the next picture is written at. The
+    // restore at start-up sets the value with the signal held back.
+    connect(Slider1, &QSlider::valueChanged, this, [this] { runHandler("Slider1_Change", [this] { Slider1_Change(); }); });
     for (QWidget* watched : std::initializer_list<QWidget*>{Frame2, Frame3, Frame4, Option1, Option2, Text1}) {
         watched->setMouseTracking(true);
         watched->installEventFilter(this);
@@ -262,10 +265,7 @@ void Form1::connectHandlers()
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Slider1 && event->type() == QEvent::MouseButtonRelease) {
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            runHandler("Slider1_Click", [this] { Slider1_Click(); });
-    } else if (event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::MouseMove) {
         if (watched == Frame2 || watched == Frame3 || watched == Frame4)
             Frame_MouseMove();
         else if (watched == Option1 || watched == Option2)
@@ -331,6 +331,9 @@ void Form1::Form_Load()
         // The slider refuses a value outside its scale, as it would from the user.
         if (quality < Slider1->minimum() || quality > Slider1->maximum())
             throw VbError::make(ErrNo::InvalidPropertyValue);
+        // Restoring is not a change by the user: nothing to store, and the
+        // caption follows at 140.
+        const QSignalBlocker quiet(Slider1);
         Slider1->setValue(quality);
     });
     trap.step(140, [&] { Frame2->setTitle(QualityCaption(Slider1->value())); });
@@ -435,7 +438,7 @@ void Form1::PushButton4_Click()
         trap.step(108, [&] { Text1->setText(chosen); });
 }
 
-void Form1::Slider1_Click()
+void Form1::Slider1_Change()
 {
     Frame2->setTitle(QualityCaption(Slider1->value()));
     services_.settings.SaveSetting(QStringLiteral("Slider1"), QString::number(Slider1->value()));
