@@ -325,7 +325,7 @@ void Form1::Form_Load()
     trap.step(132, [&] { ListView1->AddColumn(QStringLiteral("DWG File(s)"), ListView1->columnWidth(0)); });
     trap.step(134, [&] { ListView1->setColumnWidth(0, 7000 / 15); });
 
-    trap.step(136, [&] { Text1->setText(settings.GetSetting(QStringLiteral("Text1"), GetDesktopFolder())); });
+    trap.step(136, [&] { Text1->setText(settings.GetSetting(QStringLiteral("Text1"), DefaultOutputFolder())); });
     trap.step(138, [&] {
         const int quality = SettingsStore::ToWholeNumber(settings.GetSetting(QStringLiteral("Slider1"), QStringLiteral("85")));
         // The slider refuses a value outside its scale, as it would from the user.
