@@ -60,6 +60,7 @@ private slots:
     void failingSeamDoesNotEndTheProgram();
     void dragOverRefusesDataWithoutFiles();
     void dragPointerFromTheProgramFolder();
+    void doubleClickRemovalLeavesTheNextRowChosen();
 };
 
 void ListViewTest::appendCountTextRemoveClear()
@@ -220,7 +221,7 @@ void ListViewTest::removeSelectedRow()
     w.list.SelectRow(2);
     w.list.ListView1_DblClick();
     QCOMPARE(w.rows(), (QStringList{"A", "C"}));
-    QCOMPARE(w.list.SelectedRow(), 0);  // no other row is selected
+    QCOMPARE(w.list.SelectedRow(), 2);  // the row that moved up is chosen
 
     w.list.SelectRow(1);
     QTest::keyClick(&w.list, Qt::Key_Delete, Qt::ShiftModifier);  // modifiers do not matter
@@ -234,6 +235,39 @@ void ListViewTest::removeSelectedRow()
     w.list.ListView1_KeyDown(46, 0);  // empty list
     w.list.ListView1_DblClick();
     QCOMPARE(w.list.Count(), 0);
+}
+
+void ListViewTest::doubleClickRemovalLeavesTheNextRowChosen()
+{
+    // With the real mouse and keyboard: whatever the list shows as chosen
+    // after a removal is what the next Delete removes.
+    Window w;
+    ConnectFileList(w.ctx);
+    fill(w.list, {"A", "B", "C", "D"});
+    w.list.resize(400, 200);
+    w.list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.list));
+    const auto chosen = [&] {
+        QTreeWidgetItem* current = w.list.currentItem();
+        return current && current->isSelected() && w.list.SelectedRow() == w.list.indexOfTopLevelItem(current) + 1
+            ? current->text(0)
+            : QStringLiteral("<none>");
+    };
+
+    const QPoint onB = w.list.visualItemRect(w.list.topLevelItem(1)).topLeft() + QPoint(8, 3);
+    QTest::mouseDClick(w.list.viewport(), Qt::LeftButton, {}, onB);
+    QCOMPARE(w.rows(), (QStringList{"A", "C", "D"}));
+    QCOMPARE(chosen(), QStringLiteral("C"));
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.rows(), (QStringList{"A", "D"}));
+    QCOMPARE(chosen(), QStringLiteral("D"));
+    // After the last row, the row above it.
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.rows(), QStringList{"A"});
+    QCOMPARE(chosen(), QStringLiteral("A"));
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.list.Count(), 0);
+    QCOMPARE(w.list.SelectedRow(), 0);
 }
 
 void ListViewTest::removalAndClearingRefusedWhileBusy()
