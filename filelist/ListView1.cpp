@@ -1,5 +1,6 @@
 #include "ListView1.h"
 
+#include "ColumnHeader.h"
 #include "FileListContext.h"
 
 #include <QCursor>
@@ -36,6 +37,7 @@ ListView1::ListView1(QWidget* parent) : QTreeWidget(parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     setMouseTracking(true);
     setColumnCount(0);
+    setHeader(new ColumnHeader(this));
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
 }

@@ -61,6 +61,7 @@ private slots:
     void dragOverRefusesDataWithoutFiles();
     void dragPointerFromTheProgramFolder();
     void doubleClickRemovalLeavesTheNextRowChosen();
+    void columnDividerCanBeTakenEitherSide();
 };
 
 void ListViewTest::appendCountTextRemoveClear()
@@ -378,6 +379,40 @@ void ListViewTest::dragPointerFromTheProgramFolder()
     bare.ListView1_ItemClick(1);
     QVERIFY(bare.MousePointer() != Pointer::Custom);
     QCOMPARE(bare.DragItem(), 1);
+}
+
+void ListViewTest::columnDividerCanBeTakenEitherSide()
+{
+    ListView1 list;
+    list.AddColumn("DWG File(s)", 300);
+    fill(list, {"A"});
+    list.resize(400, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QHeaderView* header = list.header();
+    const int y = header->height() / 2;
+    // Press at x, drag 40 pixels to the right, let go: the new column width.
+    const auto dragFrom = [&](int x) {
+        list.setColumnWidth(0, 300);
+        QWidget* target = header->viewport();
+        const auto send = [&](QEvent::Type type, int at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(at, y), target->mapToGlobal(QPointF(at, y)), Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        send(QEvent::MouseButtonPress, x, Qt::LeftButton);
+        send(QEvent::MouseMove, x + 20, Qt::LeftButton);
+        send(QEvent::MouseMove, x + 40, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, x + 40, Qt::NoButton);
+        return list.columnWidth(0);
+    };
+    // On the line, and a few pixels either side of it; the column follows
+    // the pointer without a jump.
+    for (int x : {296, 299, 300, 302, 304})
+        QCOMPARE(dragFrom(x), 340);
+    // Well inside the column, or well past it, the divider is not taken.
+    QCOMPARE(dragFrom(280), 300);
+    QCOMPARE(dragFrom(320), 300);
 }
 
 QTEST_MAIN(ListViewTest)
