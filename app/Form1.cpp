@@ -29,6 +29,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QSlider>
 #include <algorithm>
 
@@ -80,6 +82,17 @@ QIcon programIcon()
     painter.setBrush(QColor(240, 150, 20));
     painter.drawRect(QRectF(18, 20, 9, 8));
     return QIcon(pixmap);
+}
+
+// How far below its top a frame draws its line.
+int frameLineOffset(const QGroupBox& frame)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(&frame);
+    option.text = frame.title();
+    option.lineWidth = 1;
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    return frame.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &frame).top();
 }
 
 const QString kLoadLocation = QStringLiteral("in Kestrane2021/08/31.Form1.Form_Load ");
@@ -137,6 +150,7 @@ Form1::~Form1() = default;
 void Form1::createControls()
 {
     const QColor white(255, 255, 255);
+    setPalette(DesignPalette());
     SetBackColor(*this, white);
 
     ListView1 = new lumicade::ListView1(this);
@@ -193,13 +207,18 @@ void Form1::createControls()
     Option2->setObjectName(QStringLiteral("Option2"));
     Option2->setGeometry(fromTwips(240, 1410, 3615, 255));
     SetBackColor(*Option2, white);
-    // The option buttons take the size of their captions, which in some fonts
-    // are taller than the design boxes; they lie over the folder box's edge
-    // rather than under it.
+    // The option buttons take the size of their captions, centred on their
+    // design boxes. The one above the folder box ends above that box's frame
+    // line: its white back colour would otherwise cut a gap into the line.
     for (QRadioButton* option : {Option1, Option2}) {
-        option->resize(option->sizeHint().width(), std::max(option->height(), option->sizeHint().height()));
+        const QSize hint = option->sizeHint();
+        const int height = std::max(option->height(), hint.height());
+        option->setGeometry(option->x(), option->y() - (height - option->height()) / 2, hint.width(), height);
         option->raise();
     }
+    const int frameLine = Frame3->y() + frameLineOffset(*Frame3);
+    if (Option1->geometry().bottom() >= frameLine)
+        Option1->move(Option1->x(), frameLine - Option1->height());
 
     PushButton2 = makeButton("PushButton2", QStringLiteral("Start Converting"), this, fromTwips(120, 6600, 7800, 405));
 
