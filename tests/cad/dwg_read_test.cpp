@@ -13,6 +13,7 @@
 #include "cad/dwg/BitReader.h"
 #include "cad/dwg/DwgReader.h"
 #include "cad/dwg/ObjectReader.h"
+#include "cad/dwg/Versions.h"
 
 namespace fs = std::filesystem;
 using cad::dwg::BitReader;
@@ -159,6 +160,24 @@ TEST(DwgBitCodes, StringStreamsAreFoundFromTheEndOfTheData)
     auto bad = bitsOf(data + huge + "1");
     BitReader badBase(bad.data(), bad.size(), Version::R2007);
     EXPECT_THROW(cad::dwg::locateStringStream(badBase, 0, data.size() + 17, str), cad::ReadError);
+}
+
+// Each version string names one version and back, those before R13 too;
+// strings no version has, or that only begin like one, name none.
+TEST(DwgReader, VersionStringsMapToVersionsAndBack)
+{
+    using cad::dwg::versionFromString;
+    for (const char* s : {"AC1.2", "AC1.40", "AC1.50", "AC2.10", "AC2.21", "AC2.22", "AC1001", "AC1002", "AC1003",
+                          "AC1004", "AC1006", "AC1009", "AC1012", "AC1014", "AC1015", "AC1018", "AC1021", "AC1024",
+                          "AC1027", "AC1032"}) {
+        const auto v = versionFromString(s);
+        ASSERT_TRUE(v) << s;
+        EXPECT_EQ(cad::dwg::versionString(*v), s);
+    }
+    EXPECT_LT(*versionFromString("AC1009"), Version::R13);
+    EXPECT_EQ(versionFromString(std::string_view("AC1015\0\0\0", 9)), Version::R2000);
+    EXPECT_EQ(versionFromString("AC1.2\0"), Version::AC1_2);
+    for (const char* s : {"AC1013", "AC1.20", "AC10", "", "AC1099"}) EXPECT_FALSE(versionFromString(s)) << s;
 }
 
 TEST(DwgReader, UnknownVersionsAndShortFilesAreRefusedByName)
