@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 using namespace lumicade;
-using namespace lumicade::test;
+using namespace lumicade::testing;
 
 namespace {
 
@@ -481,7 +481,7 @@ void FillCommandsTest::samplesRecordAndReload()
     touch(program + "/Samples/b.dwg");
     QVERIFY(QDir().mkpath(program + "/Samples/sub"));
     Window w;
-    w.shell.folder = program;
+    w.shell.program = program;
 
     RecordSampleFiles(w.ctx);
     const QString a = program + "/Samples/a.dwg", b = program + "/Samples/b.dwg";
@@ -518,7 +518,7 @@ void FillCommandsTest::samplesAbsentOrMovedStillAsk()
 {
     QTemporaryDir dir;
     Window w;
-    w.shell.folder = dir.filePath("prog");  // no Samples folder
+    w.shell.program = dir.filePath("prog");  // no Samples folder
     RecordSampleFiles(w.ctx);
     QCOMPARE(w.settings->GetSetting("Snapshot", "<none>"), QString());
     PushButton8_Click(w.ctx);

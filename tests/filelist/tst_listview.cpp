@@ -15,7 +15,7 @@
 #include <QTest>
 
 using namespace lumicade;
-using namespace lumicade::test;
+using namespace lumicade::testing;
 
 namespace {
 
