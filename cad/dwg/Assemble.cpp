@@ -96,6 +96,7 @@ public:
         if (auto it = st_.styles.find(st_.headerTextStyle); it != st_.styles.end())
             d_.header.textStyle = it->second.name;
         d_.index();
+        linkFileDefinitions(d_);
     }
 
 private:
@@ -245,9 +246,13 @@ private:
                     ml.blockName = nameOf(blockNames_, e.blockHeader, "");
                 },
                 [&](TableData& tb) { tb.blockName = nameOf(blockNames_, e.blockHeader, ""); },
+                [&](ViewportData& vp) {
+                    for (Handle h : e.layerList)
+                        if (auto it = layerNames_.find(h); it != layerNames_.end()) vp.frozenLayers.push_back(it->second);
+                },
                 // These take no names from the tables here.
                 ignore<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
-                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ViewportData, ImageData,
+                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData,
                        ShapeData>{},
             },
             out.data);

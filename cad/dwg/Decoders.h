@@ -13,6 +13,9 @@ void readAttdef(ObjectReader& r, EntityRecord& e);
 void readAttrib(ObjectReader& r, EntityRecord& e);
 void readBlock(ObjectReader& r, EntityRecord& e);
 void readCircle(ObjectReader& r, EntityRecord& e);
+void readDgnUnderlay(ObjectReader& r, EntityRecord& e);
+void readDwfUnderlay(ObjectReader& r, EntityRecord& e);
+void readPdfUnderlay(ObjectReader& r, EntityRecord& e);
 void readDimAligned(ObjectReader& r, EntityRecord& e);
 void readDimAng2ln(ObjectReader& r, EntityRecord& e);
 void readDimAng3pt(ObjectReader& r, EntityRecord& e);
@@ -65,6 +68,10 @@ void readLayout(ObjectReader& r, DecodeState& s);
 void readLinetype(ObjectReader& r, DecodeState& s);
 void readMLineStyle(ObjectReader& r, DecodeState& s);
 void readStyle(ObjectReader& r, DecodeState& s);
+void readImageDefinition(ObjectReader& r, DecodeState& s);
+void readPdfDefinition(ObjectReader& r, DecodeState& s);
+void readDwfDefinition(ObjectReader& r, DecodeState& s);
+void readDgnDefinition(ObjectReader& r, DecodeState& s);
 }  // namespace objects
 
 }  // namespace cad::dwg

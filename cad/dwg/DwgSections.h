@@ -45,6 +45,7 @@ struct DwgSections {
     std::vector<std::uint8_t> classes;
     std::vector<std::uint8_t> handles;
     std::vector<std::uint8_t> objects;
+    std::vector<std::uint8_t> dataStore;  // "AcDb:AcDsPrototype_1b" of 2013+, when there is one
 };
 
 // Decodes header variables, classes, the object map and the objects into a

@@ -95,6 +95,13 @@ constexpr ObjectType kTypes[] = {
     {0, "IMAGE", ObjectKind::Entity, entities::readImage},
     {0, "WIPEOUT", ObjectKind::Entity, entities::readWipeout},
     {0, "ACAD_TABLE", ObjectKind::Entity, entities::readTable},
+    {0, "PDFUNDERLAY", ObjectKind::Entity, entities::readPdfUnderlay},
+    {0, "DWFUNDERLAY", ObjectKind::Entity, entities::readDwfUnderlay},
+    {0, "DGNUNDERLAY", ObjectKind::Entity, entities::readDgnUnderlay},
+    {0, "IMAGEDEF", ObjectKind::Object, nullptr, objects::readImageDefinition},
+    {0, "PDFDEFINITION", ObjectKind::Object, nullptr, objects::readPdfDefinition},
+    {0, "DWFDEFINITION", ObjectKind::Object, nullptr, objects::readDwfDefinition},
+    {0, "DGNDEFINITION", ObjectKind::Object, nullptr, objects::readDgnDefinition},
 };
 
 }  // namespace

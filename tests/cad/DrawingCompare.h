@@ -51,6 +51,10 @@ bool aboutExtents(const std::string& headerLine);
 // helix with the spline it regenerates from the helix's turns. Only the
 // counts of those splines' knots and control points qualify.
 bool fittedByTheExport(const std::string& line, const Drawing& dwg);
+// The layouts, matched by name: tab order, block, page set-up, limits and
+// extents. Lines read "layout Layout1 paperWidth 210 vs 297".
+std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& actual,
+                                        const Options& options = {});
 
 // For EXPECT_TRUE / ASSERT_TRUE: fails with the differences listed.
 ::testing::AssertionResult sameDrawing(const Drawing& expected, const Drawing& actual,

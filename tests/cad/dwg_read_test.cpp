@@ -233,7 +233,9 @@ TEST(DwgReader, EachDrawingMatchesTheDxfBesideIt)
         // The R13 export writes no $MEASUREMENT (so it reads as imperial); the DWG marks metric.
         std::string headers;
         for (const std::string& d : cad::compare::compareHeaders(dxf, dwg, options))
-            if (!cad::compare::aboutExtents(d) && !(std::string(name) == "example_r13" && d == "header: measurement 0 vs 1"))
+            // R13 and R14 exports hold no layouts, so they name no active one.
+            if (!cad::compare::aboutExtents(d) && !(older && d.rfind("header: activeLayout \"\" vs ", 0) == 0) &&
+                !(std::string(name) == "example_r13" && d == "header: measurement 0 vs 1"))
                 headers += d + "\n";
         EXPECT_EQ(headers, "");
     }
