@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "cad/dwg/DwgPreview.h"
 #include "cad/dwg/DwgReader.h"
 #include "cad/dxf/DxfReader.h"
 
@@ -40,7 +41,11 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    if (isDwg(bytes)) return dwg::readDwg(bytes);
+    if (isDwg(bytes)) {
+        Drawing drawing = dwg::readDwg(bytes);
+        drawing.preview = dwg::readDwgPreview(bytes);
+        return drawing;
+    }
     return dxf::readDxf(bytes);
 }
 
