@@ -406,23 +406,27 @@ void readClasses(const DwgSections& s, DecodeState& st) {
     ObjectReader r = openSection(s.classes, s);
     auto& b = r.dat;
     if (r.since(Version::R2004)) {
-        b.BS();  // highest class number
-        b.RC();
-        b.RC();
-        b.B();
+        skip("max_num", b.BS());
+        skip("unknown_rc1", b.RC());
+        skip("unknown_rc2", b.RC());
+        skip("unknown_b", b.B());
     }
     while (b.bitsLeft() > 32) {
         unsigned number = b.BS();
-        b.BS();  // proxy flags
+        skip("proxyflag", b.BS());
         std::string app = r.T();
         ClassInfo c;
         c.cppName = r.T();
         c.dxfName = r.T();
-        b.B();  // was a zombie
+        skip("is_zombie", b.B());
         unsigned itemClass = b.BS();
         c.isEntity = itemClass == 0x1F2;
         if (r.since(Version::R2004)) {
-            for (int i = 0; i < 5; ++i) b.BL();
+            skip("num_instances", b.BL());
+            skip("dwg_version", b.BL());
+            skip("maint_version", b.BL());
+            skip("unknown_1", b.BL());
+            skip("unknown_2", b.BL());
         }
         if (number < 500 || number > 0xFFFF) break;
         st.classes[number] = std::move(c);
@@ -514,7 +518,7 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     f.xdicMissing = r.since(Version::R2004) && b.B();
     f.byLayerLinetype = r.until(Version::R14) && b.B();
     e.noLinks = r.until(Version::R2000) ? b.B() : true;
-    if (r.since(Version::R2013)) b.B();
+    if (r.since(Version::R2013)) skip("has_ds_data", b.B());
     e.entity.common.color = r.ENC();
     e.entity.common.linetypeScale = b.BD();
     if (r.since(Version::R2000)) {
@@ -539,8 +543,8 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
 void readEntityCommonHandles(ObjectReader& r, EntityRecord& e, const EntityHandleFlags& f) {
     if (e.entmode == 0) e.owner = r.H();
     std::size_t reactors = r.hdl.count(f.reactors, 8);
-    for (std::size_t i = 0; i < reactors; ++i) r.H();
-    if (!f.xdicMissing) r.H();
+    for (std::size_t i = 0; i < reactors; ++i) skip("reactor", r.H());
+    if (!f.xdicMissing) skip("xdicobjhandle", r.H());
     if (r.until(Version::R14)) {
         e.layer = r.H();
         if (!f.byLayerLinetype) e.linetype = r.H();
@@ -554,12 +558,12 @@ void readEntityCommonHandles(ObjectReader& r, EntityRecord& e, const EntityHandl
         if (e.linetypeFlags == 3) e.linetype = r.H();
     }
     if (r.since(Version::R2007)) {
-        if (f.materialFlags == 3) r.H();
-        if (f.shadowFlags == 3) r.H();
+        if (f.materialFlags == 3) skip("material", r.H());
+        if (f.shadowFlags == 3) skip("shadow", r.H());
     }
-    if (r.since(Version::R2000) && f.plotFlags == 3) r.H();
+    if (r.since(Version::R2000) && f.plotFlags == 3) skip("plotstyle", r.H());
     for (bool v : f.visualStyles)
-        if (v) r.H();
+        if (v) skip("visualstyle", r.H());
 }
 
 void readObjectCommon(ObjectReader& r, std::size_t& endBit, std::size_t dataStart, std::size_t dataEnd) {
@@ -572,11 +576,11 @@ void readObjectCommon(ObjectReader& r, std::size_t& endBit, std::size_t dataStar
     b.limit(endBit);
     std::size_t reactors = b.count(b.BL(), 1);
     bool xdicMissing = r.since(Version::R2004) && b.B();
-    if (r.since(Version::R2013)) b.B();
-    r.H();  // owner
+    if (r.since(Version::R2013)) skip("has_ds_data", b.B());
+    skip("ownerhandle", r.H());
     reactors = r.hdl.count(reactors, 8);
-    for (std::size_t i = 0; i < reactors; ++i) r.H();
-    if (!xdicMissing) r.H();
+    for (std::size_t i = 0; i < reactors; ++i) skip("reactor", r.H());
+    if (!xdicMissing) skip("xdicobjhandle", r.H());
 }
 
 void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Handle expected) {
