@@ -6,6 +6,7 @@
 
 #include "cad/dwg/DwgReader.h"
 #include "cad/dxf/DxfReader.h"
+#include "cad/ExternalReferences.h"
 
 namespace cad {
 
@@ -38,8 +39,15 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    if (isDwg(bytes)) return dwg::readDwg(bytes);
-    return dxf::readDxf(bytes);
+    Drawing d = isDwg(bytes) ? dwg::readDwg(bytes) : dxf::readDxf(bytes);
+    d.sourcePath = path;
+    return d;
+}
+
+Drawing openDrawing(const std::string& path) {
+    Drawing d = readDrawingFile(path);
+    attachExternalReferences(d, path);
+    return d;
 }
 
 }  // namespace cad

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -12,7 +13,16 @@
 namespace cad::render {
 
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
+    return renderDrawing(drawing, options, nullptr);
+}
+
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems) {
     const Scene scene = buildScene(drawing, options);
+    if (problems) {
+        problems->insert(problems->end(), drawing.referenceProblems.begin(), drawing.referenceProblems.end());
+        for (const std::string& p : scene.problems)
+            if (std::find(problems->begin(), problems->end(), p) == problems->end()) problems->push_back(p);
+    }
     Box view = scene.extents();
     // Nothing but rays and construction lines: look at where they start.
     if (view.empty())

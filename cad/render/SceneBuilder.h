@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,9 @@ inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 class Builder {
 public:
     Builder(const Drawing& d, const RenderOptions& o);
-    Scene run();
+    // The entities of one space placed by placement; entities on the hidden
+    // layers are left out as if those layers were frozen.
+    Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
 
 private:
     const Drawing& drawing_;
@@ -64,6 +67,7 @@ private:
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
+    std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
 
     // ---- properties (SceneProperties.cpp) ---------------------------------
     const Layer* effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const;
@@ -73,6 +77,7 @@ private:
     TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const;
     Context childContext(const Entity& e, const Look& l, const Context& ctx) const;
     bool layerFrozen(const Entity& e, const Context& ctx) const;
+    bool layerHidden(const Layer* layer, const EntityCommon& c) const;
 
     // ---- paint primitives (ScenePrimitives.cpp) ---------------------------
     // A polyline whose segments may have widths: wide segments become filled bands.

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "cad/DrawingFile.h"
+#include "cad/render/Layouts.h"
 #include "cad/render/Render.h"
 #include "convert/JpegFile.h"
 
@@ -39,6 +40,10 @@ constexpr const char* kUsage =
     "  --background COL   white or black (default white)\n"
     "  --jobs N           drawings converted at once (default: every core)\n"
     "  --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
+    "  --layout L         what to draw: active (default: the space the drawing\n"
+    "                     opens in), model, a layout's name, or all: model space\n"
+    "                     as DRAWING.jpg plus one DRAWING-LAYOUT.jpg for each layout\n"
+    "                     that has something on it (a name already taken gets a number)\n"
     "  --recursive        look into the subfolders of folders too\n"
     "  --extension EXT    the drawings to take from folders (default: dwg and dxf)\n"
     "  -                  read further paths from standard input, one a line\n"
@@ -52,6 +57,7 @@ struct Options {
     int jobs = 0;
     bool recursive = false;
     QRectF window;
+    std::string layout;  // "" active, "Model", "*" all, or a layout's name
     QStringList extensions{QStringLiteral("dwg"), QStringLiteral("dxf")};
     QStringList inputs;
     bool readStdin = false;
@@ -124,6 +130,14 @@ Options parseArguments(int argc, char** argv) {
             if (!ok || v[0] == v[2] || v[1] == v[3])
                 throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + text + "\""};
             o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+        } else if (arg == "--layout") {
+            const std::string l = take();
+            const QString lower = QString::fromStdString(l).trimmed().toLower();
+            if (lower.isEmpty()) throw UsageError{"--layout needs active, model, all or a layout's name"};
+            o.layout = lower == QLatin1String("active") ? std::string()
+                       : lower == QLatin1String("model") ? std::string("Model")
+                       : lower == QLatin1String("all")   ? std::string("*")
+                                                         : QString::fromStdString(l).trimmed().toStdString();
         } else if (arg == "--recursive" && !hasValue) {
             o.recursive = true;
         } else if (arg == "--extension") {
@@ -181,20 +195,25 @@ class Progress {
 public:
     Progress(std::size_t total, bool terminal) : total_(total), terminal_(terminal) {}
 
-    void finished(const QString& input, const QString& output, const std::string& failure) {
+    void finished(const QString& input, const QString& output, const std::string& failure,
+                  const std::vector<std::string>& notes = {}) {
         const std::lock_guard<std::mutex> lock(mutex_);
         ++done_;
+        std::string said;  // what the picture lacks, and the layouts written besides
+        for (const std::string& n : notes) said += (said.empty() ? " (" : "; ") + n;
+        if (!said.empty()) said += ")";
         if (!failure.empty()) ++failed_;
         if (terminal_) {
             std::fprintf(stderr, "\r\033[K");
             if (!failure.empty()) std::fprintf(stderr, "failed: %s: %s\n", qPrintable(input), failure.c_str());
+            else if (!said.empty()) std::fprintf(stderr, "%s%s\n", qPrintable(input), said.c_str());
             const int width = 30;
             const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
             std::fprintf(stderr, "[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                          std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
                          qPrintable(QFileInfo(input).fileName()));
         } else if (failure.empty()) {
-            std::fprintf(stderr, "[%zu/%zu] %s -> %s\n", done_, total_, qPrintable(input), qPrintable(output));
+            std::fprintf(stderr, "[%zu/%zu] %s -> %s%s\n", done_, total_, qPrintable(input), qPrintable(output), said.c_str());
         } else {
             std::fprintf(stderr, "[%zu/%zu] failed: %s: %s\n", done_, total_, qPrintable(input), failure.c_str());
         }
@@ -216,11 +235,59 @@ private:
     bool terminal_;
 };
 
-std::string convertOne(const Job& job, const Options& o) {
+// Pictures named while converting (the layouts of --layout all): each name
+// is claimed once, never over another drawing's picture or an input file.
+class OutputNames {
+public:
+    OutputNames(std::set<QString> taken, std::set<QString> inputs) : taken_(std::move(taken)), inputs_(std::move(inputs)) {}
+
+    QString claim(const QString& folder, const QString& base) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (int n = 1; n < 1000; ++n) {
+            const QString name = n == 1 ? base : QStringLiteral("%1 (%2)").arg(base).arg(n);
+            const QString path = QDir::cleanPath(QDir(folder).filePath(name + QStringLiteral(".jpg")));
+            if (taken_.count(path) || inputs_.count(path)) continue;
+            taken_.insert(path);
+            return path;
+        }
+        return {};
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<QString> taken_, inputs_;
+};
+
+// A layout's name as part of a file name.
+QString fileNamePart(const std::string& layout) {
+    QString name = QString::fromStdString(layout);
+    for (QChar& c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c == QLatin1Char('*') ||
+            c == QLatin1Char('?') || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>') ||
+            c == QLatin1Char('|') || c.unicode() < 32)
+            c = QLatin1Char('_');
+    return name;
+}
+
+std::string writePicture(const QImage& picture, const QString& output, const Options& o) {
+    if (picture.isNull()) return "cannot draw it: no memory for the picture";
+    std::string why;
+    const QString folder = QFileInfo(output).absolutePath();
+    if (!QDir().mkpath(folder)) return "cannot create the folder " + QDir::toNativeSeparators(folder).toStdString();
+    const int status = lumicade::writeJpegFile(picture, output, o.quality, &why);
+    if (status != lumicade::JpegStatus::Ok)
+        return "cannot write " + QDir::toNativeSeparators(output).toStdString() + (why.empty() ? "" : ": " + why);
+    return {};
+}
+
+// Converts one drawing. Returns the failure ("" when it was converted);
+// *notes receives what the pictures lack (missing references, pictures,
+// underlays) and the layout pictures written besides the main one.
+std::string convertOne(const Job& job, const Options& o, OutputNames& names, std::vector<std::string>* notes) {
     if (!job.refusal.isEmpty()) return job.refusal.toStdString();
     cad::Drawing drawing;
     try {
-        drawing = cad::readDrawingFile(QFile::encodeName(job.input).toStdString());
+        drawing = cad::openDrawing(QFile::encodeName(job.input).toStdString());
     } catch (const std::exception& e) {
         return e.what();
     }
@@ -228,19 +295,34 @@ std::string convertOne(const Job& job, const Options& o) {
     options.longSide = o.size;
     options.window = o.window;
     options.background = o.blackBackground ? QColor(Qt::black) : QColor(Qt::white);
-    QImage picture;
+    const bool all = o.layout == "*";
+    options.layout = all ? std::string("Model") : o.layout;
+    if (!options.layout.empty() && !cad::render::chooseSpace(drawing, options.layout).block)
+        return "it has no layout named " + o.layout;
+    std::vector<std::string> problems;
     try {
-        picture = cad::render::renderDrawing(drawing, options);
+        if (std::string why = writePicture(cad::render::renderDrawing(drawing, options, &problems), job.output, o);
+            !why.empty())
+            return why;
+        if (all) {
+            const QFileInfo info(job.output);
+            for (const cad::Layout* layout : cad::render::paperLayouts(drawing)) {
+                options.layout = layout->name;
+                if (!cad::render::layoutHasContent(drawing, options)) continue;
+                const QString output =
+                    names.claim(info.absolutePath(), info.completeBaseName() + QLatin1Char('-') + fileNamePart(layout->name));
+                if (output.isEmpty()) return "no free picture name for its layout " + layout->name;
+                if (std::string why = writePicture(cad::render::renderDrawing(drawing, options, &problems), output, o);
+                    !why.empty())
+                    return why;
+                notes->push_back("layout " + layout->name + " -> " + QDir::toNativeSeparators(output).toStdString());
+            }
+        }
     } catch (const std::exception& e) {
         return std::string("cannot draw it: ") + e.what();
     }
-    if (picture.isNull()) return "cannot draw it: no memory for the picture";
-    std::string why;
-    const QString folder = QFileInfo(job.output).absolutePath();
-    if (!QDir().mkpath(folder)) return "cannot create the folder " + QDir::toNativeSeparators(folder).toStdString();
-    const int status = lumicade::writeJpegFile(picture, job.output, o.quality, &why);
-    if (status != lumicade::JpegStatus::Ok)
-        return "cannot write " + QDir::toNativeSeparators(job.output).toStdString() + (why.empty() ? "" : ": " + why);
+    for (const std::string& p : problems)
+        if (std::find(notes->begin(), notes->end(), p) == notes->end()) notes->push_back(p);
     return {};
 }
 
@@ -321,9 +403,13 @@ int main(int argc, char** argv) {
     Progress progress(jobs.size(), isatty(fileno(stderr)));
     const auto start = std::chrono::steady_clock::now();
     std::atomic<std::size_t> next{0};
+    OutputNames names(taken, inputPaths);
     auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();)
-            progress.finished(jobs[i].input, jobs[i].output, convertOne(jobs[i], o));
+        for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
+            std::vector<std::string> notes;
+            const std::string failure = convertOne(jobs[i], o, names, &notes);
+            progress.finished(jobs[i].input, jobs[i].output, failure, notes);
+        }
     };
     std::vector<std::thread> threads;
     for (std::size_t t = 1; t < workers; ++t) threads.emplace_back(work);
