@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "cad/DrawingFile.h"
-#include "cad/ReferencedFiles.h"
+#include "cad/model/ReferencedFiles.h"
 
 namespace cad {
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 need=()
 pkgs=(cmake g++ qt6-base-dev libturbojpeg0-dev libgtest-dev libbenchmark-dev
-      xvfb xauth fonts-dejavu-core)
+      xvfb xauth fonts-dejavu-core qt6-image-formats-plugins libpoppler-qt6-dev)
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")

@@ -95,7 +95,8 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     } else if (const auto* d = e.as<MLineData>()) {
         mline(*d, l, xf);
     } else if (const auto* d = e.as<ImageData>()) {
-        image(e, *d, l, xf);
+        if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, *d, l, xf);
+        else underlay(e, *d, l, ocs);
     } else if (const auto* d = e.as<ToleranceData>()) {
         tolerance(*d, l, xf);
     } else if (const auto* d = e.as<MLeaderData>()) {
@@ -298,6 +299,7 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     }
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
+    else picture(d, l, xf, clipped ? outline : std::vector<Vec3>{});
     stroke(outline, true, l, xf, false);
 }
 

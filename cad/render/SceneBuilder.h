@@ -108,6 +108,14 @@ private:
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
 
+    // ---- pictures and underlays (Pictures.cpp) ------------------------------
+    // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
+    // coordinates before xf) when it is given.
+    void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
+    // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
+    void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
+    QColor resolved(const PaintColor& c) const;
+
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
     double arrowSize() const;
     void leader(const LeaderData& d, const Look& l, const Xform& xf);

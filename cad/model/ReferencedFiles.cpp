@@ -1,4 +1,4 @@
-#include "cad/ReferencedFiles.h"
+#include "cad/model/ReferencedFiles.h"
 
 #include <algorithm>
 #include <cctype>
