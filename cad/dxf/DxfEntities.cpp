@@ -701,7 +701,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         body.push_back(bg);
     }
 
-    if (type == "LINE") parseLine(e, body);
+    if (type == "LINE" || type == "3DLINE") parseLine(e, body);  // 3DLINE: releases 2.6 to 10
     else if (type == "POINT") parsePoint(e, body);
     else if (type == "CIRCLE") parseCircleOrArc(e, body, false);
     else if (type == "ARC") parseCircleOrArc(e, body, true);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cad/model/Entity.h"
+#include "cad/model/Preview.h"
 
 namespace cad {
 
@@ -115,6 +116,7 @@ public:
     std::vector<DimStyle> dimStyles;
     std::vector<Block> blocks;   // model space and paper spaces are blocks too
     std::vector<Layout> layouts;
+    Preview preview;             // the picture the file stores of itself, when it has one
     std::vector<FileDefinition> fileDefinitions;
 
     // Where the drawing was read from (empty when it was not read from a

@@ -436,6 +436,15 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+    // The stored picture itself is left out: its kind, size and length say
+    // whether a thumbnail can use it.
+    j.beginObject("preview");
+    j.value("kind", cad::previewKindName(d.preview.kind));
+    if (d.preview.present()) {
+        j.value("width", d.preview.width), j.value("height", d.preview.height);
+        j.value("bytes", static_cast<int>(d.preview.data.size()));
+    }
+    j.endObject();
     j.beginObject("skipped");
     for (const auto& [what, count] : d.skipped) j.value(what.c_str(), count);
     j.endObject();
