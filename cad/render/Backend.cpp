@@ -159,6 +159,20 @@ Box Scene::extents() const {
 }
 
 void Scene::append(Scene&& other, int clip) {
+    // Boxes are taken from the other scene before its primitives move.
+    std::vector<char> keep(other.order.size(), 1);
+    if (clip >= 0 && static_cast<std::size_t>(clip) < clips.size()) {
+        const QRectF area = clips[static_cast<std::size_t>(clip)].boundingRect();
+        for (std::size_t i = 0; i < other.order.size(); ++i) {
+            const Item& item = other.order[i];
+            if (item.kind == Item::Kind::Infinite) continue;
+            const Box b = itemBox(other, item);
+            // What lies wholly outside the clip is never seen: it is left out
+            // rather than painted and clipped away pixel by pixel.
+            if (b.empty() || b.maxX < area.left() || b.minX > area.right() || b.maxY < area.top() || b.minY > area.bottom())
+                keep[i] = 0;
+        }
+    }
     const std::size_t base[] = {strokes.size(), fills.size(), texts.size(), points.size(), infinite.size(),
                                 rasters.size()};
     auto move = [](auto& into, auto& from) {
@@ -171,7 +185,9 @@ void Scene::append(Scene&& other, int clip) {
     move(infinite, other.infinite);
     move(rasters, other.rasters);
     order.reserve(order.size() + other.order.size());
-    for (Item item : other.order) {
+    for (std::size_t i = 0; i < other.order.size(); ++i) {
+        if (!keep[i]) continue;
+        Item item = other.order[i];
         item.index += base[static_cast<int>(item.kind)];
         // A clip inside the other scene would need both areas; viewports
         // do not nest, so the outer one is what counts.
@@ -244,10 +260,20 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
     for (const Item& item : scene.order) {
         if (item.clip != currentClip) {
             currentClip = item.clip;
-            if (currentClip >= 0 && static_cast<std::size_t>(currentClip) < scene.clips.size())
-                painter.setClipPath(toPixel.map(scene.clips[static_cast<std::size_t>(currentClip)]));
-            else
+            if (currentClip >= 0 && static_cast<std::size_t>(currentClip) < scene.clips.size()) {
+                // Rectangular viewports clip by rectangle: a general clip
+                // path makes every primitive after it many times slower.
+                const QPainterPath area = toPixel.map(scene.clips[static_cast<std::size_t>(currentClip)]);
+                const QRectF box = area.boundingRect();
+                QPainterPath boxPath;
+                boxPath.addRect(box);
+                if (area.elementCount() <= 6 && boxPath.subtracted(area).boundingRect().isEmpty())
+                    painter.setClipRect(box);
+                else
+                    painter.setClipPath(area);
+            } else {
                 painter.setClipping(false);
+            }
         }
         switch (item.kind) {
         case Item::Kind::Stroke: {

@@ -161,6 +161,9 @@ ChosenSpace chooseSpace(const Drawing& drawing, const std::string& layout) {
     if (isModelName(layout)) return model();
     out.layout = drawing.findLayout(layout);
     out.block = out.layout ? drawing.layoutBlock(*out.layout) : nullptr;
+    // Files without layout objects (R12 and some writers) still have their
+    // paper space block, which can be asked for by its own name.
+    if (!out.layout && upperName(layout).rfind("*PAPER_SPACE", 0) == 0) out.block = drawing.findBlock(layout);
     out.paper = true;
     out.name = out.layout ? out.layout->name : layout;
     return out;

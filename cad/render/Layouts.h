@@ -19,7 +19,8 @@ struct ChosenSpace {
 };
 
 // "" (the space the drawing opens in: model space when TILEMODE is 1, the
-// active layout otherwise), "Model", or a layout by name (any case).
+// active layout otherwise), "Model", a layout by name (any case), or a paper
+// space block by name ("*Paper_Space") in files without layout objects.
 ChosenSpace chooseSpace(const Drawing& drawing, const std::string& layout);
 
 // The paper space layouts in tab order.

@@ -306,16 +306,24 @@ std::string convertOne(const Job& job, const Options& o, OutputNames& names, std
             return why;
         if (all) {
             const QFileInfo info(job.output);
-            for (const cad::Layout* layout : cad::render::paperLayouts(drawing)) {
-                options.layout = layout->name;
+            // Layout names, and the block that stands for them in files
+            // that keep their paper space without layout objects.
+            std::vector<std::pair<std::string, std::string>> layouts;
+            for (const cad::Layout* layout : cad::render::paperLayouts(drawing))
+                layouts.emplace_back(layout->name, layout->name);
+            if (layouts.empty() && drawing.paperSpace())
+                layouts.emplace_back(drawing.header.activeLayout.empty() ? "Layout1" : drawing.header.activeLayout,
+                                     drawing.paperSpace()->name);
+            for (const auto& [name, space] : layouts) {
+                options.layout = space;
                 if (!cad::render::layoutHasContent(drawing, options)) continue;
                 const QString output =
-                    names.claim(info.absolutePath(), info.completeBaseName() + QLatin1Char('-') + fileNamePart(layout->name));
-                if (output.isEmpty()) return "no free picture name for its layout " + layout->name;
+                    names.claim(info.absolutePath(), info.completeBaseName() + QLatin1Char('-') + fileNamePart(name));
+                if (output.isEmpty()) return "no free picture name for its layout " + name;
                 if (std::string why = writePicture(cad::render::renderDrawing(drawing, options, &problems), output, o);
                     !why.empty())
                     return why;
-                notes->push_back("layout " + layout->name + " -> " + QDir::toNativeSeparators(output).toStdString());
+                notes->push_back("layout " + name + " -> " + QDir::toNativeSeparators(output).toStdString());
             }
         }
     } catch (const std::exception& e) {
