@@ -7,7 +7,9 @@
 #include "cad/model/Drawing.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
-#include "cad/render/Tessellate.h"
+#include "cad/model/Curves.h"
+#include "cad/model/SplineFit.h"
+#include "cad/model/Transform.h"
 
 namespace cad::render {
 

@@ -9,12 +9,20 @@
 #include <QColor>
 #include <QImage>
 #include <QRectF>
+#include <QSize>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cad/model/Drawing.h"
 
+class QPainter;
+
 namespace cad::render {
+
+// How colours reach the picture: as the drawing has them, as shades of grey,
+// or all in the foreground colour (black on white), as a monochrome plot.
+enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
@@ -25,6 +33,7 @@ struct RenderOptions {
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
+    ColorMode colors = ColorMode::AsDrawn;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
@@ -34,6 +43,32 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
 // underlays that are missing or unreadable, a layout that does not exist)
 // added to *problems, one line each.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems);
+
+// The picture for any device, raster or of the caller's own (a PDF page, an
+// SVG document): the scene is built and fitted once; size() is the picture's
+// size in pixels, and paint() draws it, background first, with a painter on
+// a device of that size.
+class ScenePicture {
+public:
+    ScenePicture(const Drawing& drawing, const RenderOptions& options = {});
+    ~ScenePicture();
+    QSize size() const;
+    void paint(QPainter& painter) const;
+    QImage toImage() const;  // what renderDrawing returns
+    // What could not be drawn: external references, pictures and underlays
+    // that are missing or unreadable, a layout that does not exist.
+    std::vector<std::string> problems() const;
+
+private:
+    struct Prepared;
+    std::unique_ptr<Prepared> prepared_;
+    std::vector<std::string> referenceProblems_;
+};
+
+// What a picture of the drawing with these options lacks (see
+// ScenePicture::problems), without painting it; the scene is built only
+// when the drawing shows pictures or underlays at all.
+std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options = {});
 
 // Writes the picture as a 24-bit BMP file. On failure returns false and puts
 // a one-line reason into *error (when given); an existing file is then left
