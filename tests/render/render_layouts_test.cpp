@@ -270,6 +270,20 @@ TEST(RenderPictures, PngAndTiffLandOnTheirFrameTurnedAndClipped) {
     }
 }
 
+TEST(RenderPictures, APictureMovedFromAnotherMachineIsFoundBesideTheDrawingByName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(twoColours().save(dir.filePath(QStringLiteral("scan.png"))));
+    File f;
+    f.layer("0", 7, "10");
+    f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
+    f.objects += imageDefinition("A1", "C:\\Old Server\\scans\\Scan.PNG");
+    const Drawing d = readText(f, dir);
+    std::vector<std::string> problems;
+    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_GT(colourIn(image, image.rect(), kRed), 100);
+}
+
 TEST(RenderPictures, AMissingPictureKeepsItsFrameAndIsNamed) {
     QTemporaryDir dir;
     File f;
