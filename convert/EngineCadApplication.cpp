@@ -146,7 +146,7 @@ public:
             fail(QStringLiteral("Cannot open %1: the file does not exist").arg(drawingPath));
         cad::Drawing drawing;
         try {
-            drawing = cad::readDrawingFile(QFile::encodeName(drawingPath).toStdString());
+            drawing = cad::openDrawing(QFile::encodeName(drawingPath).toStdString());
         } catch (const std::bad_alloc&) {
             fail(QStringLiteral("Cannot open %1: not enough memory").arg(drawingPath));
         } catch (const std::exception& e) {

@@ -17,6 +17,7 @@ pkgs=(
   fonts-dejavu-core
   fonts-liberation
   parallel
+  libpoppler-qt6-dev
 )
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 # The installed tree's checks: the menu entry, the .deb's library dependencies, manual pages.

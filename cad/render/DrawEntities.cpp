@@ -73,7 +73,10 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const PointData& d) { point(d, l, xf); },
             [&](const RayData& d) { ray(e, d, l, xf); },
             [&](const MLineData& d) { mline(d, l, xf); },
-            [&](const ImageData& d) { image(e, d, l, xf); },
+            [&](const ImageData& d) {
+                if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, d, l, xf);
+                else underlay(e, d, l, ocs);
+            },
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
             // Viewports show nothing in model space; shapes need their font,
@@ -303,6 +306,7 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     }
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
+    else picture(d, l, xf, clipped ? outline : std::vector<Vec3>{});
     stroke(outline, true, l, xf, false);
 }
 

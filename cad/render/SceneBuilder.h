@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,9 @@ inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 class Builder {
 public:
     Builder(const Drawing& d, const RenderOptions& o);
-    Scene run();
+    // The entities of one space placed by placement; entities on the hidden
+    // layers are left out as if those layers were frozen.
+    Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
 
 private:
     const Drawing& drawing_;
@@ -66,6 +69,7 @@ private:
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
+    std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
 
     // ---- properties (SceneProperties.cpp) ---------------------------------
     const Layer* effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const;
@@ -75,6 +79,7 @@ private:
     TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const;
     Context childContext(const Entity& e, const Look& l, const Context& ctx) const;
     bool layerFrozen(const Entity& e, const Context& ctx) const;
+    bool layerHidden(const Layer* layer, const EntityCommon& c) const;
 
     // ---- paint primitives (ScenePrimitives.cpp) ---------------------------
     // A polyline whose segments may have widths: wide segments become filled bands.
@@ -106,6 +111,14 @@ private:
     void ray(const Entity& e, const RayData& d, const Look& l, const Xform& xf);
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
+
+    // ---- pictures and underlays (Pictures.cpp) ------------------------------
+    // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
+    // coordinates before xf) when it is given.
+    void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
+    // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
+    void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
+    QColor resolved(const PaintColor& c) const;
 
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
     // A dimension draws its block, or what it can without one.

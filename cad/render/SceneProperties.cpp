@@ -29,7 +29,7 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
     bool known = false;
     const Layer* layer = effectiveLayer(c, ctx, &known);
     if (layer && (!layer->on || layer->frozen)) l.visible = false;
-    if (c.invisible) l.visible = false;
+    if (c.invisible || layerHidden(layer, c)) l.visible = false;
 
     switch (c.color.kind) {
     case Color::Kind::ByLayer: l.color = layer ? colorOf(layer->color) : kForeground; break;
@@ -96,7 +96,12 @@ Context Builder::childContext(const Entity& e, const Look& l, const Context& ctx
 bool Builder::layerFrozen(const Entity& e, const Context& ctx) const {
     bool known = false;
     const Layer* layer = effectiveLayer(e.common, ctx, &known);
-    return (layer && layer->frozen) || e.common.invisible;
+    return (layer && layer->frozen) || e.common.invisible || layerHidden(layer, e.common);
+}
+
+bool Builder::layerHidden(const Layer* layer, const EntityCommon& c) const {
+    if (hiddenLayers_.empty()) return false;
+    return hiddenLayers_.count(upperName(layer ? layer->name : c.layer)) != 0;
 }
 
 }  // namespace cad::render::frontend

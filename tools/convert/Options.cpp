@@ -31,6 +31,10 @@ const char* const kUsage =
     "                        --background black), as a monochrome plot\n"
     "      --grayscale       colours as shades of grey\n"
     "      --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
+    "      --layout L        what to draw: active (default: the space the drawing\n"
+    "                        opens in), model, a layout's name, or all: model\n"
+    "                        space as plan.jpg plus plan-LAYOUT.jpg for each\n"
+    "                        layout that has something on it\n"
     "\n"
     "Input:\n"
     "  -r, --recursive       look into the subfolders of folders too\n"
@@ -196,6 +200,14 @@ Options parseArguments(int argc, char** argv) {
             if (c == "white") o.blackBackground = false;
             else if (c == "black") o.blackBackground = true;
             else throw UsageError{"--background is white or black, not \"" + displayName(c) + "\""};
+        } else if (arg == "--layout") {
+            const std::string l = take();
+            const QString lower = QString::fromStdString(l).trimmed().toLower();
+            if (lower.isEmpty()) throw UsageError{"--layout needs active, model, all or a layout's name"};
+            o.layout = lower == QLatin1String("active") ? std::string()
+                       : lower == QLatin1String("model") ? std::string("Model")
+                       : lower == QLatin1String("all")   ? std::string("*")
+                                                         : QString::fromStdString(l).trimmed().toStdString();
         } else if (arg == "--window") {
             const std::string text = take();
             const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));

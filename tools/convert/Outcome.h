@@ -9,7 +9,8 @@ struct Outcome {
     // work budget stopped it will be reported as its own status beside these.
     enum class Status { Converted, Failed, Skipped };
     Status status = Status::Failed;
-    std::string reason;     // for anything but Converted
+    std::string reason;     // for anything but Converted; for Converted, what the pictures
+                            // lack and the layout pictures written besides ("; " between)
     long long entities = -1;  // -1: not read
     double milliseconds = 0;
 };
