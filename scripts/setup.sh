@@ -3,7 +3,8 @@
 set -euo pipefail
 need=()
 pkgs=(cmake g++ qt6-base-dev libturbojpeg0-dev libgtest-dev libbenchmark-dev
-      xvfb xauth fonts-dejavu-core)
+      xvfb xauth fonts-dejavu-core pkg-config libfontconfig-dev
+      hershey-fonts-data fonts-liberation2 fonts-wqy-microhei)
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
