@@ -112,15 +112,16 @@ std::vector<fs::path> FontFinder::standardFolders() {
 fs::path FontFinder::hersheyFolder() { return "/usr/share/hershey-fonts"; }
 
 const std::map<std::string, fs::path>& FontFinder::listing(const fs::path& folder) const {
-    auto [it, fresh] = listings_.try_emplace(folder);
+    const auto [it, fresh] = listings_.try_emplace(folder);
     if (!fresh) return it->second;
+    std::map<std::string, fs::path>& files = it->second;
     // The folder's own files first, then those of its subfolders.
     std::error_code ec;
     std::vector<fs::path> subfolders;
     auto add = [&](const fs::path& dir, bool keepSubfolders) {
         for (fs::directory_iterator d(dir, ec), end; !ec && d != end; d.increment(ec)) {
             std::error_code e2;
-            if (d->is_regular_file(e2)) it->second.try_emplace(lower(d->path().filename().string()), d->path());
+            if (d->is_regular_file(e2)) files.try_emplace(lower(d->path().filename().string()), d->path());
             else if (keepSubfolders && d->is_directory(e2)) subfolders.push_back(d->path());
         }
         ec.clear();
@@ -128,7 +129,7 @@ const std::map<std::string, fs::path>& FontFinder::listing(const fs::path& folde
     add(folder, true);
     std::sort(subfolders.begin(), subfolders.end());
     for (const fs::path& sub : subfolders) add(sub, false);
-    return it->second;
+    return files;
 }
 
 std::optional<fs::path> FontFinder::findFile(const std::string& name, const fs::path& drawingFolder) const {

@@ -99,13 +99,13 @@ Box Scene::extents() const {
     for (const Fill& f : fills)
         for (const auto& o : f.outlines)
             for (const Vec2& p : o) box.add(p);
-    for (const TextShape& t : texts) {
-        const QRectF r = t.path.boundingRect();
-        if (r.isValid()) {
+    for (const TextShape& t : texts)
+        for (const QPainterPath* path : {&t.path, &t.strokes}) {
+            if (path->isEmpty()) continue;
+            const QRectF r = path->boundingRect();
             box.add(Vec2{r.left(), r.top()});
             box.add(Vec2{r.right(), r.bottom()});
         }
-    }
     for (const PointMarker& p : points) {
         box.add(p.position);
         if (p.size > 0) {
@@ -221,16 +221,26 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
         }
         case Item::Kind::Text: {
             const TextShape& t = scene.texts[item.index];
-            const QPainterPath path = toPixel.map(t.path);
-            const QRectF r = path.boundingRect();
             const QColor color = resolve(t.color, background, foreground);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(color);
-            if (r.width() < 1.0 && r.height() < 1.0) {
-                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
-                break;
+            if (!t.path.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.path);
+                const QRectF r = path.boundingRect();
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(color);
+                if (r.width() < 1.0 && r.height() < 1.0) painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                else painter.drawPath(path);
             }
-            painter.drawPath(path);
+            if (!t.strokes.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.strokes);
+                const QRectF r = path.boundingRect();
+                if (r.width() < 1.0 && r.height() < 1.0) {
+                    painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                    break;
+                }
+                painter.setBrush(Qt::NoBrush);
+                painter.setPen(pen(t.color, t.lineweightMm));
+                painter.drawPath(path);
+            }
             break;
         }
         case Item::Kind::Point: {

@@ -7,6 +7,7 @@
 
 #include "cad/render/Palette.h"
 #include "cad/render/Tessellate.h"
+#include "cad/model/CodePageText.h"
 #include "cad/render/TextLayout.h"
 
 namespace cad::render {
@@ -49,7 +50,8 @@ bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::is
 
 class Builder {
 public:
-    Builder(const Drawing& d, const RenderOptions& o) : drawing_(d), options_(o) {
+    Builder(const Drawing& d, const RenderOptions& o)
+        : drawing_(d), options_(o), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)) {
         ltScale_ = d.header.ltScale > 0 && std::isfinite(d.header.ltScale) ? d.header.ltScale : 1.0;
     }
 
@@ -69,6 +71,7 @@ public:
 private:
     const Drawing& drawing_;
     const RenderOptions& options_;
+    std::shared_ptr<const std::filesystem::path> folder_;  // where the drawing's own fonts are
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
@@ -167,11 +170,15 @@ private:
         scene_.add(std::move(f));
     }
 
-    void text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color) {
-        if (planePath.isEmpty()) return;
+    void text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
+              double lineweightMm = 0.25) {
+        if (planePaths.isEmpty()) return;
         TextShape t;
-        t.path = planTransform(planeToWorld, z).map(planePath);
+        const QTransform toWorld = planTransform(planeToWorld, z);
+        t.path = toWorld.map(planePaths.fill);
+        t.strokes = toWorld.map(planePaths.strokes);
         t.color = color;
+        t.lineweightMm = lineweightMm;
         scene_.add(std::move(t));
     }
 
@@ -415,6 +422,11 @@ private:
         f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
         f.oblique = std::isfinite(oblique) ? oblique : 0.0;
         f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+        if (style) {
+            f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
+                               codePageNumber(drawing_.header.codePage));
+            f.folder = folder_;
+        }
         return f;
     }
 
@@ -428,7 +440,7 @@ private:
         const std::string& shown = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
         if (shown.empty()) return;
         const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
-        text(layoutText(d, shown, f), ocs, d.insertion.z, l.color);
+        text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
     }
 
     void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
@@ -446,7 +458,7 @@ private:
         const Vec3 yAxis = cross(normal, xAxis);
         const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
         for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing))
-            text(part.path, plane, 0, part.color.value_or(color));
+            text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
     }
 
     void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {
@@ -779,7 +791,7 @@ private:
                     }
                     // A character without a drawing of its own shows as text.
                 }
-                QPainterPath glyphs;
+                TextPaths glyphs;
                 double w = 0;
                 const MTextParagraphs parsed = parseMText(cell.toStdString(), f);
                 for (const auto& paragraph : parsed.paragraphs)

@@ -24,6 +24,7 @@ struct RenderOptions {
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
+    std::string drawingFolder;       // where the drawing's own fonts are looked for first
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
