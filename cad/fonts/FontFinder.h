@@ -29,6 +29,7 @@ struct FontChoice {
     std::filesystem::path file;   // the .shx, .jhf or TrueType file to draw with (may be empty for TrueType)
     std::string family;           // TrueType: the family to draw with
     double widthScale = 1;        // stretch of a stand-in to the width of the font it replaces
+    double capHeight = 0;         // TrueType twins: the cap height (ems) of the face they replace
     bool substitute = false;      // not the font the drawing asked for
 };
 
@@ -64,6 +65,10 @@ public:
     static std::pair<std::string, double> hersheyStandIn(const std::string& shapeFontName);
     // The family that draws a TrueType font of this file or family name.
     static std::string trueTypeFamily(const std::string& fontFile, const std::string& family);
+    // The cap height (in ems) of the Windows face a metric twin stands in
+    // for, 0 for others. Text height is the cap height of the face the
+    // drawing names, and the twins match its widths, not its capitals.
+    static double twinCapHeight(const std::string& fontFile, const std::string& family);
 
 private:
     std::vector<std::filesystem::path> userFolders_, standard_;

@@ -81,6 +81,7 @@ std::shared_ptr<TextFont> fromChoice(Library& lib, const fonts::FontChoice& choi
         font->widthScale = choice.widthScale;
         break;
     case fonts::FontChoice::Kind::TrueType:
+        font->capHeight = choice.capHeight;
         font->family = choice.file.empty() || choice.substitute ? QString::fromStdString(choice.family)
                                                                  : trueTypeFamily(lib, choice.file, choice.family);
         return font;

@@ -22,6 +22,7 @@ struct TextFont {
     std::shared_ptr<const fonts::HersheyFont> hershey;
     double widthScale = 1;                           // Hershey stand-ins: stretch to the font they replace
     QString family;                                  // TrueType
+    double capHeight = 0;                            // TrueType: cap height in ems, 0 for the face's own
     bool bold = false, italic = false;               // TrueType, from an inline font switch
     std::string bigFontFile;                         // as the style names it (kept by inline font switches)
     int codePage = 0;                                // the drawing's code page, for regular shape fonts

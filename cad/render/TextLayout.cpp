@@ -25,7 +25,7 @@ struct FontInfo {
     double descent = 0.3;
 };
 
-FontInfo makeFont(const QString& family, bool bold = false, bool italic = false) {
+FontInfo makeFont(const QString& family, bool bold = false, bool italic = false, double capHeightEm = 0) {
     FontInfo info;
     info.font = QFont(family);
     info.font.setPixelSize(kGlyphPixels);
@@ -34,7 +34,8 @@ FontInfo makeFont(const QString& family, bool bold = false, bool italic = false)
     info.font.setBold(bold);
     info.font.setItalic(italic);
     const QFontMetricsF metrics(info.font);
-    info.capHeight = metrics.capHeight() > 1 ? metrics.capHeight() : kGlyphPixels * 0.73;
+    info.capHeight = capHeightEm > 0 ? kGlyphPixels * capHeightEm
+                     : metrics.capHeight() > 1 ? metrics.capHeight() : kGlyphPixels * 0.73;
     info.descent = metrics.descent() / info.capHeight;
     return info;
 }
@@ -48,18 +49,18 @@ const FontInfo& fontFor(bool mono) {
     return mono ? monospace : sans;
 }
 
-const FontInfo& fontFor(const QString& family, bool bold, bool italic) {
-    thread_local std::map<std::tuple<QString, bool, bool>, FontInfo> fonts;
-    const auto key = std::make_tuple(family, bold, italic);
+const FontInfo& fontFor(const QString& family, bool bold, bool italic, double capHeightEm = 0) {
+    thread_local std::map<std::tuple<QString, bool, bool, double>, FontInfo> fonts;
+    const auto key = std::make_tuple(family, bold, italic, capHeightEm);
     auto it = fonts.find(key);
-    if (it == fonts.end()) it = fonts.emplace(key, makeFont(family, bold, italic)).first;
+    if (it == fonts.end()) it = fonts.emplace(key, makeFont(family, bold, italic, capHeightEm)).first;
     return it->second;
 }
 
 // The Qt font a run is set in: its TrueType face, or the default ones.
 const FontInfo& qtFontFor(const TextFormat& f) {
     if (f.font && f.font->kind == TextFont::Kind::TrueType && !f.font->family.isEmpty())
-        return fontFor(f.font->family, f.font->bold, f.font->italic);
+        return fontFor(f.font->family, f.font->bold, f.font->italic, f.font->capHeight);
     return fontFor(f.mono);
 }
 

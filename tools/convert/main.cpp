@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <set>
@@ -25,6 +26,7 @@
 
 #include "cad/DrawingFile.h"
 #include "cad/render/Render.h"
+#include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 
 namespace {
@@ -41,6 +43,8 @@ constexpr const char* kUsage =
     "  --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
     "  --recursive        look into the subfolders of folders too\n"
     "  --extension EXT    the drawings to take from folders (default: dwg and dxf)\n"
+    "  --font-dir DIR     look for the drawings' fonts there too (may be repeated)\n"
+    "  --verbose          name each font that was not found and what stood in for it\n"
     "  -                  read further paths from standard input, one a line\n"
     "  -h, --help         show this text\n";
 
@@ -55,6 +59,8 @@ struct Options {
     QStringList extensions{QStringLiteral("dwg"), QStringLiteral("dxf")};
     QStringList inputs;
     bool readStdin = false;
+    std::vector<std::filesystem::path> fontDirs;
+    bool verbose = false;
 };
 
 struct UsageError {
@@ -124,6 +130,12 @@ Options parseArguments(int argc, char** argv) {
             if (!ok || v[0] == v[2] || v[1] == v[3])
                 throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + text + "\""};
             o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+        } else if (arg == "--font-dir") {
+            const std::string dir = take();
+            if (dir.empty()) throw UsageError{"--font-dir needs a folder"};
+            o.fontDirs.emplace_back(dir);
+        } else if (arg == "--verbose" && !hasValue) {
+            o.verbose = true;
         } else if (arg == "--recursive" && !hasValue) {
             o.recursive = true;
         } else if (arg == "--extension") {
@@ -228,6 +240,7 @@ std::string convertOne(const Job& job, const Options& o) {
     options.longSide = o.size;
     options.window = o.window;
     options.background = o.blackBackground ? QColor(Qt::black) : QColor(Qt::white);
+    options.drawingFolder = QFile::encodeName(QFileInfo(job.input).absolutePath()).toStdString();
     QImage picture;
     try {
         picture = cad::render::renderDrawing(drawing, options);
@@ -281,6 +294,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    cad::render::setFontFolders(o.fontDirs);
     const std::vector<Found> files = collect(o);
 
     // Outputs: never over an input file, and never two drawings into one
@@ -330,5 +344,8 @@ int main(int argc, char** argv) {
     work();
     for (auto& t : threads) t.join();
     progress.summary(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (o.verbose)
+        for (const std::string& line : cad::render::fontSubstitutions())
+            std::fprintf(stderr, "font substituted: %s\n", line.c_str());
     return progress.failed() ? 1 : 0;
 }
