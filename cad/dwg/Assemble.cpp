@@ -94,6 +94,7 @@ public:
         if (auto it = st_.styles.find(st_.headerTextStyle); it != st_.styles.end())
             d_.header.textStyle = it->second.name;
         d_.index();
+        linkFileDefinitions(d_);
     }
 
 private:
@@ -232,6 +233,9 @@ private:
             ml->blockName = nameOf(blockNames_, e.blockHeader, "");
         } else if (auto* tb = out.as<TableData>()) {
             tb->blockName = nameOf(blockNames_, e.blockHeader, "");
+        } else if (auto* vp = out.as<ViewportData>()) {
+            for (Handle h : e.layerList)
+                if (auto it = layerNames_.find(h); it != layerNames_.end()) vp->frozenLayers.push_back(it->second);
         }
         return out;
     }

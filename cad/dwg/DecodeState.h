@@ -25,6 +25,7 @@ struct EntityRecord {
     std::vector<Handle> children;
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+    std::vector<Handle> layerList;  // viewports: the layers frozen in them
 };
 
 struct BlockHeaderRecord {

@@ -45,6 +45,7 @@ struct DwgSections {
     std::vector<std::uint8_t> classes;
     std::vector<std::uint8_t> handles;
     std::vector<std::uint8_t> objects;
+    std::vector<std::uint8_t> dataStore;  // "AcDb:AcDsPrototype_1b" of 2013+, when there is one
 };
 
 // R13, R14 and 2000 (AC1012, AC1014, AC1015): the sections the file header

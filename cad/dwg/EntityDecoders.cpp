@@ -925,12 +925,12 @@ void readImageLike(R& r, E& e, const char* type) {
     im.uVector = d.BD3();
     im.vVector = d.BD3();
     im.size = d.RD2();
-    d.BS();  // display properties
+    im.displayFlags = d.BS();
     im.clipping = d.B();
-    d.RC();
-    d.RC();
-    d.RC();  // brightness, contrast, fade
-    if (r.since(Version::R2010)) d.B();  // clip mode
+    im.brightness = d.RC();
+    im.contrast = d.RC();
+    im.fade = d.RC();
+    if (r.since(Version::R2010)) im.clipInverted = d.B();
     im.clipType = d.BS();
     std::size_t n = im.clipType == 1 ? 2 : d.count(d.BL(), 128);
     for (std::size_t i = 0; i < n; ++i) im.clip.push_back(d.RD2());
@@ -938,9 +938,47 @@ void readImageLike(R& r, E& e, const char* type) {
     // corner repeated at the end.
     if (im.clipType == 2 && im.clip.size() > 2 && !(im.clip.front() == im.clip.back()))
         im.clip.push_back(im.clip.front());
+    im.definition = r.H();
 }
 void readImage(R& r, E& e) { readImageLike(r, e, "IMAGE"); }
 void readWipeout(R& r, E& e) { readImageLike(r, e, "WIPEOUT"); }
+
+// PDF, DWF and DGN underlays: placed by insertion, scale and rotation in
+// their own plane; u and v are one unit of the page along its sides.
+void readUnderlay(R& r, E& e, const char* type) {
+    auto& u = set<ImageData>(e, type);
+    auto& d = r.dat;
+    e.entity.common.extrusion = d.BD3();
+    u.insertion = d.BD3();
+    const double angle = d.BD();
+    const Vec3 scale = d.BD3();
+    u.uVector = Vec3{std::cos(angle), std::sin(angle), 0} * scale.x;
+    u.vVector = Vec3{-std::sin(angle), std::cos(angle), 0} * scale.y;
+    const unsigned flags = d.RC();
+    u.displayFlags = static_cast<int>(flags);
+    u.clipping = flags & 1;
+    u.clipInverted = flags & 16;
+    u.contrast = d.RC();
+    u.fade = d.RC();
+    u.brightness = 50;
+    std::size_t n = d.count(d.BL(), 128);
+    for (std::size_t i = 0; i < n; ++i) u.clip.push_back(d.RD2());
+    u.clipType = n > 2 ? 2 : 1;
+    if (u.clipType == 2 && !(u.clip.front() == u.clip.back())) u.clip.push_back(u.clip.front());
+    if (flags & 16) {  // the inner boundary of an inverted clip replaces the outer one
+        std::size_t inner = d.count(d.BS(), 128);
+        std::vector<Vec2> pts;
+        for (std::size_t i = 0; i < inner; ++i) pts.push_back(d.RD2());
+        if (pts.size() >= 2) {
+            u.clip = std::move(pts);
+            u.clipType = u.clip.size() > 2 ? 2 : 1;
+        }
+    }
+    u.definition = r.H();
+}
+void readPdfUnderlay(R& r, E& e) { readUnderlay(r, e, "PDFUNDERLAY"); }
+void readDwfUnderlay(R& r, E& e) { readUnderlay(r, e, "DWFUNDERLAY"); }
+void readDgnUnderlay(R& r, E& e) { readUnderlay(r, e, "DGNUNDERLAY"); }
 
 void readViewport(R& r, E& e) {
     auto& v = set<ViewportData>(e, "VIEWPORT");
@@ -948,23 +986,30 @@ void readViewport(R& r, E& e) {
     v.center = d.BD3();
     v.width = d.BD();
     v.height = d.BD();
+    // Before 2000 the view is kept in the viewport's extended data, which
+    // we do not read: its view height stays 0, unknown.
     if (!r.since(Version::R2000)) return;
-    d.BD3();  // target
-    d.BD3();  // direction
+    v.viewTarget = d.BD3();
+    v.viewDirection = d.BD3();
     v.twist = d.BD();
     v.viewHeight = d.BD();
-    d.BD();
-    d.BD();
-    d.BD();  // lens, front and back clip
+    v.lensLength = d.BD();
+    v.frontClip = d.BD();
+    v.backClip = d.BD();
     d.BD();  // snap angle
     v.viewCenter = d.RD2();
     d.RD2();
     d.RD2();
     d.RD2();  // snap base, snap and grid spacing
     d.BS();   // circle zoom
-    if (r.since(Version::R2007)) d.BS();
-    d.BL();  // frozen layer count
-    v.status = static_cast<int>(d.BL());
+    if (r.since(Version::R2007)) d.BS();  // major grid lines
+    const std::uint32_t frozen = d.BL();
+    v.flags = static_cast<int>(d.BL());
+    // The rest (style sheet, render mode, UCS, lighting) does not change
+    // what is drawn; the handles come from their own stream.
+    std::size_t n = r.hdl.count(frozen, 8);
+    for (std::size_t i = 0; i < n; ++i) e.layerList.push_back(r.H());
+    v.clipBoundary = r.H();
 }
 
 // --- tables and multileaders --------------------------------------------------
@@ -1097,6 +1142,9 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
         {"HATCH", readHatch},
         {"IMAGE", readImage},
         {"WIPEOUT", readWipeout},
+        {"PDFUNDERLAY", readPdfUnderlay},
+        {"DWFUNDERLAY", readDwfUnderlay},
+        {"DGNUNDERLAY", readDgnUnderlay},
         {"ACAD_TABLE", readTable},
     };
     return table;

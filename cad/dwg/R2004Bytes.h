@@ -58,6 +58,16 @@ void takeDecoderSections(DwgSections& s, const SectionList& sections, Read read)
     // The drawing's units live in a small section of their own, after a
     // description. It is optional: a file without it, or with one we cannot
     // unpack, leaves the units unknown rather than failing the drawing.
+    // The data store (2013 and later) keeps the modeler data of solids; a
+    // store we cannot unpack leaves those bodies without edges.
+    for (const auto& info : sections) {
+        if (info.name != "AcDb:AcDsPrototype_1b") continue;
+        try {
+            s.dataStore = read(info);
+        } catch (const ReadError&) {
+        }
+        break;
+    }
     for (const auto& info : sections) {
         if (info.name != "AcDb:Template") continue;
         try {

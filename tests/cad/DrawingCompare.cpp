@@ -297,11 +297,23 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                 d.num("width", a.width, b.width), d.num("height", a.height, b.height);
                 d.point("viewCenter", a.viewCenter, b.viewCenter), d.num("viewHeight", a.viewHeight, b.viewHeight);
                 d.angle("twist", a.twist, b.twist);
+                d.point("viewDirection", a.viewDirection, b.viewDirection);
+                d.point("viewTarget", a.viewTarget, b.viewTarget);
+                d.num("frontClip", a.frontClip, b.frontClip), d.num("backClip", a.backClip, b.backClip);
+                d.integer("flags", a.flags, b.flags);
+                d.integer("clipBoundary", static_cast<long>(a.clipBoundary), static_cast<long>(b.clipBoundary));
+                if (d.size("frozenLayers", a.frozenLayers.size(), b.frozenLayers.size()))
+                    for (std::size_t i = 0; i < a.frozenLayers.size(); ++i)
+                        d.name("frozenLayers[" + std::to_string(i) + "]", a.frozenLayers[i], b.frozenLayers[i]);
             } else if constexpr (std::is_same_v<T, ImageData>) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.point("uVector", a.uVector, b.uVector), d.point("vVector", a.vVector, b.vVector);
                 d.point("size", a.size, b.size);
                 d.points("clip", a.clip, b.clip);
+                d.flag("clipping", a.clipping, b.clipping), d.flag("clipInverted", a.clipInverted, b.clipInverted);
+                d.integer("brightness", a.brightness, b.brightness), d.integer("contrast", a.contrast, b.contrast);
+                d.integer("fade", a.fade, b.fade);
+                d.text("filePath", a.filePath, b.filePath);
             } else if constexpr (std::is_same_v<T, ToleranceData>) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.point("xDirection", a.xDirection, b.xDirection);
@@ -405,6 +417,31 @@ std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& 
     d.flag("mirrText", a.mirrText, b.mirrText), d.flag("lwDisplay", a.lwDisplay, b.lwDisplay);
     d.angle("angBase", a.angBase, b.angBase), d.flag("angDirClockwise", a.angDirClockwise, b.angDirClockwise);
     d.name("textStyle", a.textStyle, b.textStyle);
+    d.flag("tileMode", a.tileMode, b.tileMode);
+    d.name("activeLayout", a.activeLayout, b.activeLayout);
+    return out;
+}
+
+std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& actual, const Options& options) {
+    std::vector<std::string> out;
+    Differ top(out, options, "layouts");
+    if (!top.size("count", expected.layouts.size(), actual.layouts.size())) return out;
+    for (const Layout& a : expected.layouts) {
+        const Layout* b = actual.findLayout(a.name);
+        if (!b) {
+            out.push_back("layout " + a.name + " missing");
+            continue;
+        }
+        Differ d(out, options, "layout " + a.name);
+        d.integer("tabOrder", a.tabOrder, b->tabOrder);
+        d.integer("blockRecord", static_cast<long>(a.blockRecord), static_cast<long>(b->blockRecord));
+        d.num("paperWidth", a.paperWidth, b->paperWidth), d.num("paperHeight", a.paperHeight, b->paperHeight);
+        d.num("marginLeft", a.marginLeft, b->marginLeft), d.num("marginBottom", a.marginBottom, b->marginBottom);
+        d.num("marginRight", a.marginRight, b->marginRight), d.num("marginTop", a.marginTop, b->marginTop);
+        d.integer("plotRotation", a.plotRotation, b->plotRotation);
+        d.point("limMin", a.limMin, b->limMin), d.point("limMax", a.limMax, b->limMax);
+        d.point("extMin", a.extMin, b->extMin), d.point("extMax", a.extMax, b->extMax);
+    }
     return out;
 }
 

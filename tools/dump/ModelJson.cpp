@@ -283,10 +283,21 @@ void writeData(Json& j, const EntityData& data) {
                 j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
                 j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
                 j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
+                j.point("viewDirection", d.viewDirection), j.point("viewTarget", d.viewTarget);
+                j.value("lensLength", d.lensLength), j.value("frontClip", d.frontClip), j.value("backClip", d.backClip);
+                j.value("flags", d.flags), j.value("on", d.on()), j.value("locked", d.locked());
+                j.handle("clipBoundary", d.clipBoundary);
+                j.beginArray("frozenLayers");
+                for (const std::string& name : d.frozenLayers) j.value(nullptr, name);
+                j.endArray();
             } else if constexpr (std::is_same_v<T, ImageData>) {
                 j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
                 j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
                 j.points("clip", d.clip);
+                j.value("clipInverted", d.clipInverted), j.value("displayFlags", d.displayFlags);
+                j.value("brightness", d.brightness), j.value("contrast", d.contrast), j.value("fade", d.fade);
+                j.handle("definition", d.definition), j.value("filePath", d.filePath);
+                if (!d.page.empty()) j.value("page", d.page);
             } else if constexpr (std::is_same_v<T, ToleranceData>) {
                 j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
                 j.value("text", d.text), j.value("style", d.style);
@@ -345,6 +356,7 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     j.value("lwDisplay", h.lwDisplay), j.value("insUnits", h.insUnits), j.value("measurement", h.measurement);
     j.value("angBase", h.angBase), j.value("angDirClockwise", h.angDirClockwise);
     j.value("textStyle", h.textStyle), j.value("activeLayout", h.activeLayout);
+    j.value("tileMode", h.tileMode);
     j.endObject();
 
     j.beginArray("layers");
@@ -385,10 +397,33 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     for (const Layout& l : d.layouts) {
         j.beginObject();
         j.handle("handle", l.handle), j.value("name", l.name), j.value("tabOrder", l.tabOrder);
-        j.handle("blockRecord", l.blockRecord);
+        j.handle("blockRecord", l.blockRecord), j.value("flags", l.flags);
+        j.value("paperSize", l.paperSizeName), j.value("paperWidth", l.paperWidth);
+        j.value("paperHeight", l.paperHeight), j.value("paperUnits", l.paperUnits);
+        j.value("plotRotation", l.plotRotation);
+        j.beginArray("margins");
+        j.value(nullptr, l.marginLeft), j.value(nullptr, l.marginBottom);
+        j.value(nullptr, l.marginRight), j.value(nullptr, l.marginTop);
+        j.endArray();
+        j.point("limMin", l.limMin), j.point("limMax", l.limMax);
+        j.point("extMin", l.extMin), j.point("extMax", l.extMax);
         j.endObject();
     }
     j.endArray();
+    j.beginArray("fileDefinitions");
+    for (const FileDefinition& f : d.fileDefinitions) {
+        j.beginObject();
+        j.handle("handle", f.handle), j.value("kind", f.kind), j.value("filePath", f.filePath);
+        if (!f.page.empty()) j.value("page", f.page);
+        if (f.kind == "IMAGEDEF") j.point("size", f.size), j.point("pixelSize", f.pixelSize);
+        j.endObject();
+    }
+    j.endArray();
+    if (!d.referenceProblems.empty()) {
+        j.beginArray("referenceProblems");
+        for (const std::string& p : d.referenceProblems) j.value(nullptr, p);
+        j.endArray();
+    }
     j.beginArray("blocks");
     for (const Block& b : d.blocks) {
         j.beginObject();
@@ -401,6 +436,15 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+    // The stored picture itself is left out: its kind, size and length say
+    // whether a thumbnail can use it.
+    j.beginObject("preview");
+    j.value("kind", cad::previewKindName(d.preview.kind));
+    if (d.preview.present()) {
+        j.value("width", d.preview.width), j.value("height", d.preview.height);
+        j.value("bytes", static_cast<int>(d.preview.data.size()));
+    }
+    j.endObject();
     j.beginObject("skipped");
     for (const auto& [what, count] : d.skipped) j.value(what.c_str(), count);
     j.endObject();
