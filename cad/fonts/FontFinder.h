@@ -29,8 +29,8 @@ struct FontChoice {
     std::filesystem::path file;   // the .shx, .jhf or TrueType file to draw with (may be empty for TrueType)
     std::string family;           // TrueType: the family to draw with
     double widthScale = 1;        // stretch of a stand-in to the width of the font it replaces
-    double capHeight = 0;         // TrueType twins: the cap height (ems) of the face they replace
     bool substitute = false;      // not the font the drawing asked for
+    double capHeight = 0;         // TrueType twins: the cap height (ems) of the face they replace
 };
 
 class FontFinder {
