@@ -203,6 +203,8 @@ private:
             if (auto it = st_.styles.find(e.style); it != st_.styles.end()) t->style = it->second.name;
         } else if (auto* m = out.as<MTextData>()) {
             if (auto it = st_.styles.find(e.style); it != st_.styles.end()) m->style = it->second.name;
+        } else if (auto* s = out.as<ShapeData>()) {
+            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) s->style = it->second.name;
         } else if (auto* in = out.as<InsertData>()) {
             in->blockName = nameOf(blockNames_, e.blockHeader, "");
             for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {

@@ -635,6 +635,8 @@ void parseShape(Entity& e, const Body& body, const ReadContext& ctx) {
         if (g.code == 2) d.name = ctx.str(g);
         else if (g.code == 40) d.size = D(g);
         else if (g.code == 50) d.rotation = D(g) * kDegree;
+        else if (g.code == 41) d.widthFactor = D(g);
+        else if (g.code == 51) d.oblique = D(g) * kDegree;
     }
     e.data = std::move(d);
 }

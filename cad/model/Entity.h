@@ -218,7 +218,13 @@ struct MLeaderData {
     Vec3 blockScale{1, 1, 1};
     double blockRotation = 0;
 };
-struct ShapeData { Vec3 insertion; double size = 1, rotation = 0; std::string name; };
+struct ShapeData {
+    Vec3 insertion;
+    double size = 1, rotation = 0, widthFactor = 1, oblique = 0;
+    std::string name;           // DXF names the shape ...
+    int number = 0;             // ... DWG numbers it in the shape file of its style
+    std::string style;          // the style whose file holds it, when known
+};
 // Objects we know the name of but cannot draw (ACIS bodies, proxies, unknown classes).
 struct PlaceholderData { std::string className; };
 

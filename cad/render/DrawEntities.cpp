@@ -100,8 +100,10 @@ void Builder::entity(const Entity& e, const Context& ctx) {
         tolerance(*d, l, xf);
     } else if (const auto* d = e.as<MLeaderData>()) {
         mleader(e, *d, l, ctx);
+    } else if (const auto* d = e.as<ShapeData>()) {
+        shape(*d, l, xf * ocsToWcs(e.common.extrusion));
     }
-    // Viewports, shapes and objects we cannot draw (proxies, ACIS bodies) show nothing.
+    // Viewports and objects we cannot draw (proxies, ACIS bodies) show nothing.
 }
 
 void Builder::ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf) {
@@ -299,6 +301,36 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
     stroke(outline, true, l, xf, false);
+}
+
+// A shape from the shape file of its style, or of the first shape-file
+// style that has it: pen strokes at its size, width factor and slant.
+void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
+    std::vector<const TextStyle*> candidates;
+    if (const TextStyle* s = drawing_.findTextStyle(d.style); s && (s->flags & 1)) candidates.push_back(s);
+    for (const TextStyle& s : drawing_.textStyles)
+        if ((s.flags & 1) && !s.fontFile.empty()) candidates.push_back(&s);
+    for (const TextStyle* style : candidates) {
+        const auto file = shapeFile(style->fontFile, *folder_);
+        if (!file) continue;
+        std::optional<std::uint32_t> number;
+        if (!d.name.empty()) number = file->shapeNumber(d.name);
+        else if (d.number > 0 && file->has(static_cast<std::uint32_t>(d.number))) number = static_cast<std::uint32_t>(d.number);
+        if (!number) continue;
+        const auto glyph = file->glyph(*number);
+        if (!glyph) return;
+        // Shapes of a text font come scaled to the font's height; plain shapes count in their own units.
+        const double size = d.size > 0 && std::isfinite(d.size) ? d.size : 1.0;
+        const double wf = d.widthFactor > 0 && std::isfinite(d.widthFactor) ? d.widthFactor : 1.0;
+        const double shear = std::isfinite(d.oblique) ? std::tan(std::clamp(d.oblique, -1.4, 1.4)) : 0.0;
+        const Xform place = ocs * Xform::translate(d.insertion) * Xform::rotateZ(std::isfinite(d.rotation) ? d.rotation : 0);
+        for (const auto& s : glyph->strokes) {
+            std::vector<Vec3> pts;
+            for (const Vec2& p : s) pts.push_back({(p.x * wf + p.y * shear) * size, p.y * size, 0});
+            stroke(pts, false, l, place, false);
+        }
+        return;
+    }
 }
 
 }  // namespace cad::render::frontend

@@ -121,6 +121,7 @@ private:
     // square. Returns false for a character that has no symbol here.
     bool gdtSymbol(char c, const Look& l, const Xform& square);
     void tolerance(const ToleranceData& d, const Look& l, const Xform& xf);
+    void shape(const ShapeData& d, const Look& l, const Xform& ocs);
 
     // ---- hatches (DrawHatch.cpp) -------------------------------------------
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);

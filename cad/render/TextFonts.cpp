@@ -175,6 +175,14 @@ std::shared_ptr<const TextFont> inlineFont(const std::string& spec, const TextFo
     return make({}, big, name, drawingFolder, codePage, bold, italic);
 }
 
+std::shared_ptr<const fonts::ShxFont> shapeFile(const std::string& fontFile, const std::filesystem::path& drawingFolder) {
+    Library& lib = library();
+    std::string name = fontFile;
+    if (name.find('.') == std::string::npos) name += ".shx";
+    const auto found = lib.finder->findFile(name, drawingFolder);
+    return found ? loadShx(lib, *found) : nullptr;
+}
+
 QString fallbackFamily(char32_t c) { return QString::fromStdString(library().finder->familyFor(c)); }
 
 }  // namespace cad::render

@@ -46,6 +46,10 @@ std::shared_ptr<const TextFont> styleFont(const std::string& fontFile, const std
 std::shared_ptr<const TextFont> inlineFont(const std::string& spec, const TextFont* current,
                                            const std::filesystem::path& drawingFolder);
 
+// A shape file a style names (SHAPE entities, linetype shapes); null when it
+// is not found or is no shape file. Shapes have no stand-ins.
+std::shared_ptr<const fonts::ShxFont> shapeFile(const std::string& fontFile, const std::filesystem::path& drawingFolder);
+
 // The font family that has a character the text's own font lacks; empty when none has it.
 QString fallbackFamily(char32_t c);
 

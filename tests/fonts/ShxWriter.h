@@ -21,18 +21,25 @@ inline void putSignature(std::vector<std::uint8_t>& out, const std::string& kind
 }
 
 // Shape 0, when given, describes the font (above, below, modes).
-inline std::vector<std::uint8_t> shapesFile(const std::map<unsigned, Program>& shapes) {
+inline std::vector<std::uint8_t> shapesFile(const std::map<unsigned, Program>& shapes,
+                                            const std::map<unsigned, std::string>& names = {}) {
     std::vector<std::uint8_t> out;
     putSignature(out, "shapes");
     put16(out, shapes.empty() ? 0 : shapes.begin()->first);
     put16(out, shapes.empty() ? 0 : shapes.rbegin()->first);
     put16(out, static_cast<unsigned>(shapes.size()));
+    auto nameOf = [&](unsigned number) {
+        const auto it = names.find(number);
+        return it == names.end() ? std::string() : it->second;
+    };
     for (const auto& [number, program] : shapes) {
         put16(out, number);
-        put16(out, static_cast<unsigned>(program.size() + 1));
+        put16(out, static_cast<unsigned>(nameOf(number).size() + program.size() + 1));
     }
     for (const auto& [number, program] : shapes) {
-        out.push_back(0);  // no name
+        const std::string name = nameOf(number);
+        out.insert(out.end(), name.begin(), name.end());
+        out.push_back(0);
         out.insert(out.end(), program.begin(), program.end());
     }
     return out;

@@ -31,6 +31,7 @@ struct FontFolder {
                                                  {' ', {2, 0x80, 0}},
                                                  {127, {0x20, 2, 0x40, 0}},
                                                  {256, {0x20, 2, 0x40, 0}}}));
+        write("marks.shx", fonts_test::shapesFile({{130, {0x30, 0}}, {131, {0x14, 0}}}, {{130, "TICK"}, {131, "POST"}}));
         write("big.shx", fonts_test::bigFontFile(0x81, 0xFE, {{0, {10, 0, 0, 0}}, {0xD6D0, {0xA4, 0xA0, 2, 0x20}}}));
     }
     void write(const char* name, const std::vector<std::uint8_t>& bytes) {
@@ -108,6 +109,38 @@ TEST(RenderFonts, ShapeFontBesideTheDrawingAtTheStylesLook) {
     d = withStyle("box.shx");
     add(d, text("H", 50, 0, 1, std::atan(0.5)));
     EXPECT_NEAR(strokes(scene(d, fonts.path())).right(), 30 + 25, 1e-9);
+}
+
+TEST(RenderFonts, ShapesFromTheShapeFileOfTheirStyle) {
+    FontFolder fonts;
+    Drawing d = withStyle("box.shx");
+    TextStyle marks;
+    marks.name = "MARKS";
+    marks.fontFile = "marks";
+    marks.flags = 1;
+    d.textStyles.push_back(marks);
+    d.index();
+    // By name (DXF), at size 2, twice as wide: 3 units east become 12.
+    ShapeData byName;
+    byName.name = "tick";
+    byName.size = 2;
+    byName.widthFactor = 2;
+    add(d, entity("SHAPE", byName, Color::fromIndex(1)));
+    // By number in its style's file (DWG), turned a quarter: one unit up becomes one unit left.
+    ShapeData byNumber;
+    byNumber.number = 131;
+    byNumber.style = "MARKS";
+    byNumber.insertion = {100, 0, 0};
+    byNumber.rotation = std::acos(0.0);
+    add(d, entity("SHAPE", byNumber, Color::fromIndex(1)));
+    ShapeData missing;
+    missing.name = "NONE";
+    add(d, entity("SHAPE", missing, Color::fromIndex(1)));
+    const Scene s = scene(d, fonts.path());
+    ASSERT_EQ(s.strokes.size(), 2u);
+    EXPECT_NEAR(s.strokes[0].points.back().x, 12, 1e-9);
+    EXPECT_NEAR(s.strokes[1].points.back().x, 99, 1e-9);
+    EXPECT_NEAR(s.strokes[1].points.back().y, 0, 1e-9);
 }
 
 TEST(RenderFonts, PercentCodesAndTogglesInAShapeFont) {
