@@ -1,5 +1,6 @@
 #include "ListView1.h"
 
+#include "ColumnHeader.h"
 #include "FileListContext.h"
 
 #include <QCursor>
@@ -14,6 +15,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 
 namespace lumicade {
@@ -35,6 +37,7 @@ ListView1::ListView1(QWidget* parent) : QTreeWidget(parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     setMouseTracking(true);
     setColumnCount(0);
+    setHeader(new ColumnHeader(this));
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
 }
@@ -133,7 +136,7 @@ void ListView1::setWindowPointer(std::function<int()> get, std::function<void(in
 
 void ListView1::setCursorPosition(std::function<QPoint()> screenPos) { cursorPos_ = std::move(screenPos); }
 
-bool ListView1::busy() const { return windowPointer_ && windowPointer_() == Pointer::Hourglass; }
+bool ListView1::busy() const { return windowPointer_ && windowPointer_() == MousePointer::Hourglass; }
 
 // The list's own handlers have no error report: whatever goes wrong in one
 // of them is logged and the program, and the list, carry on.
@@ -157,7 +160,7 @@ void ListView1::ListView1_ItemClick(int p)
     const QPixmap image(programFolder_ + kSeparator + QStringLiteral("drag.ico"));
     if (!image.isNull()) {
         setCursor(QCursor(image));
-        listPointer_ = Pointer::Custom;
+        listPointer_ = MousePointer::Custom;
     }
     setDragEnabled(false);
     if (p >= 1 && p <= Count())
@@ -169,7 +172,7 @@ void ListView1::ListView1_ItemClick(int p)
 void ListView1::ListView1_MouseMove(const QPoint& viewportPos)
 {
     if (!busy() && setWindowPointer_)
-        setWindowPointer_(Pointer::Default);
+        setWindowPointer_(MousePointer::Default);
     if (!isDragging_)
         return;
     hitItem_ = itemAt(viewportPos);
@@ -197,7 +200,7 @@ void ListView1::ListView1_MouseUp()
 {
     isDragging_ = false;
     unsetCursor();
-    listPointer_ = Pointer::Arrow;
+    listPointer_ = MousePointer::Arrow;
 }
 
 void ListView1::removeSelected()
@@ -208,8 +211,14 @@ void ListView1::removeSelected()
     if (selected == 0)
         return;
     Remove(selected);
-    // The rows below move up; no other row becomes selected.
-    clearSelection();
+    // The rows below move up, and the row that took the removed one's place
+    // (or, after the last row, the new last row) is selected, as in any list
+    // view: the keyboard's current row and the selection stay one row, so a
+    // second Delete removes what the list shows as chosen.
+    if (Count() > 0)
+        SelectRow(std::min(selected, Count()));
+    else
+        clearSelection();
 }
 
 void ListView1::ListView1_DblClick() { removeSelected(); }

@@ -3,9 +3,12 @@
 // kind's own data and then its own handle references.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/model/Overloaded.h"
+#include "cad/model/SplineFit.h"
 
 namespace cad::dwg {
 namespace {
@@ -204,81 +207,15 @@ void readEllipse(R& r, E& e) {
     el.endParam = d.BD();
 }
 
-// A cubic through fit points with given end tangents, as the CAD program
-// defines it: knots at the cumulative chord lengths, the second and the
-// second-to-last control points along the end tangents a third of the end
-// spans away, the others solving the interpolation (a tridiagonal system).
-// Leaves the spline alone when the fit data does not determine it.
+// The CAD application derives a fitted spline's control points from its fit
+// points and end tangents; the file keeps only those. Both tangents must be
+// there for the fit to be the one it made.
 void interpolateFitPoints(SplineData& s) {
-    const auto& q = s.fitPoints;
-    std::size_t n = q.size();
-    if (s.degree != 3 || n < 2 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
-    std::vector<double> u(n, 0.0);
-    for (std::size_t i = 1; i < n; ++i) u[i] = u[i - 1] + length(q[i] - q[i - 1]);
-    if (!(u[n - 1] > 0)) return;
-    for (std::size_t i = 1; i < n; ++i)
-        if (!(u[i] > u[i - 1])) return;  // repeated fit points
-
-    std::vector<double> knots = {u[0], u[0], u[0], u[0]};
-    for (std::size_t i = 1; i + 1 < n; ++i) knots.push_back(u[i]);
-    for (int i = 0; i < 4; ++i) knots.push_back(u[n - 1]);
-    std::size_t count = n + 2;  // control points
-    std::vector<Vec3> p(count);
-    p[0] = q[0];
-    p[1] = q[0] + s.startTangent * (1.0 / length(s.startTangent)) * ((u[1] - u[0]) / 3.0);
-    p[count - 1] = q[n - 1];
-    p[count - 2] = q[n - 1] - s.endTangent * (1.0 / length(s.endTangent)) * ((u[n - 1] - u[n - 2]) / 3.0);
-
-    // Cubic B-spline basis functions at t, for the span [knots[span], knots[span+1]).
-    auto basis = [&](std::size_t span, double t, double out[4]) {
-        double left[4], right[4];
-        out[0] = 1.0;
-        for (int j = 1; j <= 3; ++j) {
-            left[j] = t - knots[span + 1 - j];
-            right[j] = knots[span + j] - t;
-            double saved = 0.0;
-            for (int r = 0; r < j; ++r) {
-                double temp = out[r] / (right[r + 1] + left[j - r]);
-                out[r] = saved + right[r + 1] * temp;
-                saved = left[j - r] * temp;
-            }
-            out[j] = saved;
-        }
-    };
-    // Interior fit point k (1..n-2) lies at u[k], in span 3+k, where the
-    // control points k..k+3 act; k+1 is the unknown on the diagonal.
-    std::size_t m = n - 2;  // unknowns: control points 2..n-1
-    if (m > 0) {
-        std::vector<double> a(m), b(m), c(m);
-        std::vector<Vec3> d(m);
-        for (std::size_t k = 1; k <= m; ++k) {
-            double nb[4];
-            basis(3 + k, u[k], nb);
-            std::size_t row = k - 1;
-            // nb[0..3] weigh control points k .. k+3; at the span's first knot
-            // the last of them is zero.
-            a[row] = nb[0];
-            b[row] = nb[1];
-            c[row] = nb[2];
-            d[row] = q[k];
-            if (row == 0) d[row] = d[row] - p[1] * a[row];
-            if (row == m - 1) d[row] = d[row] - p[count - 2] * c[row];
-        }
-        // Thomas algorithm
-        for (std::size_t i = 1; i < m; ++i) {
-            if (b[i - 1] == 0) return;
-            double w = a[i] / b[i - 1];
-            b[i] -= w * c[i - 1];
-            d[i] = d[i] - d[i - 1] * w;
-        }
-        if (b[m - 1] == 0) return;
-        std::vector<Vec3> x(m);
-        x[m - 1] = d[m - 1] * (1.0 / b[m - 1]);
-        for (std::size_t i = m - 1; i-- > 0;) x[i] = (d[i] - x[i + 1] * c[i]) * (1.0 / b[i]);
-        for (std::size_t i = 0; i < m; ++i) p[2 + i] = x[i];
-    }
-    s.knots = std::move(knots);
-    s.controlPoints = std::move(p);
+    if (s.degree != 3 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
+    std::optional<FittedSpline> fit = fitCubicThrough(s.fitPoints, s.startTangent, s.endTangent);
+    if (!fit) return;
+    s.knots = std::move(fit->knots);
+    s.controlPoints = std::move(fit->controlPoints);
 }
 
 // Whether the points lie in one plane (as those of a 2D drawing do; a helix's
@@ -1151,6 +1088,15 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
 }
 
 }  // namespace
+
+// The kinds the decoders above read entities into, and those no DWG entity
+// becomes: a kind added to the model must be named in one of the two.
+static_assert(kCoversEveryKind<EntityData,
+                               KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
+                       HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
+                       TableData, MLeaderData, ShapeData>,
+                               KindList<>>);
 
 EntityDecoder findEntityDecoder(const std::string& kind) {
     auto& table = entityDecoders();

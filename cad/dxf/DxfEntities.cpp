@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "cad/dxf/DxfRecords.h"
+#include "cad/model/Overloaded.h"
 
 namespace cad::dxf {
 
@@ -652,6 +653,15 @@ bool knownUndrawable(std::string_view type) {
 }
 
 }  // namespace
+
+// The kinds the entity names below are read into, and those no DXF entity
+// becomes: a kind added to the model must be named in one of the two.
+static_assert(kCoversEveryKind<EntityData,
+                               KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
+                       HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
+                       TableData, MLeaderData, ShapeData>,
+                               KindList<>>);
 
 ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group* end, const ReadContext& ctx) {
     ParsedEntity out;

@@ -9,11 +9,19 @@
 #include <QColor>
 #include <QImage>
 #include <QRectF>
+#include <QSize>
+#include <memory>
 #include <string>
 
 #include "cad/model/Drawing.h"
 
+class QPainter;
+
 namespace cad::render {
+
+// How colours reach the picture: as the drawing has them, as shades of grey,
+// or all in the foreground colour (black on white), as a monochrome plot.
+enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
@@ -24,12 +32,30 @@ struct RenderOptions {
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
+    ColorMode colors = ColorMode::AsDrawn;
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+
+// The picture for any device, raster or of the caller's own (a PDF page, an
+// SVG document): the scene is built and fitted once; size() is the picture's
+// size in pixels, and paint() draws it, background first, with a painter on
+// a device of that size.
+class ScenePicture {
+public:
+    ScenePicture(const Drawing& drawing, const RenderOptions& options = {});
+    ~ScenePicture();
+    QSize size() const;
+    void paint(QPainter& painter) const;
+    QImage toImage() const;  // what renderDrawing returns
+
+private:
+    struct Prepared;
+    std::unique_ptr<Prepared> prepared_;
+};
 
 // Writes the picture as a 24-bit BMP file. On failure returns false and puts
 // a one-line reason into *error (when given); an existing file is then left

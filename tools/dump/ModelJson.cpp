@@ -1,5 +1,7 @@
 #include "tools/dump/ModelJson.h"
 
+#include "cad/model/Overloaded.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -126,28 +128,34 @@ void writeText(Json& j, const TextData& d) {
 
 void writeData(Json& j, const EntityData& data) {
     std::visit(
-        [&](const auto& d) {
-            using T = std::decay_t<decltype(d)>;
-            if constexpr (std::is_same_v<T, PlaceholderData>) {
+        overloaded{
+            [&](const PlaceholderData& d) {
                 j.value("className", d.className);
-            } else if constexpr (std::is_same_v<T, LineData>) {
+            },
+            [&](const LineData& d) {
                 j.point("start", d.start), j.point("end", d.end);
-            } else if constexpr (std::is_same_v<T, PointData>) {
+            },
+            [&](const PointData& d) {
                 j.point("position", d.position), j.value("xAxisAngle", d.xAxisAngle);
-            } else if constexpr (std::is_same_v<T, CircleData>) {
+            },
+            [&](const CircleData& d) {
                 j.point("center", d.center), j.value("radius", d.radius);
-            } else if constexpr (std::is_same_v<T, ArcData>) {
+            },
+            [&](const ArcData& d) {
                 j.point("center", d.center), j.value("radius", d.radius);
                 j.value("startAngle", d.startAngle), j.value("endAngle", d.endAngle);
-            } else if constexpr (std::is_same_v<T, EllipseData>) {
+            },
+            [&](const EllipseData& d) {
                 j.point("center", d.center), j.point("majorAxis", d.majorAxis), j.value("ratio", d.ratio);
                 j.value("startParam", d.startParam), j.value("endParam", d.endParam);
-            } else if constexpr (std::is_same_v<T, SplineData>) {
+            },
+            [&](const SplineData& d) {
                 j.value("degree", d.degree), j.value("flags", d.flags), j.numbers("knots", d.knots);
                 j.points("controlPoints", d.controlPoints), j.numbers("weights", d.weights);
                 j.points("fitPoints", d.fitPoints);
                 j.point("startTangent", d.startTangent), j.point("endTangent", d.endTangent);
-            } else if constexpr (std::is_same_v<T, LwPolylineData>) {
+            },
+            [&](const LwPolylineData& d) {
                 j.value("closed", d.closed), j.value("constantWidth", d.constantWidth);
                 j.value("elevation", d.elevation);
                 j.beginArray("vertices");
@@ -158,7 +166,8 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, PolylineData>) {
+            },
+            [&](const PolylineData& d) {
                 static const char* kinds[] = {"2D", "3D", "polyface", "mesh"};
                 j.value("kind", kinds[static_cast<int>(d.kind)]), j.value("flags", d.flags);
                 j.value("meshM", d.meshM), j.value("meshN", d.meshN), j.value("elevation", d.elevation);
@@ -175,14 +184,17 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, TextData>) {
+            },
+            [&](const TextData& d) {
                 writeText(j, d);
-            } else if constexpr (std::is_same_v<T, MTextData>) {
+            },
+            [&](const MTextData& d) {
                 j.point("insertion", d.insertion), j.point("xAxis", d.xAxis), j.value("height", d.height);
                 j.value("rectWidth", d.rectWidth), j.value("rectHeight", d.rectHeight);
                 j.value("attachment", d.attachment), j.value("lineSpacingFactor", d.lineSpacingFactor);
                 j.value("text", d.text), j.value("style", d.style);
-            } else if constexpr (std::is_same_v<T, InsertData>) {
+            },
+            [&](const InsertData& d) {
                 j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
                 j.value("rotation", d.rotation);
                 if (d.columns != 1 || d.rows != 1) {
@@ -194,17 +206,20 @@ void writeData(Json& j, const EntityData& data) {
                     for (const Entity& a : d.attributes) writeEntity(j, a);
                     j.endArray();
                 }
-            } else if constexpr (std::is_same_v<T, DimensionData>) {
+            },
+            [&](const DimensionData& d) {
                 j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
                 j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
                 j.points("points", d.points);
                 j.value("measurement", d.measurement), j.value("rotation", d.rotation);
                 j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
                 j.value("text", d.text);
-            } else if constexpr (std::is_same_v<T, LeaderData>) {
+            },
+            [&](const LeaderData& d) {
                 j.points("vertices", d.vertices), j.value("arrowhead", d.arrowhead), j.value("spline", d.spline);
                 j.value("style", d.style), j.handle("annotation", d.annotation);
-            } else if constexpr (std::is_same_v<T, HatchData>) {
+            },
+            [&](const HatchData& d) {
                 j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
                 j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
                 j.value("gradient", d.gradient);
@@ -261,12 +276,15 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
+            },
+            [&]<class T>(const T& d) requires(std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
                 j.points("corners", d.corners);
                 if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
-            } else if constexpr (std::is_same_v<T, RayData>) {
+            },
+            [&](const RayData& d) {
                 j.point("base", d.base), j.point("direction", d.direction);
-            } else if constexpr (std::is_same_v<T, MLineData>) {
+            },
+            [&](const MLineData& d) {
                 j.value("style", d.style), j.value("scale", d.scale), j.value("justification", d.justification);
                 j.value("flags", d.flags), j.point("start", d.start), j.numbers("elementOffsets", d.elementOffsets);
                 j.beginArray("vertices");
@@ -279,7 +297,8 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, ViewportData>) {
+            },
+            [&](const ViewportData& d) {
                 j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
                 j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
                 j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
@@ -290,7 +309,8 @@ void writeData(Json& j, const EntityData& data) {
                 j.beginArray("frozenLayers");
                 for (const std::string& name : d.frozenLayers) j.value(nullptr, name);
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, ImageData>) {
+            },
+            [&](const ImageData& d) {
                 j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
                 j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
                 j.points("clip", d.clip);
@@ -298,13 +318,16 @@ void writeData(Json& j, const EntityData& data) {
                 j.value("brightness", d.brightness), j.value("contrast", d.contrast), j.value("fade", d.fade);
                 j.handle("definition", d.definition), j.value("filePath", d.filePath);
                 if (!d.page.empty()) j.value("page", d.page);
-            } else if constexpr (std::is_same_v<T, ToleranceData>) {
+            },
+            [&](const ToleranceData& d) {
                 j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
                 j.value("text", d.text), j.value("style", d.style);
-            } else if constexpr (std::is_same_v<T, TableData>) {
+            },
+            [&](const TableData& d) {
                 j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
                 j.value("rotation", d.rotation);
-            } else if constexpr (std::is_same_v<T, MLeaderData>) {
+            },
+            [&](const MLeaderData& d) {
                 j.beginArray("leaderLines");
                 for (const auto& line : d.leaderLines) j.points(nullptr, line);
                 j.endArray();
@@ -313,7 +336,8 @@ void writeData(Json& j, const EntityData& data) {
                 j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
                 j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
                 j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
-            } else if constexpr (std::is_same_v<T, ShapeData>) {
+            },
+            [&](const ShapeData& d) {
                 j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
                 j.value("name", d.name);
             }

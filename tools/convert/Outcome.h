@@ -1,0 +1,23 @@
+#pragma once
+// How one drawing of a run ended.
+#include <string>
+#include <vector>
+
+namespace lumicade::convert {
+
+struct Outcome {
+    // Status words of the report. A drawing drawn only in part because a
+    // work budget stopped it will be reported as its own status beside these.
+    enum class Status { Converted, Failed, Skipped };
+    Status status = Status::Failed;
+    std::string reason;     // for anything but Converted
+    long long entities = -1;  // -1: not read
+    double milliseconds = 0;
+    // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),
+    // each named by a worker the first time it made that substitution.
+    std::vector<std::string> fontSubstitutions;
+};
+
+const char* statusWord(Outcome::Status status);
+
+}  // namespace lumicade::convert
