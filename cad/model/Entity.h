@@ -90,6 +90,11 @@ struct MTextData {
     double lineSpacingFactor = 1;
     std::string text;           // raw, inline codes kept
     std::string style = "Standard";
+    // Columns: 0 none, 1 static (each of its own height), 2 dynamic (the text flows on).
+    int columnType = 0, columnCount = 0;
+    double columnWidth = 0, columnGutter = 0;
+    bool columnAutoHeight = false, columnFlowReversed = false;
+    std::vector<double> columnHeights;
 };
 struct InsertData {
     std::string blockName;

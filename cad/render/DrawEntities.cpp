@@ -196,7 +196,8 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
 }
 
 void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf) {
+                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                      const MTextColumns& columns) {
     const double nl = length(normal);
     normal = nl > 1e-12 ? normal * (1.0 / nl) : Vec3{0, 0, 1};
     // The direction may come with a component along the normal; keep it in the plane.
@@ -209,14 +210,24 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
     xAxis = xAxis * (1.0 / xl);
     const Vec3 yAxis = cross(normal, xAxis);
     const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
-    for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing))
+    for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing, columns))
         text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
 }
 
 void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {
     const TextFormat f = baseFormat(d.style, d.height, 1, 0);
+    MTextColumns columns;
+    if (d.columnType > 0 && d.columnCount > 1 && d.columnWidth > 0) {
+        columns.count = d.columnCount;
+        columns.width = d.columnWidth;
+        columns.gutter = d.columnGutter;
+        // Static columns and dynamic ones of set heights stop where their heights say;
+        // dynamic columns of the text's own height where the text's frame ends.
+        if (!d.columnAutoHeight) columns.heights = d.columnHeights;
+        columns.height = d.rectHeight;
+    }
     mtextAt(d.text, f, d.rectWidth, d.attachment, d.lineSpacingFactor, d.insertion, d.xAxis, e.common.extrusion,
-            l.color, xf);
+            l.color, xf, columns);
 }
 
 void Builder::blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {

@@ -99,7 +99,8 @@ private:
     void polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs);
     void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs);
     void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf);
+                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                 const MTextColumns& columns = {});
     void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf);
     // The entities of a block drawn with the given placement (block -> parent coordinates).
     void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx);

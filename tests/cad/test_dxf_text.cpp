@@ -1,6 +1,8 @@
 // Strings of DXF files come out as UTF-8 whatever their code page.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "DxfTestFiles.h"
 #include "cad/dxf/DxfText.h"
 
@@ -88,4 +90,33 @@ TEST(DxfText, MTextChunksJoinBeforeDecoding) {
     // An escape split across the 250-character chunks still decodes.
     Drawing d = read(dxfWithEntities("0\nMTEXT\n10\n0\n20\n0\n40\n1\n3\nfirst \\U+00\n1\nB0 second\n"));
     EXPECT_EQ(d.modelSpace()->entities[0].as<MTextData>()->text, "first ° second");
+}
+
+TEST(DxfText, MTextColumnsAsGroupsAndAsExtendedData) {
+    // 2018 files: groups after the column type; the first 50 is still the rotation.
+    Drawing d = read(dxfWithEntities("0\nMTEXT\n10\n0\n20\n0\n40\n1\n41\n10\n1\nabc\n50\n0.5\n75\n1\n76\n2\n78\n0\n79\n0\n"
+                                     "48\n10\n49\n2\n50\n2\n50\n5\n50\n6\n",
+                                     "AC1032"));
+    const MTextData* m = d.modelSpace()->entities[0].as<MTextData>();
+    ASSERT_TRUE(m);
+    EXPECT_NEAR(m->xAxis.y, std::sin(0.5), 1e-12);
+    EXPECT_EQ(m->columnType, 1);
+    EXPECT_EQ(m->columnCount, 2);
+    EXPECT_DOUBLE_EQ(m->columnWidth, 10);
+    EXPECT_DOUBLE_EQ(m->columnGutter, 2);
+    EXPECT_EQ(m->columnHeights, (std::vector<double>{5, 6}));
+    // Earlier files: the same as extended data of the application ACAD.
+    d = read(dxfWithEntities("0\nMTEXT\n10\n0\n20\n0\n40\n1\n1\nabc\n1001\nACAD\n1000\nACAD_MTEXT_COLUMN_INFO_BEGIN\n"
+                             "1070\n75\n1070\n2\n1070\n79\n1070\n1\n1070\n76\n1070\n3\n1070\n48\n1040\n7.5\n1070\n49\n1040\n1.5\n"
+                             "1070\n50\n1070\n1\n1040\n9\n1000\nACAD_MTEXT_COLUMN_INFO_END\n",
+                             "AC1021"));
+    m = d.modelSpace()->entities[0].as<MTextData>();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->text, "abc");
+    EXPECT_EQ(m->columnType, 2);
+    EXPECT_TRUE(m->columnAutoHeight);
+    EXPECT_EQ(m->columnCount, 3);
+    EXPECT_DOUBLE_EQ(m->columnWidth, 7.5);
+    EXPECT_DOUBLE_EQ(m->columnGutter, 1.5);
+    EXPECT_EQ(m->columnHeights, (std::vector<double>{9}));
 }
