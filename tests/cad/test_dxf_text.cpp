@@ -93,8 +93,9 @@ TEST(DxfText, MTextChunksJoinBeforeDecoding) {
 }
 
 TEST(DxfText, MTextColumnsAsGroupsAndAsExtendedData) {
-    // 2018 files: groups after the column type; the first 50 is still the rotation.
-    Drawing d = read(dxfWithEntities("0\nMTEXT\n10\n0\n20\n0\n40\n1\n41\n10\n1\nabc\n50\n0.5\n75\n1\n76\n2\n78\n0\n79\n0\n"
+    // 2018 files: groups after the column type (48 is the column width here, not
+    // the linetype scale of the entity part); the first 50 is still the rotation.
+    Drawing d = read(dxfWithEntities("0\nMTEXT\n100\nAcDbEntity\n8\n0\n100\nAcDbMText\n10\n0\n20\n0\n40\n1\n41\n10\n1\nabc\n50\n0.5\n75\n1\n76\n2\n78\n0\n79\n0\n"
                                      "48\n10\n49\n2\n50\n2\n50\n5\n50\n6\n",
                                      "AC1032"));
     const MTextData* m = d.modelSpace()->entities[0].as<MTextData>();
