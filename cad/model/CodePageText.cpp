@@ -30,8 +30,19 @@ std::string iconvName(int number) {
 // One open converter per direction, code page and thread: iconv handles
 // keep state and must not be shared between threads, and opening one for
 // every string of a drawing would cost more than the conversion.
+bool failed(iconv_t cd);
+
+struct Converters {
+    std::map<std::pair<int, bool>, iconv_t> open;
+    ~Converters() {
+        for (const auto& [key, cd] : open)
+            if (!failed(cd)) iconv_close(cd);
+    }
+};
+
 iconv_t converter(int number, bool toUtf8) {
-    thread_local std::map<std::pair<int, bool>, iconv_t> open;
+    thread_local Converters converters;
+    auto& open = converters.open;
     const auto key = std::make_pair(number, toUtf8);
     if (const auto it = open.find(key); it != open.end()) return it->second;
     const std::string name = iconvName(number);
