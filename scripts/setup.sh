@@ -16,6 +16,11 @@ pkgs=(
   xauth
   fonts-dejavu-core
   fonts-liberation
+  fonts-liberation2
+  fonts-wqy-microhei
+  hershey-fonts-data
+  pkg-config
+  libfontconfig-dev
   parallel
   libpoppler-qt6-dev
 )

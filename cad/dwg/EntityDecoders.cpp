@@ -332,10 +332,10 @@ void readShape(R& r, E& e) {
     s.insertion = d.BD3();
     s.size = d.BD();
     s.rotation = d.BD();
-    skip("width_factor", d.BD());
-    skip("oblique_angle", d.BD());
+    s.widthFactor = d.BD();
+    s.oblique = d.BD();
     e.entity.common.thickness = d.BD();
-    skip("shape_no", d.BS());
+    s.number = d.BS();
     e.entity.common.extrusion = d.BD3();
     e.style = r.H();
 }

@@ -109,8 +109,10 @@ Box itemBox(const Scene& scene, const Item& item) {
             for (const Vec2& p : o) box.add(p);
         break;
     case Item::Kind::Text: {
-        const QRectF r = scene.texts[item.index].path.boundingRect();
-        if (r.isValid()) {
+        const TextShape& t = scene.texts[item.index];
+        for (const QPainterPath* path : {&t.path, &t.strokes}) {
+            if (path->isEmpty()) continue;
+            const QRectF r = path->boundingRect();
             box.add(Vec2{r.left(), r.top()});
             box.add(Vec2{r.right(), r.bottom()});
         }
@@ -332,16 +334,26 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         }
         case Item::Kind::Text: {
             const TextShape& t = scene.texts[item.index];
-            const QPainterPath path = toPixel.map(t.path);
-            const QRectF r = path.boundingRect();
             const QColor color = resolve(t.color, foreground, o.colors);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(color);
-            if (r.width() < 1.0 && r.height() < 1.0) {
-                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
-                break;
+            if (!t.path.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.path);
+                const QRectF r = path.boundingRect();
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(color);
+                if (r.width() < 1.0 && r.height() < 1.0) painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                else painter.drawPath(path);
             }
-            painter.drawPath(path);
+            if (!t.strokes.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.strokes);
+                const QRectF r = path.boundingRect();
+                if (r.width() < 1.0 && r.height() < 1.0) {
+                    painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                    break;
+                }
+                painter.setBrush(Qt::NoBrush);
+                painter.setPen(pen(t.color, t.lineweightMm));
+                painter.drawPath(path);
+            }
             break;
         }
         case Item::Kind::Point: {

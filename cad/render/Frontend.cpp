@@ -6,7 +6,8 @@ namespace cad::render {
 
 namespace frontend {
 
-Builder::Builder(const Drawing& d, const RenderOptions& o) : drawing_(d), options_(o) {
+Builder::Builder(const Drawing& d, const RenderOptions& o)
+    : drawing_(d), options_(o), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)) {
     ltScale_ = d.header.ltScale > 0 && std::isfinite(d.header.ltScale) ? d.header.ltScale : 1.0;
 }
 

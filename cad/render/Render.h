@@ -34,6 +34,7 @@ struct RenderOptions {
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
     ColorMode colors = ColorMode::AsDrawn;
+    std::string drawingFolder;       // where the drawing's own fonts are looked for first
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture

@@ -38,10 +38,13 @@ struct Fill {
     bool background = false;      // a wipeout: paints the background colour
 };
 
-// Glyph outlines already placed in drawing coordinates.
+// Glyphs already placed in drawing coordinates: outlines to fill (TrueType
+// faces) and pen strokes (shape fonts), drawn with the entity's pen.
 struct TextShape {
     QPainterPath path;
+    QPainterPath strokes;
     PaintColor color;
+    double lineweightMm = 0.25;
 };
 
 // A point marker whose size may depend on the view (PDSIZE <= 0).

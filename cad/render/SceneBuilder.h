@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,6 +68,7 @@ public:
 private:
     const Drawing& drawing_;
     const RenderOptions& options_;
+    std::shared_ptr<const std::filesystem::path> folder_;  // where the drawing's own fonts are
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
@@ -90,7 +93,8 @@ private:
     void stroke(const std::vector<Vec3>& local, bool closed, const Look& l, const Xform& xf, bool dashed = true);
     void fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
               bool background = false);
-    void text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color);
+    void text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
+              double lineweightMm = 0.25);
     void arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const Xform& xf);
     void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
 
@@ -100,7 +104,8 @@ private:
     void polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs);
     void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs);
     void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf);
+                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                 const MTextColumns& columns = {});
     void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf);
     // The entities of a block drawn with the given placement (block -> parent coordinates).
     void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx);
@@ -137,6 +142,7 @@ private:
     // square. Returns false for a character that has no symbol here.
     bool gdtSymbol(char c, const Look& l, const Xform& square);
     void tolerance(const ToleranceData& d, const Look& l, const Xform& xf);
+    void shape(const ShapeData& d, const Look& l, const Xform& ocs);
 
     // ---- hatches (DrawHatch.cpp) -------------------------------------------
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);

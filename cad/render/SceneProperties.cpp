@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "cad/model/CodePageText.h"
 #include "cad/render/Palette.h"
 
 namespace cad::render::frontend {
@@ -77,6 +78,11 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
     f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
     f.oblique = std::isfinite(oblique) ? oblique : 0.0;
     f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+    if (style) {
+        f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
+                           codePageNumber(drawing_.header.codePage));
+        f.folder = folder_;
+    }
     return f;
 }
 

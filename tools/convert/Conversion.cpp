@@ -9,6 +9,7 @@
 
 #include "cad/DrawingFile.h"
 #include "cad/render/Layouts.h"
+#include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
 #include "tools/convert/PictureFormats.h"
@@ -58,8 +59,10 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         return failed(e.what());
     }
     outcome.entities = entityCount(drawing);
+    std::error_code error;
 
     cad::render::RenderOptions options;
+    options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     options.longSide = o.size;
     options.window = o.window;
     options.background = o.blackBackground ? QColor(Qt::black) : QColor(Qt::white);
@@ -113,6 +116,11 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         }
     }
     for (std::size_t i = 0; i < notes.size(); ++i) outcome.reason += (i ? "; " : "") + notes[i];
+
+    // Substitutions are named once by each worker; the supervisor names each once in all.
+    static std::size_t named = 0;
+    const std::vector<std::string> substitutions = cad::render::fontSubstitutions();
+    for (; named < substitutions.size(); ++named) outcome.fontSubstitutions.push_back(substitutions[named]);
 
     outcome.status = Outcome::Status::Converted;
     outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

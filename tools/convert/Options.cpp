@@ -39,6 +39,8 @@ const char* const kUsage =
     "Input:\n"
     "  -r, --recursive       look into the subfolders of folders too\n"
     "      --extension EXT   the drawings to take from folders (default: dwg and dxf)\n"
+    "      --font-dir DIR    look for the drawings' fonts there too, after each\n"
+    "                        drawing's own folder (may be repeated)\n"
     "      --skip-up-to-date leave out a drawing whose picture is newer than it\n"
     "      --shard K/N       convert only part K of N (K from 0 to N-1), chosen by a\n"
     "                        hash of each path: N machines given the same list\n"
@@ -51,7 +53,8 @@ const char* const kUsage =
     "      --report FILE     one JSON line per drawing: input, output, status\n"
     "                        (converted, failed, skipped), reason, entities,\n"
     "                        milliseconds; - for standard output\n"
-    "  -v, --verbose         name every drawing with its entity count and time\n"
+    "  -v, --verbose         name every drawing with its entity count and time, and\n"
+    "                        each font that was not found and what stood in for it\n"
     "  -h, --help            show this text and exit\n"
     "      --version         show the version and exit\n"
     "\n"
@@ -242,6 +245,9 @@ Options parseArguments(int argc, char** argv) {
             parseShard(take(), o);
         } else if (arg == "--verbose") {
             o.verbose = flag();
+        } else if (arg == "--font-dir") {
+            o.fontDirs.push_back(take());
+            if (o.fontDirs.back().empty()) throw UsageError{"--font-dir needs a folder"};
         } else {
             throw UsageError{"unknown option " + displayName(arg)};
         }

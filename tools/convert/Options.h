@@ -30,6 +30,7 @@ struct Options {
     std::string reportFile;                   // "-": standard output
     int shardIndex = 0, shardCount = 1;
     bool verbose = false;
+    std::vector<std::string> fontDirs;        // looked in for the drawings' fonts after each drawing's folder
 };
 
 // A command line that cannot be followed; an empty message asks for the help text.
