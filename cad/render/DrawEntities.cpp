@@ -1,0 +1,304 @@
+// Drawing of the geometric entities, texts, images and block references.
+#include "cad/render/SceneBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cad::render::frontend {
+
+void Builder::entity(const Entity& e, const Context& ctx) {
+    // Deeply nested arrays of inserts can multiply without end; a picture
+    // this full shows nothing more anyway.
+    if (scene_.order.size() > kMaxPrimitives) return;
+    const Look l = look(e, ctx);
+    // Inserts decide their own visibility: entities of other layers in a
+    // block on a layer that is off still show.
+    if (const auto* ins = e.as<InsertData>()) return insert(e, *ins, l, ctx);
+    if (!l.visible) return;
+    const Xform& xf = ctx.xf;
+    const Xform ocs = xf * ocsToWcs(e.common.extrusion);
+
+    if (const auto* d = e.as<LineData>()) {
+        stroke({d->start, d->end}, false, l, xf);
+    } else if (const auto* d = e.as<CircleData>()) {
+        if (!(d->radius > 0)) return;
+        std::vector<Vec3> pts;
+        appendArc(pts, d->center, d->radius, 0, 2 * kPi);
+        pts.pop_back();
+        stroke(pts, true, l, ocs);
+    } else if (const auto* d = e.as<ArcData>()) {
+        if (!(d->radius > 0)) return;
+        std::vector<Vec3> pts;
+        appendArc(pts, d->center, d->radius, d->startAngle, d->endAngle);
+        stroke(pts, false, l, ocs);
+    } else if (const auto* d = e.as<EllipseData>()) {
+        ellipse(*d, e, l, xf);
+    } else if (const auto* d = e.as<SplineData>()) {
+        std::vector<Vec3> pts;
+        if (!d->controlPoints.empty()) pts = nurbsPoints(d->degree, d->knots, d->controlPoints, d->weights);
+        else if (d->flags & 1) pts = curveThrough(d->fitPoints, true);
+        else pts = fitCurve(d->fitPoints, d->startTangent, d->endTangent);
+        stroke(pts, false, l, xf);
+    } else if (const auto* d = e.as<LwPolylineData>()) {
+        std::vector<WideVertex> v;
+        for (const LwVertex& lv : d->vertices) {
+            const bool own = lv.startWidth > 0 || lv.endWidth > 0;
+            v.push_back({{lv.point.x, lv.point.y, d->elevation}, own ? lv.startWidth : d->constantWidth,
+                         own ? lv.endWidth : d->constantWidth, lv.bulge});
+        }
+        widePolyline(v, d->closed, l, ocs);
+    } else if (const auto* d = e.as<PolylineData>()) {
+        polyline(*d, l, xf, ocs);
+    } else if (const auto* d = e.as<TextData>()) {
+        textEntity(e, *d, l, ctx, ocs);
+    } else if (const auto* d = e.as<MTextData>()) {
+        mtext(e, *d, l, xf);
+    } else if (const auto* d = e.as<DimensionData>()) {
+        const Block* b = d->blockName.empty() ? nullptr : drawing_.findBlock(d->blockName);
+        if (b && !b->entities.empty()) blockAt(*b, e, Xform{}, l, ctx);
+        else dimensionWithoutBlock(e, *d, l, xf);
+    } else if (const auto* d = e.as<TableData>()) {
+        const Block* b = drawing_.findBlock(d->blockName);
+        if (b) blockAt(*b, e, Xform::translate(d->insertion) * Xform::rotateZ(d->rotation) *
+                                  Xform::scale(d->scale) * Xform::translate(b->base * -1.0),
+                       l, ctx);
+    } else if (const auto* d = e.as<LeaderData>()) {
+        leader(*d, l, xf);
+    } else if (const auto* d = e.as<HatchData>()) {
+        hatch(*d, l, ocs);
+    } else if (const auto* d = e.as<SolidData>()) {
+        const std::vector<Vec3> quad{d->corners[0], d->corners[1], d->corners[3], d->corners[2]};
+        if (drawing_.header.fillMode) fill({quad}, l.color, ocs);
+        else stroke(quad, true, l, ocs);
+    } else if (const auto* d = e.as<Face3DData>()) {
+        for (int i = 0; i < 4; ++i)
+            if (!(d->invisibleEdges & (1 << i))) stroke({d->corners[i], d->corners[(i + 1) % 4]}, false, l, xf);
+    } else if (const auto* d = e.as<PointData>()) {
+        PointMarker m;
+        m.position = xf.apply2(d->position);
+        m.mode = drawing_.header.pdMode;
+        m.size = drawing_.header.pdSize > 0 ? drawing_.header.pdSize * xf.planScale() : drawing_.header.pdSize;
+        m.color = l.color;
+        m.lineweightMm = l.lineweightMm;
+        if (std::isfinite(m.position.x) && std::isfinite(m.position.y)) scene_.add(m);
+    } else if (const auto* d = e.as<RayData>()) {
+        InfiniteLine line;
+        line.base = xf.apply2(d->base);
+        const Vec3 dir = xf.applyDir(d->direction);
+        line.direction = {dir.x, dir.y};
+        line.bothWays = e.type == "XLINE";
+        line.color = l.color;
+        line.lineweightMm = l.lineweightMm;
+        line.dashes = dashes(l, xf);
+        if (std::hypot(dir.x, dir.y) > 1e-12 && std::isfinite(line.base.x) && std::isfinite(line.base.y))
+            scene_.add(std::move(line));
+    } else if (const auto* d = e.as<MLineData>()) {
+        mline(*d, l, xf);
+    } else if (const auto* d = e.as<ImageData>()) {
+        image(e, *d, l, xf);
+    } else if (const auto* d = e.as<ToleranceData>()) {
+        tolerance(*d, l, xf);
+    } else if (const auto* d = e.as<MLeaderData>()) {
+        mleader(e, *d, l, ctx);
+    }
+    // Viewports, shapes and objects we cannot draw (proxies, ACIS bodies) show nothing.
+}
+
+void Builder::ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf) {
+    Vec3 n = e.common.extrusion;
+    const double nl = length(n);
+    n = nl > 1e-12 ? n * (1.0 / nl) : Vec3{0, 0, 1};
+    const double ratio = d.ratio > 0 && d.ratio <= 1 ? d.ratio : 1.0;
+    const Vec3 minor = cross(n, d.majorAxis) * ratio;
+    std::vector<Vec3> pts;
+    appendEllipse(pts, d.center, d.majorAxis, minor, d.startParam, d.endParam);
+    const bool full = std::fabs(std::fabs(d.endParam - d.startParam) - 2 * kPi) < 1e-9;
+    if (full && pts.size() > 2) pts.pop_back();
+    stroke(pts, full, l, xf);
+}
+
+void Builder::polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs) {
+    switch (d.kind) {
+    case PolylineData::Kind::Polyline2D: {
+        std::vector<WideVertex> v;
+        for (const PolylineVertex& pv : d.vertices) {
+            if (pv.flags & 16) continue;  // the frame of a spline-fit polyline
+            const bool own = pv.startWidth > 0 || pv.endWidth > 0;
+            v.push_back({{pv.point.x, pv.point.y, d.elevation}, own ? pv.startWidth : d.startWidth,
+                         own ? pv.endWidth : d.endWidth, pv.bulge});
+        }
+        widePolyline(v, d.closed(), l, ocs);
+        break;
+    }
+    case PolylineData::Kind::Polyline3D: {
+        std::vector<Vec3> pts;
+        for (const PolylineVertex& pv : d.vertices)
+            if (!(pv.flags & 16)) pts.push_back(pv.point);
+        stroke(pts, d.closed(), l, xf);
+        break;
+    }
+    case PolylineData::Kind::PolyfaceMesh: {
+        std::vector<Vec3> positions;
+        for (const PolylineVertex& pv : d.vertices)
+            if ((pv.flags & 64) || !(pv.flags & 128)) positions.push_back(pv.point);
+        for (const PolylineVertex& pv : d.vertices) {
+            if ((pv.flags & 128) == 0 || (pv.flags & 64)) continue;
+            int count = 0;
+            while (count < 4 && pv.faceIndices[count] != 0) ++count;
+            for (int i = 0; i < count; ++i) {
+                const int a = pv.faceIndices[i], b = pv.faceIndices[(i + 1) % count];
+                if (a <= 0) continue;  // a negative index hides the edge that starts there
+                const auto ia = static_cast<std::size_t>(a - 1), ib = static_cast<std::size_t>(std::abs(b) - 1);
+                if (ia < positions.size() && ib < positions.size()) stroke({positions[ia], positions[ib]}, false, l, xf);
+            }
+        }
+        break;
+    }
+    case PolylineData::Kind::PolygonMesh: {
+        const int m = d.meshM, n = d.meshN;
+        if (m <= 0 || n <= 0 || static_cast<std::size_t>(m) * static_cast<std::size_t>(n) > d.vertices.size()) {
+            std::vector<Vec3> pts;
+            for (const auto& pv : d.vertices) pts.push_back(pv.point);
+            stroke(pts, false, l, xf);
+            break;
+        }
+        auto at = [&](int i, int j) { return d.vertices[static_cast<std::size_t>(i * n + j)].point; };
+        for (int i = 0; i < m; ++i) {
+            std::vector<Vec3> row;
+            for (int j = 0; j < n; ++j) row.push_back(at(i, j));
+            stroke(row, d.flags & 32, l, xf);
+        }
+        for (int j = 0; j < n; ++j) {
+            std::vector<Vec3> col;
+            for (int i = 0; i < m; ++i) col.push_back(at(i, j));
+            stroke(col, d.flags & 1, l, xf);
+        }
+        break;
+    }
+    }
+}
+
+void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs) {
+    const bool attdef = e.type == "ATTDEF";
+    // Inside a block a definition shows only when it is constant (no
+    // attribute of the insert carries its value); outside, as its tag.
+    const bool constant = attdef && (d.attributeFlags & 2);
+    if (attdef && ctx.inBlock && !constant) return;
+    if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
+    const std::string& shown = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
+    if (shown.empty()) return;
+    const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
+    text(layoutText(d, shown, f), ocs, d.insertion.z, l.color);
+}
+
+void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
+                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf) {
+    const double nl = length(normal);
+    normal = nl > 1e-12 ? normal * (1.0 / nl) : Vec3{0, 0, 1};
+    // The direction may come with a component along the normal; keep it in the plane.
+    xAxis = xAxis - normal * dot(xAxis, normal);
+    double xl = length(xAxis);
+    if (!(xl > 1e-12)) {
+        xAxis = ocsToWcs(normal).applyDir({1, 0, 0});
+        xl = 1;
+    }
+    xAxis = xAxis * (1.0 / xl);
+    const Vec3 yAxis = cross(normal, xAxis);
+    const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
+    for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing))
+        text(part.path, plane, 0, part.color.value_or(color));
+}
+
+void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {
+    const TextFormat f = baseFormat(d.style, d.height, 1, 0);
+    mtextAt(d.text, f, d.rectWidth, d.attachment, d.lineSpacingFactor, d.insertion, d.xAxis, e.common.extrusion,
+            l.color, xf);
+}
+
+void Builder::blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth || layerFrozen(owner, ctx)) return;
+    Context child = childContext(owner, l, ctx);
+    drawBlock(block, child, ctx.xf * placement);
+}
+
+void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
+    if (std::find(active_.begin(), active_.end(), &block) != active_.end()) return;
+    child.xf = xf;
+    active_.push_back(&block);
+    for (const Entity& inner : block.entities) entity(inner, child);
+    active_.pop_back();
+}
+
+void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth || layerFrozen(e, ctx)) return;
+    const Block* block = drawing_.findBlock(d.blockName);
+    if (block) {
+        const Xform base = ocsToWcs(e.common.extrusion) * Xform::translate(d.insertion) * Xform::rotateZ(d.rotation);
+        const Xform local = Xform::scale(d.scale) * Xform::translate(block->base * -1.0);
+        const long columns = std::max(1, d.columns), rows = std::max(1, d.rows);
+        if (columns * rows <= kMaxArrayCopies) {
+            // Every cell of an array shares the block, its layer and its ByBlock properties.
+            Context child = childContext(e, l, ctx);
+            for (long r = 0; r < rows; ++r)
+                for (long c = 0; c < columns; ++c) {
+                    const Xform cell = Xform::translate({c * d.columnSpacing, r * d.rowSpacing, 0});
+                    drawBlock(*block, child, ctx.xf * (base * cell * local));
+                }
+        }
+    }
+    // Attributes sit in the insert's own space, but take ByBlock from it.
+    if (!d.attributes.empty() && l.visible) {
+        Context attrCtx = childContext(e, l, ctx);
+        attrCtx.inBlock = ctx.inBlock;
+        attrCtx.insertLayer = ctx.insertLayer;
+        for (const Entity& a : d.attributes) entity(a, attrCtx);
+    }
+}
+
+void Builder::mline(const MLineData& d, const Look& l, const Xform& xf) {
+    if (d.vertices.size() < 2) return;
+    std::size_t elements = 0;
+    for (const auto& v : d.vertices) elements = std::max(elements, v.parameters.size());
+    if (elements == 0) elements = d.elementOffsets.size();
+    for (std::size_t k = 0; k < elements; ++k) {
+        std::vector<Vec3> pts;
+        for (const auto& v : d.vertices) {
+            double offset = 0;
+            if (k < v.parameters.size() && !v.parameters[k].empty()) offset = v.parameters[k][0];
+            else if (k < d.elementOffsets.size()) offset = d.elementOffsets[k] * d.scale;
+            pts.push_back(v.position + v.miter * offset);
+        }
+        Look el = l;
+        if (k < d.elementColors.size()) {
+            const Color& c = d.elementColors[k];
+            if (c.kind == Color::Kind::Index || c.kind == Color::Kind::True) el.color = colorOf(c);
+        }
+        stroke(pts, d.flags & 2, el, xf);
+    }
+}
+
+void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf) {
+    // Clip points are in pixels of the picture, the first row at the top.
+    auto world = [&](Vec2 p) {
+        return d.insertion + d.uVector * (p.x + 0.5) + d.vVector * (d.size.y - (p.y + 0.5));
+    };
+    // An image whose clipping is off shows whole, whatever boundary it
+    // keeps; a wipeout is always its boundary.
+    const bool clipped = d.clipping || e.type == "WIPEOUT";
+    std::vector<Vec3> outline;
+    if (!clipped) {
+        outline = {world({-0.5, -0.5}), world({d.size.x - 0.5, -0.5}), world({d.size.x - 0.5, d.size.y - 0.5}),
+                   world({-0.5, d.size.y - 0.5})};
+    } else if (d.clip.size() >= 3) {
+        for (const Vec2& p : d.clip) outline.push_back(world(p));
+    } else {
+        Vec2 a{-0.5, -0.5}, b{d.size.x - 0.5, d.size.y - 0.5};
+        if (d.clip.size() == 2) { a = d.clip[0]; b = d.clip[1]; }
+        outline = {world({a.x, a.y}), world({b.x, a.y}), world({b.x, b.y}), world({a.x, b.y})};
+    }
+    // A wipeout masks what lies below and shows its frame, as it does by default.
+    if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
+    stroke(outline, true, l, xf, false);
+}
+
+}  // namespace cad::render::frontend

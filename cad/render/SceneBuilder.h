@@ -1,0 +1,129 @@
+#pragma once
+// The scene builder behind buildScene(): one pass over the active space that
+// resolves each entity's properties (layer, colour, linetype, lineweight,
+// ByBlock through nested inserts) and turns it into paint primitives in world
+// XY coordinates. Its work is spread over files by concern: properties,
+// primitives, entities, annotations and hatches.
+#include <QPainterPath>
+#include <QTransform>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "cad/model/Drawing.h"
+#include "cad/render/Render.h"
+#include "cad/render/Scene.h"
+#include "cad/render/Tessellate.h"
+#include "cad/render/TextLayout.h"
+
+namespace cad::render::frontend {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxDepth = 24;            // nesting of inserts
+constexpr long kMaxArrayCopies = 10000;  // MINSERT rows x columns
+constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch
+constexpr std::size_t kMaxPrimitives = 1000000;
+
+inline const PaintColor kForeground{qRgb(255, 255, 255), true};
+
+// What an insert passes on to the entities of its block.
+struct Context {
+    Xform xf;
+    PaintColor byBlockColor = kForeground;
+    std::string byBlockLinetype = "Continuous";
+    int byBlockLineweight = LineWeightDefault;
+    const Layer* insertLayer = nullptr;  // where entities on layer "0" take their properties from
+    bool inBlock = false;
+    int depth = 0;
+};
+
+// An entity's resolved properties.
+struct Look {
+    bool visible = true;
+    PaintColor color = kForeground;
+    std::string linetype = "Continuous";
+    double lineweightMm = 0.25;
+    const std::vector<double>* pattern = nullptr;  // the linetype's unscaled dashes, when dashed
+    double patternScale = 1;
+};
+
+inline QTransform planTransform(const Xform& x, double z) {
+    return QTransform(x.m[0][0], x.m[1][0], x.m[0][1], x.m[1][1], x.m[0][2] * z + x.t.x, x.m[1][2] * z + x.t.y);
+}
+
+inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+class Builder {
+public:
+    Builder(const Drawing& d, const RenderOptions& o);
+    Scene run();
+
+private:
+    const Drawing& drawing_;
+    const RenderOptions& options_;
+    Scene scene_;
+    double ltScale_ = 1;
+    std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
+
+    // ---- properties (SceneProperties.cpp) ---------------------------------
+    const Layer* effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const;
+    static PaintColor colorOf(const Color& c);
+    Look look(const Entity& e, const Context& ctx) const;
+    std::vector<double> dashes(const Look& l, const Xform& xf) const;
+    TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const;
+    Context childContext(const Entity& e, const Look& l, const Context& ctx) const;
+    bool layerFrozen(const Entity& e, const Context& ctx) const;
+
+    // ---- paint primitives (ScenePrimitives.cpp) ---------------------------
+    // A polyline whose segments may have widths: wide segments become filled bands.
+    struct WideVertex {
+        Vec3 point;
+        double startWidth = 0, endWidth = 0, bulge = 0;
+    };
+    void stroke(const std::vector<Vec3>& local, bool closed, const Look& l, const Xform& xf, bool dashed = true);
+    void fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
+              bool background = false);
+    void text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color);
+    void arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const Xform& xf);
+    void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
+
+    // ---- entities and blocks (DrawEntities.cpp) ---------------------------
+    void entity(const Entity& e, const Context& ctx);
+    void ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf);
+    void polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs);
+    void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs);
+    void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
+                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf);
+    void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf);
+    // The entities of a block drawn with the given placement (block -> parent coordinates).
+    void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx);
+    // The entities of a block with the child context of its owner placed at xf.
+    void drawBlock(const Block& block, Context& child, const Xform& xf);
+    void insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx);
+    void mline(const MLineData& d, const Look& l, const Xform& xf);
+    void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
+
+    // ---- annotations (DrawAnnotations.cpp) --------------------------------
+    double arrowSize() const;
+    void leader(const LeaderData& d, const Look& l, const Xform& xf);
+    void mleader(const Entity& e, const MLeaderData& d, const Look& l, const Context& ctx);
+    // The measured value as the dimension shows it: "<>" in the override
+    // stands for it, a lone space hides the text.
+    std::string dimensionText(const DimensionData& d, int kind) const;
+    // A dimension whose block is missing: its dimension line, extension lines
+    // and arrowheads where the kind makes them plain, and its text.
+    void dimensionWithoutBlock(const Entity& e, const DimensionData& d, const Look& l, const Xform& xf);
+    // The geometric characteristic symbols of the GDT font, drawn in the unit
+    // square. Returns false for a character that has no symbol here.
+    bool gdtSymbol(char c, const Look& l, const Xform& square);
+    void tolerance(const ToleranceData& d, const Look& l, const Xform& xf);
+
+    // ---- hatches (DrawHatch.cpp) -------------------------------------------
+    static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);
+    static std::vector<std::vector<Vec3>> hatchOutlines(const HatchData& d);
+    void hatch(const HatchData& d, const Look& l, const Xform& ocs);
+    void dashInterval(const std::vector<double>& dashes, double patternLength, double t0, double t1, double ox,
+                      double oy, double ux, double uy, double z, const Look& l, const Xform& ocs);
+};
+
+}  // namespace cad::render::frontend

@@ -1,0 +1,102 @@
+// Property resolution: layers, ByLayer and ByBlock colours, linetypes and
+// lineweights, text styles, and what an insert passes on to its block.
+#include "cad/render/SceneBuilder.h"
+
+#include <cmath>
+
+#include "cad/render/Palette.h"
+
+namespace cad::render::frontend {
+
+const Layer* Builder::effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const {
+    if (ctx.inBlock && c.layer == "0") {
+        *known = ctx.insertLayer != nullptr;
+        return ctx.insertLayer;
+    }
+    const Layer* layer = drawing_.findLayer(c.layer);
+    *known = layer != nullptr;
+    return layer;
+}
+
+PaintColor Builder::colorOf(const Color& c) {
+    if (c.kind == Color::Kind::True) return paintFromRgb(c.rgb);
+    return paintFromIndex(c.index);
+}
+
+Look Builder::look(const Entity& e, const Context& ctx) const {
+    Look l;
+    const EntityCommon& c = e.common;
+    bool known = false;
+    const Layer* layer = effectiveLayer(c, ctx, &known);
+    if (layer && (!layer->on || layer->frozen)) l.visible = false;
+    if (c.invisible) l.visible = false;
+
+    switch (c.color.kind) {
+    case Color::Kind::ByLayer: l.color = layer ? colorOf(layer->color) : kForeground; break;
+    case Color::Kind::ByBlock: l.color = ctx.byBlockColor; break;
+    case Color::Kind::Index: l.color = paintFromIndex(c.color.index); break;
+    case Color::Kind::True: l.color = paintFromRgb(c.color.rgb); break;
+    }
+
+    const std::string upper = upperName(c.linetype);
+    if (upper == "BYLAYER" || c.linetype.empty()) l.linetype = layer ? layer->linetype : "Continuous";
+    else if (upper == "BYBLOCK") l.linetype = ctx.byBlockLinetype;
+    else l.linetype = c.linetype;
+    if (upperName(l.linetype) != "CONTINUOUS") {
+        if (const Linetype* type = drawing_.findLinetype(l.linetype)) {
+            double total = 0;
+            for (double d : type->dashes) total += std::fabs(d);
+            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = &type->dashes;
+        }
+    }
+    const double entityScale = c.linetypeScale > 0 && std::isfinite(c.linetypeScale) ? c.linetypeScale : 1.0;
+    l.patternScale = ltScale_ * entityScale;
+
+    int lw = c.lineweight;
+    if (lw == LineWeightByLayer) lw = layer ? layer->lineweight : LineWeightDefault;
+    else if (lw == LineWeightByBlock) lw = ctx.byBlockLineweight;
+    l.lineweightMm = lw >= 0 && lw <= 211 ? lw / 100.0 : 0.25;
+    return l;
+}
+
+std::vector<double> Builder::dashes(const Look& l, const Xform& xf) const {
+    std::vector<double> out;
+    if (!l.pattern) return out;
+    const double s = l.patternScale * xf.planScale();
+    out.reserve(l.pattern->size());
+    for (double d : *l.pattern) out.push_back(d * s);
+    return out;
+}
+
+TextFormat Builder::baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const {
+    TextFormat f;
+    const TextStyle* style = drawing_.findTextStyle(styleName);
+    if (!(height > 0) || !std::isfinite(height))
+        height = style && style->fixedHeight > 0 ? style->fixedHeight : drawing_.header.textSize;
+    f.height = height > 0 && std::isfinite(height) ? height : 2.5;
+    f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
+    f.oblique = std::isfinite(oblique) ? oblique : 0.0;
+    f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+    return f;
+}
+
+Context Builder::childContext(const Entity& e, const Look& l, const Context& ctx) const {
+    Context child;
+    bool known = false;
+    child.insertLayer = effectiveLayer(e.common, ctx, &known);
+    child.byBlockColor = l.color;
+    child.byBlockLinetype = l.linetype;
+    child.byBlockLineweight = static_cast<int>(std::lround(l.lineweightMm * 100));
+    child.inBlock = true;
+    child.depth = ctx.depth + 1;
+    child.xf = ctx.xf;
+    return child;
+}
+
+bool Builder::layerFrozen(const Entity& e, const Context& ctx) const {
+    bool known = false;
+    const Layer* layer = effectiveLayer(e.common, ctx, &known);
+    return (layer && layer->frozen) || e.common.invisible;
+}
+
+}  // namespace cad::render::frontend
