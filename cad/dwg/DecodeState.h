@@ -25,6 +25,9 @@ struct EntityRecord {
     std::vector<Handle> children;
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+    // The picture its application stored with the entity, as the file
+    // holds it; drawn when we cannot draw the entity from its own fields.
+    std::vector<std::uint8_t> graphics;
 };
 
 struct BlockHeaderRecord {
@@ -70,6 +73,7 @@ struct DecodeState {
     std::unordered_map<Handle, std::string> applications;  // registered application names
     std::unordered_map<Handle, std::vector<std::pair<Handle, std::string>>> styleExtendedText;
     std::vector<Handle> blockControlEntries;  // the block list, without model and paper space
+    std::unordered_map<Handle, std::string> modelerData;  // 2013+: bodies' modeler data from the data store
     std::size_t declaredObjectBytes = 0;  // what the objects read so far claim to hold
     Drawing* drawing = nullptr;
 };
@@ -83,6 +87,13 @@ using ObjectDecoder = void (*)(ObjectReader&, DecodeState&);
 // ("LINE", "DIMENSION_LINEAR", "LAYER" ...). Null when we have none.
 EntityDecoder findEntityDecoder(const std::string& kind);
 ObjectDecoder findObjectDecoder(const std::string& kind);
+
+// Solids, regions, bodies, surfaces and meshes (ModelerDecoders.cpp). A
+// body whose binary modeler data the file keeps in its data store comes
+// out with kInDataStore as its error, for the caller to complete.
+void readModelerBody(ObjectReader& r, EntityRecord& e);
+void readMesh(ObjectReader& r, EntityRecord& e);
+inline constexpr const char* kInDataStore = "kept in the data store";
 
 // The kind name of the fixed object types (below 500).
 const char* fixedTypeName(unsigned type);

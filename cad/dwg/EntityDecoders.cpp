@@ -1098,6 +1098,16 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
         {"IMAGE", readImage},
         {"WIPEOUT", readWipeout},
         {"ACAD_TABLE", readTable},
+        {"REGION", readModelerBody},
+        {"3DSOLID", readModelerBody},
+        {"BODY", readModelerBody},
+        {"PLANESURFACE", readModelerBody},
+        {"EXTRUDEDSURFACE", readModelerBody},
+        {"LOFTEDSURFACE", readModelerBody},
+        {"REVOLVEDSURFACE", readModelerBody},
+        {"SWEPTSURFACE", readModelerBody},
+        {"NURBSURFACE", readModelerBody},
+        {"MESH", readMesh},
     };
     return table;
 }

@@ -100,8 +100,22 @@ void Builder::entity(const Entity& e, const Context& ctx) {
         tolerance(*d, l, xf);
     } else if (const auto* d = e.as<MLeaderData>()) {
         mleader(e, *d, l, ctx);
+    } else if (const auto* d = e.as<ProxyEntityData>()) {
+        wireframe(entitiesOfProxyGraphics(d->graphics, drawing_), e, l, ctx);
+    } else if (const auto* d = e.as<BodyData>()) {
+        wireframe(entitiesOfBody(*d), e, l, ctx);
+    } else if (const auto* d = e.as<MeshData>()) {
+        wireframe(entitiesOfMesh(*d), e, l, ctx);
     }
-    // Viewports, shapes and objects we cannot draw (proxies, ACIS bodies) show nothing.
+    // Viewports, shapes and objects we cannot draw (lights, unknown classes
+    // without graphics) show nothing.
+}
+
+void Builder::wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx) {
+    if (parts.empty()) return;
+    Block b;
+    b.entities = std::move(parts);
+    blockAt(b, owner, Xform{}, l, ctx);
 }
 
 void Builder::ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf) {

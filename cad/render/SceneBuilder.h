@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/WireEntities.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
 #include "cad/render/Tessellate.h"
@@ -102,6 +103,9 @@ private:
     void insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx);
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
+    // What an object's graphics, a modeler body or a mesh shows, as entities
+    // drawn like a block's for their owner (ByBlock from it).
+    void wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx);
 
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
     double arrowSize() const;
