@@ -28,6 +28,9 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QSlider>
 #include <algorithm>
 
@@ -79,6 +82,17 @@ QIcon programIcon()
     painter.setBrush(QColor(240, 150, 20));
     painter.drawRect(QRectF(18, 20, 9, 8));
     return QIcon(pixmap);
+}
+
+// How far below its top a frame draws its line.
+int frameLineOffset(const QGroupBox& frame)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(&frame);
+    option.text = frame.title();
+    option.lineWidth = 1;
+    option.subControls = QStyle::SC_GroupBoxFrame;
+    return frame.style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &frame).top();
 }
 
 const QString kLoadLocation = QStringLiteral("in Kestrane2021/08/31.Form1.Form_Load ");
@@ -136,6 +150,7 @@ Form1::~Form1() = default;
 void Form1::createControls()
 {
     const QColor white(255, 255, 255);
+    setPalette(DesignPalette());
     SetBackColor(*this, white);
 
     ListView1 = new lumicade::ListView1(this);
@@ -192,13 +207,18 @@ void Form1::createControls()
     Option2->setObjectName(QStringLiteral("Option2"));
     Option2->setGeometry(fromTwips(240, 1410, 3615, 255));
     SetBackColor(*Option2, white);
-    // The option buttons take the size of their captions, which in some fonts
-    // are taller than the design boxes; they lie over the folder box's edge
-    // rather than under it.
+    // The option buttons take the size of their captions, centred on their
+    // design boxes. The one above the folder box ends above that box's frame
+    // line: its white back colour would otherwise cut a gap into the line.
     for (QRadioButton* option : {Option1, Option2}) {
-        option->resize(option->sizeHint().width(), std::max(option->height(), option->sizeHint().height()));
+        const QSize hint = option->sizeHint();
+        const int height = std::max(option->height(), hint.height());
+        option->setGeometry(option->x(), option->y() - (height - option->height()) / 2, hint.width(), height);
         option->raise();
     }
+    const int frameLine = Frame3->y() + frameLineOffset(*Frame3);
+    if (Option1->geometry().bottom() >= frameLine)
+        Option1->move(Option1->x(), frameLine - Option1->height());
 
     PushButton2 = makeButton("PushButton2", QStringLiteral("Start Converting"), this, fromTwips(120, 6600, 7800, 405));
 
@@ -252,8 +272,10 @@ void Form1::connectHandlers()
     // Every change of the text, the program's own included.
     connect(Text1, &QLineEdit::textChanged, this, [this] { runHandler("Text1_Change", [this] { Text1_Change(); }); });
 
-    // The slider's click: the mouse let go of it after a click or a drag.
-    Slider1->installEventFilter(this);
+    // Every change of the quality, whatever moved the slider, so the caption
+    // and the store always show what the next picture is written at. The
+    // restore at start-up sets the value with the signal held back.
+    connect(Slider1, &QSlider::valueChanged, this, [this] { runHandler("Slider1_Change", [this] { Slider1_Change(); }); });
     for (QWidget* watched : std::initializer_list<QWidget*>{Frame2, Frame3, Frame4, Option1, Option2, Text1}) {
         watched->setMouseTracking(true);
         watched->installEventFilter(this);
@@ -262,10 +284,7 @@ void Form1::connectHandlers()
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Slider1 && event->type() == QEvent::MouseButtonRelease) {
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            runHandler("Slider1_Click", [this] { Slider1_Click(); });
-    } else if (event->type() == QEvent::MouseMove) {
+    if (event->type() == QEvent::MouseMove) {
         if (watched == Frame2 || watched == Frame3 || watched == Frame4)
             Frame_MouseMove();
         else if (watched == Option1 || watched == Option2)
@@ -325,12 +344,15 @@ void Form1::Form_Load()
     trap.step(132, [&] { ListView1->AddColumn(QStringLiteral("DWG File(s)"), ListView1->columnWidth(0)); });
     trap.step(134, [&] { ListView1->setColumnWidth(0, 7000 / 15); });
 
-    trap.step(136, [&] { Text1->setText(settings.GetSetting(QStringLiteral("Text1"), GetDesktopFolder())); });
+    trap.step(136, [&] { Text1->setText(settings.GetSetting(QStringLiteral("Text1"), DefaultOutputFolder())); });
     trap.step(138, [&] {
         const int quality = SettingsStore::ToWholeNumber(settings.GetSetting(QStringLiteral("Slider1"), QStringLiteral("85")));
         // The slider refuses a value outside its scale, as it would from the user.
         if (quality < Slider1->minimum() || quality > Slider1->maximum())
             throw VbError::make(ErrNo::InvalidPropertyValue);
+        // Restoring is not a change by the user: nothing to store, and the
+        // caption follows at 140.
+        const QSignalBlocker quiet(Slider1);
         Slider1->setValue(quality);
     });
     trap.step(140, [&] { Frame2->setTitle(QualityCaption(Slider1->value())); });
@@ -435,7 +457,7 @@ void Form1::PushButton4_Click()
         trap.step(108, [&] { Text1->setText(chosen); });
 }
 
-void Form1::Slider1_Click()
+void Form1::Slider1_Change()
 {
     Frame2->setTitle(QualityCaption(Slider1->value()));
     services_.settings.SaveSetting(QStringLiteral("Slider1"), QString::number(Slider1->value()));

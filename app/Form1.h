@@ -53,7 +53,8 @@ public:
     void PushButton8_Click();
     void Option1_Click();
     void Option2_Click();
-    void Slider1_Click();
+    // Every change of the slider's value, by mouse, keyboard or wheel.
+    void Slider1_Change();
     void Text1_Change();
 
     // --- hover: the hand over the push buttons, the arrow elsewhere ---

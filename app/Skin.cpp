@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QRadioButton>
+#include <QStyle>
 #include <QStringDecoder>
 #include <QWidget>
 
@@ -24,6 +25,17 @@ QString SkinFilePath(const QString& programFolder)
 QColor SystemFaceColour()
 {
     return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+
+QPalette DesignPalette()
+{
+    // Not the desktop's palette: a dark one would put light text on the
+    // window's white, and light fields in dark boxes.
+    QPalette palette = QApplication::style()->standardPalette();
+    const QColor white(255, 255, 255);
+    palette.setColor(QPalette::Window, white);
+    palette.setColor(QPalette::Base, white);
+    return palette;
 }
 
 void SetBackColor(QWidget& control, const QColor& colour)
@@ -86,6 +98,12 @@ bool ApplySkin(QWidget& form, const QString& programFolder)
     if (!skin.isFile() || skin.isHidden())
         return false;
 
+    // The skinned window is drawn in the desktop's colours throughout.
+    form.setPalette(QPalette());
+    for (QWidget* control : form.findChildren<QWidget*>()) {
+        if (control->testAttribute(Qt::WA_SetPalette))
+            control->setPalette(QPalette());
+    }
     const QColor face = SystemFaceColour();
     SetBackColor(form, face);
     for (QWidget* control : form.findChildren<QWidget*>()) {

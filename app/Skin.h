@@ -2,6 +2,7 @@
 // The optional skin: a style sheet in x/o.cjs beside the program. Without it
 // the window keeps its plain white design colours.
 #include <QColor>
+#include <QPalette>
 #include <QString>
 
 class QWidget;
@@ -14,10 +15,15 @@ QString SkinFilePath(const QString& programFolder);
 // The system's button-face colour, which the skinned window uses in place of white.
 QColor SystemFaceColour();
 
+// The window's own light colours, whatever the desktop's palette: the
+// style's standard palette with white behind the controls and dark text.
+QPalette DesignPalette();
+
 // The back colour of one control (its window role, painted by itself).
 void SetBackColor(QWidget& control, const QColor& colour);
 
-// Looks for the skin file; when it is there, switches the form, its frames,
+// Looks for the skin file; when it is there, gives the form the desktop's
+// palette instead of the design one, switches the form, its frames,
 // option buttons, check boxes and labels to the face colour and applies the
 // file as the form's style sheet. Returns whether a skin was applied. Throws
 // VbError when the file is there but cannot be used; the colours are switched

@@ -1,4 +1,5 @@
-// How long reading each example drawing takes, per DWG version.
+// How long reading each example drawing takes, per DWG version, and the
+// drawings of the releases before R13.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -20,8 +21,8 @@ std::vector<std::uint8_t> load(const std::string& path) {
     return bytes;
 }
 
-void readExample(benchmark::State& state, const std::string& name) {
-    std::vector<std::uint8_t> bytes = load(std::string(LUMICADE_DRAWINGS_DIR) + "/" + name);
+void readFile(benchmark::State& state, const std::string& path) {
+    std::vector<std::uint8_t> bytes = load(path);
     if (bytes.empty()) {
         state.SkipWithError("drawing not found");
         return;
@@ -41,8 +42,22 @@ void readExample(benchmark::State& state, const std::string& name) {
     state.counters["entities"] = static_cast<double>(entities);
 }
 
+void readExample(benchmark::State& state, const std::string& name) {
+    readFile(state, std::string(LUMICADE_DRAWINGS_DIR) + "/" + name);
+}
+
+// The releases before R13 keep a different file layout altogether.
+void readLegacy(benchmark::State& state, const std::string& name) {
+    readFile(state, std::string(LUMICADE_LEGACY_DRAWINGS_DIR) + "/" + name);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(readLegacy, r2_10, std::string("r2.10/block.dwg"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(readLegacy, r2_6, std::string("r2.6/entities.dwg"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(readLegacy, r10, std::string("r10/tmp_line.dwg"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(readLegacy, r11_2d, std::string("r11/entities-2d.dwg"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(readLegacy, r11_3d, std::string("r11/entities-3d.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readExample, r13, std::string("example_r13.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r14, std::string("example_r14.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r2000, std::string("example_2000.dwg"))->Unit(benchmark::kMillisecond);

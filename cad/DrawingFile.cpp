@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "cad/dwg/DwgPreview.h"
 #include "cad/dwg/DwgReader.h"
 #include "cad/dxf/DxfReader.h"
 
@@ -29,8 +30,10 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
     return bytes;
 }
 
+// "AC10.." from R2.5 on; the first releases wrote "AC1.2" to "AC2.22".
 bool isDwg(const std::vector<std::uint8_t>& bytes) {
-    return bytes.size() >= 4 && bytes[0] == 'A' && bytes[1] == 'C' && bytes[2] == '1' && bytes[3] == '0';
+    if (bytes.size() < 4 || bytes[0] != 'A' || bytes[1] != 'C') return false;
+    return (bytes[2] == '1' && bytes[3] == '0') || ((bytes[2] == '1' || bytes[2] == '2') && bytes[3] == '.');
 }
 
 }  // namespace
@@ -38,7 +41,11 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    if (isDwg(bytes)) return dwg::readDwg(bytes);
+    if (isDwg(bytes)) {
+        Drawing drawing = dwg::readDwg(bytes);
+        drawing.preview = dwg::readDwgPreview(bytes);
+        return drawing;
+    }
     return dxf::readDxf(bytes);
 }
 

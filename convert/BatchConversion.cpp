@@ -1,10 +1,15 @@
 // "Start Converting": walks the rows of ListView1 and turns each drawing into
 // one JPEG file. The statement numbers are the ones the error report shows.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
 #include <cmath>
+#include <map>
+#include <optional>
+#include <sys/stat.h>
+#include <utility>
 
 #include "convert/BatchContext.h"
 #include "convert/CadExport.h"
@@ -60,6 +65,74 @@ QString scratchExportName(const QString& source, const QString& base, bool outpu
     }
 }
 
+// A file as the file system knows it: the same file under another spelling
+// of its path (a symbolic link, a folder reached twice, a name whose case
+// the file system ignores) is still the same file.
+using FileId = std::pair<dev_t, ino_t>;
+
+std::optional<FileId> fileIdOf(const QString& path)
+{
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// The pictures one run has written, each with the drawing it came from.
+// Several drawings of one name (from different folders, or site.dwg beside
+// site.dxf) meet at one output name when they go to one folder; without this
+// record each would silently replace the picture before it. Pictures of
+// earlier runs are not in it, so they are still replaced as always.
+class RunPictures {
+public:
+    // Where this drawing's picture goes: the output path itself, unless this
+    // run already wrote a picture of another drawing there; then the first of
+    // "name (2).jpg", "name (3).jpg", ... that is not one of this run's.
+    QString placeFor(const QString& output, const QString& source) const
+    {
+        const std::optional<FileId> drawing = fileIdOf(source);
+        const QString stem = output.left(output.size() - 4);  // without ".jpg"
+        QString candidate = output;
+        for (int n = 2;; ++n) {
+            const std::optional<FileId> there = fileIdOf(candidate);
+            const auto written = there ? written_.find(*there) : written_.end();
+            // The same drawing listed twice gives the same picture: replacing it loses nothing.
+            if (written == written_.end() || (drawing && written->second == *drawing))
+                return candidate;
+            candidate = stem + QStringLiteral(" (") + QString::number(n) + QStringLiteral(").jpg");
+        }
+    }
+
+    void wrote(const QString& picture, const QString& source, bool renamed)
+    {
+        const std::optional<FileId> id = fileIdOf(picture);
+        const std::optional<FileId> drawing = fileIdOf(source);
+        if (id)
+            written_[*id] = drawing.value_or(FileId{});
+        if (renamed)
+            ++renamed_;
+    }
+
+    int renamed() const { return renamed_; }
+
+private:
+    std::map<FileId, FileId> written_;
+    int renamed_ = 0;
+};
+
+QString doneMessage(int renamed)
+{
+    QString text = QStringLiteral("Done.");
+    if (renamed == 1)
+        text += QStringLiteral("\r\n\r\n1 picture was given a new name such as \"name (2).jpg\", because a drawing "
+                               "of the same name had already been converted into the same folder.");
+    else if (renamed > 1)
+        text += QStringLiteral("\r\n\r\n%1 pictures were given a new name such as \"name (2).jpg\", because drawings "
+                               "of the same name had already been converted into the same folder.")
+                    .arg(renamed);
+    return text;
+}
+
 // Leaves the window idle again (steps 152 to 156).
 void resetProgress(BatchContext& form, ErrorTrap& trap)
 {
@@ -71,7 +144,7 @@ void resetProgress(BatchContext& form, ErrorTrap& trap)
 enum class DrawingOutcome { Done, Skipped, WindowClosed };
 
 // Steps 112 to 148 for row i.
-DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i)
+DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPictures& pictures)
 {
     trap.step(112, [&] { form.setMousePointer(MousePointer::Hourglass); });
     trap.step(114, [&] {
@@ -149,7 +222,9 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i)
         const int quality = form.slider1();
         if (quality < 0 || quality > 255)
             throw VbError::make(ErrNo::Overflow);
-        SaveJPG(form.dialogs(), form.creatorPicture(), output, static_cast<quint8>(quality));
+        const QString place = pictures.placeFor(output, source);
+        if (SaveJPG(form.dialogs(), form.creatorPicture(), place, static_cast<quint8>(quality)))
+            pictures.wrote(place, source, place != output);
     });
     return DrawingOutcome::Done;
 }
@@ -190,11 +265,12 @@ void PushButton2_Click(BatchContext& form)
             int n = 0;
             trap.step(110, [&] { n = form.rowCount(); });
             bool closed = false;
+            RunPictures pictures;
             for (int i = 1; i <= n && !closed; ++i)
-                closed = convertRow(form, trap, i) == DrawingOutcome::WindowClosed;
+                closed = convertRow(form, trap, i, pictures) == DrawingOutcome::WindowClosed;
             resetProgress(form, trap);
             if (!closed)
-                message(158, QStringLiteral("Done."));
+                message(158, doneMessage(pictures.renamed()));
         }
     }
     trap.step(166, [&] { form.setConversionRunning(false); });

@@ -1,8 +1,15 @@
 #include "convert/JpegFile.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 namespace lumicade {
 
@@ -61,20 +68,67 @@ int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& o
 }
 
 int writeFileReplacing(const QString& path, const std::vector<unsigned char>& bytes, std::string* why) {
-    QSaveFile file(path);
-    // No falling back to writing in place: an unwritable folder is a failure.
-    file.setDirectWriteFallback(false);
-    auto fail = [&] {
-        if (why) *why = file.errorString().toStdString();
-        file.cancelWriting();
+    return writeNativeFileReplacing(QFile::encodeName(path).toStdString(), bytes, why);
+}
+
+// Straight on the system calls rather than QSaveFile, which says "Unknown
+// error" for a full disk or a file-size limit and, after a short write,
+// still commits the truncated file.
+int writeNativeFileReplacing(const std::string& pathIn, const std::vector<unsigned char>& bytes, std::string* why) {
+    auto fail = [&](int error) {
+        if (why) *why = std::strerror(error);
         return JpegStatus::Win32Error;
     };
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) return fail();
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) return fail();
-    if (!file.commit()) {
-        if (why) *why = file.errorString().toStdString();
-        return JpegStatus::Win32Error;
+    if (pathIn.empty()) return fail(ENOENT);
+    // A symbolic link keeps pointing where it did: its target is replaced.
+    std::string path = pathIn;
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        if (char* target = ::realpath(path.c_str(), nullptr)) {
+            path = target;
+            std::free(target);
+        }
+    }
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
+
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return fail(errno);
+    }
+    if (fd < 0) return fail(EEXIST);
+    auto abandon = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return fail(error);
+    };
+    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0) return abandon(errno);
+    const unsigned char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return abandon(n < 0 ? errno : EIO);
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    // A full disk may show only now; a file system that cannot sync is no failure.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return abandon(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return fail(error);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return fail(error);
     }
     return JpegStatus::Ok;
 }

@@ -31,8 +31,14 @@ constexpr ChromaSubsampling kDrawingSubsampling = ChromaSubsampling::Full444;
 int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& out,
                ChromaSubsampling subsampling = kDrawingSubsampling, std::string* why = nullptr);
 
-// Writes already encoded bytes to path through a temporary file in the same folder.
+// Writes already encoded bytes to path through a temporary file in the same
+// folder. *why gets the system's reason on failure ("No space left on
+// device", "File too large"). A path that is a symbolic link has its target
+// replaced, and an existing file keeps its permissions.
 int writeFileReplacing(const QString& path, const std::vector<unsigned char>& bytes, std::string* why = nullptr);
+// The same for a path in the file system's own bytes, which need not be
+// UTF-8 and so may have no QString spelling.
+int writeNativeFileReplacing(const std::string& path, const std::vector<unsigned char>& bytes, std::string* why = nullptr);
 
 // encodeJpeg, then writeFileReplacing.
 int writeJpegFile(const QImage& picture, const QString& path, int quality, std::string* why = nullptr);

@@ -12,7 +12,7 @@ namespace {
 const QString kLocation = QStringLiteral("in Kestrane2021/08/31.SaveAsJPG.SaveJPG ");
 }
 
-void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality) {
+bool SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality) {
     ErrorTrap trap(dialogs, kLocation);
 
     // The encoder set-up, the picture, the encoder and its quality parameter,
@@ -78,6 +78,7 @@ void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality)
                           QStringLiteral("Cannot save the image. GDI+ Error:") + QString::number(status));
         });
     }
+    return !failed;
 }
 
 }  // namespace lumicade

@@ -2,7 +2,8 @@
 // SaveJPG: writes the picture as a JPEG file at the given quality. A failure
 // is reported once through the error report ("Cannot save the image. GDI+
 // Error:" and the status) and never reaches the caller. The file is replaced
-// only by a complete new one.
+// only by a complete new one. Returns whether the file was written, so a
+// caller can tell its own pictures from ones that were already there.
 #include <QImage>
 #include <QString>
 
@@ -10,6 +11,6 @@ namespace lumicade {
 
 class Dialogs;
 
-void SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality);
+bool SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality);
 
 }  // namespace lumicade

@@ -1,5 +1,6 @@
 #include "ListView1.h"
 
+#include "ColumnHeader.h"
 #include "FileListContext.h"
 
 #include <QCursor>
@@ -14,6 +15,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 
 namespace lumicade {
@@ -35,6 +37,7 @@ ListView1::ListView1(QWidget* parent) : QTreeWidget(parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     setMouseTracking(true);
     setColumnCount(0);
+    setHeader(new ColumnHeader(this));
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
 }
@@ -208,8 +211,14 @@ void ListView1::removeSelected()
     if (selected == 0)
         return;
     Remove(selected);
-    // The rows below move up; no other row becomes selected.
-    clearSelection();
+    // The rows below move up, and the row that took the removed one's place
+    // (or, after the last row, the new last row) is selected, as in any list
+    // view: the keyboard's current row and the selection stay one row, so a
+    // second Delete removes what the list shows as chosen.
+    if (Count() > 0)
+        SelectRow(std::min(selected, Count()));
+    else
+        clearSelection();
 }
 
 void ListView1::ListView1_DblClick() { removeSelected(); }

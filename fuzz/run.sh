@@ -10,6 +10,7 @@ LUMICADE_WITH_CLANG=1 bash scripts/setup.sh   # clang and its fuzzer runtime
 seconds="${1:-60}"
 build=build-fuzz
 drawings="$(cd .. && pwd)/shared/data/drawings"
+legacy="$(cd .. && pwd)/shared/data/legacy-drawings"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMICADE_FUZZ=ON -DLUMICADE_ENGINE_ONLY=ON -DLUMICADE_TESTS=OFF -DLUMICADE_BENCH=OFF >/dev/null
@@ -23,7 +24,7 @@ for target in "$build"/fuzz/fuzz_*; do
   corpus="$build/fuzz/corpus/$name"   # new inputs go here; the drawings are only read
   mkdir -p "$corpus"
   echo "== $name for ${seconds}s"
-  if ! "$target" "$corpus" "$drawings" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  if ! "$target" "$corpus" "$drawings" "$legacy" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
        -timeout=10 -artifact_prefix="$build/fuzz/artifacts/$name-" -print_final_stats=1 2>"$build/fuzz/$name.log"; then
     echo "!! $name failed; see $build/fuzz/$name.log"
     tail -n 30 "$build/fuzz/$name.log"

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QDir>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -264,6 +265,18 @@ QString GetDesktopFolder()
     if (desktop.isEmpty())
         throw VbError::make(ErrNo::InvalidProcedureCall);
     return withSeparator(desktop);
+}
+
+QString DefaultOutputFolder()
+{
+    // A fresh account often has no desktop folder at all; a default that does
+    // not exist would make the first run answer "Folder does not exist".
+    for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::PicturesLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (!folder.isEmpty() && FolderExists(folder))
+            return withSeparator(folder);
+    }
+    return withSeparator(QDir::homePath());
 }
 
 QStringList SubFolderNames(const QString& folder)

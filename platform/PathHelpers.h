@@ -85,6 +85,12 @@ bool HasOddCharacters(const QString& name);
 // when the desktop cannot be resolved.
 QString GetDesktopFolder();
 
+// Where pictures go until the user chooses a folder: the desktop folder as
+// the desktop environment names it (the XDG user directories), or, on an
+// account that has none, the Pictures folder, else the home folder. Always
+// an existing folder when the home folder exists; ends in the separator.
+QString DefaultOutputFolder();
+
 // The names of the direct subfolders of folder, sorted by name ("." and ".."
 // left out). Throws VbError 70 when the folder cannot be read and 76 when it
 // is gone.

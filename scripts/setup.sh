@@ -2,8 +2,22 @@
 # Installs what Lumicade needs to build, run and test, when it is missing.
 set -euo pipefail
 need=()
-pkgs=(cmake g++ qt6-base-dev libturbojpeg0-dev libgtest-dev libbenchmark-dev
-      xvfb xauth fonts-dejavu-core)
+# One package a line, so that additions merge cleanly.
+pkgs=(
+  cmake
+  g++
+  qt6-base-dev
+  qt6-svg-dev
+  qt6-image-formats-plugins
+  libturbojpeg0-dev
+  libgtest-dev
+  libbenchmark-dev
+  xvfb
+  xauth
+  fonts-dejavu-core
+  fonts-liberation
+  parallel
+)
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cctype>
 #include <unordered_set>
+#include <variant>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/model/Overloaded.h"
 
 namespace cad::dwg {
 namespace {
@@ -94,6 +96,7 @@ public:
         if (auto it = st_.styles.find(st_.headerTextStyle); it != st_.styles.end())
             d_.header.textStyle = it->second.name;
         d_.index();
+        linkFileDefinitions(d_);
     }
 
 private:
@@ -198,41 +201,61 @@ private:
         case 2: c.linetype = "Continuous"; break;
         default: c.linetype = nameOf(linetypeNames_, e.linetype, "ByLayer");
         }
-        if (auto* t = out.as<TextData>()) {
-            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) t->style = it->second.name;
-        } else if (auto* m = out.as<MTextData>()) {
-            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) m->style = it->second.name;
-        } else if (auto* in = out.as<InsertData>()) {
-            in->blockName = nameOf(blockNames_, e.blockHeader, "");
-            for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
-                EntityRecord& a = st_.entities.at(h);
-                if (a.entity.type == "ATTRIB") in->attributes.push_back(finish(a));
-            }
-        } else if (auto* p = out.as<PolylineData>()) {
-            for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
-                EntityRecord& v = st_.entities.at(h);
-                if (auto* vp = v.entity.as<PolylineData>(); vp && v.entity.type == "VERTEX" && !vp->vertices.empty())
-                    p->vertices.push_back(vp->vertices.front());
-            }
-        } else if (auto* dim = out.as<DimensionData>()) {
-            dim->blockName = nameOf(blockNames_, e.blockHeader, "");
-            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) dim->style = it->second.name;
-        } else if (auto* l = out.as<LeaderData>()) {
-            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) l->style = it->second.name;
-        } else if (auto* tol = out.as<ToleranceData>()) {
-            if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) tol->style = it->second.name;
-        } else if (auto* ml = out.as<MLineData>()) {
-            if (auto it = st_.mlineStyles.find(e.mlineStyle); it != st_.mlineStyles.end()) {
-                ml->style = it->second.name;
-                ml->elementOffsets = it->second.offsets;
-                ml->elementColors = it->second.colors;
-            }
-        } else if (auto* ml = out.as<MLeaderData>()) {
-            if (auto it = st_.styles.find(e.style); it != st_.styles.end()) ml->textStyle = it->second.name;
-            ml->blockName = nameOf(blockNames_, e.blockHeader, "");
-        } else if (auto* tb = out.as<TableData>()) {
-            tb->blockName = nameOf(blockNames_, e.blockHeader, "");
-        }
+        // Names of tables and blocks that the entity refers to by handle.
+        std::visit(
+            overloaded{
+                [&](TextData& t) {
+                    if (auto it = st_.styles.find(e.style); it != st_.styles.end()) t.style = it->second.name;
+                },
+                [&](MTextData& m) {
+                    if (auto it = st_.styles.find(e.style); it != st_.styles.end()) m.style = it->second.name;
+                },
+                [&](InsertData& in) {
+                    in.blockName = nameOf(blockNames_, e.blockHeader, "");
+                    for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                        EntityRecord& a = st_.entities.at(h);
+                        if (a.entity.type == "ATTRIB") in.attributes.push_back(finish(a));
+                    }
+                },
+                [&](PolylineData& p) {
+                    for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                        EntityRecord& v = st_.entities.at(h);
+                        if (auto* vp = v.entity.as<PolylineData>(); vp && v.entity.type == "VERTEX" && !vp->vertices.empty())
+                            p.vertices.push_back(vp->vertices.front());
+                    }
+                },
+                [&](DimensionData& dim) {
+                    dim.blockName = nameOf(blockNames_, e.blockHeader, "");
+                    if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) dim.style = it->second.name;
+                },
+                [&](LeaderData& l) {
+                    if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) l.style = it->second.name;
+                },
+                [&](ToleranceData& tol) {
+                    if (auto it = st_.dimStyles.find(e.dimStyle); it != st_.dimStyles.end()) tol.style = it->second.name;
+                },
+                [&](MLineData& ml) {
+                    if (auto it = st_.mlineStyles.find(e.mlineStyle); it != st_.mlineStyles.end()) {
+                        ml.style = it->second.name;
+                        ml.elementOffsets = it->second.offsets;
+                        ml.elementColors = it->second.colors;
+                    }
+                },
+                [&](MLeaderData& ml) {
+                    if (auto it = st_.styles.find(e.style); it != st_.styles.end()) ml.textStyle = it->second.name;
+                    ml.blockName = nameOf(blockNames_, e.blockHeader, "");
+                },
+                [&](TableData& tb) { tb.blockName = nameOf(blockNames_, e.blockHeader, ""); },
+                [&](ViewportData& vp) {
+                    for (Handle h : e.layerList)
+                        if (auto it = layerNames_.find(h); it != layerNames_.end()) vp.frozenLayers.push_back(it->second);
+                },
+                // These take no names from the tables here.
+                ignore<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData,
+                       ShapeData, ProxyEntityData, BodyData, MeshData>{},
+            },
+            out.data);
         return out;
     }
 

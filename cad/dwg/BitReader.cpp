@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cad/dxf/CodePages.h"
+#include "cad/model/CodePages.h"
 #include "cad/model/TextEscapes.h"
 
 namespace cad::dwg {
@@ -285,12 +285,6 @@ int windowsCodePage(int codePage) {
     return codePage > 0 && codePage < n ? kNumbers[codePage] : 0;
 }
 
-const std::uint16_t* upperHalf(int windowsNumber) {
-    for (const auto& table : dxf::kCodePages)
-        if (table.number == windowsNumber) return table.upper;
-    return nullptr;
-}
-
 const char* const kCodePageNames[] = {
     "UTF8",      "US_ASCII",  "ISO_8859_1", "ISO_8859_2", "ISO_8859_3", "ISO_8859_4", "ISO_8859_5",
     "ISO_8859_6", "ISO_8859_7", "ISO_8859_8", "ISO_8859_9", "DOS437",    "DOS850",    "DOS852",
@@ -312,8 +306,8 @@ std::string toUtf8(const std::uint8_t* text, std::size_t n, int codePage) {
     // ISO 8859-1 maps byte to code point; the double-byte Asian pages we
     // cannot convert yet are read as ANSI_1252 like the drawings without a
     // code page.
-    const std::uint16_t* upper = codePage == 2 ? nullptr : upperHalf(windowsCodePage(codePage));
-    if (!upper && codePage != 2) upper = upperHalf(1252);
+    const std::uint16_t* upper = codePage == 2 ? nullptr : codePageUpperHalf(windowsCodePage(codePage));
+    if (!upper && codePage != 2) upper = codePageUpperHalf(1252);
     std::string out;
     out.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {

@@ -25,6 +25,7 @@ struct EntityRecord {
     std::vector<Handle> children;
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+    std::vector<Handle> layerList;  // viewports: the layers frozen in them
     // The picture its application stored with the entity, as the file
     // holds it; drawn when we cannot draw the entity from its own fields.
     std::vector<std::uint8_t> graphics;

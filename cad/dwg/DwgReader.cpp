@@ -6,6 +6,7 @@
 #include "cad/dwg/BitReader.h"
 #include "cad/dwg/DwgContainers.h"
 #include "cad/dwg/DwgSections.h"
+#include "cad/dwg/LegacyReader.h"
 #include "cad/dwg/R2004Bytes.h"
 
 namespace cad::dwg {
@@ -61,6 +62,8 @@ DwgSections readSectionsR13(const std::vector<std::uint8_t>& file) {
 Drawing readDwg(const std::vector<std::uint8_t>& file) {
     if (file.size() < 6) throw ReadError("the file is too short to be a drawing");
     std::string version(file.begin(), file.begin() + 6);
+    if (std::string shorter = version.substr(0, version.find('\0')); isLegacyVersion(shorter))
+        return readLegacyDwg(file);
     if (version == "AC1012" || version == "AC1014" || version == "AC1015") return decodeSections(readSectionsR13(file));
     if (version == "AC1021") return decodeSections(readSectionsR2007(file));
     if (version == "AC1018" || version == "AC1024" || version == "AC1027" || version == "AC1032")

@@ -7,7 +7,7 @@
 
 namespace cad::dwg {
 
-// Reads the version from the first six bytes ("AC1012" ... "AC1032") and
+// Reads the version from the first six bytes ("AC1.50" ... "AC1032") and
 // decodes the whole drawing. Throws cad::ReadError with a one-line reason for
 // unknown versions and for damaged or truncated files.
 cad::Drawing readDwg(const std::vector<std::uint8_t>& file);

@@ -3,9 +3,12 @@
 // kind's own data and then its own handle references.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/model/Overloaded.h"
+#include "cad/model/SplineFit.h"
 
 namespace cad::dwg {
 namespace {
@@ -204,81 +207,15 @@ void readEllipse(R& r, E& e) {
     el.endParam = d.BD();
 }
 
-// A cubic through fit points with given end tangents, as the CAD program
-// defines it: knots at the cumulative chord lengths, the second and the
-// second-to-last control points along the end tangents a third of the end
-// spans away, the others solving the interpolation (a tridiagonal system).
-// Leaves the spline alone when the fit data does not determine it.
+// The CAD application derives a fitted spline's control points from its fit
+// points and end tangents; the file keeps only those. Both tangents must be
+// there for the fit to be the one it made.
 void interpolateFitPoints(SplineData& s) {
-    const auto& q = s.fitPoints;
-    std::size_t n = q.size();
-    if (s.degree != 3 || n < 2 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
-    std::vector<double> u(n, 0.0);
-    for (std::size_t i = 1; i < n; ++i) u[i] = u[i - 1] + length(q[i] - q[i - 1]);
-    if (!(u[n - 1] > 0)) return;
-    for (std::size_t i = 1; i < n; ++i)
-        if (!(u[i] > u[i - 1])) return;  // repeated fit points
-
-    std::vector<double> knots = {u[0], u[0], u[0], u[0]};
-    for (std::size_t i = 1; i + 1 < n; ++i) knots.push_back(u[i]);
-    for (int i = 0; i < 4; ++i) knots.push_back(u[n - 1]);
-    std::size_t count = n + 2;  // control points
-    std::vector<Vec3> p(count);
-    p[0] = q[0];
-    p[1] = q[0] + s.startTangent * (1.0 / length(s.startTangent)) * ((u[1] - u[0]) / 3.0);
-    p[count - 1] = q[n - 1];
-    p[count - 2] = q[n - 1] - s.endTangent * (1.0 / length(s.endTangent)) * ((u[n - 1] - u[n - 2]) / 3.0);
-
-    // Cubic B-spline basis functions at t, for the span [knots[span], knots[span+1]).
-    auto basis = [&](std::size_t span, double t, double out[4]) {
-        double left[4], right[4];
-        out[0] = 1.0;
-        for (int j = 1; j <= 3; ++j) {
-            left[j] = t - knots[span + 1 - j];
-            right[j] = knots[span + j] - t;
-            double saved = 0.0;
-            for (int r = 0; r < j; ++r) {
-                double temp = out[r] / (right[r + 1] + left[j - r]);
-                out[r] = saved + right[r + 1] * temp;
-                saved = left[j - r] * temp;
-            }
-            out[j] = saved;
-        }
-    };
-    // Interior fit point k (1..n-2) lies at u[k], in span 3+k, where the
-    // control points k..k+3 act; k+1 is the unknown on the diagonal.
-    std::size_t m = n - 2;  // unknowns: control points 2..n-1
-    if (m > 0) {
-        std::vector<double> a(m), b(m), c(m);
-        std::vector<Vec3> d(m);
-        for (std::size_t k = 1; k <= m; ++k) {
-            double nb[4];
-            basis(3 + k, u[k], nb);
-            std::size_t row = k - 1;
-            // nb[0..3] weigh control points k .. k+3; at the span's first knot
-            // the last of them is zero.
-            a[row] = nb[0];
-            b[row] = nb[1];
-            c[row] = nb[2];
-            d[row] = q[k];
-            if (row == 0) d[row] = d[row] - p[1] * a[row];
-            if (row == m - 1) d[row] = d[row] - p[count - 2] * c[row];
-        }
-        // Thomas algorithm
-        for (std::size_t i = 1; i < m; ++i) {
-            if (b[i - 1] == 0) return;
-            double w = a[i] / b[i - 1];
-            b[i] -= w * c[i - 1];
-            d[i] = d[i] - d[i - 1] * w;
-        }
-        if (b[m - 1] == 0) return;
-        std::vector<Vec3> x(m);
-        x[m - 1] = d[m - 1] * (1.0 / b[m - 1]);
-        for (std::size_t i = m - 1; i-- > 0;) x[i] = (d[i] - x[i + 1] * c[i]) * (1.0 / b[i]);
-        for (std::size_t i = 0; i < m; ++i) p[2 + i] = x[i];
-    }
-    s.knots = std::move(knots);
-    s.controlPoints = std::move(p);
+    if (s.degree != 3 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
+    std::optional<FittedSpline> fit = fitCubicThrough(s.fitPoints, s.startTangent, s.endTangent);
+    if (!fit) return;
+    s.knots = std::move(fit->knots);
+    s.controlPoints = std::move(fit->controlPoints);
 }
 
 // Whether the points lie in one plane (as those of a 2D drawing do; a helix's
@@ -925,12 +862,12 @@ void readImageLike(R& r, E& e, const char* type) {
     im.uVector = d.BD3();
     im.vVector = d.BD3();
     im.size = d.RD2();
-    d.BS();  // display properties
+    im.displayFlags = d.BS();
     im.clipping = d.B();
-    d.RC();
-    d.RC();
-    d.RC();  // brightness, contrast, fade
-    if (r.since(Version::R2010)) d.B();  // clip mode
+    im.brightness = d.RC();
+    im.contrast = d.RC();
+    im.fade = d.RC();
+    if (r.since(Version::R2010)) im.clipInverted = d.B();
     im.clipType = d.BS();
     std::size_t n = im.clipType == 1 ? 2 : d.count(d.BL(), 128);
     for (std::size_t i = 0; i < n; ++i) im.clip.push_back(d.RD2());
@@ -938,9 +875,47 @@ void readImageLike(R& r, E& e, const char* type) {
     // corner repeated at the end.
     if (im.clipType == 2 && im.clip.size() > 2 && !(im.clip.front() == im.clip.back()))
         im.clip.push_back(im.clip.front());
+    im.definition = r.H();
 }
 void readImage(R& r, E& e) { readImageLike(r, e, "IMAGE"); }
 void readWipeout(R& r, E& e) { readImageLike(r, e, "WIPEOUT"); }
+
+// PDF, DWF and DGN underlays: placed by insertion, scale and rotation in
+// their own plane; u and v are one unit of the page along its sides.
+void readUnderlay(R& r, E& e, const char* type) {
+    auto& u = set<ImageData>(e, type);
+    auto& d = r.dat;
+    e.entity.common.extrusion = d.BD3();
+    u.insertion = d.BD3();
+    const double angle = d.BD();
+    const Vec3 scale = d.BD3();
+    u.uVector = Vec3{std::cos(angle), std::sin(angle), 0} * scale.x;
+    u.vVector = Vec3{-std::sin(angle), std::cos(angle), 0} * scale.y;
+    const unsigned flags = d.RC();
+    u.displayFlags = static_cast<int>(flags);
+    u.clipping = flags & 1;
+    u.clipInverted = flags & 16;
+    u.contrast = d.RC();
+    u.fade = d.RC();
+    u.brightness = 50;
+    std::size_t n = d.count(d.BL(), 128);
+    for (std::size_t i = 0; i < n; ++i) u.clip.push_back(d.RD2());
+    u.clipType = n > 2 ? 2 : 1;
+    if (u.clipType == 2 && !(u.clip.front() == u.clip.back())) u.clip.push_back(u.clip.front());
+    if (flags & 16) {  // the inner boundary of an inverted clip replaces the outer one
+        std::size_t inner = d.count(d.BS(), 128);
+        std::vector<Vec2> pts;
+        for (std::size_t i = 0; i < inner; ++i) pts.push_back(d.RD2());
+        if (pts.size() >= 2) {
+            u.clip = std::move(pts);
+            u.clipType = u.clip.size() > 2 ? 2 : 1;
+        }
+    }
+    u.definition = r.H();
+}
+void readPdfUnderlay(R& r, E& e) { readUnderlay(r, e, "PDFUNDERLAY"); }
+void readDwfUnderlay(R& r, E& e) { readUnderlay(r, e, "DWFUNDERLAY"); }
+void readDgnUnderlay(R& r, E& e) { readUnderlay(r, e, "DGNUNDERLAY"); }
 
 void readViewport(R& r, E& e) {
     auto& v = set<ViewportData>(e, "VIEWPORT");
@@ -948,23 +923,30 @@ void readViewport(R& r, E& e) {
     v.center = d.BD3();
     v.width = d.BD();
     v.height = d.BD();
+    // Before 2000 the view is kept in the viewport's extended data, which
+    // we do not read: its view height stays 0, unknown.
     if (!r.since(Version::R2000)) return;
-    d.BD3();  // target
-    d.BD3();  // direction
+    v.viewTarget = d.BD3();
+    v.viewDirection = d.BD3();
     v.twist = d.BD();
     v.viewHeight = d.BD();
-    d.BD();
-    d.BD();
-    d.BD();  // lens, front and back clip
+    v.lensLength = d.BD();
+    v.frontClip = d.BD();
+    v.backClip = d.BD();
     d.BD();  // snap angle
     v.viewCenter = d.RD2();
     d.RD2();
     d.RD2();
     d.RD2();  // snap base, snap and grid spacing
     d.BS();   // circle zoom
-    if (r.since(Version::R2007)) d.BS();
-    d.BL();  // frozen layer count
-    v.status = static_cast<int>(d.BL());
+    if (r.since(Version::R2007)) d.BS();  // major grid lines
+    const std::uint32_t frozen = d.BL();
+    v.flags = static_cast<int>(d.BL());
+    // The rest (style sheet, render mode, UCS, lighting) does not change
+    // what is drawn; the handles come from their own stream.
+    std::size_t n = r.hdl.count(frozen, 8);
+    for (std::size_t i = 0; i < n; ++i) e.layerList.push_back(r.H());
+    v.clipBoundary = r.H();
 }
 
 // --- tables and multileaders --------------------------------------------------
@@ -1097,6 +1079,9 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
         {"HATCH", readHatch},
         {"IMAGE", readImage},
         {"WIPEOUT", readWipeout},
+        {"PDFUNDERLAY", readPdfUnderlay},
+        {"DWFUNDERLAY", readDwfUnderlay},
+        {"DGNUNDERLAY", readDgnUnderlay},
         {"ACAD_TABLE", readTable},
         {"REGION", readModelerBody},
         {"3DSOLID", readModelerBody},
@@ -1113,6 +1098,15 @@ const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
 }
 
 }  // namespace
+
+// The kinds the decoders above read entities into, and those no DWG entity
+// becomes: a kind added to the model must be named in one of the two.
+static_assert(kCoversEveryKind<EntityData,
+                               KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
+                       HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
+                       TableData, MLeaderData, ShapeData, ProxyEntityData, BodyData, MeshData>,
+                               KindList<>>);
 
 EntityDecoder findEntityDecoder(const std::string& kind) {
     auto& table = entityDecoders();

@@ -165,34 +165,77 @@ void readLayout(R& r, S& s) {
     auto& d = r.dat;
     r.T();  // page setup name
     r.T();  // printer or configuration
-    d.BS();
-    for (int i = 0; i < 6; ++i) d.BD();  // margins and paper size
-    r.T();  // paper size name
+    d.BS(); // plot layout flags
+    l.marginLeft = d.BD();
+    l.marginBottom = d.BD();
+    l.marginRight = d.BD();
+    l.marginTop = d.BD();
+    l.paperWidth = d.BD();
+    l.paperHeight = d.BD();
+    l.paperSizeName = r.T();
+    d.BD2();  // plot origin
+    l.paperUnits = d.BS();
+    l.plotRotation = d.BS();
+    d.BS();   // plot type
     d.BD2();
-    d.BS();
-    d.BS();
-    d.BS();
-    d.BD2();
-    d.BD2();
+    d.BD2();  // plot window
     if (r.until(Version::R2000)) r.T();  // plot view name
     d.BD();
-    d.BD();
-    r.T();  // style sheet
-    d.BS();
-    d.BD();
-    d.BD2();
+    d.BD();  // real world and drawing units
+    r.T();   // style sheet
+    d.BS();  // scale type
+    d.BD();  // scale factor
+    d.BD2(); // paper image origin
     if (r.since(Version::R2004)) {
         d.BS();
         d.BS();
-        d.BS();
+        d.BS();  // shade plot mode, resolution and dpi
     }
     l.name = r.T();
     l.tabOrder = d.BS();
+    l.flags = d.BS();
+    d.BD3();  // UCS origin
+    l.limMin = d.RD2();
+    l.limMax = d.RD2();
+    d.BD3();  // insertion base
+    d.BD3();
+    d.BD3();  // UCS axes
+    d.BD();   // elevation
+    d.BS();   // orthographic view type
+    l.extMin = d.BD3();
+    l.extMax = d.BD3();
     if (r.since(Version::R2004)) r.H();  // plot view
     if (r.since(Version::R2007)) r.H();  // visual style
     l.blockRecord = r.H();
     s.layouts.push_back(std::move(l));
 }
+
+// IMAGEDEF and the underlay definitions: the file they show.
+void readImageDefinition(R& r, S& s) {
+    FileDefinition f;
+    f.handle = r.self;
+    f.kind = "IMAGEDEF";
+    auto& d = r.dat;
+    if (d.BL() > 10) d.fail("unknown image definition version");
+    f.size = d.RD2();
+    f.filePath = r.T();
+    d.B();   // loaded
+    d.RC();  // resolution units
+    f.pixelSize = d.RD2();
+    s.drawing->fileDefinitions.push_back(std::move(f));
+}
+
+void readUnderlayDefinition(R& r, S& s, const char* kind) {
+    FileDefinition f;
+    f.handle = r.self;
+    f.kind = kind;
+    f.filePath = r.T();
+    f.page = r.T();
+    s.drawing->fileDefinitions.push_back(std::move(f));
+}
+void readPdfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "PDFDEFINITION"); }
+void readDwfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DWFDEFINITION"); }
+void readDgnDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DGNDEFINITION"); }
 
 void readMLineStyle(R& r, S& s) {
     MLineStyleRecord m;
@@ -223,6 +266,8 @@ ObjectDecoder findObjectDecoder(const std::string& kind) {
         {"LAYER", readLayer},                {"STYLE", readStyle},
         {"LTYPE", readLinetype},             {"DIMSTYLE", readDimStyle},
         {"LAYOUT", readLayout},              {"APPID", readApplication},              {"MLINESTYLE", readMLineStyle},
+        {"IMAGEDEF", readImageDefinition},   {"PDFDEFINITION", readPdfDefinition},
+        {"DWFDEFINITION", readDwfDefinition}, {"DGNDEFINITION", readDgnDefinition},
     };
     auto it = table.find(kind);
     return it == table.end() ? nullptr : it->second;

@@ -189,7 +189,7 @@ void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
     h.mirrText = b.B();
     b.B();  // WORLDVIEW
     if (r.until(Version::R14)) b.B();
-    b.B();  // TILEMODE
+    h.tileMode = b.B();
     b.B();  // PLIMCHECK
     b.B();  // VISRETAIN
     if (r.until(Version::R14)) b.B();

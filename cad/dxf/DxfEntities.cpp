@@ -7,6 +7,7 @@
 
 #include "cad/dxf/DxfModeler.h"
 #include "cad/dxf/DxfRecords.h"
+#include "cad/model/Overloaded.h"
 
 namespace cad::dxf {
 
@@ -445,21 +446,34 @@ void parseMLine(Entity& e, const Body& body, const ReadContext& ctx) {
     e.data = std::move(d);
 }
 
-void parseViewport(Entity& e, const Body& body) {
+void parseViewport(Entity& e, const Body& body, const ReadContext& ctx) {
     ViewportData d;
     for (const auto& g : body) {
-        if (coord(d.center, 10, g) || coord(d.viewCenter, 12, g)) continue;
+        if (coord(d.center, 10, g) || coord(d.viewCenter, 12, g) || coord(d.viewDirection, 16, g) ||
+            coord(d.viewTarget, 17, g))
+            continue;
         switch (g.code) {
         case 40: d.width = D(g); break;
         case 41: d.height = D(g); break;
+        case 42: d.lensLength = D(g); break;
+        case 43: d.frontClip = D(g); break;
+        case 44: d.backClip = D(g); break;
         case 45: d.viewHeight = D(g); break;
         case 51: d.twist = D(g) * kDegree; break;
         case 68: d.status = I(g); break;
         case 69: d.id = I(g); break;
+        case 90: d.flags = I(g); break;
+        case 340: d.clipBoundary = toHandle(g); break;
+        case 341:
+            // Frozen layers by handle; the tables have been read by now.
+            if (ctx.drawing)
+                for (const Layer& layer : ctx.drawing->layers)
+                    if (layer.handle == toHandle(g)) d.frozenLayers.push_back(layer.name);
+            break;
         default: break;
         }
     }
-    e.data = d;
+    e.data = std::move(d);
 }
 
 void parseImage(Entity& e, const Body& body) {
@@ -468,9 +482,54 @@ void parseImage(Entity& e, const Body& body) {
         if (coord(d.insertion, 10, g) || coord(d.uVector, 11, g) || coord(d.vVector, 12, g) ||
             coord(d.size, 13, g) || pointList(d.clip, 14, g))
             continue;
-        if (g.code == 71) d.clipType = I(g);
-        else if (g.code == 280) d.clipping = I(g) != 0;
+        switch (g.code) {
+        case 70: d.displayFlags = I(g); break;
+        case 71: d.clipType = I(g); break;
+        case 280: d.clipping = I(g) != 0; break;
+        case 281: d.brightness = I(g); break;
+        case 282: d.contrast = I(g); break;
+        case 283: d.fade = I(g); break;
+        case 290: d.clipInverted = I(g) != 0; break;
+        case 340: d.definition = toHandle(g); break;
+        default: break;
+        }
     }
+    if (d.clipType == 2 && d.clip.size() > 2 && !(d.clip.front() == d.clip.back())) d.clip.push_back(d.clip.front());
+    e.data = std::move(d);
+}
+
+// PDF, DWF and DGN underlays, as the DWG reader keeps them: u and v are one
+// unit of the page, in the underlay's own plane.
+void parseUnderlay(Entity& e, const Body& body) {
+    ImageData d;
+    Vec3 scale{1, 1, 1};
+    double angle = 0;
+    d.brightness = 50;
+    d.contrast = 100;
+    for (const auto& g : body) {
+        if (coord(d.insertion, 10, g) || pointList(d.clip, 11, g) || coord(e.common.extrusion, 210, g))
+            continue;
+        switch (g.code) {
+        case 50: angle = D(g) * kDegree; break;
+        case 280: d.displayFlags = I(g); break;
+        case 281: d.contrast = I(g); break;
+        case 282: d.fade = I(g); break;
+        case 340: d.definition = toHandle(g); break;
+        default: break;
+        }
+    }
+    // 41/42/43 are the x, y and z scales.
+    for (const auto& g : body) {
+        if (g.code == 41) scale.x = D(g);
+        else if (g.code == 42) scale.y = D(g);
+        else if (g.code == 43) scale.z = D(g);
+    }
+    d.uVector = Vec3{std::cos(angle), std::sin(angle), 0} * scale.x;
+    d.vVector = Vec3{-std::sin(angle), std::cos(angle), 0} * scale.y;
+    d.clipping = d.displayFlags & 1;
+    d.clipInverted = d.displayFlags & 16;
+    d.clipType = d.clip.size() > 2 ? 2 : 1;
+    if (d.clipType == 2 && !(d.clip.front() == d.clip.back())) d.clip.push_back(d.clip.front());
     e.data = std::move(d);
 }
 
@@ -587,12 +646,21 @@ bool knownUndrawable(std::string_view type) {
     static const std::set<std::string_view> kinds = {
         "REGION", "3DSOLID", "BODY", "SURFACE", "PLANESURFACE", "EXTRUDEDSURFACE", "LOFTEDSURFACE",
         "REVOLVEDSURFACE", "SWEPTSURFACE", "NURBSURFACE", "ACAD_PROXY_ENTITY", "LIGHT", "SUN", "CAMERA", "MESH",
-        "SECTIONOBJECT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY", "OLEFRAME", "OLE2FRAME", "GEOPOSITIONMARKER",
+        "SECTIONOBJECT", "OLEFRAME", "OLE2FRAME", "GEOPOSITIONMARKER",
         "POINTCLOUD", "POINTCLOUDEX", "ARCALIGNEDTEXT", "RTEXT", "WIPEOUTVARIABLES"};
     return kinds.count(type) != 0;
 }
 
 }  // namespace
+
+// The kinds the entity names below are read into, and those no DXF entity
+// becomes: a kind added to the model must be named in one of the two.
+static_assert(kCoversEveryKind<EntityData,
+                               KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
+                       LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
+                       HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
+                       TableData, MLeaderData, ShapeData, ProxyEntityData, BodyData, MeshData>,
+                               KindList<>>);
 
 ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group* end, const ReadContext& ctx) {
     ParsedEntity out;
@@ -654,7 +722,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         body.push_back(bg);
     }
 
-    if (type == "LINE") parseLine(e, body);
+    if (type == "LINE" || type == "3DLINE") parseLine(e, body);  // 3DLINE: releases 2.6 to 10
     else if (type == "POINT") parsePoint(e, body);
     else if (type == "CIRCLE") parseCircleOrArc(e, body, false);
     else if (type == "ARC") parseCircleOrArc(e, body, true);
@@ -684,8 +752,9 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         e.data = d;
     } else if (type == "RAY" || type == "XLINE") parseRay(e, body);
     else if (type == "MLINE") parseMLine(e, body, ctx);
-    else if (type == "VIEWPORT") parseViewport(e, body);
+    else if (type == "VIEWPORT") parseViewport(e, body, ctx);
     else if (type == "IMAGE" || type == "WIPEOUT") parseImage(e, body);
+    else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") parseUnderlay(e, body);
     else if (type == "TOLERANCE") parseTolerance(e, body, ctx);
     else if (type == "ACAD_TABLE") parseTable(e, body, ctx);
     else if (type == "MULTILEADER" || type == "MLEADER") parseMLeader(e, body, ctx);

@@ -55,12 +55,9 @@ void parseModelerBody(Entity& e, const std::vector<BodyGroup>& body) {
     std::string text;
     bool haveText = false;
     std::vector<std::uint8_t> binary;
-    bool elsewhere = false;
     for (const auto& g : body) {
         if (g.subclass != "AcDbModelerGeometry" && !g.subclass.empty()) continue;
-        if (g.code == 290) {
-            elsewhere = toInt(g) != 0;
-        } else if (g.code == 1) {
+        if (g.code == 1) {
             if (haveText) text += '\n';
             text += uncaret(g.value);
             haveText = true;
@@ -77,7 +74,7 @@ void parseModelerBody(Entity& e, const std::vector<BodyGroup>& body) {
         // The text is stored turned round, as in the drawing files; a writer
         // that stores it plainly starts with the modeler version.
         b = acis::readBody(startsWithDigit(text) ? text : acis::decodeStoredText(text));
-    } else if (elsewhere) {
+    } else {
         b.error = kModelerDataElsewhere;
     }
     e.data = std::move(b);

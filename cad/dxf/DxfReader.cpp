@@ -168,6 +168,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
         else if (var == "$MEASUREMENT") h.measurement = toInt(g);
         else if (var == "$ANGBASE") h.angBase = toDouble(g) * kDegree;
         else if (var == "$ANGDIR") h.angDirClockwise = toInt(g) != 0;
+        else if (var == "$TILEMODE") h.tileMode = toInt(g) != 0;
         else if (var == "$TEXTSTYLE") h.textStyle = std::string(trimmed(g.value));
     }
     // AutoCAD 2007 and later write UTF-8; the code page then only names the locale.
@@ -403,12 +404,59 @@ void Reader::readObjects(const Group* begin, const Group* end) {
             Layout l;
             forEachGroup(r, [&](const Group& g, std::string_view subclass) {
                 if (g.code == 5) l.handle = toHandle(g);
+                if (subclass == "AcDbPlotSettings") {
+                    switch (g.code) {
+                    case 4: l.paperSizeName = ctx_.str(g); break;
+                    case 40: l.marginLeft = toDouble(g); break;
+                    case 41: l.marginBottom = toDouble(g); break;
+                    case 42: l.marginRight = toDouble(g); break;
+                    case 43: l.marginTop = toDouble(g); break;
+                    case 44: l.paperWidth = toDouble(g); break;
+                    case 45: l.paperHeight = toDouble(g); break;
+                    case 72: l.paperUnits = toInt(g); break;
+                    case 73: l.plotRotation = toInt(g); break;
+                    default: break;
+                    }
+                    return;
+                }
                 if (subclass != "AcDbLayout") return;
-                if (g.code == 1) l.name = ctx_.str(g);
-                else if (g.code == 71) l.tabOrder = toInt(g);
-                else if (g.code == 330) l.blockRecord = toHandle(g);
+                switch (g.code) {
+                case 1: l.name = ctx_.str(g); break;
+                case 70: l.flags = toInt(g); break;
+                case 71: l.tabOrder = toInt(g); break;
+                case 330: l.blockRecord = toHandle(g); break;
+                case 10: l.limMin.x = toDouble(g); break;
+                case 20: l.limMin.y = toDouble(g); break;
+                case 11: l.limMax.x = toDouble(g); break;
+                case 21: l.limMax.y = toDouble(g); break;
+                case 14: l.extMin.x = toDouble(g); break;
+                case 24: l.extMin.y = toDouble(g); break;
+                case 34: l.extMin.z = toDouble(g); break;
+                case 15: l.extMax.x = toDouble(g); break;
+                case 25: l.extMax.y = toDouble(g); break;
+                case 35: l.extMax.z = toDouble(g); break;
+                default: break;
+                }
             });
             d_.layouts.push_back(std::move(l));
+        } else if (r.type == "IMAGEDEF" || r.type == "PDFDEFINITION" || r.type == "DWFDEFINITION" ||
+                   r.type == "DGNDEFINITION") {
+            FileDefinition f;
+            f.kind = r.type;
+            const bool image = r.type == "IMAGEDEF";
+            forEachGroup(r, [&](const Group& g, std::string_view) {
+                switch (g.code) {
+                case 5: f.handle = toHandle(g); break;
+                case 1: f.filePath = ctx_.str(g); break;
+                case 2: if (!image) f.page = ctx_.str(g); break;
+                case 10: if (image) f.size.x = toDouble(g); break;
+                case 20: if (image) f.size.y = toDouble(g); break;
+                case 11: if (image) f.pixelSize.x = toDouble(g); break;
+                case 21: if (image) f.pixelSize.y = toDouble(g); break;
+                default: break;
+                }
+            });
+            d_.fileDefinitions.push_back(std::move(f));
         } else if (r.type == "MLINESTYLE") {
             std::string name;
             std::vector<double> offsets;
@@ -461,6 +509,7 @@ void Reader::finish() {
             for (const Layout& l : d_.layouts)
                 if (paper->layout != 0 && l.handle == paper->layout) d_.header.activeLayout = l.name;
     }
+    linkFileDefinitions(d_);
     // Bodies of 2013 and later files find their modeler data in the data
     // store; one we cannot read is counted as skipped.
     for (Block& b : d_.blocks)
@@ -468,9 +517,11 @@ void Reader::finish() {
             if (auto* body = e.as<BodyData>()) {
                 if (body->error == kModelerDataElsewhere) {
                     auto it = modelerData_.find(e.common.handle);
-                    if (it != modelerData_.end())
-                        *body = acis::readBody(
-                            std::string_view(reinterpret_cast<const char*>(it->second.data()), it->second.size()));
+                    // Without a record there the body simply holds no modeler data.
+                    *body = it == modelerData_.end()
+                                ? BodyData{}
+                                : acis::readBody(std::string_view(reinterpret_cast<const char*>(it->second.data()),
+                                                                  it->second.size()));
                 }
                 if (!body->error.empty() && body->edges.empty()) d_.noteSkipped(e.type);
             }

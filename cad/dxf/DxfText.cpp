@@ -1,6 +1,6 @@
 #include "cad/dxf/DxfText.h"
 
-#include "cad/dxf/CodePages.h"
+#include "cad/model/CodePages.h"
 #include "cad/model/TextEscapes.h"
 
 namespace cad::dxf {
@@ -27,20 +27,11 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
 
 }  // namespace
 
-int codePageNumber(std::string_view name) {
-    std::size_t i = 0;
-    while (i < name.size() && !(name[i] >= '0' && name[i] <= '9')) ++i;
-    int n = 0;
-    for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && n < 100000; ++i) n = n * 10 + (name[i] - '0');
-    return n;
-}
-
 TextDecoder::TextDecoder(std::string_view codePage, bool utf8) : utf8_(utf8) {
     if (utf8) return;
     int number = codePageNumber(codePage);
     if (number == 0) number = 1252;  // files without a code page were written on Western systems
-    for (const CodePageTable& t : kCodePages)
-        if (t.number == number) upper_ = t.upper;
+    upper_ = codePageUpperHalf(number);
     known_ = upper_ != nullptr;
 }
 

@@ -30,7 +30,4 @@ private:
     bool known_ = true;
 };
 
-// "ANSI_1252" -> 1252, "DOS437" -> 437; 0 when the name carries no number.
-int codePageNumber(std::string_view name);
-
 }  // namespace cad::dxf

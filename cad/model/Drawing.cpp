@@ -43,6 +43,45 @@ const Block* Drawing::findBlockByHandle(Handle blockRecord) const {
     return nullptr;
 }
 
+const Layout* Drawing::findLayout(const std::string& name) const {
+    const std::string wanted = upperName(name);
+    for (const Layout& l : layouts)
+        if (upperName(l.name) == wanted) return &l;
+    return nullptr;
+}
+
+const Block* Drawing::layoutBlock(const Layout& layout) const {
+    if (upperName(layout.name) == "MODEL") return modelSpace();
+    if (const Block* b = findBlockByHandle(layout.blockRecord)) return b;
+    // Writers that give no block record handles: the active layout is *Paper_Space.
+    if (!header.activeLayout.empty() && upperName(header.activeLayout) == upperName(layout.name)) return paperSpace();
+    for (const Block& b : blocks)
+        if (b.layout != 0 && b.layout == layout.handle) return &b;
+    return nullptr;
+}
+
+const FileDefinition* Drawing::findFileDefinition(Handle handle) const {
+    if (handle == 0) return nullptr;
+    for (const FileDefinition& f : fileDefinitions)
+        if (f.handle == handle) return &f;
+    return nullptr;
+}
+
+void linkFileDefinitions(Drawing& drawing) {
+    if (drawing.fileDefinitions.empty()) return;
+    std::unordered_map<Handle, const FileDefinition*> byHandle;
+    for (const FileDefinition& f : drawing.fileDefinitions) byHandle.emplace(f.handle, &f);
+    for (Block& b : drawing.blocks)
+        for (Entity& e : b.entities)
+            if (auto* im = e.as<ImageData>()) {
+                auto it = byHandle.find(im->definition);
+                if (it == byHandle.end()) continue;
+                im->filePath = it->second->filePath;
+                im->page = it->second->page;
+                im->pixelSize = it->second->pixelSize;
+            }
+}
+
 std::map<std::string, int> countEntityKinds(const Drawing& drawing) {
     std::map<std::string, int> counts;
     auto countBlock = [&](const Block* block) {

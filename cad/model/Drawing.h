@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cad/model/Entity.h"
+#include "cad/model/Preview.h"
 
 namespace cad {
 
@@ -34,6 +35,8 @@ struct Header {
     bool angDirClockwise = false;
     std::string textStyle = "Standard";
     std::string activeLayout;        // name of the layout shown in *Paper_Space, when known
+    bool tileMode = true;            // TILEMODE: the drawing opens in model space
+    Vec3 viewDirection{0, 0, 1};     // model space's current view, when stored
 };
 
 struct Layer {
@@ -82,6 +85,26 @@ struct Layout {
     std::string name;         // "Model", "Layout1" ...
     int tabOrder = 0;
     Handle blockRecord = 0;   // the block that holds its entities
+    int flags = 0;            // DXF 70 of AcDbLayout
+    // The page set-up: paper size and unprintable margins in paperUnits
+    // (0 inches, 1 millimetres, 2 pixels), as the plot settings store them.
+    std::string paperSizeName;
+    double paperWidth = 0, paperHeight = 0;
+    double marginLeft = 0, marginBottom = 0, marginRight = 0, marginTop = 0;
+    int paperUnits = 0;
+    int plotRotation = 0;     // quarter turns
+    Vec2 limMin, limMax;
+    Vec3 extMin, extMax;
+};
+
+// A referenced file named by IMAGEDEF, PDFDEFINITION, DWFDEFINITION or DGNDEFINITION.
+struct FileDefinition {
+    Handle handle = 0;
+    std::string kind;         // the object's DXF name
+    std::string filePath;
+    std::string page;         // underlays: page or sheet
+    Vec2 size;                // images: pixels
+    Vec2 pixelSize;           // images: one pixel in drawing units
 };
 
 class Drawing {
@@ -93,6 +116,15 @@ public:
     std::vector<DimStyle> dimStyles;
     std::vector<Block> blocks;   // model space and paper spaces are blocks too
     std::vector<Layout> layouts;
+    Preview preview;             // the picture the file stores of itself, when it has one
+    std::vector<FileDefinition> fileDefinitions;
+
+    // Where the drawing was read from (empty when it was not read from a
+    // file); referenced files are looked for relative to it.
+    std::string sourcePath;
+    // What could not be brought in with the drawing: external references
+    // that were missing, unreadable or circular (one line each).
+    std::vector<std::string> referenceProblems;
 
     // Objects the reader met but could not decode or does not model,
     // by class or DXF name. Never fatal.
@@ -107,6 +139,11 @@ public:
     const Block* paperSpace() const { return findBlock("*Paper_Space"); }  // the active layout's
     const Block* findBlock(const std::string& name) const;
     const Block* findBlockByHandle(Handle blockRecord) const;
+    const Layout* findLayout(const std::string& name) const;
+    // The block that holds a layout's entities: model space for "Model",
+    // the layout's own paper space block otherwise.
+    const Block* layoutBlock(const Layout& layout) const;
+    const FileDefinition* findFileDefinition(Handle handle) const;
     const Layer* findLayer(const std::string& name) const;
     const Linetype* findLinetype(const std::string& name) const;
     const TextStyle* findTextStyle(const std::string& name) const;
@@ -120,6 +157,10 @@ private:
 };
 
 std::string upperName(const std::string& name);
+
+// Copies the file path, page and pixel size of each image's and underlay's
+// definition into the entity, in every block. The readers call it last.
+void linkFileDefinitions(Drawing& drawing);
 
 // How many entities of each kind (the DXF name) model space and the active
 // paper space hold, as a DXF export lists them in its ENTITIES section: a

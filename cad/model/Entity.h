@@ -170,19 +170,35 @@ struct MLineData {
     std::vector<Color> elementColors;
 };
 struct ViewportData {
-    Vec3 center;
+    Vec3 center;                  // on paper
     double width = 0, height = 0;
-    Vec2 viewCenter;
+    Vec2 viewCenter;              // in the view's own plane (display coordinates)
     double viewHeight = 0, twist = 0;
-    int id = 0;
-    int status = 0;
+    Vec3 viewDirection{0, 0, 1};  // from the target towards the viewer, WCS
+    Vec3 viewTarget;
+    double lensLength = 50, frontClip = 0, backClip = 0;
+    int id = 0;                   // DXF 69: numbered in the shown layout only
+    int status = 0;               // DXF 68: 0 off, -1 off screen, >0 on and its stacking order
+    int flags = 0;                // DXF 90 (16384 locked, 65536 clipped by an entity, 131072 off)
+    std::vector<std::string> frozenLayers;
+    Handle clipBoundary = 0;      // the paper space entity that clips a non-rectangular viewport
+    bool on() const { return !(flags & 0x20000); }
+    bool locked() const { return flags & 0x4000; }
+    bool nonRectangular() const { return (flags & 0x10000) && clipBoundary != 0; }
 };
-struct ImageData {  // IMAGE and WIPEOUT
-    Vec3 insertion, uVector, vVector;
-    Vec2 size;
-    std::vector<Vec2> clip;  // in pixel coordinates of the image
+struct ImageData {  // IMAGE, WIPEOUT and the underlays (PDFUNDERLAY, DWFUNDERLAY, DGNUNDERLAY)
+    Vec3 insertion, uVector, vVector;  // underlays: u and v are one drawing unit of the page
+    Vec2 size;               // pixels; underlays: 0 (the page decides)
+    std::vector<Vec2> clip;  // in pixel coordinates of the image; underlays: in page units
     int clipType = 1;        // 1 rectangle, 2 polygon
     bool clipping = false;
+    bool clipInverted = false;  // show what lies outside the boundary
+    int displayFlags = 0;    // IMAGE: 1 show, 2 not aligned, 4 clip, 8 transparent; underlays: 1 clip, 2 on, 4 monochrome, 8 adjust for background
+    int brightness = 50, contrast = 50, fade = 0;  // 0..100 (underlays: contrast 20..100, fade 0..80)
+    std::string filePath;    // the picture or document, as the definition stores it
+    std::string page;        // underlays: the page or sheet name
+    Handle definition = 0;   // IMAGEDEF, PDFDEFINITION ...
+    Vec2 pixelSize;          // size of one pixel in drawing units, from the definition, when known
 };
 struct ToleranceData { Vec3 insertion, xDirection{1, 0, 0}; std::string text; std::string style; double height = 0; };
 struct TableData { std::string blockName; Vec3 insertion, scale{1, 1, 1}; double rotation = 0; };

@@ -30,6 +30,28 @@ bool escapeAt(std::string_view s, std::size_t i, char letter) {
 
 }  // namespace
 
+std::optional<PercentCode> percentCodeAt(std::string_view s, std::size_t i) {
+    if (i + 2 >= s.size() || s[i] != '%' || s[i + 1] != '%') return std::nullopt;
+    const char c = s[i + 2] >= 'A' && s[i + 2] <= 'Z' ? static_cast<char>(s[i + 2] - 'A' + 'a') : s[i + 2];
+    using Kind = PercentCode::Kind;
+    switch (c) {
+    case 'c': return PercentCode{Kind::Character, 0x2300, 3};
+    case 'd': return PercentCode{Kind::Character, 0x00B0, 3};
+    case 'p': return PercentCode{Kind::Character, 0x00B1, 3};
+    case '%': return PercentCode{Kind::Character, '%', 3};
+    case 'u': return PercentCode{Kind::Underline, 0, 3};
+    case 'o': return PercentCode{Kind::Overline, 0, 3};
+    case 'k': return PercentCode{Kind::Strike, 0, 3};
+    default: break;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    char32_t n = 0;
+    std::size_t k = 0;
+    while (k < 3 && i + 2 + k < s.size() && s[i + 2 + k] >= '0' && s[i + 2 + k] <= '9')
+        n = n * 10 + static_cast<char32_t>(s[i + 2 + k++] - '0');
+    return PercentCode{Kind::Character, n, 2 + k};
+}
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
     if (cp < 0x80) {

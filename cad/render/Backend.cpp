@@ -14,9 +14,13 @@ namespace {
 constexpr double kSheetMm = 420.0;
 constexpr int kMinSide = 16;
 
-QColor resolve(const PaintColor& c, const QColor& background, const QColor& foreground) {
-    (void)background;
-    return c.foreground ? foreground : QColor::fromRgb(c.rgb);
+QColor resolve(const PaintColor& c, const QColor& foreground, ColorMode mode) {
+    if (c.foreground || mode == ColorMode::Monochrome) return foreground;
+    if (mode == ColorMode::Grayscale) {
+        const int grey = qGray(c.rgb);
+        return QColor(grey, grey, grey);
+    }
+    return QColor::fromRgb(c.rgb);
 }
 
 double penWidth(double mm, const RenderOptions& o) {
@@ -152,16 +156,24 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
     const QColor background = o.background.isValid() ? o.background : QColor(Qt::white);
     image.fill(background.rgb());
     if (image.isNull()) return image;
+    QPainter painter(&image);
+    paintSceneOn(painter, scene, view, o);
+    painter.end();
+    return image;
+}
+
+void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& view, const RenderOptions& o) {
+    const QColor background = o.background.isValid() ? o.background : QColor(Qt::white);
     const QColor foreground = background.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 
-    QPainter painter(&image);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, o.antialias);
     const QTransform toPixel(view.scale, 0, 0, -view.scale, view.marginX - view.originX * view.scale,
                              view.height - view.marginY + view.originY * view.scale);
     const QRectF frame(-8, -8, view.width + 16, view.height + 16);
 
     auto pen = [&](const PaintColor& c, double mm) {
-        QPen p(resolve(c, background, foreground));
+        QPen p(resolve(c, foreground, o.colors));
         p.setWidthF(penWidth(mm, o));
         p.setCapStyle(Qt::RoundCap);
         p.setJoinStyle(Qt::RoundJoin);
@@ -206,7 +218,7 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
                 path.addPolygon(poly);
                 path.closeSubpath();
             }
-            const QColor color = f.background ? background : resolve(f.color, background, foreground);
+            const QColor color = f.background ? background : resolve(f.color, foreground, o.colors);
             painter.setPen(Qt::NoPen);
             painter.setBrush(color);
             painter.drawPath(path);
@@ -223,7 +235,7 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
             const TextShape& t = scene.texts[item.index];
             const QPainterPath path = toPixel.map(t.path);
             const QRectF r = path.boundingRect();
-            const QColor color = resolve(t.color, background, foreground);
+            const QColor color = resolve(t.color, foreground, o.colors);
             painter.setPen(Qt::NoPen);
             painter.setBrush(color);
             if (r.width() < 1.0 && r.height() < 1.0) {
@@ -246,7 +258,7 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
                 // A dot one screen pixel wide would all but vanish in a picture this large.
                 const double dot = std::max(1.5, penWidth(m.lineweightMm, o) / 2 + 0.5);
                 painter.setPen(Qt::NoPen);
-                painter.setBrush(resolve(m.color, background, foreground));
+                painter.setBrush(resolve(m.color, foreground, o.colors));
                 painter.drawEllipse(c, dot, dot);
             }
             else if (shape == 2) {
@@ -277,8 +289,7 @@ QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOpt
         }
         }
     }
-    painter.end();
-    return image;
+    painter.restore();
 }
 
 }  // namespace cad::render

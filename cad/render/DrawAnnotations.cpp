@@ -1,5 +1,6 @@
-// Annotations: leaders, multileaders, dimensions without their block and
-// geometric tolerances with the symbols of the GDT font.
+// Annotations: dimensions (their block, or what can be drawn without it),
+// tables, leaders, multileaders and geometric tolerances with the symbols of
+// the GDT font.
 #include "cad/render/SceneBuilder.h"
 
 #include <QRegularExpression>
@@ -8,6 +9,21 @@
 #include <cmath>
 
 namespace cad::render::frontend {
+
+void Builder::dimension(const Entity& e, const DimensionData& d, const Look& l, const Context& ctx) {
+    const Block* b = d.blockName.empty() ? nullptr : drawing_.findBlock(d.blockName);
+    if (b && !b->entities.empty()) blockAt(*b, e, Xform{}, l, ctx);
+    else dimensionWithoutBlock(e, d, l, ctx.xf);
+}
+
+void Builder::table(const Entity& e, const TableData& d, const Look& l, const Context& ctx) {
+    const Block* b = drawing_.findBlock(d.blockName);
+    if (b)
+        blockAt(*b, e,
+                Xform::translate(d.insertion) * Xform::rotateZ(d.rotation) * Xform::scale(d.scale) *
+                    Xform::translate(b->base * -1.0),
+                l, ctx);
+}
 
 double Builder::arrowSize() const {
     const double s = drawing_.header.textSize * (drawing_.header.dimScale > 0 ? drawing_.header.dimScale : 1.0);

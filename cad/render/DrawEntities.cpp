@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <variant>
+
+#include "cad/model/Overloaded.h"
 
 namespace cad::render::frontend {
 
@@ -13,102 +16,77 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     const Look l = look(e, ctx);
     // Inserts decide their own visibility: entities of other layers in a
     // block on a layer that is off still show.
-    if (const auto* ins = e.as<InsertData>()) return insert(e, *ins, l, ctx);
-    if (!l.visible) return;
+    if (!l.visible && !e.as<InsertData>()) return;
     const Xform& xf = ctx.xf;
     const Xform ocs = xf * ocsToWcs(e.common.extrusion);
 
-    if (const auto* d = e.as<LineData>()) {
-        stroke({d->start, d->end}, false, l, xf);
-    } else if (const auto* d = e.as<CircleData>()) {
-        if (!(d->radius > 0)) return;
-        std::vector<Vec3> pts;
-        appendArc(pts, d->center, d->radius, 0, 2 * kPi);
-        pts.pop_back();
-        stroke(pts, true, l, ocs);
-    } else if (const auto* d = e.as<ArcData>()) {
-        if (!(d->radius > 0)) return;
-        std::vector<Vec3> pts;
-        appendArc(pts, d->center, d->radius, d->startAngle, d->endAngle);
-        stroke(pts, false, l, ocs);
-    } else if (const auto* d = e.as<EllipseData>()) {
-        ellipse(*d, e, l, xf);
-    } else if (const auto* d = e.as<SplineData>()) {
-        std::vector<Vec3> pts;
-        if (!d->controlPoints.empty()) pts = nurbsPoints(d->degree, d->knots, d->controlPoints, d->weights);
-        else if (d->flags & 1) pts = curveThrough(d->fitPoints, true);
-        else pts = fitCurve(d->fitPoints, d->startTangent, d->endTangent);
-        stroke(pts, false, l, xf);
-    } else if (const auto* d = e.as<LwPolylineData>()) {
-        std::vector<WideVertex> v;
-        for (const LwVertex& lv : d->vertices) {
-            const bool own = lv.startWidth > 0 || lv.endWidth > 0;
-            v.push_back({{lv.point.x, lv.point.y, d->elevation}, own ? lv.startWidth : d->constantWidth,
-                         own ? lv.endWidth : d->constantWidth, lv.bulge});
-        }
-        widePolyline(v, d->closed, l, ocs);
-    } else if (const auto* d = e.as<PolylineData>()) {
-        polyline(*d, l, xf, ocs);
-    } else if (const auto* d = e.as<TextData>()) {
-        textEntity(e, *d, l, ctx, ocs);
-    } else if (const auto* d = e.as<MTextData>()) {
-        mtext(e, *d, l, xf);
-    } else if (const auto* d = e.as<DimensionData>()) {
-        const Block* b = d->blockName.empty() ? nullptr : drawing_.findBlock(d->blockName);
-        if (b && !b->entities.empty()) blockAt(*b, e, Xform{}, l, ctx);
-        else dimensionWithoutBlock(e, *d, l, xf);
-    } else if (const auto* d = e.as<TableData>()) {
-        const Block* b = drawing_.findBlock(d->blockName);
-        if (b) blockAt(*b, e, Xform::translate(d->insertion) * Xform::rotateZ(d->rotation) *
-                                  Xform::scale(d->scale) * Xform::translate(b->base * -1.0),
-                       l, ctx);
-    } else if (const auto* d = e.as<LeaderData>()) {
-        leader(*d, l, xf);
-    } else if (const auto* d = e.as<HatchData>()) {
-        hatch(*d, l, ocs);
-    } else if (const auto* d = e.as<SolidData>()) {
-        const std::vector<Vec3> quad{d->corners[0], d->corners[1], d->corners[3], d->corners[2]};
-        if (drawing_.header.fillMode) fill({quad}, l.color, ocs);
-        else stroke(quad, true, l, ocs);
-    } else if (const auto* d = e.as<Face3DData>()) {
-        for (int i = 0; i < 4; ++i)
-            if (!(d->invisibleEdges & (1 << i))) stroke({d->corners[i], d->corners[(i + 1) % 4]}, false, l, xf);
-    } else if (const auto* d = e.as<PointData>()) {
-        PointMarker m;
-        m.position = xf.apply2(d->position);
-        m.mode = drawing_.header.pdMode;
-        m.size = drawing_.header.pdSize > 0 ? drawing_.header.pdSize * xf.planScale() : drawing_.header.pdSize;
-        m.color = l.color;
-        m.lineweightMm = l.lineweightMm;
-        if (std::isfinite(m.position.x) && std::isfinite(m.position.y)) scene_.add(m);
-    } else if (const auto* d = e.as<RayData>()) {
-        InfiniteLine line;
-        line.base = xf.apply2(d->base);
-        const Vec3 dir = xf.applyDir(d->direction);
-        line.direction = {dir.x, dir.y};
-        line.bothWays = e.type == "XLINE";
-        line.color = l.color;
-        line.lineweightMm = l.lineweightMm;
-        line.dashes = dashes(l, xf);
-        if (std::hypot(dir.x, dir.y) > 1e-12 && std::isfinite(line.base.x) && std::isfinite(line.base.y))
-            scene_.add(std::move(line));
-    } else if (const auto* d = e.as<MLineData>()) {
-        mline(*d, l, xf);
-    } else if (const auto* d = e.as<ImageData>()) {
-        image(e, *d, l, xf);
-    } else if (const auto* d = e.as<ToleranceData>()) {
-        tolerance(*d, l, xf);
-    } else if (const auto* d = e.as<MLeaderData>()) {
-        mleader(e, *d, l, ctx);
-    } else if (const auto* d = e.as<ProxyEntityData>()) {
-        wireframe(entitiesOfProxyGraphics(d->graphics, drawing_), e, l, ctx);
-    } else if (const auto* d = e.as<BodyData>()) {
-        wireframe(entitiesOfBody(*d), e, l, ctx);
-    } else if (const auto* d = e.as<MeshData>()) {
-        wireframe(entitiesOfMesh(*d), e, l, ctx);
-    }
-    // Viewports, shapes and objects we cannot draw (lights, unknown classes
-    // without graphics) show nothing.
+    std::visit(
+        overloaded{
+            [&](const InsertData& d) { insert(e, d, l, ctx); },
+            [&](const LineData& d) { stroke({d.start, d.end}, false, l, xf); },
+            [&](const CircleData& d) {
+                if (!(d.radius > 0)) return;
+                std::vector<Vec3> pts;
+                appendArc(pts, d.center, d.radius, 0, 2 * kPi);
+                pts.pop_back();
+                stroke(pts, true, l, ocs);
+            },
+            [&](const ArcData& d) {
+                if (!(d.radius > 0)) return;
+                std::vector<Vec3> pts;
+                appendArc(pts, d.center, d.radius, d.startAngle, d.endAngle);
+                stroke(pts, false, l, ocs);
+            },
+            [&](const EllipseData& d) { ellipse(d, e, l, xf); },
+            [&](const SplineData& d) {
+                std::vector<Vec3> pts;
+                if (!d.controlPoints.empty()) pts = nurbsPoints(d.degree, d.knots, d.controlPoints, d.weights);
+                else if (d.flags & 1) pts = curveThrough(d.fitPoints, true);
+                else pts = fitCurve(d.fitPoints, d.startTangent, d.endTangent);
+                stroke(pts, false, l, xf);
+            },
+            [&](const LwPolylineData& d) {
+                std::vector<WideVertex> v;
+                for (const LwVertex& lv : d.vertices) {
+                    const bool own = lv.startWidth > 0 || lv.endWidth > 0;
+                    v.push_back({{lv.point.x, lv.point.y, d.elevation}, own ? lv.startWidth : d.constantWidth,
+                                 own ? lv.endWidth : d.constantWidth, lv.bulge});
+                }
+                widePolyline(v, d.closed, l, ocs);
+            },
+            [&](const PolylineData& d) { polyline(d, l, xf, ocs); },
+            [&](const TextData& d) { textEntity(e, d, l, ctx, ocs); },
+            [&](const MTextData& d) { mtext(e, d, l, xf); },
+            [&](const DimensionData& d) { dimension(e, d, l, ctx); },
+            [&](const TableData& d) { table(e, d, l, ctx); },
+            [&](const LeaderData& d) { leader(d, l, xf); },
+            [&](const HatchData& d) { hatch(d, l, ocs); },
+            [&](const SolidData& d) {
+                const std::vector<Vec3> quad{d.corners[0], d.corners[1], d.corners[3], d.corners[2]};
+                if (drawing_.header.fillMode) fill({quad}, l.color, ocs);
+                else stroke(quad, true, l, ocs);
+            },
+            [&](const Face3DData& d) {
+                for (int i = 0; i < 4; ++i)
+                    if (!(d.invisibleEdges & (1 << i))) stroke({d.corners[i], d.corners[(i + 1) % 4]}, false, l, xf);
+            },
+            [&](const PointData& d) { point(d, l, xf); },
+            [&](const RayData& d) { ray(e, d, l, xf); },
+            [&](const MLineData& d) { mline(d, l, xf); },
+            [&](const ImageData& d) { image(e, d, l, xf); },
+            [&](const ToleranceData& d) { tolerance(d, l, xf); },
+            [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
+            [&](const ProxyEntityData& d) { wireframe(entitiesOfProxyGraphics(d.graphics, drawing_), e, l, ctx); },
+            [&](const BodyData& d) { wireframe(entitiesOfBody(d), e, l, ctx); },
+            [&](const MeshData& d) { wireframe(entitiesOfMesh(d), e, l, ctx); },
+            // Viewports show nothing in model space; shapes need their font,
+            // which we do not read; placeholders (lights, unknown classes
+            // without graphics) have nothing to draw.
+            [](const ViewportData&) {},
+            [](const ShapeData&) {},
+            [](const PlaceholderData&) {},
+        },
+        e.data);
 }
 
 void Builder::wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx) {
@@ -116,6 +94,29 @@ void Builder::wireframe(std::vector<Entity> parts, const Entity& owner, const Lo
     Block b;
     b.entities = std::move(parts);
     blockAt(b, owner, Xform{}, l, ctx);
+}
+
+void Builder::point(const PointData& d, const Look& l, const Xform& xf) {
+    PointMarker m;
+    m.position = xf.apply2(d.position);
+    m.mode = drawing_.header.pdMode;
+    m.size = drawing_.header.pdSize > 0 ? drawing_.header.pdSize * xf.planScale() : drawing_.header.pdSize;
+    m.color = l.color;
+    m.lineweightMm = l.lineweightMm;
+    if (std::isfinite(m.position.x) && std::isfinite(m.position.y)) scene_.add(m);
+}
+
+void Builder::ray(const Entity& e, const RayData& d, const Look& l, const Xform& xf) {
+    InfiniteLine line;
+    line.base = xf.apply2(d.base);
+    const Vec3 dir = xf.applyDir(d.direction);
+    line.direction = {dir.x, dir.y};
+    line.bothWays = e.type == "XLINE";
+    line.color = l.color;
+    line.lineweightMm = l.lineweightMm;
+    line.dashes = dashes(l, xf);
+    if (std::hypot(dir.x, dir.y) > 1e-12 && std::isfinite(line.base.x) && std::isfinite(line.base.y))
+        scene_.add(std::move(line));
 }
 
 void Builder::ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf) {

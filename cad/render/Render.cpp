@@ -11,8 +11,10 @@
 
 namespace cad::render {
 
-QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
-    const Scene scene = buildScene(drawing, options);
+namespace {
+
+// The view around what is drawn, or the window asked for.
+Box viewOf(const Scene& scene, const RenderOptions& options) {
     Box view = scene.extents();
     // Nothing but rays and construction lines: look at where they start.
     if (view.empty())
@@ -21,11 +23,46 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
         const QRectF w = options.window.normalized();
         view = Box{w.left(), w.top(), w.right(), w.bottom()};
     }
-    // Lineweights show only when the drawing has their display switched on;
-    // otherwise every line is drawn with the thinnest pen.
+    return view;
+}
+
+// Lineweights show only when the drawing has their display switched on;
+// otherwise every line is drawn with the thinnest pen.
+RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options) {
     RenderOptions paint = options;
     paint.lineweights = options.lineweights && drawing.header.lwDisplay;
-    return paintScene(scene, fitView(view, paint), paint);
+    return paint;
+}
+
+}  // namespace
+
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
+    const Scene scene = buildScene(drawing, options);
+    const RenderOptions paint = paintOptions(drawing, options);
+    return paintScene(scene, fitView(viewOf(scene, options), paint), paint);
+}
+
+struct ScenePicture::Prepared {
+    Scene scene;
+    RenderOptions paint;
+    ViewTransform view;
+};
+
+ScenePicture::ScenePicture(const Drawing& drawing, const RenderOptions& options)
+    : prepared_(std::make_unique<Prepared>()) {
+    prepared_->scene = buildScene(drawing, options);
+    prepared_->paint = paintOptions(drawing, options);
+    prepared_->view = fitView(viewOf(prepared_->scene, options), prepared_->paint);
+}
+
+ScenePicture::~ScenePicture() = default;
+
+QSize ScenePicture::size() const { return {prepared_->view.width, prepared_->view.height}; }
+
+void ScenePicture::paint(QPainter& painter) const {
+    const QColor background = prepared_->paint.background.isValid() ? prepared_->paint.background : QColor(Qt::white);
+    painter.fillRect(QRectF(0, 0, prepared_->view.width, prepared_->view.height), background);
+    paintSceneOn(painter, prepared_->scene, prepared_->view, prepared_->paint);
 }
 
 bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {

@@ -9,11 +9,19 @@
 #include <QColor>
 #include <QImage>
 #include <QRectF>
+#include <QSize>
+#include <memory>
 #include <string>
 
 #include "cad/model/Drawing.h"
 
+class QPainter;
+
 namespace cad::render {
+
+// How colours reach the picture: as the drawing has them, as shades of grey,
+// or all in the foreground colour (black on white), as a monochrome plot.
+enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
@@ -24,11 +32,28 @@ struct RenderOptions {
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
+    ColorMode colors = ColorMode::AsDrawn;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+
+// The same picture for a device of the caller's own (a PDF page, an SVG
+// document): the scene is built once; size() is the picture's size in
+// pixels, and paint() draws it, background first, with a painter on a device
+// of that size.
+class ScenePicture {
+public:
+    ScenePicture(const Drawing& drawing, const RenderOptions& options = {});
+    ~ScenePicture();
+    QSize size() const;
+    void paint(QPainter& painter) const;
+
+private:
+    struct Prepared;
+    std::unique_ptr<Prepared> prepared_;
+};
 
 // Writes the picture as a 24-bit BMP file. On failure returns false and puts
 // a one-line reason into *error (when given); an existing file is then left

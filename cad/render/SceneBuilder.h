@@ -14,7 +14,9 @@
 #include "cad/model/WireEntities.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
-#include "cad/render/Tessellate.h"
+#include "cad/model/Curves.h"
+#include "cad/model/SplineFit.h"
+#include "cad/model/Transform.h"
 #include "cad/render/TextLayout.h"
 
 namespace cad::render::frontend {
@@ -101,6 +103,8 @@ private:
     // The entities of a block with the child context of its owner placed at xf.
     void drawBlock(const Block& block, Context& child, const Xform& xf);
     void insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx);
+    void point(const PointData& d, const Look& l, const Xform& xf);
+    void ray(const Entity& e, const RayData& d, const Look& l, const Xform& xf);
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
     // What an object's graphics, a modeler body or a mesh shows, as entities
@@ -108,6 +112,9 @@ private:
     void wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx);
 
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
+    // A dimension draws its block, or what it can without one.
+    void dimension(const Entity& e, const DimensionData& d, const Look& l, const Context& ctx);
+    void table(const Entity& e, const TableData& d, const Look& l, const Context& ctx);
     double arrowSize() const;
     void leader(const LeaderData& d, const Look& l, const Xform& xf);
     void mleader(const Entity& e, const MLeaderData& d, const Look& l, const Context& ctx);

@@ -1,6 +1,7 @@
 #include "cad/render/TextLayout.h"
 
 #include "cad/render/Palette.h"
+#include "cad/model/TextEscapes.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -42,52 +43,24 @@ const FontInfo& fontFor(bool mono) {
     return mono ? monospace : sans;
 }
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
-
-int hexValue(QChar c) {
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    return -1;
-}
-
-// "\U+XXXX" at position i (pointing at the backslash); returns the characters consumed, 0 when not one.
-int unicodeEscape(const QString& s, int i, QString& out) {
-    if (i + 6 < s.size() + 0 && (s[i + 1] == QLatin1Char('U') || s[i + 1] == QLatin1Char('u')) &&
-        s[i + 2] == QLatin1Char('+')) {
-        uint code = 0;
-        for (int k = 0; k < 4; ++k) {
-            const int h = hexValue(s[i + 3 + k]);
-            if (h < 0) return 0;
-            code = code * 16 + static_cast<uint>(h);
-        }
-        out += QChar(static_cast<char16_t>(code));
-        return 7;
-    }
-    return 0;
-}
-
 // "%%x" at position i; appends the character or toggles the format. Returns
 // the characters consumed, 0 when not a code.
 int percentCode(const QString& s, int i, QString& out, TextFormat& fmt, bool& formatChanged) {
-    if (i + 2 >= s.size() || s[i] != QLatin1Char('%') || s[i + 1] != QLatin1Char('%')) return 0;
-    const QChar c = s[i + 2].toLower();
     formatChanged = false;
-    if (c == QLatin1Char('c')) { out += QChar(0x2300); return 3; }
-    if (c == QLatin1Char('d')) { out += QChar(0x00B0); return 3; }
-    if (c == QLatin1Char('p')) { out += QChar(0x00B1); return 3; }
-    if (c == QLatin1Char('%')) { out += QLatin1Char('%'); return 3; }
-    if (c == QLatin1Char('u')) { fmt.underline = !fmt.underline; formatChanged = true; return 3; }
-    if (c == QLatin1Char('o')) { fmt.overline = !fmt.overline; formatChanged = true; return 3; }
-    if (c == QLatin1Char('k')) { fmt.strike = !fmt.strike; formatChanged = true; return 3; }
-    if (isDigit(c)) {
-        int n = 0, k = 0;
-        while (k < 3 && i + 2 + k < s.size() && isDigit(s[i + 2 + k])) n = n * 10 + (s[i + 2 + k++].unicode() - '0');
-        if (n > 0) out += QChar(static_cast<char16_t>(n));
-        return 2 + k;
+    if (i + 2 >= s.size() || s[i] != QLatin1Char('%') || s[i + 1] != QLatin1Char('%')) return 0;
+    // The codes are ASCII; anything else reads as '?', which ends them.
+    const QByteArray window = s.mid(i, 5).toLatin1();
+    const std::optional<PercentCode> code = percentCodeAt(std::string_view(window.data(), window.size()), 0);
+    if (!code) return 0;
+    switch (code->kind) {
+    case PercentCode::Kind::Character:
+        if (code->character != 0) out += QChar(static_cast<char16_t>(code->character));
+        break;
+    case PercentCode::Kind::Underline: fmt.underline = !fmt.underline; formatChanged = true; break;
+    case PercentCode::Kind::Overline: fmt.overline = !fmt.overline; formatChanged = true; break;
+    case PercentCode::Kind::Strike: fmt.strike = !fmt.strike; formatChanged = true; break;
     }
-    return 0;
+    return static_cast<int>(code->length);
 }
 
 void flush(std::vector<TextRun>& runs, QString& text, const TextFormat& fmt) {
@@ -149,7 +122,9 @@ void addRun(QPainterPath& path, const TextRun& run, double x, double baseline) {
 }
 
 std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& base) {
-    const QString s = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+    // The readers decode \U+ escapes; a drawing built in memory may still hold them.
+    const std::string decoded = decodeTextEscapes(raw);
+    const QString s = QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size()));
     std::vector<TextRun> runs;
     TextFormat fmt = base;
     QString text;
@@ -166,9 +141,6 @@ std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& b
                 i += used;
                 continue;
             }
-        } else if (s[i] == QLatin1Char('\\')) {
-            const int used = unicodeEscape(s, i, text);
-            if (used > 0) { i += used; continue; }
         }
         text += s[i++];
     }
@@ -177,7 +149,8 @@ std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& b
 }
 
 MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
-    const QString s = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+    const std::string decoded = decodeTextEscapes(raw);
+    const QString s = QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size()));
     MTextParagraphs out;
     out.paragraphs.emplace_back();
     std::vector<TextFormat> stack;
@@ -314,13 +287,9 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             if (!bottom.isEmpty()) out.paragraphs.back().push_back({bottom, small});
             break;
         }
-        case 'U': case 'u': {
-            const int used = unicodeEscape(s, i, text);
-            j = i + (used > 0 ? used : 2);
-            break;
-        }
         case 'M': case 'm':
-            // "\M+nXXXX": a double-byte character of an Asian code page.
+            // A "\M+" escape the model left alone (not five hex digits) still
+            // stands for one double-byte character we cannot show.
             j = std::min<int>(static_cast<int>(s.size()), i + 8);
             text += QChar(0xFFFD);
             break;

@@ -28,7 +28,7 @@ class OutputOptionsTest : public QObject {
 private slots:
     void optionClicksStoreBothAndSwitchFolderBox();
     void typingStoresEveryCharacter();
-    void sliderStoresOnlyOnMouseClick();
+    void sliderChangesShowAndStoreTheQuality();
     void browseButton();
     void browseCancelChangesNothing();
     void browseFailureIsReportedAndPassedOver();
@@ -89,40 +89,58 @@ void OutputOptionsTest::typingStoresEveryCharacter()
     QCOMPARE(h.stored(QStringLiteral("Text1")), QStringLiteral("C:\\out\\"));
 }
 
-void OutputOptionsTest::sliderStoresOnlyOnMouseClick()
+void OutputOptionsTest::sliderChangesShowAndStoreTheQuality()
 {
     Harness h;
+    h.store(QStringLiteral("Slider1"), QStringLiteral("46"));
     Form1& form = h.start();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Restoring the stored value is no change of the user's: nothing rewritten.
+    QCOMPARE(h.settings->GetSetting(QStringLiteral("Slider1"), QString()), QStringLiteral("46"));
 
-    // The keyboard changes the value the next JPEG uses, but neither the
-    // caption nor the store.
+    // Caption, store and the quality the next picture gets agree after each change.
+    const auto agrees = [&](int expected) {
+        return form.Slider1->value() == expected && form.slider1() == expected
+            && form.Frame2->title() == QStringLiteral("Output JPG image quality: ") + QString::number(expected) + "%"
+            && h.stored(QStringLiteral("Slider1")) == QString::number(expected);
+    };
+
+    // The keyboard: arrows step by one, page keys by five, Home and End to the ends.
     form.Slider1->setFocus();
-    QTest::keyClick(form.Slider1, Qt::Key_Left);
-    QCOMPARE(form.Slider1->value(), 84);
-    QCOMPARE(form.slider1(), 84);
-    QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: 85%"));
-    QCOMPARE(h.stored(QStringLiteral("Slider1")), QStringLiteral("<absent>"));
+    QTest::keyClick(form.Slider1, Qt::Key_Right);
+    QVERIFY(agrees(47));
+    QTest::keyClick(form.Slider1, Qt::Key_PageUp);
+    QVERIFY(agrees(52));
+    QTest::keyClick(form.Slider1, Qt::Key_End);
+    QVERIFY(agrees(100));
+    QTest::keyClick(form.Slider1, Qt::Key_Home);
+    QVERIFY(agrees(0));
 
-    // Dragging the handle with the mouse: the release is the slider's click.
-    form.Slider1->setValue(50);
+    // The wheel.
     const QPoint middle(form.Slider1->width() / 2, form.Slider1->height() / 2);
+    QWheelEvent wheel(middle, form.Slider1->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form.Slider1, &wheel);
+    QVERIFY(form.Slider1->value() > 0);
+    QVERIFY(agrees(form.Slider1->value()));
+
+    // Dragging the handle with the mouse: every value on the way is shown
+    // and stored, not only the last.
+    form.Slider1->setValue(50);
+    QVERIFY(agrees(50));
+    QStringList captions;
+    QObject::connect(form.Slider1, &QSlider::valueChanged, &form, [&] { captions << form.Frame2->title(); });
     QTest::mousePress(form.Slider1, Qt::LeftButton, {}, middle);
     QMouseEvent drag(QEvent::MouseMove, QPointF(10, middle.y()), form.Slider1->mapToGlobal(QPointF(10, middle.y())),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.Slider1, &drag);
-    QCOMPARE(h.stored(QStringLiteral("Slider1")), QStringLiteral("<absent>"));
+    const int dragged = form.Slider1->value();
+    QVERIFY(dragged < 10);
+    QVERIFY(agrees(dragged));
     QTest::mouseRelease(form.Slider1, Qt::LeftButton, {}, QPoint(10, middle.y()));
-    const int value = form.Slider1->value();
-    QVERIFY(value < 10);
-    QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: ") + QString::number(value) + "%");
-    QCOMPARE(h.stored(QStringLiteral("Slider1")), QString::number(value));
-
-    form.Slider1->setValue(0);
-    form.Slider1_Click();
-    QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: 0%"));
-    QCOMPARE(h.stored(QStringLiteral("Slider1")), QStringLiteral("0"));
+    QVERIFY(agrees(dragged));
+    QVERIFY(!captions.isEmpty());
 }
 
 void OutputOptionsTest::browseButton()

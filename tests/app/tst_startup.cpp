@@ -65,7 +65,7 @@ void StartupTest::firstStart()
     QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.messages.empty() ? QString() : h.dialogs.messages[0].text));
     QCOMPARE(form.windowTitle(), QStringLiteral("Lumicade"));
     QCOMPARE(applicationTitle(), QStringLiteral("Lumicade"));
-    QCOMPARE(form.Text1->text(), GetDesktopFolder());
+    QCOMPARE(form.Text1->text(), DefaultOutputFolder());
     QVERIFY(form.Text1->text().endsWith(kSeparator));
     QCOMPARE(form.Slider1->value(), 85);
     QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: 85%"));
@@ -82,7 +82,7 @@ void StartupTest::firstStart()
 
     // What start-up leaves in the store: the output folder through its change
     // handler, and the sample list. The options are not written until clicked.
-    QCOMPARE(h.stored(QStringLiteral("Text1")), GetDesktopFolder());
+    QCOMPARE(h.stored(QStringLiteral("Text1")), DefaultOutputFolder());
     QCOMPARE(h.stored(QStringLiteral("Snapshot")), h.program + kSeparator + QStringLiteral("Samples") + kSeparator
                                                         + QStringLiteral("plan.dxf"));
     QCOMPARE(h.stored(QStringLiteral("Option1")), QStringLiteral("<absent>"));
@@ -218,7 +218,7 @@ void StartupTest::unwritableStoreIsReportedAndPassedOver()
     QCOMPARE(h.dialogs.messages[1].text,
              QStringLiteral("Permission denied\r\nin Kestrane2021/08/31.Form1.Text1_Change at line 0\r\r"
                             "Please email screenshot of this message to support@lumicade.example"));
-    QCOMPARE(form.Text1->text(), GetDesktopFolder());
+    QCOMPARE(form.Text1->text(), DefaultOutputFolder());
     QCOMPARE(form.Frame2->title(), QStringLiteral("Output JPG image quality: 85%"));
     QVERIFY(form.Frame3->isEnabled());
     QVERIFY(form.AutoCADAvailable);

@@ -1,5 +1,7 @@
 #include "DrawingCompare.h"
 
+#include "cad/model/Overloaded.h"
+
 #include <charconv>
 #include <cctype>
 #include <cmath>
@@ -189,31 +191,38 @@ void compareHatch(Differ& d, const HatchData& a, const HatchData& b) {
 }
 
 void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
+    // Called for data of one kind: the pairs of two kinds never reach the comparisons.
     std::visit(
-        [&](const auto& a) {
-            using T = std::decay_t<decltype(a)>;
-            const T& b = std::get<T>(db);
-            if constexpr (std::is_same_v<T, LineData>) {
+        overloaded{
+            []<class A, class B>(const A&, const B&) requires(!std::is_same_v<A, B>) {},
+            [](const PlaceholderData&, const PlaceholderData&) {},  // nothing but the class name, which is the type
+            [&](const LineData& a, const LineData& b) {
                 d.point("start", a.start, b.start), d.point("end", a.end, b.end);
-            } else if constexpr (std::is_same_v<T, PointData>) {
+            },
+            [&](const PointData& a, const PointData& b) {
                 d.point("position", a.position, b.position);
                 d.angle("xAxisAngle", a.xAxisAngle, b.xAxisAngle);
-            } else if constexpr (std::is_same_v<T, CircleData>) {
+            },
+            [&](const CircleData& a, const CircleData& b) {
                 d.point("center", a.center, b.center), d.num("radius", a.radius, b.radius);
-            } else if constexpr (std::is_same_v<T, ArcData>) {
+            },
+            [&](const ArcData& a, const ArcData& b) {
                 d.point("center", a.center, b.center), d.num("radius", a.radius, b.radius);
                 d.angle("startAngle", a.startAngle, b.startAngle), d.angle("endAngle", a.endAngle, b.endAngle);
-            } else if constexpr (std::is_same_v<T, EllipseData>) {
+            },
+            [&](const EllipseData& a, const EllipseData& b) {
                 d.point("center", a.center, b.center), d.point("majorAxis", a.majorAxis, b.majorAxis);
                 d.num("ratio", a.ratio, b.ratio);
                 d.angle("startParam", a.startParam, b.startParam), d.angle("endParam", a.endParam, b.endParam);
-            } else if constexpr (std::is_same_v<T, SplineData>) {
+            },
+            [&](const SplineData& a, const SplineData& b) {
                 d.integer("degree", a.degree, b.degree);
                 d.numbers("knots", a.knots, b.knots);
                 d.points("controlPoints", a.controlPoints, b.controlPoints);
                 if (!a.weights.empty() || !b.weights.empty()) d.numbers("weights", a.weights, b.weights);
                 d.points("fitPoints", a.fitPoints, b.fitPoints);
-            } else if constexpr (std::is_same_v<T, LwPolylineData>) {
+            },
+            [&](const LwPolylineData& a, const LwPolylineData& b) {
                 d.flag("closed", a.closed, b.closed);
                 d.num("constantWidth", a.constantWidth, b.constantWidth);
                 d.num("elevation", a.elevation, b.elevation);
@@ -225,7 +234,8 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                         d.num(v + ".startWidth", a.vertices[i].startWidth, b.vertices[i].startWidth);
                         d.num(v + ".endWidth", a.vertices[i].endWidth, b.vertices[i].endWidth);
                     }
-            } else if constexpr (std::is_same_v<T, PolylineData>) {
+            },
+            [&](const PolylineData& a, const PolylineData& b) {
                 d.integer("kind", static_cast<int>(a.kind), static_cast<int>(b.kind));
                 d.flag("closed", a.closed(), b.closed());
                 if (d.size("vertices", a.vertices.size(), b.vertices.size()))
@@ -240,15 +250,18 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                         for (int k = 0; k < 4; ++k)
                             d.integer(v + ".face[" + std::to_string(k) + "]", va.faceIndices[k], vb.faceIndices[k]);
                     }
-            } else if constexpr (std::is_same_v<T, TextData>) {
+            },
+            [&](const TextData& a, const TextData& b) {
                 compareText(d, a, b);
-            } else if constexpr (std::is_same_v<T, MTextData>) {
+            },
+            [&](const MTextData& a, const MTextData& b) {
                 d.point("insertion", a.insertion, b.insertion), d.point("xAxis", a.xAxis, b.xAxis);
                 d.num("height", a.height, b.height), d.num("rectWidth", a.rectWidth, b.rectWidth);
                 d.integer("attachment", a.attachment, b.attachment);
                 d.text("text", a.text, b.text);
                 d.name("style", a.style, b.style);
-            } else if constexpr (std::is_same_v<T, InsertData>) {
+            },
+            [&](const InsertData& a, const InsertData& b) {
                 d.blockName("block", a.blockName, b.blockName);
                 d.point("insertion", a.insertion, b.insertion), d.point("scale", a.scale, b.scale);
                 d.angle("rotation", a.rotation, b.rotation);
@@ -258,7 +271,8 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                     d.num("rowSpacing", a.rowSpacing, b.rowSpacing);
                 }
                 d.size("attributes", a.attributes.size(), b.attributes.size());
-            } else if constexpr (std::is_same_v<T, DimensionData>) {
+            },
+            [&](const DimensionData& a, const DimensionData& b) {
                 // The kind and the ordinate axis; the other bits are bookkeeping.
                 d.integer("dimType", a.dimType & 0x4F, b.dimType & 0x4F);
                 d.blockName("block", a.blockName, b.blockName);
@@ -270,18 +284,23 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                 d.angle("obliqueAngle", a.obliqueAngle, b.obliqueAngle);
                 d.angle("textRotation", a.textRotation, b.textRotation);
                 d.text("text", a.text, b.text);
-            } else if constexpr (std::is_same_v<T, LeaderData>) {
+            },
+            [&](const LeaderData& a, const LeaderData& b) {
                 d.points("vertices", a.vertices, b.vertices);
                 d.flag("arrowhead", a.arrowhead, b.arrowhead), d.flag("spline", a.spline, b.spline);
-            } else if constexpr (std::is_same_v<T, HatchData>) {
+            },
+            [&](const HatchData& a, const HatchData& b) {
                 compareHatch(d, a, b);
-            } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
+            },
+            [&]<class T>(const T& a, const T& b) requires(std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
                 for (int k = 0; k < 4; ++k) d.point("corners[" + std::to_string(k) + "]", a.corners[k], b.corners[k]);
                 if constexpr (std::is_same_v<T, Face3DData>)
                     d.integer("invisibleEdges", a.invisibleEdges, b.invisibleEdges);
-            } else if constexpr (std::is_same_v<T, RayData>) {
+            },
+            [&](const RayData& a, const RayData& b) {
                 d.point("base", a.base, b.base), d.point("direction", a.direction, b.direction);
-            } else if constexpr (std::is_same_v<T, MLineData>) {
+            },
+            [&](const MLineData& a, const MLineData& b) {
                 d.name("style", a.style, b.style), d.num("scale", a.scale, b.scale);
                 d.integer("justification", a.justification, b.justification);
                 d.point("start", a.start, b.start);
@@ -292,37 +311,57 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                         d.point(v + ".direction", a.vertices[i].direction, b.vertices[i].direction);
                         d.point(v + ".miter", a.vertices[i].miter, b.vertices[i].miter);
                     }
-            } else if constexpr (std::is_same_v<T, ViewportData>) {
+            },
+            [&](const ViewportData& a, const ViewportData& b) {
                 d.point("center", a.center, b.center);
                 d.num("width", a.width, b.width), d.num("height", a.height, b.height);
                 d.point("viewCenter", a.viewCenter, b.viewCenter), d.num("viewHeight", a.viewHeight, b.viewHeight);
                 d.angle("twist", a.twist, b.twist);
-            } else if constexpr (std::is_same_v<T, ImageData>) {
+                d.point("viewDirection", a.viewDirection, b.viewDirection);
+                d.point("viewTarget", a.viewTarget, b.viewTarget);
+                d.num("frontClip", a.frontClip, b.frontClip), d.num("backClip", a.backClip, b.backClip);
+                d.integer("flags", a.flags, b.flags);
+                d.integer("clipBoundary", static_cast<long>(a.clipBoundary), static_cast<long>(b.clipBoundary));
+                if (d.size("frozenLayers", a.frozenLayers.size(), b.frozenLayers.size()))
+                    for (std::size_t i = 0; i < a.frozenLayers.size(); ++i)
+                        d.name("frozenLayers[" + std::to_string(i) + "]", a.frozenLayers[i], b.frozenLayers[i]);
+            },
+            [&](const ImageData& a, const ImageData& b) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.point("uVector", a.uVector, b.uVector), d.point("vVector", a.vVector, b.vVector);
                 d.point("size", a.size, b.size);
                 d.points("clip", a.clip, b.clip);
-            } else if constexpr (std::is_same_v<T, ToleranceData>) {
+                d.flag("clipping", a.clipping, b.clipping), d.flag("clipInverted", a.clipInverted, b.clipInverted);
+                d.integer("brightness", a.brightness, b.brightness), d.integer("contrast", a.contrast, b.contrast);
+                d.integer("fade", a.fade, b.fade);
+                d.text("filePath", a.filePath, b.filePath);
+            },
+            [&](const ToleranceData& a, const ToleranceData& b) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.point("xDirection", a.xDirection, b.xDirection);
                 d.text("text", a.text, b.text);
-            } else if constexpr (std::is_same_v<T, TableData>) {
+            },
+            [&](const TableData& a, const TableData& b) {
                 d.blockName("block", a.blockName, b.blockName);
                 d.point("insertion", a.insertion, b.insertion);
-            } else if constexpr (std::is_same_v<T, MLeaderData>) {
+            },
+            [&](const MLeaderData& a, const MLeaderData& b) {
                 if (d.size("leaderLines", a.leaderLines.size(), b.leaderLines.size()))
                     for (std::size_t i = 0; i < a.leaderLines.size(); ++i)
                         d.points("leaderLines[" + std::to_string(i) + "]", a.leaderLines[i], b.leaderLines[i]);
                 d.text("text", a.text, b.text);
                 d.point("textLocation", a.textLocation, b.textLocation);
                 d.blockName("block", a.blockName, b.blockName);
-            } else if constexpr (std::is_same_v<T, ShapeData>) {
+            },
+            [&](const ShapeData& a, const ShapeData& b) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.num("size", a.size, b.size), d.angle("rotation", a.rotation, b.rotation);
                 d.name("name", a.name, b.name);
-            } else if constexpr (std::is_same_v<T, ProxyEntityData>) {
+            },
+            [&](const ProxyEntityData& a, const ProxyEntityData& b) {
                 d.size("primitives", a.graphics.primitives.size(), b.graphics.primitives.size());
-            } else if constexpr (std::is_same_v<T, BodyData>) {
+            },
+            [&](const BodyData& a, const BodyData& b) {
                 // The same modeler data gives the same edges, in the same order.
                 if (d.size("edges", a.edges.size(), b.edges.size()))
                     for (std::size_t i = 0; i < a.edges.size(); ++i) {
@@ -331,12 +370,13 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                         d.point(e + ".start", a.edges[i].start, b.edges[i].start);
                         d.point(e + ".end", a.edges[i].end, b.edges[i].end);
                     }
-            } else if constexpr (std::is_same_v<T, MeshData>) {
+            },
+            [&](const MeshData& a, const MeshData& b) {
                 d.points("vertices", a.vertices, b.vertices);
                 d.size("faces", a.faces.size(), b.faces.size());
             }
         },
-        da);
+        da, db);
 }
 
 void compareEntity(std::vector<std::string>& out, const Options& options, const Entity& a, const Entity& b) {
@@ -419,6 +459,31 @@ std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& 
     d.flag("mirrText", a.mirrText, b.mirrText), d.flag("lwDisplay", a.lwDisplay, b.lwDisplay);
     d.angle("angBase", a.angBase, b.angBase), d.flag("angDirClockwise", a.angDirClockwise, b.angDirClockwise);
     d.name("textStyle", a.textStyle, b.textStyle);
+    d.flag("tileMode", a.tileMode, b.tileMode);
+    d.name("activeLayout", a.activeLayout, b.activeLayout);
+    return out;
+}
+
+std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& actual, const Options& options) {
+    std::vector<std::string> out;
+    Differ top(out, options, "layouts");
+    if (!top.size("count", expected.layouts.size(), actual.layouts.size())) return out;
+    for (const Layout& a : expected.layouts) {
+        const Layout* b = actual.findLayout(a.name);
+        if (!b) {
+            out.push_back("layout " + a.name + " missing");
+            continue;
+        }
+        Differ d(out, options, "layout " + a.name);
+        d.integer("tabOrder", a.tabOrder, b->tabOrder);
+        d.integer("blockRecord", static_cast<long>(a.blockRecord), static_cast<long>(b->blockRecord));
+        d.num("paperWidth", a.paperWidth, b->paperWidth), d.num("paperHeight", a.paperHeight, b->paperHeight);
+        d.num("marginLeft", a.marginLeft, b->marginLeft), d.num("marginBottom", a.marginBottom, b->marginBottom);
+        d.num("marginRight", a.marginRight, b->marginRight), d.num("marginTop", a.marginTop, b->marginTop);
+        d.integer("plotRotation", a.plotRotation, b->plotRotation);
+        d.point("limMin", a.limMin, b->limMin), d.point("limMax", a.limMax, b->limMax);
+        d.point("extMin", a.extMin, b->extMin), d.point("extMax", a.extMax, b->extMax);
+    }
     return out;
 }
 

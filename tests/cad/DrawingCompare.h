@@ -37,6 +37,11 @@ std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing&
 std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& actual,
                                         const Options& options = {});
 
+// The layouts, matched by name: tab order, block, page set-up, limits and
+// extents. Lines read "layout Layout1 paperWidth 210 vs 297".
+std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& actual,
+                                        const Options& options = {});
+
 // For EXPECT_TRUE / ASSERT_TRUE: fails with the differences listed.
 ::testing::AssertionResult sameDrawing(const Drawing& expected, const Drawing& actual,
                                        const Options& options = {});

@@ -52,6 +52,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kDrawings = LUMICADE_DRAWINGS_DIR;
+const fs::path kLegacyDrawings = LUMICADE_LEGACY_DRAWINGS_DIR;
 
 std::vector<std::uint8_t> load(const fs::path& path) {
     std::vector<std::uint8_t> bytes(fs::file_size(path));
@@ -65,8 +66,9 @@ std::vector<std::uint8_t> load(const fs::path& path) {
 
 std::vector<fs::path> allDwgs() {
     std::vector<fs::path> out;
-    for (const auto& entry : fs::recursive_directory_iterator(kDrawings))
-        if (entry.path().extension() == ".dwg") out.push_back(entry.path());
+    for (const fs::path& folder : {kDrawings, kLegacyDrawings})
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.path().extension() == ".dwg") out.push_back(entry.path());
     std::sort(out.begin(), out.end());
     return out;
 }

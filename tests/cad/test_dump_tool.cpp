@@ -78,9 +78,9 @@ TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
     EXPECT_EQ(std::count(truncated.err.begin(), truncated.err.end(), '\n'), 1);
 
     // A DWG version we do not read is named.
-    DumpRun old = dump("--counts " + write("old.dwg", std::string("AC1009") + std::string(200, '\0')));
+    DumpRun old = dump("--counts " + write("old.dwg", std::string("AC1040") + std::string(200, '\0')));
     EXPECT_EQ(old.status, 1);
-    EXPECT_NE(old.err.find("AC1009"), std::string::npos) << old.err;
+    EXPECT_NE(old.err.find("AC1040"), std::string::npos) << old.err;
 
     EXPECT_EQ(dump("").status, 2);
     EXPECT_EQ(dump("--frobnicate " + quoted(dxftest::drawing("sample_2018.dxf"))).status, 2);

@@ -84,7 +84,7 @@ TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(300000, 'x'));  // longer than the new picture: nothing of it may remain
     }
-    SaveJPG(dialogs, drawingPicture(200, 100), path, 85);
+    EXPECT_TRUE(SaveJPG(dialogs, drawingPicture(200, 100), path, 85));
     EXPECT_TRUE(dialogs.texts.isEmpty());
     const QByteArray bytes = readAll(path);
     ASSERT_GT(bytes.size(), 4);
@@ -97,7 +97,7 @@ TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
 TEST(JpegWriter, MissingFolderGivesOneReportAtLine132AndReturns) {
     QTemporaryDir dir;
     ReportDialogs dialogs;
-    SaveJPG(dialogs, drawingPicture(64, 64), dir.filePath(QStringLiteral("no/such/folder/a.jpg")), 85);
+    EXPECT_FALSE(SaveJPG(dialogs, drawingPicture(64, 64), dir.filePath(QStringLiteral("no/such/folder/a.jpg")), 85));
     ASSERT_EQ(dialogs.texts.size(), 1);
     const QString text = dialogs.texts[0];
     EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7\r\n"))) << text.toStdString();
@@ -113,7 +113,7 @@ TEST(JpegWriter, PictureWithoutPixelsIsReportedAndTheOldFileStays) {
     SaveJPG(dialogs, drawingPicture(50, 50), path, 85);
     const QByteArray before = readAll(path);
     ASSERT_FALSE(before.isEmpty());
-    SaveJPG(dialogs, QImage(), path, 85);
+    EXPECT_FALSE(SaveJPG(dialogs, QImage(), path, 85));
     ASSERT_EQ(dialogs.texts.size(), 1);
     EXPECT_TRUE(dialogs.texts[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:2\r\n")));
     EXPECT_TRUE(dialogs.texts[0].contains(QStringLiteral("at line 132")));

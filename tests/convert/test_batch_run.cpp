@@ -318,4 +318,64 @@ TEST_F(BatchRun, ReadOnlyDrawingFolderExportsThroughTheTemporaryFolder)
     EXPECT_FALSE(QFileInfo::exists(cad.exportNames().first() + QStringLiteral(".bmp")));
 }
 
+TEST_F(BatchRun, SameNamedDrawingsIntoOneFolderKeepEveryPicture)
+{
+    addDrawing(QStringLiteral("north/site.dwg"), Qt::red);
+    addDrawing(QStringLiteral("south/site.dwg"), Qt::green);
+    addDrawing(QStringLiteral("south/site.dxf"), Qt::blue);
+    form.opt1 = true;
+    form.opt2 = false;
+    QDir().mkpath(path(QStringLiteral("out")));
+    form.folderText = path(QStringLiteral("out")) + QLatin1Char('/');
+
+    run();
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site.jpg"))), Qt::red));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site (2).jpg"))), Qt::green));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site (3).jpg"))), Qt::blue));
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    EXPECT_TRUE(dialogs.texts().first().startsWith(QStringLiteral("Done.\r\n\r\n2 pictures were given a new name")))
+        << dialogs.texts().first().toStdString();
+
+    // A second run replaces the first run's pictures under the same names,
+    // without a prompt and without new names.
+    cad.colours[form.rows[0]] = Qt::blue;
+    cad.colours[form.rows[1]] = Qt::red;
+    cad.colours[form.rows[2]] = Qt::green;
+    run();
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site.jpg"))), Qt::blue));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site (2).jpg"))), Qt::red));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site (3).jpg"))), Qt::green));
+    EXPECT_EQ(filesUnder(path(QStringLiteral("out"))),
+              (QStringList{QStringLiteral("site (2).jpg"), QStringLiteral("site (3).jpg"), QStringLiteral("site.jpg")}));
+}
+
+TEST_F(BatchRun, NameClashesAreFoundThroughEverySpellingOfTheFolder)
+{
+    // The folder itself, reached through a link, and the drawing's own
+    // folder: all one folder, so the second picture still gets a name of its own.
+    QDir().mkpath(path(QStringLiteral("out")));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("out")), path(QStringLiteral("link"))));
+    addDrawing(QStringLiteral("a/site.dwg"), Qt::red);
+    addDrawing(QStringLiteral("out/site.dwg"), Qt::green);
+    form.opt1 = true;
+    form.opt2 = false;
+    form.folderText = path(QStringLiteral("link")) + QStringLiteral("//");
+    run();
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site.jpg"))), Qt::red));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site (2).jpg"))), Qt::green));
+
+    // Beside each drawing nothing clashes; the same drawing listed twice
+    // simply gives its picture again under its own name.
+    dialogs.boxes.clear();
+    form.rows.removeFirst();
+    form.rows << form.rows.first();
+    form.opt1 = false;
+    form.opt2 = true;
+    run();
+    EXPECT_EQ(dialogs.texts(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(filesUnder(path(QStringLiteral("out"))),
+              (QStringList{QStringLiteral("site (2).jpg"), QStringLiteral("site.dwg"), QStringLiteral("site.jpg")}));
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("out/site.jpg"))), Qt::green));
+}
+
 }  // namespace

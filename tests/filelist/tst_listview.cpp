@@ -60,6 +60,8 @@ private slots:
     void failingSeamDoesNotEndTheProgram();
     void dragOverRefusesDataWithoutFiles();
     void dragPointerFromTheProgramFolder();
+    void doubleClickRemovalLeavesTheNextRowChosen();
+    void columnDividerCanBeTakenEitherSide();
 };
 
 void ListViewTest::appendCountTextRemoveClear()
@@ -220,7 +222,7 @@ void ListViewTest::removeSelectedRow()
     w.list.SelectRow(2);
     w.list.ListView1_DblClick();
     QCOMPARE(w.rows(), (QStringList{"A", "C"}));
-    QCOMPARE(w.list.SelectedRow(), 0);  // no other row is selected
+    QCOMPARE(w.list.SelectedRow(), 2);  // the row that moved up is chosen
 
     w.list.SelectRow(1);
     QTest::keyClick(&w.list, Qt::Key_Delete, Qt::ShiftModifier);  // modifiers do not matter
@@ -234,6 +236,39 @@ void ListViewTest::removeSelectedRow()
     w.list.ListView1_KeyDown(46, 0);  // empty list
     w.list.ListView1_DblClick();
     QCOMPARE(w.list.Count(), 0);
+}
+
+void ListViewTest::doubleClickRemovalLeavesTheNextRowChosen()
+{
+    // With the real mouse and keyboard: whatever the list shows as chosen
+    // after a removal is what the next Delete removes.
+    Window w;
+    ConnectFileList(w.ctx);
+    fill(w.list, {"A", "B", "C", "D"});
+    w.list.resize(400, 200);
+    w.list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.list));
+    const auto chosen = [&] {
+        QTreeWidgetItem* current = w.list.currentItem();
+        return current && current->isSelected() && w.list.SelectedRow() == w.list.indexOfTopLevelItem(current) + 1
+            ? current->text(0)
+            : QStringLiteral("<none>");
+    };
+
+    const QPoint onB = w.list.visualItemRect(w.list.topLevelItem(1)).topLeft() + QPoint(8, 3);
+    QTest::mouseDClick(w.list.viewport(), Qt::LeftButton, {}, onB);
+    QCOMPARE(w.rows(), (QStringList{"A", "C", "D"}));
+    QCOMPARE(chosen(), QStringLiteral("C"));
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.rows(), (QStringList{"A", "D"}));
+    QCOMPARE(chosen(), QStringLiteral("D"));
+    // After the last row, the row above it.
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.rows(), QStringList{"A"});
+    QCOMPARE(chosen(), QStringLiteral("A"));
+    QTest::keyClick(&w.list, Qt::Key_Delete);
+    QCOMPARE(w.list.Count(), 0);
+    QCOMPARE(w.list.SelectedRow(), 0);
 }
 
 void ListViewTest::removalAndClearingRefusedWhileBusy()
@@ -344,6 +379,40 @@ void ListViewTest::dragPointerFromTheProgramFolder()
     bare.ListView1_ItemClick(1);
     QVERIFY(bare.MousePointer() != Pointer::Custom);
     QCOMPARE(bare.DragItem(), 1);
+}
+
+void ListViewTest::columnDividerCanBeTakenEitherSide()
+{
+    ListView1 list;
+    list.AddColumn("DWG File(s)", 300);
+    fill(list, {"A"});
+    list.resize(400, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QHeaderView* header = list.header();
+    const int y = header->height() / 2;
+    // Press at x, drag 40 pixels to the right, let go: the new column width.
+    const auto dragFrom = [&](int x) {
+        list.setColumnWidth(0, 300);
+        QWidget* target = header->viewport();
+        const auto send = [&](QEvent::Type type, int at, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(at, y), target->mapToGlobal(QPointF(at, y)), Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        send(QEvent::MouseButtonPress, x, Qt::LeftButton);
+        send(QEvent::MouseMove, x + 20, Qt::LeftButton);
+        send(QEvent::MouseMove, x + 40, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, x + 40, Qt::NoButton);
+        return list.columnWidth(0);
+    };
+    // On the line, and a few pixels either side of it; the column follows
+    // the pointer without a jump.
+    for (int x : {296, 299, 300, 302, 304})
+        QCOMPARE(dragFrom(x), 340);
+    // Well inside the column, or well past it, the divider is not taken.
+    QCOMPARE(dragFrom(280), 300);
+    QCOMPARE(dragFrom(320), 300);
 }
 
 QTEST_MAIN(ListViewTest)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +67,7 @@ private slots:
     void oddCharacters();
     void subFolderNames();
     void desktopFolderEndsWithSeparator();
+    void defaultOutputFolderIsOneThatExists();
 };
 
 void PathHelpersTest::folderAndFileParts_data()
@@ -309,6 +311,45 @@ void PathHelpersTest::desktopFolderEndsWithSeparator()
     const QString desktop = GetDesktopFolder();
     QVERIFY(desktop.endsWith(kSeparator));
     QVERIFY(!desktop.endsWith(QString(2, kSeparator)));
+}
+
+void PathHelpersTest::defaultOutputFolderIsOneThatExists()
+{
+    // A home of our own, with the user directories a desktop environment
+    // writes (names in the user's language, as they often are).
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString config = dir.filePath(QStringLiteral("config"));
+    QDir().mkpath(home);
+    QDir().mkpath(config);
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        if (hadConfig)
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    });
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    touch(config + QStringLiteral("/user-dirs.dirs"),
+          "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+
+    // Neither folder there: the home folder.
+    QCOMPARE(DefaultOutputFolder(), home + kSeparator);
+    // No desktop folder: the Pictures folder.
+    QVERIFY(QDir(home).mkdir(QStringLiteral("Bilder")));
+    QCOMPARE(DefaultOutputFolder(), home + QStringLiteral("/Bilder") + kSeparator);
+    // The desktop folder the user directories name, not ~/Desktop.
+    QVERIFY(QDir(home).mkdir(QStringLiteral("Desktop")));
+    QCOMPARE(DefaultOutputFolder(), home + QStringLiteral("/Bilder") + kSeparator);
+    QVERIFY(QDir(home).mkdir(QStringLiteral("Schreibtisch")));
+    QCOMPARE(DefaultOutputFolder(), home + QStringLiteral("/Schreibtisch") + kSeparator);
+    // Without user directories the desktop is ~/Desktop.
+    QVERIFY(QFile::remove(config + QStringLiteral("/user-dirs.dirs")));
+    QCOMPARE(DefaultOutputFolder(), home + QStringLiteral("/Desktop") + kSeparator);
 }
 
 QTEST_GUILESS_MAIN(PathHelpersTest)

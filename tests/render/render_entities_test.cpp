@@ -5,7 +5,9 @@
 #include <cmath>
 
 #include "RenderTestSupport.h"
-#include "cad/render/Tessellate.h"
+#include "cad/model/Curves.h"
+#include "cad/model/SplineFit.h"
+#include "cad/model/Transform.h"
 #include "cad/render/TextLayout.h"
 
 namespace cad::render::testing {

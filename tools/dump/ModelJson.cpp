@@ -1,5 +1,7 @@
 #include "tools/dump/ModelJson.h"
 
+#include "cad/model/Overloaded.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -221,28 +223,34 @@ void writeBody(Json& j, const BodyData& b) {
 
 void writeData(Json& j, const EntityData& data) {
     std::visit(
-        [&](const auto& d) {
-            using T = std::decay_t<decltype(d)>;
-            if constexpr (std::is_same_v<T, PlaceholderData>) {
+        overloaded{
+            [&](const PlaceholderData& d) {
                 j.value("className", d.className);
-            } else if constexpr (std::is_same_v<T, LineData>) {
+            },
+            [&](const LineData& d) {
                 j.point("start", d.start), j.point("end", d.end);
-            } else if constexpr (std::is_same_v<T, PointData>) {
+            },
+            [&](const PointData& d) {
                 j.point("position", d.position), j.value("xAxisAngle", d.xAxisAngle);
-            } else if constexpr (std::is_same_v<T, CircleData>) {
+            },
+            [&](const CircleData& d) {
                 j.point("center", d.center), j.value("radius", d.radius);
-            } else if constexpr (std::is_same_v<T, ArcData>) {
+            },
+            [&](const ArcData& d) {
                 j.point("center", d.center), j.value("radius", d.radius);
                 j.value("startAngle", d.startAngle), j.value("endAngle", d.endAngle);
-            } else if constexpr (std::is_same_v<T, EllipseData>) {
+            },
+            [&](const EllipseData& d) {
                 j.point("center", d.center), j.point("majorAxis", d.majorAxis), j.value("ratio", d.ratio);
                 j.value("startParam", d.startParam), j.value("endParam", d.endParam);
-            } else if constexpr (std::is_same_v<T, SplineData>) {
+            },
+            [&](const SplineData& d) {
                 j.value("degree", d.degree), j.value("flags", d.flags), j.numbers("knots", d.knots);
                 j.points("controlPoints", d.controlPoints), j.numbers("weights", d.weights);
                 j.points("fitPoints", d.fitPoints);
                 j.point("startTangent", d.startTangent), j.point("endTangent", d.endTangent);
-            } else if constexpr (std::is_same_v<T, LwPolylineData>) {
+            },
+            [&](const LwPolylineData& d) {
                 j.value("closed", d.closed), j.value("constantWidth", d.constantWidth);
                 j.value("elevation", d.elevation);
                 j.beginArray("vertices");
@@ -253,7 +261,8 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, PolylineData>) {
+            },
+            [&](const PolylineData& d) {
                 static const char* kinds[] = {"2D", "3D", "polyface", "mesh"};
                 j.value("kind", kinds[static_cast<int>(d.kind)]), j.value("flags", d.flags);
                 j.value("meshM", d.meshM), j.value("meshN", d.meshN), j.value("elevation", d.elevation);
@@ -270,14 +279,17 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, TextData>) {
+            },
+            [&](const TextData& d) {
                 writeText(j, d);
-            } else if constexpr (std::is_same_v<T, MTextData>) {
+            },
+            [&](const MTextData& d) {
                 j.point("insertion", d.insertion), j.point("xAxis", d.xAxis), j.value("height", d.height);
                 j.value("rectWidth", d.rectWidth), j.value("rectHeight", d.rectHeight);
                 j.value("attachment", d.attachment), j.value("lineSpacingFactor", d.lineSpacingFactor);
                 j.value("text", d.text), j.value("style", d.style);
-            } else if constexpr (std::is_same_v<T, InsertData>) {
+            },
+            [&](const InsertData& d) {
                 j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
                 j.value("rotation", d.rotation);
                 if (d.columns != 1 || d.rows != 1) {
@@ -289,17 +301,20 @@ void writeData(Json& j, const EntityData& data) {
                     for (const Entity& a : d.attributes) writeEntity(j, a);
                     j.endArray();
                 }
-            } else if constexpr (std::is_same_v<T, DimensionData>) {
+            },
+            [&](const DimensionData& d) {
                 j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
                 j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
                 j.points("points", d.points);
                 j.value("measurement", d.measurement), j.value("rotation", d.rotation);
                 j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
                 j.value("text", d.text);
-            } else if constexpr (std::is_same_v<T, LeaderData>) {
+            },
+            [&](const LeaderData& d) {
                 j.points("vertices", d.vertices), j.value("arrowhead", d.arrowhead), j.value("spline", d.spline);
                 j.value("style", d.style), j.handle("annotation", d.annotation);
-            } else if constexpr (std::is_same_v<T, HatchData>) {
+            },
+            [&](const HatchData& d) {
                 j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
                 j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
                 j.value("gradient", d.gradient);
@@ -356,12 +371,15 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
+            },
+            [&]<class T>(const T& d) requires(std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
                 j.points("corners", d.corners);
                 if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
-            } else if constexpr (std::is_same_v<T, RayData>) {
+            },
+            [&](const RayData& d) {
                 j.point("base", d.base), j.point("direction", d.direction);
-            } else if constexpr (std::is_same_v<T, MLineData>) {
+            },
+            [&](const MLineData& d) {
                 j.value("style", d.style), j.value("scale", d.scale), j.value("justification", d.justification);
                 j.value("flags", d.flags), j.point("start", d.start), j.numbers("elementOffsets", d.elementOffsets);
                 j.beginArray("vertices");
@@ -374,21 +392,37 @@ void writeData(Json& j, const EntityData& data) {
                     j.endObject();
                 }
                 j.endArray();
-            } else if constexpr (std::is_same_v<T, ViewportData>) {
+            },
+            [&](const ViewportData& d) {
                 j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
                 j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
                 j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
-            } else if constexpr (std::is_same_v<T, ImageData>) {
+                j.point("viewDirection", d.viewDirection), j.point("viewTarget", d.viewTarget);
+                j.value("lensLength", d.lensLength), j.value("frontClip", d.frontClip), j.value("backClip", d.backClip);
+                j.value("flags", d.flags), j.value("on", d.on()), j.value("locked", d.locked());
+                j.handle("clipBoundary", d.clipBoundary);
+                j.beginArray("frozenLayers");
+                for (const std::string& name : d.frozenLayers) j.value(nullptr, name);
+                j.endArray();
+            },
+            [&](const ImageData& d) {
                 j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
                 j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
                 j.points("clip", d.clip);
-            } else if constexpr (std::is_same_v<T, ToleranceData>) {
+                j.value("clipInverted", d.clipInverted), j.value("displayFlags", d.displayFlags);
+                j.value("brightness", d.brightness), j.value("contrast", d.contrast), j.value("fade", d.fade);
+                j.handle("definition", d.definition), j.value("filePath", d.filePath);
+                if (!d.page.empty()) j.value("page", d.page);
+            },
+            [&](const ToleranceData& d) {
                 j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
                 j.value("text", d.text), j.value("style", d.style);
-            } else if constexpr (std::is_same_v<T, TableData>) {
+            },
+            [&](const TableData& d) {
                 j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
                 j.value("rotation", d.rotation);
-            } else if constexpr (std::is_same_v<T, MLeaderData>) {
+            },
+            [&](const MLeaderData& d) {
                 j.beginArray("leaderLines");
                 for (const auto& line : d.leaderLines) j.points(nullptr, line);
                 j.endArray();
@@ -397,15 +431,17 @@ void writeData(Json& j, const EntityData& data) {
                 j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
                 j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
                 j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
-            } else if constexpr (std::is_same_v<T, ShapeData>) {
+            },
+            [&](const ShapeData& d) {
                 j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
                 j.value("name", d.name);
-            } else if constexpr (std::is_same_v<T, ProxyEntityData>) {
+            },
+            [&](const ProxyEntityData& d) {
                 j.value("className", d.className);
                 writeGraphics(j, d.graphics);
-            } else if constexpr (std::is_same_v<T, BodyData>) {
-                writeBody(j, d);
-            } else if constexpr (std::is_same_v<T, MeshData>) {
+            },
+            [&](const BodyData& d) { writeBody(j, d); },
+            [&](const MeshData& d) {
                 j.value("version", d.version), j.value("subdivisionLevel", d.subdivisionLevel);
                 j.points("vertices", d.vertices);
                 j.beginArray("faces");
@@ -456,6 +492,7 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     j.value("lwDisplay", h.lwDisplay), j.value("insUnits", h.insUnits), j.value("measurement", h.measurement);
     j.value("angBase", h.angBase), j.value("angDirClockwise", h.angDirClockwise);
     j.value("textStyle", h.textStyle), j.value("activeLayout", h.activeLayout);
+    j.value("tileMode", h.tileMode);
     j.endObject();
 
     j.beginArray("layers");
@@ -496,10 +533,33 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     for (const Layout& l : d.layouts) {
         j.beginObject();
         j.handle("handle", l.handle), j.value("name", l.name), j.value("tabOrder", l.tabOrder);
-        j.handle("blockRecord", l.blockRecord);
+        j.handle("blockRecord", l.blockRecord), j.value("flags", l.flags);
+        j.value("paperSize", l.paperSizeName), j.value("paperWidth", l.paperWidth);
+        j.value("paperHeight", l.paperHeight), j.value("paperUnits", l.paperUnits);
+        j.value("plotRotation", l.plotRotation);
+        j.beginArray("margins");
+        j.value(nullptr, l.marginLeft), j.value(nullptr, l.marginBottom);
+        j.value(nullptr, l.marginRight), j.value(nullptr, l.marginTop);
+        j.endArray();
+        j.point("limMin", l.limMin), j.point("limMax", l.limMax);
+        j.point("extMin", l.extMin), j.point("extMax", l.extMax);
         j.endObject();
     }
     j.endArray();
+    j.beginArray("fileDefinitions");
+    for (const FileDefinition& f : d.fileDefinitions) {
+        j.beginObject();
+        j.handle("handle", f.handle), j.value("kind", f.kind), j.value("filePath", f.filePath);
+        if (!f.page.empty()) j.value("page", f.page);
+        if (f.kind == "IMAGEDEF") j.point("size", f.size), j.point("pixelSize", f.pixelSize);
+        j.endObject();
+    }
+    j.endArray();
+    if (!d.referenceProblems.empty()) {
+        j.beginArray("referenceProblems");
+        for (const std::string& p : d.referenceProblems) j.value(nullptr, p);
+        j.endArray();
+    }
     j.beginArray("blocks");
     for (const Block& b : d.blocks) {
         j.beginObject();
@@ -512,6 +572,15 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+    // The stored picture itself is left out: its kind, size and length say
+    // whether a thumbnail can use it.
+    j.beginObject("preview");
+    j.value("kind", cad::previewKindName(d.preview.kind));
+    if (d.preview.present()) {
+        j.value("width", d.preview.width), j.value("height", d.preview.height);
+        j.value("bytes", static_cast<int>(d.preview.data.size()));
+    }
+    j.endObject();
     j.beginObject("skipped");
     for (const auto& [what, count] : d.skipped) j.value(what.c_str(), count);
     j.endObject();

@@ -3,8 +3,9 @@
 // no character.
 #pragma once
 #include <cstdint>
+#include <string_view>
 
-namespace cad::dxf {
+namespace cad {
 
 struct CodePageTable {
     int number;
@@ -300,4 +301,11 @@ inline constexpr CodePageTable kCodePages[] = {
       0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x01B0, 0x20AB, 0x00FF}},
 };
 
-}  // namespace cad::dxf
+// The upper half of the table of Windows or DOS code page `number`
+// (1252, 850 ...), or null where there is none.
+const std::uint16_t* codePageUpperHalf(int number);
+
+// "ANSI_1252" -> 1252, "DOS437" -> 437; 0 when the name carries no number.
+int codePageNumber(std::string_view name);
+
+}  // namespace cad

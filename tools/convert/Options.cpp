@@ -1,0 +1,242 @@
+#include "tools/convert/Options.h"
+
+#include <QString>
+#include <QStringList>
+#include <cmath>
+#include <cstdlib>
+
+#include "tools/convert/FileNames.h"
+
+namespace lumicade::convert {
+
+const char* const kUsage =
+    "Usage: lumicade-convert [OPTION]... FILE|FOLDER|-...\n"
+    "Convert CAD drawings (DWG, DXF) into pictures named after them, beside each\n"
+    "drawing or in one folder. With -, further paths are read from standard input,\n"
+    "one a line.\n"
+    "\n"
+    "Output:\n"
+    "  -f, --format FORMAT   jpg, png, tiff, bmp, pdf or svg (default jpg); pdf and\n"
+    "                        svg keep lines and text as vectors\n"
+    "  -o, --output-dir DIR  write the pictures there (default: beside each drawing);\n"
+    "                        the subfolders of a scanned folder are kept below DIR\n"
+    "      --mirror-tree     with --output-dir, keep every drawing's folder, as given\n"
+    "                        relative to the current folder, below DIR\n"
+    "  -q, --quality N       JPEG quality 0..100, 100 best (default 85)\n"
+    "  -s, --size PX         pixels along the picture's long side (default 2048)\n"
+    "      --background COL  white or black (default white)\n"
+    "      --monochrome      every colour in black on white (white on black with\n"
+    "                        --background black), as a monochrome plot\n"
+    "      --grayscale       colours as shades of grey\n"
+    "      --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
+    "\n"
+    "Input:\n"
+    "  -r, --recursive       look into the subfolders of folders too\n"
+    "      --extension EXT   the drawings to take from folders (default: dwg and dxf)\n"
+    "      --skip-up-to-date leave out a drawing whose picture is newer than it\n"
+    "      --shard K/N       convert only part K of N (K from 0 to N-1), chosen by a\n"
+    "                        hash of each path: N machines given the same list\n"
+    "                        share it without overlap\n"
+    "\n"
+    "Running:\n"
+    "  -j, --jobs N          drawings converted at once (default: one per core)\n"
+    "      --timeout SECONDS give up a drawing that takes longer (default 120;\n"
+    "                        0: no limit); the others go on\n"
+    "      --report FILE     one JSON line per drawing: input, output, status\n"
+    "                        (converted, failed, skipped), reason, entities,\n"
+    "                        milliseconds; - for standard output\n"
+    "  -v, --verbose         name every drawing with its entity count and time\n"
+    "  -h, --help            show this text and exit\n"
+    "\n"
+    "Exit status: 0 when every drawing was converted or up to date, 1 when some\n"
+    "failed (each is named with its reason), 2 for a usage error.\n"
+    "\n"
+    "Examples:\n"
+    "  lumicade-convert plan.dwg                        plan.jpg beside plan.dwg\n"
+    "  lumicade-convert -r -o pictures drawings/        a folder tree into one folder\n"
+    "  lumicade-convert -f png -s 256 -o thumbs *.dwg   small PNG pictures\n"
+    "  find /archive -name '*.dwg' | lumicade-convert --shard 0/4 --mirror-tree \\\n"
+    "      -o /pictures --skip-up-to-date --report part0.jsonl -\n";
+
+namespace {
+
+int parseNumber(const std::string& option, const std::string& text, int low, int high) {
+    std::size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty() || value < low || value > high)
+        throw UsageError{option + " wants a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not \"" + displayName(text) + "\""};
+    return value;
+}
+
+double parseSeconds(const std::string& option, const std::string& text) {
+    char* end = nullptr;
+    const double value = text.empty() ? -1 : std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 || value > 1e6)
+        throw UsageError{option + " wants seconds, such as 120 or 0.5 (0 for no limit), not \"" + displayName(text) + "\""};
+    return value;
+}
+
+Format parseFormat(const std::string& text) {
+    const std::string f = asciiLower(text);
+    if (f == "jpg" || f == "jpeg") return Format::Jpeg;
+    if (f == "png") return Format::Png;
+    if (f == "tiff" || f == "tif") return Format::Tiff;
+    if (f == "bmp") return Format::Bmp;
+    if (f == "pdf") return Format::Pdf;
+    if (f == "svg") return Format::Svg;
+    throw UsageError{"--format is jpg, png, tiff, bmp, pdf or svg, not \"" + displayName(text) + "\""};
+}
+
+void parseShard(const std::string& text, Options& o) {
+    const std::size_t slash = text.find('/');
+    int k = -1, n = 0;
+    if (slash != std::string::npos) {
+        try {
+            k = parseNumber("--shard", text.substr(0, slash), 0, 1000000);
+            n = parseNumber("--shard", text.substr(slash + 1), 1, 1000000);
+        } catch (const UsageError&) {
+            k = -1;
+        }
+    }
+    if (k < 0 || k >= n)
+        throw UsageError{"--shard wants K/N with K from 0 to N-1, such as 0/4, not \"" + displayName(text) + "\""};
+    o.shardIndex = k;
+    o.shardCount = n;
+}
+
+// The long name of a short option, and whether it takes a value.
+std::string longOption(char letter) {
+    switch (letter) {
+    case 'f': return "--format";
+    case 'o': return "--output-dir";
+    case 'q': return "--quality";
+    case 's': return "--size";
+    case 'r': return "--recursive";
+    case 'j': return "--jobs";
+    case 'v': return "--verbose";
+    case 'h': return "--help";
+    default: return {};
+    }
+}
+
+}  // namespace
+
+const char* pictureExtension(Format format) {
+    switch (format) {
+    case Format::Png: return "png";
+    case Format::Tiff: return "tif";
+    case Format::Bmp: return "bmp";
+    case Format::Pdf: return "pdf";
+    case Format::Svg: return "svg";
+    case Format::Jpeg: break;
+    }
+    return "jpg";
+}
+
+Options parseArguments(int argc, char** argv) {
+    Options o;
+    bool optionsEnded = false;
+    bool monochrome = false, grayscale = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (arg == "-" && !optionsEnded) o.readStdin = true;
+            else o.inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        if (arg[1] != '-') {
+            // -q 90 and -q90 alike; flags stand alone.
+            const std::string name = longOption(arg[1]);
+            if (name.empty()) throw UsageError{"unknown option " + displayName(arg)};
+            if (arg.size() > 2) {
+                value = arg.substr(2);
+                hasValue = true;
+            }
+            arg = name;
+        } else if (const auto eq = arg.find('='); eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        auto take = [&]() -> std::string {
+            if (hasValue) return value;
+            if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
+            return argv[++i];
+        };
+        auto flag = [&] {
+            if (hasValue) throw UsageError{arg + " takes no value"};
+            return true;
+        };
+        if (arg == "--help") throw UsageError{};
+        else if (arg == "--quality") o.quality = parseNumber(arg, take(), 0, 100);
+        else if (arg == "--size") o.size = parseNumber(arg, take(), 16, 16384);
+        else if (arg == "--jobs") o.jobs = parseNumber(arg, take(), 1, 256);
+        else if (arg == "--timeout") o.timeoutSeconds = parseSeconds(arg, take());
+        else if (arg == "--format") o.format = parseFormat(take());
+        else if (arg == "--output-dir") {
+            o.outputDir = take();
+            if (o.outputDir.empty()) throw UsageError{"--output-dir needs a folder"};
+        } else if (arg == "--background") {
+            const std::string c = take();
+            if (c == "white") o.blackBackground = false;
+            else if (c == "black") o.blackBackground = true;
+            else throw UsageError{"--background is white or black, not \"" + displayName(c) + "\""};
+        } else if (arg == "--window") {
+            const std::string text = take();
+            const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));
+            double v[4] = {};
+            bool ok = parts.size() == 4;
+            for (int k = 0; ok && k < 4; ++k) v[k] = parts[k].trimmed().toDouble(&ok);
+            // "inf" and "nan" read as numbers, but enclose no area to show.
+            ok = ok && std::isfinite(v[2] - v[0]) && std::isfinite(v[3] - v[1]);
+            if (!ok || v[0] == v[2] || v[1] == v[3])
+                throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + displayName(text) + "\""};
+            o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+        } else if (arg == "--recursive") {
+            o.recursive = flag();
+        } else if (arg == "--extension") {
+            std::string ext = take();
+            while (!ext.empty() && (ext.front() == ' ' || ext.front() == '.' || ext.front() == '*')) ext.erase(0, 1);
+            while (!ext.empty() && ext.back() == ' ') ext.pop_back();
+            if (ext.empty()) throw UsageError{"--extension needs an extension, such as dwg"};
+            o.extensions = {asciiLower(ext)};
+        } else if (arg == "--mirror-tree") {
+            o.mirrorTree = flag();
+        } else if (arg == "--monochrome") {
+            monochrome = flag();
+        } else if (arg == "--grayscale" || arg == "--greyscale") {
+            grayscale = flag();
+        } else if (arg == "--skip-up-to-date") {
+            o.skipUpToDate = flag();
+        } else if (arg == "--report") {
+            o.reportFile = take();
+            if (o.reportFile.empty()) throw UsageError{"--report needs a file, or - for standard output"};
+        } else if (arg == "--shard") {
+            parseShard(take(), o);
+        } else if (arg == "--verbose") {
+            o.verbose = flag();
+        } else {
+            throw UsageError{"unknown option " + displayName(arg)};
+        }
+    }
+    if (monochrome && grayscale) throw UsageError{"--monochrome and --grayscale exclude each other"};
+    if (monochrome) o.colors = cad::render::ColorMode::Monochrome;
+    if (grayscale) o.colors = cad::render::ColorMode::Grayscale;
+    if (o.mirrorTree && o.outputDir.empty()) throw UsageError{"--mirror-tree needs --output-dir"};
+    if (o.inputs.empty() && !o.readStdin) throw UsageError{"no drawings given"};
+    return o;
+}
+
+}  // namespace lumicade::convert

@@ -1,0 +1,47 @@
+#pragma once
+// What lumicade-convert was asked to do: its command line, checked.
+#include <QRectF>
+#include <string>
+#include <vector>
+
+#include "cad/render/Render.h"
+
+namespace lumicade::convert {
+
+enum class Format { Jpeg, Png, Tiff, Bmp, Pdf, Svg };
+
+struct Options {
+    int quality = 85;
+    std::string outputDir;                    // file-system bytes; empty: beside each drawing
+    bool mirrorTree = false;                  // with outputDir: keep each drawing's folder below it
+    int size = 2048;
+    bool blackBackground = false;
+    cad::render::ColorMode colors = cad::render::ColorMode::AsDrawn;
+    Format format = Format::Jpeg;
+    int jobs = 0;                             // 0: one per core
+    double timeoutSeconds = 120;              // per drawing; 0: none
+    bool recursive = false;
+    QRectF window;
+    std::vector<std::string> extensions{"dwg", "dxf"};  // lower case
+    std::vector<std::string> inputs;          // file-system bytes, as given
+    bool readStdin = false;
+    bool skipUpToDate = false;
+    std::string reportFile;                   // "-": standard output
+    int shardIndex = 0, shardCount = 1;
+    bool verbose = false;
+};
+
+// A command line that cannot be followed; an empty message asks for the help text.
+struct UsageError {
+    std::string message;
+};
+
+extern const char* const kUsage;
+
+// Throws UsageError.
+Options parseArguments(int argc, char** argv);
+
+// The extension of the pictures of a format, without the dot.
+const char* pictureExtension(Format format);
+
+}  // namespace lumicade::convert

@@ -1,0 +1,96 @@
+#include "tools/convert/PictureFormats.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+#include "convert/JpegFile.h"
+
+namespace lumicade::convert {
+
+namespace {
+
+std::vector<unsigned char> bytesOf(const QByteArray& data) { return {data.begin(), data.end()}; }
+
+QImage render(const cad::Drawing& drawing, const cad::render::RenderOptions& options) {
+    QImage picture = cad::render::renderDrawing(drawing, options);
+    if (picture.isNull()) throw PictureError("cannot draw it: no memory for the picture");
+    return picture;
+}
+
+std::vector<unsigned char> encodeRaster(const QImage& picture, const char* format) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    // Drawings are large plain areas: LZW keeps TIFF files small.
+    if (qstrcmp(format, "tiff") == 0) writer.setCompression(1);
+    if (!writer.write(picture.convertToFormat(QImage::Format_RGB888)))
+        throw PictureError("cannot encode the picture: " + writer.errorString().toStdString());
+    return bytesOf(data);
+}
+
+// One page the size of the picture, a point for a pixel.
+std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, const std::string& title) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    const QSize size = scene.size();
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setCreator(QStringLiteral("Lumicade"));
+        pdf.setTitle(QString::fromStdString(title));
+        pdf.setResolution(72);
+        pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
+        QPainter painter;
+        if (!painter.begin(&pdf)) throw PictureError("cannot start the PDF document");
+        scene.paint(painter);
+        painter.end();
+    }
+    return bytesOf(data);
+}
+
+std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, const std::string& title) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    const QSize size = scene.size();
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(QString::fromStdString(title));
+    svg.setDescription(QStringLiteral("Made by Lumicade"));
+    QPainter painter;
+    if (!painter.begin(&svg)) throw PictureError("cannot start the SVG document");
+    scene.paint(painter);
+    painter.end();
+    return bytesOf(data);
+}
+
+}  // namespace
+
+std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
+                                         Format format, int quality, const std::string& title) {
+    switch (format) {
+    case Format::Jpeg: {
+        std::vector<unsigned char> bytes;
+        std::string why;
+        if (encodeJpeg(render(drawing, options), quality, bytes, kDrawingSubsampling, &why) != JpegStatus::Ok)
+            throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
+        return bytes;
+    }
+    case Format::Png: return encodeRaster(render(drawing, options), "png");
+    case Format::Tiff: return encodeRaster(render(drawing, options), "tiff");
+    case Format::Bmp: return encodeRaster(render(drawing, options), "bmp");
+    case Format::Pdf: return encodePdf(cad::render::ScenePicture(drawing, options), title);
+    case Format::Svg: return encodeSvg(cad::render::ScenePicture(drawing, options), title);
+    }
+    throw PictureError("unknown format");
+}
+
+}  // namespace lumicade::convert

@@ -1,0 +1,276 @@
+#include "tools/convert/Workers.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace lumicade::convert {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A worker's answer: this header, then the reason's bytes.
+struct ResultHeader {
+    std::uint64_t index;
+    std::int32_t status;
+    std::int64_t entities;
+    double milliseconds;
+    std::uint32_t reasonLength;
+};
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* data, std::size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+[[noreturn]] void workerMain(int jobs, int results, const std::function<Outcome(std::size_t)>& convert) {
+    for (std::uint64_t index = 0; readAll(jobs, &index, sizeof index);) {
+        Outcome outcome;
+        try {
+            outcome = convert(static_cast<std::size_t>(index));
+        } catch (const std::exception& e) {
+            outcome.status = Outcome::Status::Failed;
+            outcome.reason = e.what();
+        } catch (...) {
+            outcome.status = Outcome::Status::Failed;
+            outcome.reason = "an unexpected failure";
+        }
+        const ResultHeader header{index, static_cast<std::int32_t>(outcome.status), outcome.entities,
+                                  outcome.milliseconds, static_cast<std::uint32_t>(outcome.reason.size())};
+        if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()))
+            ::_exit(1);
+    }
+    // No destructors, no atexit handlers: they belong to the supervisor.
+    ::_exit(0);
+}
+
+struct Worker {
+    pid_t pid = -1;
+    int jobs = -1;     // we write drawing numbers here
+    int results = -1;  // and read answers here
+    bool busy = false;
+    std::size_t index = 0;
+    Clock::time_point started;
+    std::string received;
+};
+
+std::string endingOf(int status) {
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        const char* name = ::strsignal(sig);
+        return std::string("its conversion crashed (") + (name ? name : "signal") + ", signal " + std::to_string(sig) + ")";
+    }
+    if (WIFEXITED(status)) return "its conversion ended unexpectedly with exit status " + std::to_string(WEXITSTATUS(status));
+    return "its conversion ended unexpectedly";
+}
+
+int reap(Worker& w) {
+    if (w.jobs >= 0) ::close(w.jobs);
+    if (w.results >= 0) ::close(w.results);
+    w.jobs = w.results = -1;
+    int status = 0;
+    while (::waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+std::string secondsText(double seconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", seconds);
+    return buffer;
+}
+
+}  // namespace
+
+void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
+                  const std::function<Outcome(std::size_t)>& convert,
+                  const std::function<void(std::size_t, const Outcome&)>& finished) {
+    std::vector<Worker> pool;
+    std::size_t next = 0;
+    std::string startFailure;
+
+    auto spawn = [&]() -> bool {
+        int jobs[2], results[2];
+        if (::pipe2(jobs, O_CLOEXEC) != 0) {
+            startFailure = std::strerror(errno);
+            return false;
+        }
+        if (::pipe2(results, O_CLOEXEC) != 0) {
+            startFailure = std::strerror(errno);
+            ::close(jobs[0]);
+            ::close(jobs[1]);
+            return false;
+        }
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            startFailure = std::strerror(errno);
+            for (int fd : {jobs[0], jobs[1], results[0], results[1]}) ::close(fd);
+            return false;
+        }
+        if (pid == 0) {
+            // The other workers' pipes must not stay open here, or they
+            // would never see the end of their job list.
+            for (const Worker& w : pool) {
+                ::close(w.jobs);
+                ::close(w.results);
+            }
+            ::close(jobs[1]);
+            ::close(results[0]);
+            // Standard output may carry the report: stray output of the
+            // libraries goes with the messages instead.
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            workerMain(jobs[0], results[1], convert);
+        }
+        ::close(jobs[0]);
+        ::close(results[1]);
+        Worker w;
+        w.pid = pid;
+        w.jobs = jobs[1];
+        w.results = results[0];
+        pool.push_back(std::move(w));
+        return true;
+    };
+
+    auto fail = [&](std::size_t index, std::string reason, double milliseconds) {
+        Outcome outcome;
+        outcome.status = Outcome::Status::Failed;
+        outcome.reason = std::move(reason);
+        outcome.milliseconds = milliseconds;
+        finished(index, outcome);
+    };
+
+    auto hand = [&](Worker& w) {
+        const std::size_t index = indexes[next++];
+        const std::uint64_t message = index;
+        if (!writeAll(w.jobs, &message, sizeof message)) {
+            fail(index, endingOf(reap(w)) + " before it began", 0);
+            w.pid = -1;
+            return;
+        }
+        w.busy = true;
+        w.index = index;
+        w.started = Clock::now();
+        w.received.clear();
+    };
+
+    auto removeEnded = [&] {
+        std::erase_if(pool, [](const Worker& w) { return w.pid < 0; });
+    };
+
+    for (;;) {
+        for (Worker& w : pool)
+            if (!w.busy && w.pid >= 0 && next < indexes.size()) hand(w);
+        while (pool.size() < settings.workers && next < indexes.size() && spawn()) hand(pool.back());
+        removeEnded();
+        bool anyBusy = false;
+        for (const Worker& w : pool) anyBusy = anyBusy || w.busy;
+        if (!anyBusy) {
+            if (next >= indexes.size()) break;
+            // Not even one worker could be started.
+            while (next < indexes.size()) fail(indexes[next++], "cannot start a worker process: " + startFailure, 0);
+            break;
+        }
+
+        int wait = -1;
+        const auto now = Clock::now();
+        if (settings.timeoutSeconds > 0) {
+            for (const Worker& w : pool) {
+                if (!w.busy) continue;
+                const auto deadline = w.started + std::chrono::duration<double>(settings.timeoutSeconds);
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+                const int ms = static_cast<int>(std::max<long long>(0, std::min<long long>(left, 1 << 30)));
+                wait = wait < 0 ? ms : std::min(wait, ms);
+            }
+        }
+        std::vector<pollfd> fds;
+        std::vector<Worker*> polled;
+        for (Worker& w : pool) {
+            if (!w.busy) continue;
+            fds.push_back({w.results, POLLIN, 0});
+            polled.push_back(&w);
+        }
+        if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) {
+            for (Worker* w : polled) {
+                ::kill(w->pid, SIGKILL);
+                reap(*w);
+                fail(w->index, std::string("lost track of its worker: ") + std::strerror(errno), 0);
+                w->pid = -1;
+            }
+            removeEnded();
+            continue;
+        }
+        for (std::size_t k = 0; k < fds.size(); ++k) {
+            if (!fds[k].revents) continue;
+            Worker& w = *polled[k];
+            char buffer[4096];
+            const ssize_t n = ::read(w.results, buffer, sizeof buffer);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) {
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
+                fail(w.index, endingOf(reap(w)), ms);
+                w.pid = -1;
+                continue;
+            }
+            w.received.append(buffer, static_cast<std::size_t>(n));
+            ResultHeader header{};
+            if (w.received.size() < sizeof header) continue;
+            std::memcpy(&header, w.received.data(), sizeof header);
+            if (w.received.size() < sizeof header + header.reasonLength) continue;
+            Outcome outcome;
+            outcome.status = static_cast<Outcome::Status>(header.status);
+            outcome.entities = header.entities;
+            outcome.milliseconds = header.milliseconds;
+            outcome.reason = w.received.substr(sizeof header, header.reasonLength);
+            w.busy = false;
+            finished(w.index, outcome);
+        }
+        if (settings.timeoutSeconds > 0) {
+            const auto late = Clock::now();
+            for (Worker& w : pool) {
+                if (!w.busy || w.pid < 0) continue;
+                const double seconds = std::chrono::duration<double>(late - w.started).count();
+                if (seconds < settings.timeoutSeconds) continue;
+                ::kill(w.pid, SIGKILL);
+                reap(w);
+                w.pid = -1;
+                fail(w.index, "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)",
+                     seconds * 1000);
+            }
+        }
+        removeEnded();
+    }
+    for (Worker& w : pool) reap(w);  // closing its job pipe ends each worker
+}
+
+}  // namespace lumicade::convert

@@ -1,0 +1,29 @@
+#pragma once
+// Drawings are converted in worker processes, not threads. A drawing that
+// renders for ever cannot be stopped inside the process that renders it,
+// and one that crashes or runs out of memory would take a shared process,
+// and the rest of the batch, with it. So a single-threaded supervisor forks
+// the workers before anything starts threads, hands each one drawing at a
+// time through a pipe, and kills a worker whose drawing passes the time
+// limit; that drawing fails alone and a fresh worker takes the next one.
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+#include "tools/convert/Outcome.h"
+
+namespace lumicade::convert {
+
+struct WorkerSettings {
+    std::size_t workers = 1;
+    double timeoutSeconds = 0;  // 0: no limit
+};
+
+// Runs convert(index) for every index in a worker process and calls
+// finished(index, outcome) in this process as each ends, in the order they
+// end. Must be called while this process has a single thread.
+void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
+                  const std::function<Outcome(std::size_t)>& convert,
+                  const std::function<void(std::size_t, const Outcome&)>& finished);
+
+}  // namespace lumicade::convert

@@ -1,0 +1,117 @@
+#include "tools/thumbnail/Thumbnail.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <exception>
+#include <new>
+#include <vector>
+
+#include "cad/DrawingFile.h"
+#include "cad/dwg/DwgPreview.h"
+#include "cad/render/Render.h"
+
+namespace lumicade {
+
+namespace {
+
+// The preview lies near the start of the file; this much is always enough to
+// reach it, and reading no more keeps thumbnails of large drawings quick.
+constexpr qint64 kPreviewReach = 8 << 20;
+
+void putLe32(QByteArray& b, int at, quint32 v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
+}
+quint32 le32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | quint32{p[3]} << 24; }
+
+// A stored BMP is the bitmap's info header, colour table and pixels: the
+// 14-byte file header in front says where the pixels begin.
+QImage decodeDib(const std::vector<std::uint8_t>& dib) {
+    if (dib.size() < 40) return {};
+    const quint32 infoSize = le32(dib.data());
+    const int bitsPerPixel = dib[14] | dib[15] << 8;
+    const quint32 compression = le32(dib.data() + 16);
+    quint32 colours = le32(dib.data() + 32);
+    if (colours == 0 && bitsPerPixel <= 8) colours = 1u << bitsPerPixel;
+    quint64 pixelsAt = 14ull + infoSize + 4ull * colours;
+    if (compression == 3 && infoSize == 40) pixelsAt += 12;  // the three colour masks
+    if (pixelsAt > 14 + dib.size()) return {};
+    QByteArray file(14, '\0');
+    file[0] = 'B', file[1] = 'M';
+    putLe32(file, 2, static_cast<quint32>(14 + dib.size()));
+    putLe32(file, 10, static_cast<quint32>(pixelsAt));
+    file.append(reinterpret_cast<const char*>(dib.data()), static_cast<qsizetype>(dib.size()));
+    return QImage::fromData(file, "BMP");
+}
+
+QImage fitWithin(const QImage& image, int size) {
+    if (image.width() <= size && image.height() <= size) return image;
+    return image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+}  // namespace
+
+QImage DecodeStoredPreview(const cad::Preview& preview) {
+    switch (preview.kind) {
+    case cad::Preview::Kind::Bmp: return decodeDib(preview.data);
+    case cad::Preview::Kind::Png:
+        return QImage::fromData(QByteArray::fromRawData(reinterpret_cast<const char*>(preview.data.data()),
+                                                        static_cast<qsizetype>(preview.data.size())),
+                                "PNG");
+    case cad::Preview::Kind::Wmf:  // drawing commands, not pixels: rendering the drawing does better
+    case cad::Preview::Kind::None: break;
+    }
+    return {};
+}
+
+Thumbnail MakeThumbnail(const QString& path, int size) {
+    Thumbnail t;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        t.error = QStringLiteral("cannot open ") + path;
+        return t;
+    }
+    const QByteArray head = file.read(kPreviewReach);
+    file.close();
+    const std::vector<std::uint8_t> bytes(head.begin(), head.end());
+    const cad::Preview preview = cad::dwg::readDwgPreview(bytes);
+    // A stored picture is used only when it need not be enlarged; a blurred
+    // thumbnail is worse than the moment it takes to draw the drawing.
+    if (preview.present() && std::max(preview.width, preview.height) >= size) {
+        const QImage stored = DecodeStoredPreview(preview);
+        if (!stored.isNull()) {
+            t.image = fitWithin(stored, size).convertToFormat(QImage::Format_RGB32);
+            t.source = Thumbnail::Source::StoredPreview;
+            return t;
+        }
+    }
+    try {
+        const cad::Drawing drawing = cad::readDrawingFile(path.toStdString());
+        if (!cad::render::ensureGuiApplication()) {
+            t.error = QStringLiteral("no picture system to draw with");
+            return t;
+        }
+        cad::render::RenderOptions options;
+        options.longSide = size;
+        t.image = fitWithin(cad::render::renderDrawing(drawing, options), size);
+        t.source = Thumbnail::Source::Rendered;
+    } catch (const cad::ReadError& e) {
+        t.error = QString::fromStdString(e.what());
+    } catch (const std::bad_alloc&) {
+        t.error = QStringLiteral("out of memory while reading ") + path;
+    }
+    return t;
+}
+
+bool WriteThumbnailPng(const QImage& image, const QString& output, QString* error) {
+    QSaveFile out(output);
+    if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+        if (error) *error = QStringLiteral("cannot write ") + output + (out.errorString().isEmpty() ? QString() : QStringLiteral(": ") + out.errorString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lumicade
