@@ -4,16 +4,12 @@
 #include <QImage>
 #include <QString>
 
+#include "platform/MousePointer.h"
+
 namespace lumicade {
 
 class Dialogs;
 class CadAutomation;
-
-namespace MousePointer {
-constexpr int Default = 0;
-constexpr int Hourglass = 11;  // the busy marker other handlers test
-constexpr int Custom = 99;     // the hand pointer of the hover handlers
-}  // namespace MousePointer
 
 class BatchContext {
 public:

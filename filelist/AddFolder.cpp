@@ -171,7 +171,7 @@ void PushButton3_Click(FileListContext& ctx)
     trap.step(333, [] {});
     trap.step(334, [&] { settings.SaveSetting(QStringLiteral("LastFolder"), folder); });
 
-    trap.step(114, [&] { ctx.setMousePointer(Pointer::Hourglass); });
+    trap.step(114, [&] { ctx.setMousePointer(MousePointer::Hourglass); });
     QStringList folders;
     trap.step(116, [&] { folders = QStringList{folder + kSeparator}; });
     trap.step(118, [&] { GetSubDirectories2016(ctx, folders, true); });
@@ -195,7 +195,7 @@ void PushButton3_Click(FileListContext& ctx)
             });
         }
     }
-    trap.step(138, [&] { ctx.setMousePointer(Pointer::Default); });
+    trap.step(138, [&] { ctx.setMousePointer(MousePointer::Default); });
 }
 
 }  // namespace lumicade

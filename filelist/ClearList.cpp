@@ -21,7 +21,7 @@ void PushButton7_Click(FileListContext& ctx)
 void ConnectFileList(FileListContext& ctx)
 {
     FileListContext* shared = &ctx;
-    ctx.list->setWindowPointer([shared] { return shared->mousePointer ? shared->mousePointer() : Pointer::Default; },
+    ctx.list->setWindowPointer([shared] { return shared->mousePointer ? shared->mousePointer() : MousePointer::Default; },
                                [shared](int value) {
                                    if (shared->setMousePointer)
                                        shared->setMousePointer(value);

@@ -2,6 +2,8 @@
 // What the list commands need from the main window. The window (Form1) fills
 // one of these at start-up and hands it to every command of this library, so
 // the commands never reach into the window itself.
+#include "MousePointer.h"
+
 #include <functional>
 
 namespace lumicade {
@@ -10,14 +12,6 @@ class Dialogs;
 class Shell;
 class SettingsStore;
 class ListView1;
-
-// The main window's mouse pointer values the commands use.
-namespace Pointer {
-constexpr int Default = 0;
-constexpr int Arrow = 1;
-constexpr int Hourglass = 11;  // the window is busy (batch run, folder scan)
-constexpr int Custom = 99;
-}  // namespace Pointer
 
 struct FileListContext {
     ListView1* list = nullptr;   // Form1.ListView1
@@ -31,7 +25,7 @@ struct FileListContext {
     // DoEvents: let the window's message loop run once. Empty means "do nothing".
     std::function<void()> yield;
 
-    bool busy() const { return mousePointer && mousePointer() == Pointer::Hourglass; }
+    bool busy() const { return mousePointer && mousePointer() == MousePointer::Hourglass; }
     void doEvents() const { if (yield) yield(); }
 };
 

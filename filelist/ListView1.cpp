@@ -136,7 +136,7 @@ void ListView1::setWindowPointer(std::function<int()> get, std::function<void(in
 
 void ListView1::setCursorPosition(std::function<QPoint()> screenPos) { cursorPos_ = std::move(screenPos); }
 
-bool ListView1::busy() const { return windowPointer_ && windowPointer_() == Pointer::Hourglass; }
+bool ListView1::busy() const { return windowPointer_ && windowPointer_() == MousePointer::Hourglass; }
 
 // The list's own handlers have no error report: whatever goes wrong in one
 // of them is logged and the program, and the list, carry on.
@@ -160,7 +160,7 @@ void ListView1::ListView1_ItemClick(int p)
     const QPixmap image(programFolder_ + kSeparator + QStringLiteral("drag.ico"));
     if (!image.isNull()) {
         setCursor(QCursor(image));
-        listPointer_ = Pointer::Custom;
+        listPointer_ = MousePointer::Custom;
     }
     setDragEnabled(false);
     if (p >= 1 && p <= Count())
@@ -172,7 +172,7 @@ void ListView1::ListView1_ItemClick(int p)
 void ListView1::ListView1_MouseMove(const QPoint& viewportPos)
 {
     if (!busy() && setWindowPointer_)
-        setWindowPointer_(Pointer::Default);
+        setWindowPointer_(MousePointer::Default);
     if (!isDragging_)
         return;
     hitItem_ = itemAt(viewportPos);
@@ -200,7 +200,7 @@ void ListView1::ListView1_MouseUp()
 {
     isDragging_ = false;
     unsetCursor();
-    listPointer_ = Pointer::Arrow;
+    listPointer_ = MousePointer::Arrow;
 }
 
 void ListView1::removeSelected()

@@ -84,19 +84,8 @@ struct DecodeState {
 using EntityDecoder = void (*)(ObjectReader&, EntityRecord&);
 using ObjectDecoder = void (*)(ObjectReader&, DecodeState&);
 
-// Looks up the decoder of an object by its DXF-style kind name
-// ("LINE", "DIMENSION_LINEAR", "LAYER" ...). Null when we have none.
-EntityDecoder findEntityDecoder(const std::string& kind);
-ObjectDecoder findObjectDecoder(const std::string& kind);
-
-// Solids, regions, bodies, surfaces and meshes (ModelerDecoders.cpp). A
-// body whose binary modeler data the file keeps in its data store comes
-// out with kInDataStore as its error, for the caller to complete.
-void readModelerBody(ObjectReader& r, EntityRecord& e);
-void readMesh(ObjectReader& r, EntityRecord& e);
+// A body whose binary modeler data the file keeps in its data store comes
+// out of its decoder with this error, for decodeObject to complete.
 inline constexpr const char* kInDataStore = "kept in the data store";
-
-// The kind name of the fixed object types (below 500).
-const char* fixedTypeName(unsigned type);
 
 }  // namespace cad::dwg

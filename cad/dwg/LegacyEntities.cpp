@@ -281,7 +281,6 @@ private:
         auto& d = set<TextData>("TEXT");
         d.insertion = planar();
         d.height = c_.RD();
-        if (facts_.release < Release::R2_0) d.oblique = c_.RD();
         d.value = c_.TV(facts_.codePage);
         textOptions(d, 1, 0x100);
     }

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "cad/acis/Acis.h"
-#include "cad/dwg/DecodeState.h"
+#include "cad/dwg/Decoders.h"
 
 namespace cad::dwg {
 
@@ -22,6 +22,8 @@ std::size_t binaryEnd(std::string_view bytes) {
 }
 
 }  // namespace
+
+namespace entities {
 
 void readModelerBody(ObjectReader& r, EntityRecord& e) {
     auto& d = r.dat;
@@ -97,5 +99,7 @@ void readMesh(ObjectReader& r, EntityRecord& e) {
     e.entity.type = "MESH";
     e.entity.data = std::move(m);
 }
+
+}  // namespace entities
 
 }  // namespace cad::dwg

@@ -145,6 +145,7 @@ void parsePolyline(Entity& e, const Body& body) {
     for (const auto& g : body) {
         if (coord(elevationPoint, 10, g) || planar(e, g)) continue;
         switch (g.code) {
+        case 38: elevationPoint.z = D(g); break;  // the elevation before R11
         case 70: d.flags = I(g); break;
         case 40: d.startWidth = D(g); break;
         case 41: d.endWidth = D(g); break;
@@ -651,6 +652,26 @@ bool knownUndrawable(std::string_view type) {
     return kinds.count(type) != 0;
 }
 
+// Files before R11 give an entity's height as an elevation (38) and its
+// points in two dimensions: the elevation is the z of every point the
+// record gives without one.
+template <class G> void applyElevation(std::vector<G>& groups) {
+    const G* elevation = nullptr;
+    bool hasX[8] = {}, hasZ[8] = {};  // points 10 to 17; 38 is the elevation itself
+    for (const G& g : groups) {
+        if (g.code == 38) elevation = &g;
+        else if (g.code >= 10 && g.code <= 17) hasX[g.code - 10] = true;
+        else if (g.code >= 30 && g.code <= 37) hasZ[g.code - 30] = true;
+    }
+    if (!elevation) return;
+    G z = *elevation;  // a copy: the list grows below
+    for (int i = 0; i < 8; ++i)
+        if (hasX[i] && !hasZ[i]) {
+            z.code = 30 + i;
+            groups.push_back(z);
+        }
+}
+
 }  // namespace
 
 // The kinds the entity names below are read into, and those no DXF entity
@@ -722,6 +743,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         body.push_back(bg);
     }
 
+    if (type != "LWPOLYLINE") applyElevation(body);
     if (type == "LINE" || type == "3DLINE") parseLine(e, body);  // 3DLINE: releases 2.6 to 10
     else if (type == "POINT") parsePoint(e, body);
     else if (type == "CIRCLE") parseCircleOrArc(e, body, false);
@@ -783,10 +805,14 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
 
 PolylineVertex parseVertex(const Group* begin, const Group* end) {
     PolylineVertex v;
+    std::vector<Group> groups;
     for (const Group* p = begin; p < end; ++p) {
-        const Group& g = *p;
-        if (g.code == 1001) break;
+        if (p->code == 1001) break;
         if (skipApplicationGroup(p, end)) continue;
+        groups.push_back(*p);
+    }
+    applyElevation(groups);
+    for (const Group& g : groups) {
         if (coord(v.point, 10, g)) continue;
         switch (g.code) {
         case 40: v.startWidth = D(g); break;

@@ -36,12 +36,6 @@ RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options)
 
 }  // namespace
 
-QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) {
-    const Scene scene = buildScene(drawing, options);
-    const RenderOptions paint = paintOptions(drawing, options);
-    return paintScene(scene, fitView(viewOf(scene, options), paint), paint);
-}
-
 struct ScenePicture::Prepared {
     Scene scene;
     RenderOptions paint;
@@ -56,6 +50,11 @@ ScenePicture::ScenePicture(const Drawing& drawing, const RenderOptions& options)
 }
 
 ScenePicture::~ScenePicture() = default;
+
+// One preparation for every backend, so a picture and its PDF or SVG never differ.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) { return ScenePicture(drawing, options).toImage(); }
+
+QImage ScenePicture::toImage() const { return paintScene(prepared_->scene, prepared_->view, prepared_->paint); }
 
 QSize ScenePicture::size() const { return {prepared_->view.width, prepared_->view.height}; }
 

@@ -39,16 +39,17 @@ struct RenderOptions {
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
 
-// The same picture for a device of the caller's own (a PDF page, an SVG
-// document): the scene is built once; size() is the picture's size in
-// pixels, and paint() draws it, background first, with a painter on a device
-// of that size.
+// The picture for any device, raster or of the caller's own (a PDF page, an
+// SVG document): the scene is built and fitted once; size() is the picture's
+// size in pixels, and paint() draws it, background first, with a painter on
+// a device of that size.
 class ScenePicture {
 public:
     ScenePicture(const Drawing& drawing, const RenderOptions& options = {});
     ~ScenePicture();
     QSize size() const;
     void paint(QPainter& painter) const;
+    QImage toImage() const;  // what renderDrawing returns
 
 private:
     struct Prepared;

@@ -5,6 +5,7 @@
 #include "Main.h"
 
 #include "convert/CadApplication.h"
+#include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/VbError.h"
@@ -17,49 +18,6 @@
 #include <memory>
 
 namespace lumicade::testing {
-
-struct ShownMessage {
-    QString text;
-    int buttons = 0;
-    QString title;
-};
-
-class FakeDialogs : public Dialogs {
-public:
-    int messageBox(const QString& text, int buttons, const QString& title = {}) override
-    {
-        messages.push_back({text, buttons, title});
-        return (buttons & 0x0F) == MsgBox::YesNo ? MsgBox::ResultNo : MsgBox::ResultOk;
-    }
-    std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return std::nullopt; }
-    OpenFileResult openFiles(const OpenFileRequest&) override { return {}; }
-    QString browseForFolder(const QString& prompt, const QString& startFolder) override
-    {
-        browsePrompts << prompt;
-        browseStarts << startFolder;
-        if (browseAnswers.empty())
-            return {};
-        const QString answer = browseAnswers.front();
-        browseAnswers.pop_front();
-        return answer;
-    }
-
-    std::vector<ShownMessage> messages;
-    std::deque<QString> browseAnswers;
-    QStringList browsePrompts;
-    QStringList browseStarts;
-};
-
-class FakeShell : public Shell {
-public:
-    void open(const QString& pathOrUrl) override { opened << pathOrUrl; }
-    QString programFolder() const override { return program; }
-    QString desktopFolder() const override { return desktop; }
-
-    QString program;
-    QString desktop;
-    QStringList opened;
-};
 
 class FixedRandom : public RandomSource {
 public:

@@ -15,6 +15,7 @@
 
 #include "convert/BatchContext.h"
 #include "convert/CadApplication.h"
+#include "FakeDialogs.h"
 #include "platform/Dialogs.h"
 #include "platform/VbError.h"
 
@@ -29,55 +30,6 @@ namespace lumicade::testing {
 // Where the error reports of the batch run and of the export say they come from.
 inline const QString kBatchLocation = QStringLiteral("in Kestrane2021/08/31.Form1.PushButton2_Click ");
 inline const QString kExportLocation = QStringLiteral("in Kestrane2021/08/31.Form1.ConvertDWGtoBMP ");
-
-// Answers OK to everything and remembers what was shown.
-class RecordingDialogs : public Dialogs {
-public:
-    struct Box {
-        QString text;
-        int buttons;
-        QString title;
-    };
-    std::vector<Box> boxes;
-    std::function<void(const Box&)> onBox;
-
-    int messageBox(const QString& text, int buttons, const QString& title) override
-    {
-        boxes.push_back({text, buttons, title});
-        if (onBox)
-            onBox(boxes.back());
-        return MsgBox::ResultOk;
-    }
-    std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return {}; }
-    OpenFileResult openFiles(const OpenFileRequest&) override { return {}; }
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-
-    QStringList texts() const
-    {
-        QStringList all;
-        for (const auto& b : boxes)
-            all << b.text;
-        return all;
-    }
-    // The statement numbers of the error reports shown for one procedure.
-    std::vector<int> reportLines(const QString& location) const
-    {
-        std::vector<int> lines;
-        for (const auto& b : boxes) {
-            const int at = b.text.indexOf(location + QStringLiteral("at line "));
-            if (b.title == QStringLiteral("Application Error") && at >= 0)
-                lines.push_back(b.text.mid(at + location.size() + 8).section(u'\r', 0, 0).toInt());
-        }
-        return lines;
-    }
-    int reportCount() const
-    {
-        int n = 0;
-        for (const auto& b : boxes)
-            n += b.title == QStringLiteral("Application Error");
-        return n;
-    }
-};
 
 // The CAD application as a script: each call is logged, and the script says
 // which ones fail. Export writes a real bitmap filled with the colour chosen

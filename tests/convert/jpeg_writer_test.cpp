@@ -10,6 +10,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "FakeDialogs.h"
 #include "convert/JpegFile.h"
 #include "convert/SaveAsJPG.h"
 #include "platform/Dialogs.h"
@@ -17,19 +18,7 @@
 namespace lumicade {
 namespace {
 
-class ReportDialogs : public Dialogs {
-public:
-    QStringList texts;
-    QStringList titles;
-    int messageBox(const QString& text, int, const QString& title) override {
-        texts << text;
-        titles << title;
-        return MsgBox::ResultOk;
-    }
-    std::optional<QString> inputBox(const QString&, const QString&, const QString&) override { return {}; }
-    OpenFileResult openFiles(const OpenFileRequest&) override { return {}; }
-    QString browseForFolder(const QString&, const QString&) override { return {}; }
-};
+using testing::FakeDialogs;
 
 // A drawing-like picture: thin coloured lines and some text on white.
 QImage drawingPicture(int w = 640, int h = 480) {
@@ -57,7 +46,7 @@ QStringList folderEntries(const QString& dir) {
 
 TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
     QTemporaryDir dir;
-    ReportDialogs dialogs;
+    FakeDialogs dialogs;
     const QImage picture = drawingPicture();
     qint64 sizes[4] = {};
     const quint8 qualities[4] = {0, 10, 95, 100};
@@ -69,7 +58,7 @@ TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
         EXPECT_EQ(back.size(), picture.size()) << "quality " << int(qualities[i]);
         sizes[i] = QFileInfo(path).size();
     }
-    EXPECT_TRUE(dialogs.texts.isEmpty()) << dialogs.texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_LT(sizes[0], sizes[1]);
     EXPECT_LT(sizes[1], sizes[2]);
     EXPECT_LT(sizes[2], sizes[3]);
@@ -77,7 +66,7 @@ TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
 
 TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
     QTemporaryDir dir;
-    ReportDialogs dialogs;
+    FakeDialogs dialogs;
     const QString path = dir.filePath(QStringLiteral("site.jpg"));
     {
         QFile old(path);
@@ -85,7 +74,7 @@ TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
         old.write(QByteArray(300000, 'x'));  // longer than the new picture: nothing of it may remain
     }
     EXPECT_TRUE(SaveJPG(dialogs, drawingPicture(200, 100), path, 85));
-    EXPECT_TRUE(dialogs.texts.isEmpty());
+    EXPECT_TRUE(dialogs.texts().isEmpty());
     const QByteArray bytes = readAll(path);
     ASSERT_GT(bytes.size(), 4);
     EXPECT_LT(bytes.size(), 300000);
@@ -96,27 +85,27 @@ TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
 
 TEST(JpegWriter, MissingFolderGivesOneReportAtLine132AndReturns) {
     QTemporaryDir dir;
-    ReportDialogs dialogs;
+    FakeDialogs dialogs;
     EXPECT_FALSE(SaveJPG(dialogs, drawingPicture(64, 64), dir.filePath(QStringLiteral("no/such/folder/a.jpg")), 85));
-    ASSERT_EQ(dialogs.texts.size(), 1);
-    const QString text = dialogs.texts[0];
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    const QString text = dialogs.texts()[0];
     EXPECT_TRUE(text.startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7\r\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("in Kestrane2021/08/31.SaveAsJPG.SaveJPG at line 132\r\r"))) << text.toStdString();
-    EXPECT_EQ(dialogs.titles[0], QStringLiteral("Application Error"));
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Application Error"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
 }
 
 TEST(JpegWriter, PictureWithoutPixelsIsReportedAndTheOldFileStays) {
     QTemporaryDir dir;
-    ReportDialogs dialogs;
+    FakeDialogs dialogs;
     const QString path = dir.filePath(QStringLiteral("kept.jpg"));
     SaveJPG(dialogs, drawingPicture(50, 50), path, 85);
     const QByteArray before = readAll(path);
     ASSERT_FALSE(before.isEmpty());
     EXPECT_FALSE(SaveJPG(dialogs, QImage(), path, 85));
-    ASSERT_EQ(dialogs.texts.size(), 1);
-    EXPECT_TRUE(dialogs.texts[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:2\r\n")));
-    EXPECT_TRUE(dialogs.texts[0].contains(QStringLiteral("at line 132")));
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    EXPECT_TRUE(dialogs.texts()[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:2\r\n")));
+    EXPECT_TRUE(dialogs.texts()[0].contains(QStringLiteral("at line 132")));
     EXPECT_EQ(readAll(path), before);
 }
 
@@ -124,7 +113,7 @@ TEST(JpegWriter, PictureWithoutPixelsIsReportedAndTheOldFileStays) {
 // few kilobytes) must keep the earlier picture and leave no partial file.
 TEST(JpegWriter, FailedWriteKeepsTheEarlierJpegIntact) {
     QTemporaryDir dir;
-    ReportDialogs dialogs;
+    FakeDialogs dialogs;
     const QString path = dir.filePath(QStringLiteral("plan.jpg"));
     SaveJPG(dialogs, drawingPicture(40, 40), path, 50);
     const QByteArray before = readAll(path);
@@ -141,8 +130,8 @@ TEST(JpegWriter, FailedWriteKeepsTheEarlierJpegIntact) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
-    ASSERT_EQ(dialogs.texts.size(), 1);
-    EXPECT_TRUE(dialogs.texts[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7")));
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    EXPECT_TRUE(dialogs.texts()[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7")));
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("plan.jpg")});
 }

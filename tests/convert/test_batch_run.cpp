@@ -49,7 +49,7 @@ QStringList filesUnder(const QString& root)
 class BatchRun : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     ScriptedCad cad;
     FakeForm form{dialogs, cad};
 
@@ -92,8 +92,8 @@ TEST_F(BatchRun, PreconditionsSpeakInOrderAndTouchNothing)
         run();
         EXPECT_EQ(dialogs.texts().last(), kNoFolder) << text.toStdString();
     }
-    EXPECT_EQ(dialogs.boxes.size(), 5u);
-    for (const auto& box : dialogs.boxes) {
+    EXPECT_EQ(dialogs.messages.size(), 5u);
+    for (const auto& box : dialogs.messages) {
         EXPECT_EQ(box.buttons, MsgBox::OkOnly);
         EXPECT_TRUE(box.title.isEmpty());
     }
@@ -292,7 +292,7 @@ TEST_F(BatchRun, ClosingTheWindowStopsTheRunWithoutLeftovers)
               (QStringList{QStringLiteral("a.dwg"), QStringLiteral("a.jpg"), QStringLiteral("b.dwg"),
                            QStringLiteral("c.dwg")}));
     EXPECT_EQ(cad.count(QStringLiteral("Open ")), 1);
-    EXPECT_TRUE(dialogs.boxes.empty()) << "no Done. after the window closed";
+    EXPECT_TRUE(dialogs.messages.empty()) << "no Done. after the window closed";
     EXPECT_FALSE(form.running);
 }
 
@@ -366,7 +366,7 @@ TEST_F(BatchRun, NameClashesAreFoundThroughEverySpellingOfTheFolder)
 
     // Beside each drawing nothing clashes; the same drawing listed twice
     // simply gives its picture again under its own name.
-    dialogs.boxes.clear();
+    dialogs.messages.clear();
     form.rows.removeFirst();
     form.rows << form.rows.first();
     form.opt1 = false;

@@ -20,37 +20,37 @@ const QString kNotFound = QStringLiteral(
 
 TEST(CheckAutoCADAvailable, MissingApplicationShowsTheThreePartMessageOnce)
 {
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     ScriptedCad cad;
     cad.createFails = true;
     EXPECT_FALSE(CheckAutoCADAvailable(dialogs, cad));
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, kNotFound);
-    EXPECT_EQ(dialogs.boxes[0].buttons, MsgBox::OkOnly);
-    EXPECT_TRUE(dialogs.boxes[0].title.isEmpty());  // the application title
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kNotFound);
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgBox::OkOnly);
+    EXPECT_TRUE(dialogs.messages[0].title.isEmpty());  // the application title
     EXPECT_EQ(dialogs.reportCount(), 0);
 
     // Later conversions never reach the application.
     cad.log.clear();
     ConvertDWGtoBMP(dialogs, cad, false, QStringLiteral("/plans/site.dwg"), QStringLiteral("/plans/site"));
     EXPECT_TRUE(cad.log.isEmpty());
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
 }
 
 TEST(CheckAutoCADAvailable, CreatesAndReleasesWithoutQuit)
 {
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     ScriptedCad cad;
     EXPECT_TRUE(CheckAutoCADAvailable(dialogs, cad));
     EXPECT_EQ(cad.log, QStringList{QStringLiteral("CreateObject AutoCAD.Application")});
     EXPECT_TRUE(cad.lastApplication.expired());
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 class ConvertDWGtoBMPTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     ScriptedCad cad;
     QString drawing() const { return dir.filePath(QStringLiteral("site.dwg")); }
     QString exportName() const { return dir.filePath(QStringLiteral("site")); }
@@ -78,7 +78,7 @@ TEST_F(ConvertDWGtoBMPTest, StartsExportsAndQuitsInOrder)
     EXPECT_EQ(cad.log, expected);
     EXPECT_TRUE(QFileInfo::exists(exportName() + QStringLiteral(".bmp")));
     EXPECT_TRUE(cad.lastApplication.expired()) << "the application object outlived the call";
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ConvertDWGtoBMPTest, RunningInstanceIsTakenOverAndQuit)
@@ -94,17 +94,17 @@ TEST_F(ConvertDWGtoBMPTest, RunningInstanceIsTakenOverAndQuit)
     cad.log.clear();
     convert();
     EXPECT_EQ(cad.count(QStringLiteral("CreateObject")), 1);
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ConvertDWGtoBMPTest, AttachAndCreateBothFailing)
 {
     cad.createFails = true;
     convert();
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, QStringLiteral("Error opening AutoCAD"));
-    EXPECT_EQ(dialogs.boxes[0].buttons, MsgBox::OkOnly);
-    EXPECT_TRUE(dialogs.boxes[0].title.isEmpty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Error opening AutoCAD"));
+    EXPECT_EQ(dialogs.messages[0].buttons, MsgBox::OkOnly);
+    EXPECT_TRUE(dialogs.messages[0].title.isEmpty());
     EXPECT_EQ(cad.log.size(), 2) << cad.log.join(u',').toStdString();
     EXPECT_FALSE(QFileInfo::exists(exportName() + QStringLiteral(".bmp")));
 }
@@ -115,8 +115,8 @@ TEST_F(ConvertDWGtoBMPTest, DrawingThatWillNotOpenGivesFiveReportsAndStillQuits)
     convert();
     EXPECT_EQ(dialogs.reportLines(kExportLocation), (std::vector<int>{116, 120, 122, 124, 126}));
     EXPECT_EQ(dialogs.reportCount(), 5);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(QStringLiteral("Method 'Open' failed\r\n")));
-    EXPECT_TRUE(dialogs.boxes[1].text.startsWith(
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("Method 'Open' failed\r\n")));
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(
         QStringLiteral("Object variable or With block variable not set\r\n")));
     EXPECT_EQ(cad.count(QStringLiteral("Visible true")), 1);
     EXPECT_EQ(cad.log.last(), QStringLiteral("Quit"));

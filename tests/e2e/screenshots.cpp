@@ -1,12 +1,14 @@
-// Pictures of the main window during a run and after "Done.", for the eye
-// rather than for CTest: run it on a display (xvfb-run works) and look at
-// the two PNG files it writes into the folder given as its argument.
+// Pictures of the main window before a run, during it and after "Done.", for
+// the eye rather than for CTest: run it on a display (xvfb-run works) and look
+// at the PNG files it writes into the folder given as its argument. With
+// --dark the desktop's palette is a dark one; QT_SCALE_FACTOR=2 shows 200%.
 //
-//   xvfb-run -s "-screen 0 1024x768x24" e2e_screenshots OUTDIR
+//   xvfb-run -s "-screen 0 1280x1024x24" e2e_screenshots OUTDIR [--dark]
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPalette>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -45,7 +47,19 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
-    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.contains(QStringLiteral("--dark"))) {
+        QPalette dark(QColor(53, 53, 56), QColor(45, 45, 48));
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, QColor(230, 230, 230));
+        QApplication::setPalette(dark);
+    }
+    QString outDir = QDir::currentPath();
+    for (const QString& arg : args) {
+        if (!arg.startsWith(QLatin1String("--")))
+            outDir = arg;
+    }
     QDir().mkpath(outDir);
 
     // Copies of the samples, so the run writes nothing beside the originals.
@@ -70,6 +84,11 @@ int main(int argc, char** argv)
         QFile::copy(drawings + u'/' + name, work.filePath(name));
         form.ListView1->Append(work.filePath(name));
     }
+    form.ListView1->SelectRow(2);
+    QApplication::processEvents();
+    const QString idle = outDir + QStringLiteral("/idle.png");
+    const bool idleTaken = form.grab().save(idle, "PNG");
+    std::fprintf(stderr, "%s %s\n", idleTaken ? "wrote" : "could not write", qPrintable(idle));
     SetOptionValue(*form.Option2, true);
 
     bool midRunTaken = false, doneTaken = false;

@@ -26,7 +26,7 @@ const QString kDrawings = QStringLiteral(LUMICADE_DRAWINGS_DIR);
 class EngineRun : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     EngineCadAutomation engine;
     FakeForm form{dialogs, engine};
 
@@ -56,7 +56,7 @@ TEST_F(EngineRun, EngineIsAlwaysAvailableAndNeverAttaches)
     EXPECT_TRUE(CheckAutoCADAvailable(dialogs, engine));
     EXPECT_THROW(engine.GetObject(QString::fromLatin1(kCadClassId)), VbError);
     EXPECT_THROW(engine.CreateObject(QStringLiteral("Other.Application")), VbError);
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(EngineRun, DxfSamplesBecomeJpegsOfTheRenderedSize)

@@ -26,7 +26,7 @@ class WindowRun : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     SettingsStore settings{dir.filePath(QStringLiteral("settings.ini"))};
-    RecordingDialogs dialogs;
+    FakeDialogs dialogs;
     QuietShell shell;
     NeverRandom random;
     EngineCadAutomation cad;
@@ -81,7 +81,7 @@ TEST_F(WindowRun, ClosingTheWindowMidRunLeavesNoPartialFiles)
     form.PushButton2_Click();
     watch.stop();
 
-    EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join(u'|').toStdString();
     QStringList expected = names;
     expected << QFileInfo(jpegOf(names[0])).fileName();
     expected.sort();

@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 using namespace lumicade;
-using namespace lumicade::test;
+using namespace lumicade::testing;
 
 namespace {
 
@@ -275,7 +275,7 @@ void FillCommandsTest::folderScanRunTwiceAddsTwice()
     Window w2;
     scan(w2, "pdf", P);
     QCOMPARE(w2.list.Count(), 0);
-    QCOMPARE(w2.pointer, int(Pointer::Default));
+    QCOMPARE(w2.pointer, int(MousePointer::Default));
 }
 
 void FillCommandsTest::folderScanCancelAndSettings()
@@ -320,12 +320,12 @@ void FillCommandsTest::folderScanPointerAndYields()
     const QString P = makeTree(dir);
     Window w;
     scan(w, "dwg", P);
-    QCOMPARE(w.pointerHistory, (QList<int>{Pointer::Hourglass, Pointer::Default}));
+    QCOMPARE(w.pointerHistory, (QList<int>{MousePointer::Hourglass, MousePointer::Default}));
     // 114: once per folder of each pass (1 + 2 + 3 + 1); 120: once per
     // subfolder found (2 + 3 + 1); 156: once per entry of each pass's found
     // list, which by then holds everything found below it (6 + 4 + 1).
     QCOMPARE(w.yields, 7 + 6 + 11);
-    QVERIFY(!w.pointersSeenWhileYielding.contains(Pointer::Default));
+    QVERIFY(!w.pointersSeenWhileYielding.contains(MousePointer::Default));
 }
 
 void FillCommandsTest::folderScanSymlinkLoopTerminates()
@@ -481,7 +481,7 @@ void FillCommandsTest::samplesRecordAndReload()
     touch(program + "/Samples/b.dwg");
     QVERIFY(QDir().mkpath(program + "/Samples/sub"));
     Window w;
-    w.shell.folder = program;
+    w.shell.program = program;
 
     RecordSampleFiles(w.ctx);
     const QString a = program + "/Samples/a.dwg", b = program + "/Samples/b.dwg";
@@ -518,7 +518,7 @@ void FillCommandsTest::samplesAbsentOrMovedStillAsk()
 {
     QTemporaryDir dir;
     Window w;
-    w.shell.folder = dir.filePath("prog");  // no Samples folder
+    w.shell.program = dir.filePath("prog");  // no Samples folder
     RecordSampleFiles(w.ctx);
     QCOMPARE(w.settings->GetSetting("Snapshot", "<none>"), QString());
     PushButton8_Click(w.ctx);

@@ -15,7 +15,7 @@
 #include <QTest>
 
 using namespace lumicade;
-using namespace lumicade::test;
+using namespace lumicade::testing;
 
 namespace {
 
@@ -98,7 +98,7 @@ void ListViewTest::swapDragSkippingTheMiddleRow()
     QVERIFY(list.IsDragging());
     list.ListView1_MouseUp();
     QVERIFY(!list.IsDragging());
-    QCOMPARE(list.MousePointer(), int(Pointer::Arrow));
+    QCOMPARE(list.MousePointer(), int(MousePointer::Arrow));
     QCOMPARE(list.DragItem(), 3);  // kept until the next row click
 }
 
@@ -276,7 +276,7 @@ void ListViewTest::removalAndClearingRefusedWhileBusy()
     Window w;
     ConnectFileList(w.ctx);
     fill(w.list, {"A", "B"});
-    w.pointer = Pointer::Hourglass;
+    w.pointer = MousePointer::Hourglass;
     w.list.SelectRow(1);
     w.list.ListView1_DblClick();
     w.list.ListView1_KeyDown(46, 0);
@@ -288,7 +288,7 @@ void ListViewTest::removalAndClearingRefusedWhileBusy()
     w.list.Append("C");
     QCOMPARE(w.list.Count(), 3);
 
-    w.pointer = Pointer::Default;
+    w.pointer = MousePointer::Default;
     PushButton7_Click(w.ctx);
     QCOMPARE(w.list.Count(), 0);
 }
@@ -310,12 +310,12 @@ void ListViewTest::hoverResetsWindowPointerUnlessBusy()
     Window w;
     ConnectFileList(w.ctx);
     w.list.Append("A");
-    w.pointer = Pointer::Custom;
+    w.pointer = MousePointer::Custom;
     w.list.ListView1_MouseMove(QPoint(1, 1));
-    QCOMPARE(w.pointer, int(Pointer::Default));
-    w.pointer = Pointer::Hourglass;
+    QCOMPARE(w.pointer, int(MousePointer::Default));
+    w.pointer = MousePointer::Hourglass;
     w.list.ListView1_MouseMove(QPoint(1, 1));
-    QCOMPARE(w.pointer, int(Pointer::Hourglass));
+    QCOMPARE(w.pointer, int(MousePointer::Hourglass));
 }
 
 void ListViewTest::failingSeamDoesNotEndTheProgram()
@@ -369,7 +369,7 @@ void ListViewTest::dragPointerFromTheProgramFolder()
     list.Append("A");
     list.setProgramFolder(QFileInfo(icon).path());
     list.ListView1_ItemClick(1);
-    QCOMPARE(list.MousePointer(), int(Pointer::Custom));
+    QCOMPARE(list.MousePointer(), int(MousePointer::Custom));
     QCOMPARE(list.DragItem(), 1);
 
     // Without the image the list keeps its pointer and the drag still works.
@@ -377,7 +377,7 @@ void ListViewTest::dragPointerFromTheProgramFolder()
     bare.Append("A");
     bare.setProgramFolder(QStringLiteral("/nonexistent"));
     bare.ListView1_ItemClick(1);
-    QVERIFY(bare.MousePointer() != Pointer::Custom);
+    QVERIFY(bare.MousePointer() != MousePointer::Custom);
     QCOMPARE(bare.DragItem(), 1);
 }
 

@@ -1,20 +1,23 @@
-// The pieces under the window: the error trap and its report, the settings
-// store and its conversions, the folder picker's rules, the open dialog's
-// answer, the vendor controls, and the hand pointer file.
-#include "AppFakes.h"
-#include "HandCursor.h"
-#include "VendorControls.h"
+// The seams under the window: the error trap and its report, the settings
+// store and its conversions, the folder picker's rules and the open dialog's
+// answer.
+#include "FakeDialogs.h"
 
 #include "platform/ErrorTrap.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtDialogs.h"
+#include "platform/SettingsStore.h"
+#include "platform/VbError.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace lumicade;
 using namespace lumicade::testing;
 
-class SeamsTest : public QObject {
+class PlatformSeamsTest : public QObject {
     Q_OBJECT
 private slots:
     void reportText();
@@ -27,12 +30,9 @@ private slots:
     void booleanConversion();
     void folderPickerRules();
     void openDialogAnswer();
-    void progressBar();
-    void handCursorFile();
-    void brokenCursorFiles();
 };
 
-void SeamsTest::reportText()
+void PlatformSeamsTest::reportText()
 {
     QCOMPARE(ErrorTrap::reportText(QStringLiteral("Type mismatch"),
                                    QStringLiteral("in Kestrane2021/08/31.Form1.Form_Load "), 138),
@@ -41,7 +41,7 @@ void SeamsTest::reportText()
     QCOMPARE(QString::fromLatin1(ErrorTrap::kTitle), QStringLiteral("Application Error"));
 }
 
-void SeamsTest::trapResumesAndCounts()
+void PlatformSeamsTest::trapResumesAndCounts()
 {
     FakeDialogs dialogs;
     ErrorTrap trap(dialogs, QStringLiteral("in Kestrane2021/08/31.Form1.PushButton7_Click "));
@@ -71,7 +71,7 @@ void SeamsTest::trapResumesAndCounts()
     QVERIFY(!trap.abandoned());
 }
 
-void SeamsTest::trapSpecialHandler()
+void PlatformSeamsTest::trapSpecialHandler()
 {
     FakeDialogs dialogs;
     ErrorTrap trap(dialogs, QStringLiteral("in Kestrane2021/08/31.Form1.PushButton1_Click "));
@@ -90,7 +90,7 @@ void SeamsTest::trapSpecialHandler()
     QCOMPARE(dialogs.messages[1].text, QStringLiteral("too many"));
 }
 
-void SeamsTest::settingsRoundTrip()
+void PlatformSeamsTest::settingsRoundTrip()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("s.ini"));
@@ -136,7 +136,7 @@ void SeamsTest::settingsRoundTrip()
     }
 }
 
-void SeamsTest::wholeNumberConversion_data()
+void PlatformSeamsTest::wholeNumberConversion_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("value");
@@ -156,7 +156,7 @@ void SeamsTest::wholeNumberConversion_data()
     QTest::newRow("too large") << "3000000000" << 0 << 6;
 }
 
-void SeamsTest::wholeNumberConversion()
+void PlatformSeamsTest::wholeNumberConversion()
 {
     QFETCH(QString, text);
     QFETCH(int, error);
@@ -169,7 +169,7 @@ void SeamsTest::wholeNumberConversion()
     }
 }
 
-void SeamsTest::booleanConversion_data()
+void PlatformSeamsTest::booleanConversion_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("value");
@@ -185,7 +185,7 @@ void SeamsTest::booleanConversion_data()
     QTest::newRow("empty") << "" << false << true;
 }
 
-void SeamsTest::booleanConversion()
+void PlatformSeamsTest::booleanConversion()
 {
     QFETCH(QString, text);
     QFETCH(bool, mismatch);
@@ -200,7 +200,7 @@ void SeamsTest::booleanConversion()
     }
 }
 
-void SeamsTest::folderPickerRules()
+void PlatformSeamsTest::folderPickerRules()
 {
     QCOMPARE(TrimFolderSeparator(QStringLiteral("C:\\plans\\")), QStringLiteral("C:\\plans"));
     QCOMPARE(TrimFolderSeparator(QStringLiteral("C:\\")), QStringLiteral("C:\\"));
@@ -232,7 +232,7 @@ void SeamsTest::folderPickerRules()
     QCOMPARE(BrowseForFolder(dialogs, QStringLiteral("Please select folder:"), folder), QString());
 }
 
-void SeamsTest::openDialogAnswer()
+void PlatformSeamsTest::openDialogAnswer()
 {
     QVERIFY(QtDialogs::toOpenFileResult({}).cancelled);
 
@@ -263,88 +263,5 @@ void SeamsTest::openDialogAnswer()
     QCOMPARE(QtDialogs::displayText(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
 }
 
-void SeamsTest::progressBar()
-{
-    ProgressBar bar;
-    bar.setBarText(QStringLiteral("Processing: site.dwg"));
-    QCOMPARE(bar.text(), QStringLiteral("Processing: site.dwg"));
-    bar.setBarValue(33.3);
-    QCOMPARE(bar.value(), 333);
-    bar.setBarValue(250);
-    QCOMPARE(bar.barValue(), 100.0);
-    bar.setBarValue(-1);
-    QCOMPARE(bar.barValue(), 0.0);
-    bar.setBarValue(std::nan(""));
-    QCOMPARE(bar.barValue(), 0.0);
-}
-
-void SeamsTest::handCursorFile()
-{
-    QFile file(QStringLiteral(LUMICADE_HAND_CURSOR_FILE));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    const CursorImage cursor = DecodeCursorFile(bytes);
-    QCOMPARE(cursor.image.size(), QSize(32, 32));
-    QCOMPARE(cursor.hotSpot, QPoint(11, 1));
-    // Clear around the hand, outlined at the finger tip, filled inside.
-    QCOMPARE(qAlpha(cursor.image.pixel(0, 31)), 0);
-    QCOMPARE(cursor.image.pixel(11, 1), qRgba(0, 0, 0, 255));
-    QCOMPARE(cursor.image.pixel(11, 3), qRgba(255, 255, 255, 255));
-
-    // Many alpha cursors leave their mask empty: the clear rows above the
-    // first drawn pixel stay clear all the same.
-    QByteArray noMask = bytes;
-    noMask.replace(noMask.size() - 32 * 4, 32 * 4, QByteArray(32 * 4, '\0'));
-    const CursorImage unmasked = DecodeCursorFile(noMask);
-    QCOMPARE(qAlpha(unmasked.image.pixel(0, 0)), 0);
-    QCOMPARE(qAlpha(unmasked.image.pixel(0, 31)), 0);
-    QCOMPARE(unmasked.image.pixel(11, 1), qRgba(0, 0, 0, 255));
-}
-
-void SeamsTest::brokenCursorFiles()
-{
-    QFile file(QStringLiteral(LUMICADE_HAND_CURSOR_FILE));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray good = file.readAll();
-
-    auto refused = [](const QByteArray& bytes) {
-        try {
-            DecodeCursorFile(bytes);
-        } catch (const VbError& e) {
-            return e.number() == ErrNo::InvalidPicture;
-        }
-        return false;
-    };
-    QVERIFY(refused(QByteArray()));
-    QVERIFY(refused(good.left(21)));
-    QVERIFY(refused(good.left(good.size() - 1)));  // the mask is cut short
-    QByteArray farOffset = good;
-    farOffset[18] = char(0xFF);                      // image beyond the end
-    QVERIFY(refused(farOffset));
-    QByteArray hugeWidth = good;
-    hugeWidth[22 + 4] = char(0xFF);
-    hugeWidth[22 + 5] = char(0xFF);
-    QVERIFY(refused(hugeWidth));
-    QByteArray wrongType = good;
-    wrongType[2] = 3;
-    QVERIFY(refused(wrongType));
-
-    // Any damage to the headers gives a picture or a refusal, never a read
-    // outside the file (the sanitizer build watches this).
-    for (int at = 0; at < 22 + 40; ++at) {
-        for (const char value : {'\x00', '\x01', '\x7F', '\xFF'}) {
-            QByteArray damaged = good;
-            damaged[at] = value;
-            try {
-                const CursorImage cursor = DecodeCursorFile(damaged);
-                QVERIFY(!cursor.image.isNull());
-                QVERIFY(QRect(QPoint(0, 0), cursor.image.size()).contains(cursor.hotSpot));
-            } catch (const VbError& e) {
-                QCOMPARE(e.number(), ErrNo::InvalidPicture);
-            }
-        }
-    }
-}
-
-QTEST_MAIN(SeamsTest)
+QTEST_MAIN(PlatformSeamsTest)
 #include "tst_seams.moc"
