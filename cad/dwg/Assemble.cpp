@@ -255,7 +255,8 @@ private:
                 },
                 // These take no names from the tables here.
                 ignore<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
-                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData>{},
+                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData,
+                       ProxyEntityData, BodyData, MeshData>{},
             },
             out.data);
         return out;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "cad/acis/Acis.h"
+#include "cad/dwg/DataStore.h"
 #include "cad/dwg/DecodeState.h"
 #include "cad/dwg/ObjectTypes.h"
 
@@ -354,7 +356,8 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     EntityHandleFlags f;
     if (b.B()) {  // graphics of the entity
         std::uint64_t size = r.since(Version::R2010) ? b.BLL() : b.RL();
-        b.skipBytes(size);
+        if (size > b.bitsLeft() / 8) b.fail("entity graphics larger than the object");
+        e.graphics = b.bytes(static_cast<std::size_t>(size));
     }
     if (r.until(Version::R14)) {
         endBit = dataStart + b.RL();
@@ -483,19 +486,37 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         readEntityCommonHandles(r, e, flags);
+        bool decoded = false;
         if (EntityDecoder decoder = known ? known->readEntity : nullptr) {
             try {
                 decoder(r, e);
+                decoded = true;
             } catch (const ReadError&) {
+            }
+        }
+        if (decoded && e.entity.type.empty()) e.entity.type = kind;
+        if (auto* body = e.entity.as<BodyData>(); body && decoded) {
+            if (body->error == kInDataStore) {
+                auto it = st.modelerData.find(r.self);
+                *body = it != st.modelerData.end() ? acis::readBody(it->second) : BodyData{};
+                if (it == st.modelerData.end()) body->error = "modeler data missing from the data store";
+            }
+            // A body we cannot read shows the graphics stored with it, if any.
+            if (!body->error.empty() && body->edges.empty()) decoded = false;
+        }
+        if (!decoded) {
+            e.entity.type = kind;
+            ProxyGraphics graphics;
+            if (!e.graphics.empty())
+                graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
+            if (!graphics.empty()) {
+                e.entity.data = ProxyEntityData{kind, std::move(graphics)};
+            } else {
                 st.drawing->noteSkipped(kind);
-                e.entity.type = kind;
                 e.entity.data = PlaceholderData{kind};
             }
-        } else {
-            st.drawing->noteSkipped(kind);
-            e.entity.type = kind;
-            e.entity.data = PlaceholderData{kind};
         }
+        e.graphics = {};
         Handle h = r.self;
         if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
         return;
@@ -524,6 +545,7 @@ Drawing decodeSections(const DwgSections& s) {
     d.header.codePage = codePageName(s.codePage);
     if (s.measurement >= 0) d.header.measurement = s.measurement;
 
+    if (!s.dataStore.empty()) st.modelerData = readModelerData(s.dataStore);
     try {
         readClasses(s, st);
     } catch (const ReadError& e) {
