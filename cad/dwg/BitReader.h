@@ -87,6 +87,14 @@ public:
 
 private:
     void need(std::size_t n) const;
+    // The next 8 bits as a byte; the caller has checked they are there.
+    std::uint8_t takeByte() {
+        std::size_t byte = pos_ >> 3;
+        unsigned shift = pos_ & 7;
+        pos_ += 8;
+        if (shift == 0) return data_[byte];
+        return static_cast<std::uint8_t>((data_[byte] << shift) | (data_[byte + 1] >> (8 - shift)));
+    }
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t pos_ = 0, end_ = 0;

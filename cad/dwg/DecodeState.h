@@ -26,6 +26,7 @@ struct EntityRecord {
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
     std::vector<Handle> layerList;  // viewports: the layers frozen in them
+    std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
 };
 
 struct BlockHeaderRecord {

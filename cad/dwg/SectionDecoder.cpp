@@ -3,6 +3,7 @@
 // entities in the order the file chains them.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <unordered_set>
 
 #include "cad/dwg/DecodeState.h"
@@ -286,6 +287,8 @@ struct MapEntry { Handle handle; std::int64_t offset; };
 
 std::vector<MapEntry> readObjectMap(const std::vector<std::uint8_t>& buf, Drawing& d) {
     std::vector<MapEntry> out;
+    // An entry takes two bytes at the least and usually three or four.
+    out.reserve(buf.size() / 3);
     std::size_t pos = 0;
     while (pos + 2 <= buf.size()) {
         std::size_t size = (static_cast<std::size_t>(buf[pos]) << 8) | buf[pos + 1];
@@ -464,7 +467,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         locateStringStream(base, base.position(), endBit, r.str);
     }
 
-    std::string kind;
+    std::string_view kind;
     bool isEntity = false;
     if (const ObjectType* fixed = fixedObjectType(type)) {
         kind = fixed->name;
@@ -487,14 +490,14 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
             try {
                 decoder(r, e);
             } catch (const ReadError&) {
-                st.drawing->noteSkipped(kind);
+                st.drawing->noteSkipped(std::string(kind));
                 e.entity.type = kind;
-                e.entity.data = PlaceholderData{kind};
+                e.entity.data = PlaceholderData{std::string(kind)};
             }
         } else {
-            st.drawing->noteSkipped(kind);
+            st.drawing->noteSkipped(std::string(kind));
             e.entity.type = kind;
-            e.entity.data = PlaceholderData{kind};
+            e.entity.data = PlaceholderData{std::string(kind)};
         }
         Handle h = r.self;
         if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
@@ -505,7 +508,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         decoder(r, st);
     } else if (type == 0x1F3) {
-        st.drawing->noteSkipped(kind);
+        st.drawing->noteSkipped(std::string(kind));
     }
 }
 
@@ -536,6 +539,10 @@ Drawing decodeSections(const DwgSections& s) {
     // again would keep us busy for ever; we stop well before.
     const std::size_t budget = 4 * s.objects.size() + (1u << 20);
     std::unordered_set<std::int64_t> seen;
+    seen.reserve(map.size());
+    // Most objects of a drawing are entities; the map bounds them all.
+    st.entities.reserve(map.size());
+    st.entityOrder.reserve(map.size());
     for (const auto& entry : map) {
         if (!seen.insert(entry.offset).second) continue;
         if (st.declaredObjectBytes > budget) {
