@@ -36,10 +36,6 @@ void BitReader::fail(const char* what) const {
     throw ReadError(std::string("damaged DWG data: ") + what);
 }
 
-void BitReader::need(std::size_t n) const {
-    if (pos_ > end_ || end_ - pos_ < n) fail("read past the end of an object or section");
-}
-
 void BitReader::seek(std::size_t bit) {
     if (bit > end_) fail("position outside its section");
     pos_ = bit;
@@ -50,13 +46,6 @@ void BitReader::limit(std::size_t endBit) {
     if (pos_ > end_) pos_ = end_;
 }
 
-bool BitReader::B() {
-    need(1);
-    bool b = (data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1;
-    ++pos_;
-    return b;
-}
-
 unsigned BitReader::bits(unsigned n) {
     need(n);
     unsigned v = 0;
@@ -65,13 +54,6 @@ unsigned BitReader::bits(unsigned n) {
         ++pos_;
     }
     return v;
-}
-
-unsigned BitReader::BB() { return bits(2); }
-
-std::uint8_t BitReader::RC() {
-    need(8);
-    return takeByte();
 }
 
 std::uint16_t BitReader::RS() {
@@ -90,15 +72,9 @@ std::uint32_t BitReader::RL() {
 
 double BitReader::RD() {
     need(64);
-    std::uint8_t b[8];
-    if ((pos_ & 7) == 0) {
-        std::memcpy(b, data_ + (pos_ >> 3), 8);
-        pos_ += 64;
-    } else {
-        for (auto& x : b) x = takeByte();
-    }
+    std::uint64_t raw = take64();
     double d;
-    std::memcpy(&d, b, 8);  // little-endian IEEE doubles, as on our platforms
+    std::memcpy(&d, &raw, 8);  // little-endian IEEE doubles, as on our platforms
     return d;
 }
 
