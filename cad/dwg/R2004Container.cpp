@@ -88,15 +88,12 @@ std::uint32_t pageChecksum(std::uint32_t seed, const std::uint8_t* data, std::si
         // 0x15B0 bytes is the most that cannot overflow 32 bits between
         // reductions.
         std::size_t chunk = std::min<std::size_t>(size, 0x15B0);
-        // Byte i adds itself to sum1 and, through sum1, (chunk - i) times
-        // to sum2; summed that way the bytes no longer wait on each other.
-        std::uint64_t bytesSum = 0, weighted = 0;
         for (std::size_t i = 0; i < chunk; ++i) {
-            bytesSum += data[i];
-            weighted += static_cast<std::uint64_t>(chunk - i) * data[i];
+            sum1 += data[i];
+            sum2 += sum1;
         }
-        sum2 = static_cast<std::uint32_t>((sum2 + chunk * static_cast<std::uint64_t>(sum1) + weighted) % 0xFFF1);
-        sum1 = static_cast<std::uint32_t>((sum1 + bytesSum) % 0xFFF1);
+        sum1 %= 0xFFF1;
+        sum2 %= 0xFFF1;
         data += chunk;
         size -= chunk;
     }

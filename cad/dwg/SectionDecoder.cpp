@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <unordered_set>
 
 #include "cad/dwg/DecodeState.h"
 #include "cad/dwg/ObjectTypes.h"
@@ -538,13 +537,22 @@ Drawing decodeSections(const DwgSections& s) {
     // the objects once. A map that sends us over the same bytes again and
     // again would keep us busy for ever; we stop well before.
     const std::size_t budget = 4 * s.objects.size() + (1u << 20);
-    std::unordered_set<std::int64_t> seen;
-    seen.reserve(map.size());
+    // An offset the map gives again is read once, at its first entry.
+    std::vector<bool> repeated(map.size(), false);
+    {
+        std::vector<std::size_t> byOffset(map.size());
+        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
+        std::stable_sort(byOffset.begin(), byOffset.end(),
+                         [&](std::size_t a, std::size_t b) { return map[a].offset < map[b].offset; });
+        for (std::size_t k = 1; k < byOffset.size(); ++k)
+            if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
+    }
     // Most objects of a drawing are entities; the map bounds them all.
     st.entities.reserve(map.size());
     st.entityOrder.reserve(map.size());
-    for (const auto& entry : map) {
-        if (!seen.insert(entry.offset).second) continue;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const MapEntry& entry = map[i];
+        if (repeated[i]) continue;
         if (st.declaredObjectBytes > budget) {
             d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
             break;
