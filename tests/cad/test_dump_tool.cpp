@@ -54,6 +54,20 @@ TEST(DumpTool, CountsJsonAndSkipped) {
     DumpRun skipped = dump("--skipped " + quoted(dxftest::drawing("example_2018.dxf")));
     EXPECT_EQ(skipped.status, 0);
     EXPECT_EQ(skipped.out, "");
+
+    // The preview a DWG stores is described, not copied out.
+    DumpRun preview = dump("--json " + quoted(dxftest::drawing("example_2013.dwg")));
+    EXPECT_EQ(preview.status, 0);
+    EXPECT_NE(preview.out.find("\"preview\":{\"kind\":\"png\",\"width\":670,\"height\":448,\"bytes\":"),
+              std::string::npos);
+    EXPECT_NE(json.out.find("\"preview\":{\"kind\":\"none\"}"), std::string::npos);
+
+    DumpRun version = dump("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "lumicade-dump " LUMICADE_VERSION "\n");
+    DumpRun help = dump("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: lumicade-dump", 0), 0u);
 }
 
 TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {

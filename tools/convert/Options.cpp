@@ -49,6 +49,7 @@ const char* const kUsage =
     "                        milliseconds; - for standard output\n"
     "  -v, --verbose         name every drawing with its entity count and time\n"
     "  -h, --help            show this text and exit\n"
+    "      --version         show the version and exit\n"
     "\n"
     "Exit status: 0 when every drawing was converted or up to date, 1 when some\n"
     "failed (each is named with its reason), 2 for a usage error.\n"

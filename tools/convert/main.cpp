@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -60,6 +61,13 @@ int main(int argc, char** argv) {
     // away fails the write instead of killing us.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // --version answers alone, as --help does.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lumicade-convert %s\n", LUMICADE_VERSION);
+            return 0;
+        }
 
     Options o;
     try {
