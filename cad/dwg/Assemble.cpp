@@ -3,6 +3,7 @@
 // and entities into their blocks in the order the file chains them.
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <unordered_set>
 #include <variant>
 
@@ -77,7 +78,7 @@ public:
             block.entities.reserve(members.size());
             for (Handle h : members) {
                 EntityRecord& e = st_.entities.at(h);
-                const std::string& t = e.entity.type;
+                const std::string_view t = e.entity.type;
                 if (t == "BLOCK" || t == "ENDBLK" || t == "SEQEND" || t == "VERTEX" || t == "ATTRIB") continue;
                 Entity out = finish(e);
                 if (paper) out.common.paperSpace = true;
