@@ -286,8 +286,6 @@ struct MapEntry { Handle handle; std::int64_t offset; };
 
 std::vector<MapEntry> readObjectMap(const std::vector<std::uint8_t>& buf, Drawing& d) {
     std::vector<MapEntry> out;
-    // An entry takes two bytes at the least and usually three or four.
-    out.reserve(buf.size() / 3);
     std::size_t pos = 0;
     while (pos + 2 <= buf.size()) {
         std::size_t size = (static_cast<std::size_t>(buf[pos]) << 8) | buf[pos + 1];
