@@ -540,8 +540,9 @@ Drawing decodeSections(const DwgSections& s) {
     {
         std::vector<std::size_t> byOffset(map.size());
         for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
-        std::stable_sort(byOffset.begin(), byOffset.end(),
-                         [&](std::size_t a, std::size_t b) { return map[a].offset < map[b].offset; });
+        std::sort(byOffset.begin(), byOffset.end(), [&](std::size_t a, std::size_t b) {
+            return map[a].offset != map[b].offset ? map[a].offset < map[b].offset : a < b;
+        });
         for (std::size_t k = 1; k < byOffset.size(); ++k)
             if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
     }
