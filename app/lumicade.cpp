@@ -10,11 +10,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMimeData>
 #include <QStyleFactory>
 #include <QUrl>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "cad/render/TextFonts.h"
 
 int main(int argc, char** argv)
 {
@@ -39,6 +44,15 @@ int main(int argc, char** argv)
     // One look on every desktop; the window was laid out for it.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
+
+    // Folders of the user's CAD fonts (SHX and TrueType), searched after
+    // each drawing's own folder: the settings entry "FontFolders", folders
+    // separated by ';'.
+    std::vector<std::filesystem::path> fontFolders;
+    const QString folders = lumicade::SettingsStore::instance().GetSetting(QStringLiteral("FontFolders"), QString());
+    for (const QString& folder : folders.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        fontFolders.emplace_back(QFile::encodeName(QDir::cleanPath(folder.trimmed())).toStdString());
+    cad::render::setFontFolders(std::move(fontFolders));
 
     lumicade::QtDialogs dialogs;
     lumicade::InstalledShell shell;

@@ -16,7 +16,13 @@ pkgs=(
   xauth
   fonts-dejavu-core
   fonts-liberation
+  fonts-liberation2
+  fonts-wqy-microhei
+  hershey-fonts-data
+  pkg-config
+  libfontconfig-dev
   parallel
+  libpoppler-qt6-dev
 )
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 # The installed tree's checks: the menu entry, the .deb's library dependencies, manual pages.

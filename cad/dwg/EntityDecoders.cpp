@@ -332,10 +332,10 @@ void readShape(R& r, E& e) {
     s.insertion = d.BD3();
     s.size = d.BD();
     s.rotation = d.BD();
-    d.BD();  // width factor
-    d.BD();  // oblique
+    s.widthFactor = d.BD();
+    s.oblique = d.BD();
     e.entity.common.thickness = d.BD();
-    d.BS();  // shape number
+    s.number = d.BS();
     e.entity.common.extrusion = d.BD3();
     e.style = r.H();
 }

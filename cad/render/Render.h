@@ -12,6 +12,7 @@
 #include <QSize>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cad/model/Drawing.h"
 
@@ -27,17 +28,22 @@ struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
     QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
     double margin = 0.02;            // blank border, as a fraction of the long side
-    bool paperSpace = false;         // model space unless asked otherwise
+    std::string layout;              // "" the space the drawing opens in, "Model", or a layout's name
     bool antialias = true;
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
     ColorMode colors = ColorMode::AsDrawn;
+    std::string drawingFolder;       // where the drawing's own fonts are looked for first
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+// The same, with what could not be drawn (external references, pictures,
+// underlays that are missing or unreadable, a layout that does not exist)
+// added to *problems, one line each.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems);
 
 // The picture for any device, raster or of the caller's own (a PDF page, an
 // SVG document): the scene is built and fitted once; size() is the picture's
@@ -50,11 +56,20 @@ public:
     QSize size() const;
     void paint(QPainter& painter) const;
     QImage toImage() const;  // what renderDrawing returns
+    // What could not be drawn: external references, pictures and underlays
+    // that are missing or unreadable, a layout that does not exist.
+    std::vector<std::string> problems() const;
 
 private:
     struct Prepared;
     std::unique_ptr<Prepared> prepared_;
+    std::vector<std::string> referenceProblems_;
 };
+
+// What a picture of the drawing with these options lacks (see
+// ScenePicture::problems), without painting it; the scene is built only
+// when the drawing shows pictures or underlays at all.
+std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options = {});
 
 // Writes the picture as a 24-bit BMP file. On failure returns false and puts
 // a one-line reason into *error (when given); an existing file is then left
