@@ -29,6 +29,7 @@ struct EntityRecord {
     // The picture its application stored with the entity, as the file
     // holds it; drawn when we cannot draw the entity from its own fields.
     std::vector<std::uint8_t> graphics;
+    std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
 };
 
 struct BlockHeaderRecord {

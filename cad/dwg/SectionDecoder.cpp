@@ -3,7 +3,7 @@
 // entities in the order the file chains them.
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
+#include <string_view>
 
 #include "cad/acis/Acis.h"
 #include "cad/dwg/DataStore.h"
@@ -467,7 +467,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         locateStringStream(base, base.position(), endBit, r.str);
     }
 
-    std::string kind;
+    std::string_view kind;
     bool isEntity = false;
     if (const ObjectType* fixed = fixedObjectType(type)) {
         kind = fixed->name;
@@ -510,10 +510,10 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
             if (!e.graphics.empty())
                 graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
             if (!graphics.empty()) {
-                e.entity.data = ProxyEntityData{kind, std::move(graphics)};
+                e.entity.data = ProxyEntityData{std::string(kind), std::move(graphics)};
             } else {
-                st.drawing->noteSkipped(kind);
-                e.entity.data = PlaceholderData{kind};
+                st.drawing->noteSkipped(std::string(kind));
+                e.entity.data = PlaceholderData{std::string(kind)};
             }
         }
         e.graphics = {};
@@ -526,7 +526,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         decoder(r, st);
     } else if (type == 0x1F3) {
-        st.drawing->noteSkipped(kind);
+        st.drawing->noteSkipped(std::string(kind));
     }
 }
 
@@ -557,9 +557,23 @@ Drawing decodeSections(const DwgSections& s) {
     // the objects once. A map that sends us over the same bytes again and
     // again would keep us busy for ever; we stop well before.
     const std::size_t budget = 4 * s.objects.size() + (1u << 20);
-    std::unordered_set<std::int64_t> seen;
-    for (const auto& entry : map) {
-        if (!seen.insert(entry.offset).second) continue;
+    // An offset the map gives again is read once, at its first entry.
+    std::vector<bool> repeated(map.size(), false);
+    {
+        std::vector<std::size_t> byOffset(map.size());
+        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
+        std::sort(byOffset.begin(), byOffset.end(), [&](std::size_t a, std::size_t b) {
+            return map[a].offset != map[b].offset ? map[a].offset < map[b].offset : a < b;
+        });
+        for (std::size_t k = 1; k < byOffset.size(); ++k)
+            if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
+    }
+    // Most objects of a drawing are entities; the map bounds them all.
+    st.entities.reserve(map.size());
+    st.entityOrder.reserve(map.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const MapEntry& entry = map[i];
+        if (repeated[i]) continue;
         if (st.declaredObjectBytes > budget) {
             d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
             break;
