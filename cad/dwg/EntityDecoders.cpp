@@ -1039,7 +1039,7 @@ static_assert(kCoversEveryKind<EntityData,
                                KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
                        LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
                        HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
-                       TableData, MLeaderData, ShapeData>,
+                       TableData, MLeaderData, ShapeData, ProxyEntityData, BodyData, MeshData>,
                                KindList<>>);
 
 }  // namespace cad::dwg

@@ -3,8 +3,10 @@
 // entities in the order the file chains them.
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
+#include <string_view>
 
+#include "cad/acis/Acis.h"
+#include "cad/dwg/DataStore.h"
 #include "cad/dwg/DecodeState.h"
 #include "cad/dwg/ObjectTypes.h"
 
@@ -505,7 +507,8 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     EntityHandleFlags f;
     if (b.B()) {  // graphics of the entity
         std::uint64_t size = r.since(Version::R2010) ? b.BLL() : b.RL();
-        b.skipBytes(size);
+        if (size > b.bitsLeft() / 8) b.fail("entity graphics larger than the object");
+        e.graphics = b.bytes(static_cast<std::size_t>(size));
     }
     if (r.until(Version::R14)) {
         endBit = dataStart + b.RL();
@@ -615,7 +618,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         locateStringStream(base, base.position(), endBit, r.str);
     }
 
-    std::string kind;
+    std::string_view kind;
     bool isEntity = false;
     if (const ObjectType* fixed = fixedObjectType(type)) {
         kind = fixed->name;
@@ -634,19 +637,37 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         readEntityCommonHandles(r, e, flags);
+        bool decoded = false;
         if (EntityDecoder decoder = known ? known->readEntity : nullptr) {
             try {
                 decoder(r, e);
+                decoded = true;
             } catch (const ReadError&) {
-                st.drawing->noteSkipped(kind);
-                e.entity.type = kind;
-                e.entity.data = PlaceholderData{kind};
             }
-        } else {
-            st.drawing->noteSkipped(kind);
-            e.entity.type = kind;
-            e.entity.data = PlaceholderData{kind};
         }
+        if (decoded && e.entity.type.empty()) e.entity.type = kind;
+        if (auto* body = e.entity.as<BodyData>(); body && decoded) {
+            if (body->error == kInDataStore) {
+                auto it = st.modelerData.find(r.self);
+                *body = it != st.modelerData.end() ? acis::readBody(it->second) : BodyData{};
+                if (it == st.modelerData.end()) body->error = "modeler data missing from the data store";
+            }
+            // A body we cannot read shows the graphics stored with it, if any.
+            if (!body->error.empty() && body->edges.empty()) decoded = false;
+        }
+        if (!decoded) {
+            e.entity.type = kind;
+            ProxyGraphics graphics;
+            if (!e.graphics.empty())
+                graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
+            if (!graphics.empty()) {
+                e.entity.data = ProxyEntityData{std::string(kind), std::move(graphics)};
+            } else {
+                st.drawing->noteSkipped(std::string(kind));
+                e.entity.data = PlaceholderData{std::string(kind)};
+            }
+        }
+        e.graphics = {};
         Handle h = r.self;
         if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
         return;
@@ -656,7 +677,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         decoder(r, st);
     } else if (type == 0x1F3) {
-        st.drawing->noteSkipped(kind);
+        st.drawing->noteSkipped(std::string(kind));
     }
 }
 
@@ -675,6 +696,7 @@ Drawing decodeSections(const DwgSections& s) {
     d.header.codePage = codePageName(s.codePage);
     if (s.measurement >= 0) d.header.measurement = s.measurement;
 
+    if (!s.dataStore.empty()) st.modelerData = readModelerData(s.dataStore);
     try {
         readClasses(s, st);
     } catch (const ReadError& e) {
@@ -686,9 +708,23 @@ Drawing decodeSections(const DwgSections& s) {
     // the objects once. A map that sends us over the same bytes again and
     // again would keep us busy for ever; we stop well before.
     const std::size_t budget = 4 * s.objects.size() + (1u << 20);
-    std::unordered_set<std::int64_t> seen;
-    for (const auto& entry : map) {
-        if (!seen.insert(entry.offset).second) continue;
+    // An offset the map gives again is read once, at its first entry.
+    std::vector<bool> repeated(map.size(), false);
+    {
+        std::vector<std::size_t> byOffset(map.size());
+        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
+        std::sort(byOffset.begin(), byOffset.end(), [&](std::size_t a, std::size_t b) {
+            return map[a].offset != map[b].offset ? map[a].offset < map[b].offset : a < b;
+        });
+        for (std::size_t k = 1; k < byOffset.size(); ++k)
+            if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
+    }
+    // Most objects of a drawing are entities; the map bounds them all.
+    st.entities.reserve(map.size());
+    st.entityOrder.reserve(map.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const MapEntry& entry = map[i];
+        if (repeated[i]) continue;
         if (st.declaredObjectBytes > budget) {
             d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
             break;
