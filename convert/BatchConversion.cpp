@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "convert/BatchContext.h"
+#include "convert/BitmapFile.h"
 #include "convert/CadExport.h"
 #include "convert/SaveAsJPG.h"
 #include "platform/Dialogs.h"
@@ -187,8 +188,13 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
     trap.step(134, [&] {
         if (!QFileInfo(bitmap).isFile())
             throw VbError::make(ErrNo::FileNotFound);
-        QImage picture;
-        if (!picture.load(bitmap, "BMP") || picture.isNull())
+        // Read whole, then decoded: the decoder would otherwise ask the
+        // file for a few kilobytes at a time.
+        QFile file(bitmap);
+        if (!file.open(QIODevice::ReadOnly))
+            throw VbError::make(ErrNo::InvalidPicture);
+        const QImage picture = decodeBitmap(file.readAll());
+        if (picture.isNull())
             throw VbError::make(ErrNo::InvalidPicture);
         form.setCreatorPicture(picture);
         loaded = true;

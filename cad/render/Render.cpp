@@ -1,11 +1,16 @@
 #include "cad/render/Render.h"
 
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <unistd.h>
 
 #include "cad/render/Backend.h"
 #include "cad/render/Frontend.h"
@@ -89,21 +94,98 @@ void ScenePicture::paint(QPainter& painter) const {
     paintSceneOn(painter, prepared_->scene, prepared_->view, prepared_->paint);
 }
 
+namespace {
+
+void putLe(std::vector<unsigned char>& out, std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// The picture as a 24-bit BMP file: the two headers, then the rows from the
+// bottom up, blue-green-red, each padded to four bytes. Empty when the file
+// would be too large for the format's 32-bit sizes.
+std::vector<unsigned char> bmpBytes(const QImage& picture) {
+    const QImage image = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+                             ? picture
+                             : picture.convertToFormat(QImage::Format_RGB32);
+    const std::uint64_t width = static_cast<std::uint64_t>(image.width()), height = static_cast<std::uint64_t>(image.height());
+    const std::uint64_t rowBytes = (width * 3 + 3) / 4 * 4;
+    constexpr std::uint64_t kHeaders = 14 + 40;
+    const std::uint64_t total = kHeaders + rowBytes * height;
+    if (image.isNull() || total > 0xFFFFFFFFu) return {};
+    std::vector<unsigned char> out(static_cast<std::size_t>(total), 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    putLe(out, 2, static_cast<std::uint32_t>(total), 4);
+    putLe(out, 10, kHeaders, 4);  // where the pixels begin
+    putLe(out, 14, 40, 4);        // the information header's size
+    putLe(out, 18, static_cast<std::uint32_t>(width), 4);
+    putLe(out, 22, static_cast<std::uint32_t>(height), 4);  // positive: bottom-up
+    putLe(out, 26, 1, 2);         // planes
+    putLe(out, 28, 24, 2);        // bits per pixel
+    putLe(out, 34, static_cast<std::uint32_t>(rowBytes * height), 4);
+    putLe(out, 38, static_cast<std::uint32_t>(image.dotsPerMeterX()), 4);
+    putLe(out, 42, static_cast<std::uint32_t>(image.dotsPerMeterY()), 4);
+    for (std::uint64_t y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(height - 1 - y)));
+        unsigned char* row = out.data() + kHeaders + y * rowBytes;
+        for (std::uint64_t x = 0; x < width; ++x, row += 3) {
+            row[0] = static_cast<unsigned char>(qBlue(in[x]));
+            row[1] = static_cast<unsigned char>(qGreen(in[x]));
+            row[2] = static_cast<unsigned char>(qRed(in[x]));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         return false;
     };
-    const QImage picture = renderDrawing(drawing, options).convertToFormat(QImage::Format_RGB888);
+    const QImage picture = renderDrawing(drawing, options);
     if (picture.isNull()) return fail("the picture could not be made");
-    // Through a temporary file beside the target, so a failed write keeps the old file.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString().toStdString());
-    if (!picture.save(&file, "BMP")) {
-        file.cancelWriting();
-        return fail("cannot write the BMP file");
+    const std::vector<unsigned char> bytes = bmpBytes(picture);
+    if (bytes.empty()) return fail("the picture is too large for a BMP file");
+    // Through a temporary file beside the target, so a failed write keeps the
+    // old file. Not synced to disk: the bitmap is a hand-over that is read
+    // back and deleted at once, and a sync would cost more than the rest.
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".bmp.tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
     }
-    if (!file.commit()) return fail(file.errorString().toStdString());
+    if (fd < 0) return fail(std::strerror(EEXIST));
+    auto abandon = [&](int why) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    };
+    const unsigned char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return abandon(n < 0 ? errno : EIO);
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        const int why = errno;
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int why = errno;
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    }
     return true;
 }
 
