@@ -188,12 +188,7 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
     trap.step(134, [&] {
         if (!QFileInfo(bitmap).isFile())
             throw VbError::make(ErrNo::FileNotFound);
-        // Read whole, then decoded: the decoder would otherwise ask the
-        // file for a few kilobytes at a time.
-        QFile file(bitmap);
-        if (!file.open(QIODevice::ReadOnly))
-            throw VbError::make(ErrNo::InvalidPicture);
-        const QImage picture = decodeBitmap(file.readAll());
+        const QImage picture = readBitmapFile(bitmap);
         if (picture.isNull())
             throw VbError::make(ErrNo::InvalidPicture);
         form.setCreatorPicture(picture);

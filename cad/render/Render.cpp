@@ -96,45 +96,22 @@ void ScenePicture::paint(QPainter& painter) const {
 
 namespace {
 
-void putLe(std::vector<unsigned char>& out, std::size_t at, std::uint32_t value, int bytes) {
+void putLe(unsigned char* out, std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-// The picture as a 24-bit BMP file: the two headers, then the rows from the
-// bottom up, blue-green-red, each padded to four bytes. Empty when the file
-// would be too large for the format's 32-bit sizes.
-std::vector<unsigned char> bmpBytes(const QImage& picture) {
-    const QImage image = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
-                             ? picture
-                             : picture.convertToFormat(QImage::Format_RGB32);
-    const std::uint64_t width = static_cast<std::uint64_t>(image.width()), height = static_cast<std::uint64_t>(image.height());
-    const std::uint64_t rowBytes = (width * 3 + 3) / 4 * 4;
-    constexpr std::uint64_t kHeaders = 14 + 40;
-    const std::uint64_t total = kHeaders + rowBytes * height;
-    if (image.isNull() || total > 0xFFFFFFFFu) return {};
-    std::vector<unsigned char> out(static_cast<std::size_t>(total), 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    putLe(out, 2, static_cast<std::uint32_t>(total), 4);
-    putLe(out, 10, kHeaders, 4);  // where the pixels begin
-    putLe(out, 14, 40, 4);        // the information header's size
-    putLe(out, 18, static_cast<std::uint32_t>(width), 4);
-    putLe(out, 22, static_cast<std::uint32_t>(height), 4);  // positive: bottom-up
-    putLe(out, 26, 1, 2);         // planes
-    putLe(out, 28, 24, 2);        // bits per pixel
-    putLe(out, 34, static_cast<std::uint32_t>(rowBytes * height), 4);
-    putLe(out, 38, static_cast<std::uint32_t>(image.dotsPerMeterX()), 4);
-    putLe(out, 42, static_cast<std::uint32_t>(image.dotsPerMeterY()), 4);
-    for (std::uint64_t y = 0; y < height; ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(height - 1 - y)));
-        unsigned char* row = out.data() + kHeaders + y * rowBytes;
-        for (std::uint64_t x = 0; x < width; ++x, row += 3) {
-            row[0] = static_cast<unsigned char>(qBlue(in[x]));
-            row[1] = static_cast<unsigned char>(qGreen(in[x]));
-            row[2] = static_cast<unsigned char>(qRed(in[x]));
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
         }
+        data += n;
+        size -= static_cast<std::size_t>(n);
     }
-    return out;
+    return true;
 }
 
 }  // namespace
@@ -144,10 +121,27 @@ bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOpti
         if (error) *error = why;
         return false;
     };
-    const QImage picture = renderDrawing(drawing, options);
+    // A 24-bit BMP file stored top-down holds its rows exactly as a
+    // blue-green-red picture lies in memory, each padded to four bytes: the
+    // two headers, then the picture's bytes as they are.
+    const QImage picture = renderDrawing(drawing, options).convertToFormat(QImage::Format_BGR888);
     if (picture.isNull()) return fail("the picture could not be made");
-    const std::vector<unsigned char> bytes = bmpBytes(picture);
-    if (bytes.empty()) return fail("the picture is too large for a BMP file");
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(picture.width()) * 3 + 3) / 4 * 4;
+    const std::uint64_t pixelBytes = rowBytes * static_cast<std::uint64_t>(picture.height());
+    constexpr std::uint32_t kHeaders = 14 + 40;
+    if (static_cast<std::uint64_t>(picture.bytesPerLine()) != rowBytes || kHeaders + pixelBytes > 0xFFFFFFFFu)
+        return fail("the picture is too large for a BMP file");
+    unsigned char headers[kHeaders] = {'B', 'M'};
+    putLe(headers, 2, static_cast<std::uint32_t>(kHeaders + pixelBytes), 4);
+    putLe(headers, 10, kHeaders, 4);  // where the pixels begin
+    putLe(headers, 14, 40, 4);        // the information header's size
+    putLe(headers, 18, static_cast<std::uint32_t>(picture.width()), 4);
+    putLe(headers, 22, static_cast<std::uint32_t>(-picture.height()), 4);  // negative: top-down
+    putLe(headers, 26, 1, 2);         // planes
+    putLe(headers, 28, 24, 2);        // bits per pixel
+    putLe(headers, 34, static_cast<std::uint32_t>(pixelBytes), 4);
+    putLe(headers, 38, static_cast<std::uint32_t>(picture.dotsPerMeterX()), 4);
+    putLe(headers, 42, static_cast<std::uint32_t>(picture.dotsPerMeterY()), 4);
     // Through a temporary file beside the target, so a failed write keeps the
     // old file. Not synced to disk: the bitmap is a hand-over that is read
     // back and deleted at once, and a sync would cost more than the rest.
@@ -167,15 +161,8 @@ bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOpti
         ::unlink(temporary.c_str());
         return fail(std::strerror(why));
     };
-    const unsigned char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return abandon(n < 0 ? errno : EIO);
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    if (!writeAll(fd, headers, kHeaders) || !writeAll(fd, picture.constBits(), static_cast<std::size_t>(pixelBytes)))
+        return abandon(errno);
     if (::close(fd) != 0) {
         const int why = errno;
         ::unlink(temporary.c_str());

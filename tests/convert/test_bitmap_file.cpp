@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <cstring>
+#include <utility>
 
 #include "convert/BitmapFile.h"
 
@@ -37,7 +40,8 @@ TEST(BitmapFile, TwentyFourBitPicturesOfEveryRowPadding)
         const QByteArray bytes = bmpOf(image);
         ASSERT_EQ(static_cast<unsigned char>(bytes[28]), 24) << width;
         const QImage back = decodeBitmap(bytes);
-        EXPECT_TRUE(back == image) << "width " << width;
+        EXPECT_EQ(back.format(), QImage::Format_BGR888);
+        EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32) == image) << "width " << width;
     }
 }
 
@@ -53,7 +57,32 @@ TEST(BitmapFile, TopDownRowsAreReadInTheirOrder)
         flipped += bytes.mid(offset + y * rowBytes, rowBytes);
     const qint32 height = -4;
     std::memcpy(flipped.data() + 22, &height, 4);
-    EXPECT_TRUE(decodeBitmap(flipped) == image);
+    EXPECT_TRUE(decodeBitmap(flipped).convertToFormat(QImage::Format_RGB32) == image);
+}
+
+TEST(BitmapFile, FilesOfEitherRowOrderAndOtherKindsReadBack)
+{
+    QTemporaryDir dir;
+    const QImage image = pattern(7, 5);
+    const QByteArray bottomUp = bmpOf(image);
+    QByteArray topDown = bottomUp.left(54);
+    for (int y = 4; y >= 0; --y)
+        topDown += bottomUp.mid(54 + y * 24, 24);
+    const qint32 height = -5;
+    std::memcpy(topDown.data() + 22, &height, 4);
+    const QImage palette = image.convertToFormat(QImage::Format_Indexed8);
+    const std::pair<QByteArray, QImage> cases[] = {{bottomUp, image}, {topDown, image}, {bmpOf(palette), palette}};
+    for (const auto& [bytes, expected] : cases) {
+        const QString path = dir.filePath(QStringLiteral("p.bmp"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        const QImage back = readBitmapFile(path);
+        ASSERT_TRUE(QFile::remove(path));  // the picture outlives its file
+        EXPECT_TRUE(back.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32));
+    }
+    EXPECT_TRUE(readBitmapFile(dir.filePath(QStringLiteral("none.bmp"))).isNull());
 }
 
 TEST(BitmapFile, OtherKindsGoThroughQt)
