@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumicade {
 
@@ -49,6 +53,14 @@ std::optional<Header> rgb24Header(const QByteArray& b, qint64 size)
     return h;
 }
 
+// A file's pages mapped into memory, given back when the picture made of
+// them goes.
+struct Mapping {
+    void* address;
+    std::size_t size;
+    ~Mapping() { ::munmap(address, size); }
+};
+
 void setResolution(QImage& image, const Header& h)
 {
     if (h.xPerMetre > 0)
@@ -92,26 +104,43 @@ QImage decodeBitmap(const QByteArray& bytes)
 
 QImage readBitmapFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    auto* bytes = new QByteArray(file.readAll());
-    const std::optional<Header> h = rgb24Header(*bytes, bytes->size());
-    if (!h || !h->topDown) {
-        QImage image = decodeBitmap(*bytes);
-        delete bytes;
-        return image;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 54;
+    // A top-down 24-bit file, what the export writes, is mapped, not read:
+    // its rows are the picture's, so the picture is the file's own pages
+    // (in a memory-backed folder, the very memory the export wrote into).
+    // The mapping outlives the file's name: the file is deleted at once.
+    void* mapped = regular ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
+                           : MAP_FAILED;
+    if (mapped != MAP_FAILED) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        const QByteArray view = QByteArray::fromRawData(static_cast<const char*>(mapped), 54);
+        const std::optional<Header> h = rgb24Header(view, info.st_size);
+        if (h && h->topDown) {
+            ::close(fd);
+            auto* mapping = new Mapping{mapped, size};
+            QImage image(static_cast<const uchar*>(mapped) + h->offset, static_cast<int>(h->width),
+                         static_cast<int>(h->height), static_cast<qsizetype>(h->rowBytes), QImage::Format_BGR888,
+                         [](void* info) { delete static_cast<Mapping*>(info); }, mapping);
+            if (image.isNull()) {
+                delete mapping;
+                return {};
+            }
+            setResolution(image, *h);
+            return image;
+        }
+        ::munmap(mapped, size);
     }
-    // The picture is the bytes read, not a copy of them; it owns them.
-    QImage image(reinterpret_cast<const uchar*>(bytes->constData()) + h->offset, static_cast<int>(h->width),
-                 static_cast<int>(h->height), static_cast<qsizetype>(h->rowBytes), QImage::Format_BGR888,
-                 [](void* info) { delete static_cast<QByteArray*>(info); }, bytes);
-    if (image.isNull()) {
-        delete bytes;
+    // Any other kind of BMP: read whole and decoded.
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return {};
     }
-    setResolution(image, *h);
-    return image;
+    return decodeBitmap(file.readAll());
 }
 
 }  // namespace lumicade

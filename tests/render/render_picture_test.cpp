@@ -320,6 +320,15 @@ TEST(RenderExport, BmpHoldsTheRenderedPixels) {
         const QImage back = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
         ASSERT_EQ(back.size(), expected.size()) << side;
         EXPECT_TRUE(back == expected) << "side " << side;
+        // Each row's padding is left zero.
+        QFile f(QString::fromStdString(path));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const int rowBytes = (back.width() * 3 + 3) / 4 * 4;
+        ASSERT_EQ(bytes.size(), 54 + rowBytes * back.height());
+        for (int y = 0; y < back.height(); ++y)
+            for (int pad = back.width() * 3; pad < rowBytes; ++pad)
+                ASSERT_EQ(bytes[54 + y * rowBytes + pad], 0) << "side " << side << " row " << y;
     }
 }
 
