@@ -5,7 +5,10 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cmath>
 #include <fstream>
+#include <limits>
+#include <tuple>
 
 #include "../fonts/ShxWriter.h"
 #include "RenderTestSupport.h"
@@ -239,6 +242,75 @@ TEST(RenderFonts, MultilineFontSwitchTrackingAndColumns) {
     // Without columns a column break is a line break.
     parsed = parseMText("left\\Nright", f);
     EXPECT_EQ(parsed.paragraphs.size(), 2u);
+}
+
+// The left edge of the ink of the line between two heights, or NaN.
+double inkLeftBetween(const std::vector<PlacedText>& placed, double low, double high) {
+    double left = std::numeric_limits<double>::quiet_NaN();
+    for (const PlacedText& part : placed)
+        for (int i = 0; i < part.strokes.elementCount(); ++i) {
+            const auto e = part.strokes.elementAt(i);
+            if (e.y >= low - 1e-6 && e.y <= high + 1e-6 && !(e.x >= left)) left = e.x;
+        }
+    return left;
+}
+
+TEST(RenderFonts, MultilineParagraphIndentsTabsAndVerticalAlignment) {
+    FontFolder fonts;
+    TextFormat f;
+    f.height = 10;
+    f.font = styleFont("box.shx", "", "", fonts.path(), 1252);
+    ASSERT_TRUE(f.font && f.font->stroked());
+
+    // \p counts in text heights; a paragraph keeps the properties of the one before.
+    auto parsed = parseMText("\\pxi-1,l2,r1.5,qc,t3,5.5;H\\PH\\P\\pi0,l0,r0,tz;H", f);
+    ASSERT_EQ(parsed.formats.size(), 3u);
+    EXPECT_DOUBLE_EQ(parsed.formats[0].firstLine, -10);
+    EXPECT_DOUBLE_EQ(parsed.formats[0].left, 20);
+    EXPECT_DOUBLE_EQ(parsed.formats[0].right, 15);
+    EXPECT_EQ(parsed.formats[0].align, 1);
+    EXPECT_EQ(parsed.formats[0].tabs, (std::vector<double>{30, 55}));
+    EXPECT_EQ(parsed.formats[1], parsed.formats[0]);
+    EXPECT_DOUBLE_EQ(parsed.formats[2].left, 0);
+    EXPECT_TRUE(parsed.formats[2].tabs.empty()) << "tz clears the stops";
+    EXPECT_EQ(parsed.paragraphs[2].size(), 1u) << "the code leaves no text behind";
+
+    // H is 6 wide with an advance of 8, and so is the space. The first line
+    // starts at left + first-line indent and wraps in what is left of the
+    // width; the next lines start at the left indent. Lines are 10 high,
+    // their baselines at -10 and -26.7.
+    const auto indented = layoutMText("\\pxi1,l2;H H H H", f, 60, 1, 1);
+    EXPECT_NEAR(inkLeftBetween(indented, -10, 0), 30, 1e-6);
+    EXPECT_NEAR(inkLeftBetween(indented, -27, -16), 20, 1e-6);
+    EXPECT_TRUE(std::isnan(inkLeftBetween(indented, -44, -33))) << "two words fit on each line";
+    // The right indent narrows the wrapping width.
+    EXPECT_TRUE(std::isnan(inkLeftBetween(layoutMText("H H H H", f, 60, 1, 1), -27, -16)));
+    EXPECT_NEAR(inkLeftBetween(layoutMText("\\pxr3;H H H H", f, 60, 1, 1), -27, -16), 0, 1e-6);
+    // Paragraph alignment goes before the attachment's.
+    EXPECT_NEAR(inkLeftBetween(layoutMText("\\pxqr;H", f, 60, 1, 1), -10, 0), 52, 1e-6);
+    EXPECT_NEAR(inkLeftBetween(layoutMText("\\pxqc;H", f, 60, 3, 1), -10, 0), -34, 1e-6);
+
+    // Tabs move on to the next stop, past the stops every four text heights.
+    auto lefts = [&](const std::vector<PlacedText>& placed) {
+        std::vector<double> xs;
+        for (const PlacedText& part : placed)
+            for (int i = 0; i < part.strokes.elementCount(); ++i)
+                if (part.strokes.elementAt(i).isMoveTo()) xs.push_back(part.strokes.elementAt(i).x);
+        return xs;
+    };
+    EXPECT_EQ(lefts(layoutMText("\\pxt2,3;H\tH\tH", f, 0, 1, 1)), (std::vector<double>{0, 20, 30}));
+    EXPECT_EQ(lefts(layoutMText("H\tH", f, 0, 1, 1)), (std::vector<double>{0, 40}));
+    EXPECT_EQ(lefts(layoutMText("\\pxi-1,l1,t1;H\tH", f, 0, 1, 1)), (std::vector<double>{0, 10}))
+        << "a hanging indent: the number in the margin, the text at the left indent";
+
+    // \A: a smaller part of a line sits on the baseline, in the middle or at the top of the line.
+    for (const auto& [code, low, high] : {std::tuple{"0", -20.0, -10.0}, {"1", -15.0, -5.0}, {"2", -10.0, 0.0}}) {
+        const auto placed = layoutMText(std::string("{\\H2x;H}\\A") + code + ";\\C1;H", f, 0, 1, 1);
+        ASSERT_EQ(placed.size(), 2u);
+        const QRectF small = placed[1].strokes.boundingRect();
+        EXPECT_NEAR(small.top(), low, 1e-6) << "\\A" << code;
+        EXPECT_NEAR(small.bottom(), high, 1e-6) << "\\A" << code;
+    }
 }
 
 }  // namespace cad::render::testing
