@@ -78,6 +78,7 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
     f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
     f.oblique = std::isfinite(oblique) ? oblique : 0.0;
     f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+    f.vertical = style && (style->flags & 4);
     if (style) {
         f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
                            codePageNumber(drawing_.header.codePage));

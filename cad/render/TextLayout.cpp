@@ -82,7 +82,8 @@ char32_t classicSymbol(char32_t c) {
 // of the drawing's code page (with 256..258 for the three symbols), a
 // unicode font by the code point, a big font by the two bytes of its East
 // Asian code page.
-std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c) {
+// Written vertically, a shape font made for it runs its vertical-only steps.
+std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c, bool vertical = false) {
     if (font.kind == TextFont::Kind::Hershey) {
         const fonts::StrokeGlyph* g = font.hershey->glyph(c);
         if (!g && c == 0x00A0) g = font.hershey->glyph(U' ');
@@ -92,7 +93,7 @@ std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c) 
     const fonts::ShxFont& shx = *font.shx;
     auto tryShape = [&](std::uint32_t n) -> std::optional<fonts::StrokeGlyph> {
         if (n == 0 || !shx.has(n)) return std::nullopt;
-        return shx.glyph(n);
+        return shx.glyph(n, vertical);
     };
     if (c == 0x00A0) c = U' ';
     if (shx.kind() == fonts::ShxFont::Kind::Unicode) {
@@ -211,6 +212,43 @@ int percentCode(const QString& s, int i, QString& out, TextFormat& fmt, bool& fo
     case PercentCode::Kind::Strike: fmt.strike = !fmt.strike; formatChanged = true; break;
     }
     return static_cast<int>(code->length);
+}
+
+bool writesVertically(const TextFormat& f) {
+    return f.font && f.font->kind == TextFont::Kind::Shx && f.font->shx && f.font->shx->modes() == 2;
+}
+
+// Vertical text, from the insertion point down: a shape font made for it
+// places each character itself (its vertical-only steps put the point at
+// the top middle of the character and move on down); any other font has
+// its characters centred under each other, one and a half heights apart.
+TextPaths verticalRuns(const std::vector<TextRun>& runs) {
+    TextPaths paths;
+    double penX = 0, penY = 0;
+    for (const TextRun& run : runs) {
+        const TextFormat& f = run.format;
+        const double h = f.height;
+        forEachCodePoint(run.text, [&](char32_t c) {
+            if (writesVertically(f)) {
+                const double sx = h * f.widthFactor * f.font->widthScale;
+                if (const std::optional<fonts::StrokeGlyph> g = strokeGlyph(*f.font, c, true)) {
+                    for (const auto& stroke : g->strokes)
+                        for (std::size_t k = 0; k < stroke.size(); ++k) {
+                            const QPointF p(penX + stroke[k].x * sx, penY + stroke[k].y * h);
+                            if (k == 0) paths.strokes.moveTo(p);
+                            else paths.strokes.lineTo(p);
+                        }
+                    penX += g->advance * sx;
+                    penY += g->advanceY * h;
+                    return;
+                }
+            }
+            const TextRun one{QString::fromUcs4(&c, 1), f};
+            addRun(paths, one, penX - runAdvance(one) / 2, penY - h);
+            penY -= 1.5 * h;
+        });
+    }
+    return paths;
 }
 
 void flush(std::vector<TextRun>& runs, QString& text, const TextFormat& fmt) {
@@ -570,6 +608,21 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
 
 TextPaths layoutText(const TextData& t, const std::string& shown, const TextFormat& base) {
     const std::vector<TextRun> runs = decodeTextCodes(shown, base);
+    if (base.vertical) {
+        // The column hangs from its point (left), is centred on it (centre,
+        // middle) or stands on it (right).
+        TextPaths column = verticalRuns(runs);
+        const double length = -(column.fill.boundingRect() | column.strokes.boundingRect()).top();
+        const int ha = t.horizontalAlign;
+        const double lift = ha == 1 || ha == 4 ? length / 2 : ha == 2 ? length : 0;
+        const Vec2 anchor = ha == 1 || ha == 2 || ha == 4 ? t.alignment.xy() : t.insertion.xy();
+        QTransform place;
+        place.translate(anchor.x, anchor.y);
+        place.rotateRadians(t.rotation);
+        place.scale((t.generation & 2) ? -1 : 1, (t.generation & 4) ? -1 : 1);
+        place.translate(0, lift);
+        return TextPaths{place.map(column.fill), place.map(column.strokes)};
+    }
     TextPaths paths;
     double x = 0;
     for (const TextRun& run : runs) {

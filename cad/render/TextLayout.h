@@ -35,6 +35,7 @@ struct TextFormat {
     // Where a part smaller than its line sits (\A): 0 on the baseline, 1 centred, 2 at the top.
     std::int8_t verticalAlign = 0;
     double stackOf = 0;          // a stacked fraction's part: the height of the text it stands in for
+    bool vertical = false;       // a style written top to bottom (single-line text only)
 };
 
 struct TextRun {
@@ -89,7 +90,8 @@ double descentRatio();
 double descentRatio(const TextFormat& format);
 
 // A single-line text (TEXT, ATTRIB, ATTDEF shown as its tag) placed by its
-// alignment: the outline in the entity's object coordinates.
+// alignment: the outline in the entity's object coordinates. Text of a
+// vertical style runs down from its point.
 TextPaths layoutText(const TextData& text, const std::string& shown, const TextFormat& base);
 
 // Multiline text laid out around its insertion point (the origin of the

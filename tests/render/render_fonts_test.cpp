@@ -23,7 +23,8 @@ using fonts_test::Program;
 
 // A folder holding a drawing's fonts: "box.shx", a text font 10 units high
 // whose H is a 6 x 10 box with an advance of 8, whose space advances 8, and
-// whose shapes 127 and 256 (degree signs) are a 2-unit tick; and "big.shx",
+// whose shapes 127 and 256 (degree signs) are a 2-unit tick; "vbox.shx"
+// (below); and "big.shx",
 // a big font whose only character is 中 of Simplified Chinese (D6D0).
 struct FontFolder {
     QTemporaryDir dir;
@@ -34,6 +35,11 @@ struct FontFolder {
                                                  {' ', {2, 0x80, 0}},
                                                  {127, {0x20, 2, 0x40, 0}},
                                                  {256, {0x20, 2, 0x40, 0}}}));
+        // "vbox.shx" is box.shx written vertically too: the vertical-only
+        // steps hang the box from its top middle and move on 15 down.
+        write("vbox.shx", fonts_test::shapesFile({{0, {10, 2, 2, 0}},
+                                                  {'H', {2, 14, 8, 0xFD, 0xF6, 1, 0xA4, 0x60, 0xAC, 0x68, 2, 0x80, 14,
+                                                         8, 0xFB, 0xFB, 0}}}));
         write("marks.shx", fonts_test::shapesFile({{130, {0x30, 0}}, {131, {0x14, 0}}}, {{130, "TICK"}, {131, "POST"}}));
         write("big.shx", fonts_test::bigFontFile(0x81, 0xFE, {{0, {10, 0, 0, 0}}, {0xD6D0, {0xA4, 0xA0, 2, 0x20}}}));
     }
@@ -112,6 +118,40 @@ TEST(RenderFonts, ShapeFontBesideTheDrawingAtTheStylesLook) {
     d = withStyle("box.shx");
     add(d, text("H", 50, 0, 1, std::atan(0.5)));
     EXPECT_NEAR(strokes(scene(d, fonts.path())).right(), 30 + 25, 1e-9);
+}
+
+TEST(RenderFonts, VerticalStylesRunDownFromTheirPoint) {
+    FontFolder fonts;
+    Drawing d = withStyle("vbox.shx");
+    d.textStyles[0].flags = 4;
+    add(d, text("HH", 10));
+    QRectF r = strokes(scene(d, fonts.path()));
+    EXPECT_NEAR(r.left(), -3, 1e-9);
+    EXPECT_NEAR(r.right(), 3, 1e-9);
+    EXPECT_NEAR(r.top(), -25, 1e-9) << "the second H 15 under the first";
+    EXPECT_NEAR(r.bottom(), 0, 1e-9);
+    // The same font written across skips its vertical-only steps.
+    d.textStyles[0].flags = 0;
+    r = strokes(scene(d, fonts.path()));
+    EXPECT_NEAR(r.left(), 0, 1e-9);
+    EXPECT_NEAR(r.width(), 14, 1e-9);
+    EXPECT_NEAR(r.height(), 10, 1e-9);
+
+    // A font without vertical steps: characters centred under each other,
+    // one and a half heights apart. Centred text has the column's middle on
+    // its alignment point.
+    d = withStyle("box.shx");
+    d.textStyles[0].flags = 4;
+    Entity centred = text("HH", 10);
+    auto& t = std::get<TextData>(centred.data);
+    t.horizontalAlign = 1;
+    t.alignment = {100, 0, 0};
+    add(d, centred);
+    r = strokes(scene(d, fonts.path()));
+    EXPECT_NEAR(r.left(), 96, 1e-9);
+    EXPECT_NEAR(r.right(), 102, 1e-9);
+    EXPECT_NEAR(r.top(), -12.5, 1e-9);
+    EXPECT_NEAR(r.bottom(), 12.5, 1e-9);
 }
 
 TEST(RenderFonts, ShapesFromTheShapeFileOfTheirStyle) {
