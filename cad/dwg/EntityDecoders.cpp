@@ -141,8 +141,41 @@ void readMText(R& r, E& e) {
     if (r.since(Version::R2000)) {
         skip("linespace_style", d.BS());
         t.lineSpacingFactor = d.BD();
+        skip("unknown", d.B());
     }
     e.style = r.H();
+    if (r.since(Version::R2004) && (d.BL() & 1)) {
+        skip("background_scale", d.BL());
+        skip("background_color", r.CMC());
+        skip("background_transparency", d.BL());
+    }
+    // 2018 keeps the columns in the entity, after a copy of its frame.
+    if (r.since(Version::R2018) && d.B()) {
+        skip("class_version", d.BS());
+        skip("default_flag", d.B());
+        skip("appid", r.H());
+        skip("attachment", d.BL());
+        skip("x_axis", d.BD3());
+        skip("insertion", d.BD3());
+        skip("rect_width", d.BD());
+        skip("rect_height", d.BD());
+        skip("extents_height", d.BD());
+        skip("extents_width", d.BD());
+        t.columnType = d.BS();
+        if (t.columnType != 0) {
+            // Static columns store how many there are, dynamic ones how many heights follow.
+            const std::uint32_t n = d.BL();
+            t.columnCount = static_cast<int>(std::min<std::uint32_t>(n, 10000));
+            t.columnWidth = d.BD();
+            t.columnGutter = d.BD();
+            t.columnAutoHeight = d.B();
+            t.columnFlowReversed = d.B();
+            if (!t.columnAutoHeight && t.columnType == 2) {
+                const std::size_t heights = d.count(n, 2);
+                for (std::size_t i = 0; i < heights; ++i) t.columnHeights.push_back(d.BD());
+            }
+        }
+    }
 }
 
 // --- simple geometry ----------------------------------------------------

@@ -192,9 +192,70 @@ struct Built {
     std::vector<std::uint8_t> bytes;
 };
 
+// An MTEXT in two dynamic columns of their own heights (kept in the entity
+// from 2018 on), with a background fill before them.
+std::vector<std::uint8_t> columnedMText(Version v) {
+    ObjectBuilder m{v, {}, {}, {}};
+    entityCommon(m, kLayer);
+    auto point = [&](double x, double y, double z) {
+        m.data.BD(x);
+        m.data.BD(y);
+        m.data.BD(z);
+    };
+    point(10, 20, 0);  // insertion
+    point(0, 0, 1);    // extrusion
+    point(1, 0, 0);    // direction
+    m.data.BD(100);
+    if (v >= Version::R2007) m.data.BD(80);
+    m.data.BD(2.5);
+    m.data.BS(1);  // attachment
+    m.data.BS(1);  // direction of flow
+    m.data.BD(0);
+    m.data.BD(0);
+    m.T(u"left\\Nright", "left\\Nright");
+    if (v >= Version::R2000) {
+        m.data.BS(1);
+        m.data.BD(1.5);
+        m.data.bit(false);
+    }
+    m.handles.H(5, 0);  // style
+    if (v >= Version::R2004) {
+        m.data.BL(1);  // background fill: scale, colour, transparency
+        m.data.BL(2);
+        m.data.BS(0);
+        m.data.BL(0xC2102030);
+        m.data.RC(0);
+        m.data.BL(0);
+    }
+    if (v >= Version::R2018) {
+        m.data.bit(true);
+        m.data.BS(4);
+        m.data.bit(true);
+        m.handles.H(5, 0);
+        m.data.BL(1);
+        point(1, 0, 0);
+        point(10, 20, 0);
+        m.data.BD(100);
+        m.data.BD(80);
+        m.data.BD(0);
+        m.data.BD(0);
+        m.data.BS(2);  // dynamic
+        m.data.BL(2);
+        m.data.BD(45);
+        m.data.BD(10);
+        m.data.bit(false);  // heights of their own
+        m.data.bit(false);
+        m.data.BD(30);
+        m.data.BD(50);
+    }
+    return m.frame(44, kText);
+}
+
 // listsModelSpace false leaves model space out of the block list;
-// layerOn false stores the layer's colour negative.
-cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool layerOn = true) {
+// layerOn false stores the layer's colour negative; multiline makes the
+// text an MTEXT in columns.
+cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool layerOn = true,
+                                   bool multiline = false) {
     std::vector<Built> objects;
 
     ObjectBuilder control{v, {}, {}, {}};
@@ -268,7 +329,7 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
     text.data.RD(2.5);
     text.T(u"Stra\u00DFe 3\u00B0", "Stra\xDF" "e 3\xB0");
     text.handles.H(5, 0);
-    objects.push_back({kText, text.frame(1, kText)});
+    objects.push_back({kText, multiline ? columnedMText(v) : text.frame(1, kText)});
 
     cad::dwg::DwgSections s;
     s.version = v;
@@ -340,6 +401,32 @@ TEST(DwgObjects, EachVersionFramesTheSameDrawing)
         EXPECT_EQ(t->value, "Stra\xC3\x9F" "e 3\xC2\xB0");
         EXPECT_EQ(t->height, 2.5);
         EXPECT_EQ(t->insertion, (cad::Vec3{10, 20, 0}));
+    }
+}
+
+TEST(DwgObjects, MultilineTextKeepsItsColumnsFrom2018On)
+{
+    for (Version v : {Version::R2000, Version::R2004, Version::R2013, Version::R2018}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        cad::Drawing d = cad::dwg::decodeSections(buildDrawing(v, true, true, true));
+        ASSERT_NE(d.modelSpace(), nullptr);
+        ASSERT_EQ(d.modelSpace()->entities.size(), 2u);
+        const cad::Entity& e = d.modelSpace()->entities[1];
+        ASSERT_EQ(e.type, "MTEXT");
+        const auto* m = e.as<cad::MTextData>();
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->text, "left\\Nright");
+        EXPECT_EQ(m->lineSpacingFactor, 1.5);
+        if (v < Version::R2018) {
+            EXPECT_EQ(m->columnType, 0);
+            continue;
+        }
+        EXPECT_EQ(m->columnType, 2);
+        EXPECT_EQ(m->columnCount, 2);
+        EXPECT_EQ(m->columnWidth, 45);
+        EXPECT_EQ(m->columnGutter, 10);
+        EXPECT_FALSE(m->columnAutoHeight);
+        EXPECT_EQ(m->columnHeights, (std::vector<double>{30, 50}));
     }
 }
 
