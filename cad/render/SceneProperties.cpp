@@ -47,7 +47,10 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
         if (const Linetype* type = drawing_.findLinetype(l.linetype)) {
             double total = 0;
             for (double d : type->dashes) total += std::fabs(d);
-            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = &type->dashes;
+            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) {
+                l.pattern = &type->dashes;
+                if (!type->elements.empty()) l.complex = type;
+            }
         }
     }
     const double entityScale = c.linetypeScale > 0 && std::isfinite(c.linetypeScale) ? c.linetypeScale : 1.0;

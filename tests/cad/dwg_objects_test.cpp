@@ -138,7 +138,8 @@ struct ObjectBuilder {
     }
 };
 
-constexpr std::uint64_t kBlockControl = 0x1, kModelSpace = 0x1F, kLayer = 0x10, kLine = 0x40, kText = 0x41;
+constexpr std::uint64_t kBlockControl = 0x1, kModelSpace = 0x1F, kLayer = 0x10, kLine = 0x40, kText = 0x41,
+                        kLinetype = 0x50;
 
 // Common part of a table record or other non-graphical object.
 void objectCommon(ObjectBuilder& o, std::uint64_t owner) {
@@ -331,6 +332,44 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
     text.handles.H(5, 0);
     objects.push_back({kText, multiline ? columnedMText(v) : text.frame(1, kText)});
 
+    // A complex linetype: a dash, a gap with a shape, a gap with a text.
+    ObjectBuilder fence{v, {}, {}, {}};
+    objectCommon(fence, 0x5);
+    tableName(fence, u"FENCE", "FENCE");
+    fence.T(u"posts and gas", "posts and gas");
+    fence.data.BD(2.0);
+    fence.data.RC('A');
+    fence.data.RC(3);
+    struct Dash {
+        double length;
+        unsigned number;
+        double x, y, scale, rotation;
+        unsigned flags;
+    };
+    for (const Dash& dash : {Dash{1.0, 0, 0, 0, 1, 0, 0}, Dash{-0.5, 131, 0.1, -0.2, 2, 1.5, 2},
+                             Dash{-0.5, 0, -0.3, 0.4, 0.25, 0.5, 4 | 1}}) {
+        fence.data.BD(dash.length);
+        fence.data.BS(dash.number);
+        fence.data.RD(dash.x);
+        fence.data.RD(dash.y);
+        fence.data.BD(dash.scale);
+        fence.data.BD(dash.rotation);
+        fence.data.BS(dash.flags);
+    }
+    // The strings area: the text at its start, in the drawing's code page or UTF-16.
+    const std::string gas = "GAS";
+    const bool wide = v >= Version::R2007;
+    for (std::size_t i = 0; i < (wide ? 512u : 256u); ++i) {
+        const std::size_t character = wide ? i / 2 : i;
+        const bool high = wide && i % 2 == 1;
+        fence.data.RC(character < gas.size() && !high ? static_cast<unsigned char>(gas[character]) : 0);
+    }
+    fence.handles.H(5, 0);  // xref block
+    fence.handles.H(5, 0);
+    fence.handles.H(5, 0x1A);
+    fence.handles.H(5, 0x1A);
+    objects.push_back({kLinetype, fence.frame(57, kLinetype)});
+
     cad::dwg::DwgSections s;
     s.version = v;
     s.versionString = "TEST";
@@ -341,7 +380,7 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
         s.objects.insert(s.objects.end(), o.bytes.begin(), o.bytes.end());
     }
     // The object map: one page of (handle, offset) steps in handle order.
-    std::vector<std::size_t> order = {0, 2, 1, 3, 4};  // 0x1, 0x10, 0x1F, 0x40, 0x41
+    std::vector<std::size_t> order = {0, 2, 1, 3, 4, 5};  // 0x1, 0x10, 0x1F, 0x40, 0x41, 0x50
     std::vector<std::uint8_t> page;
     std::uint64_t lastHandle = 0;
     std::int64_t lastOffset = 0;
@@ -427,6 +466,33 @@ TEST(DwgObjects, MultilineTextKeepsItsColumnsFrom2018On)
         EXPECT_EQ(m->columnGutter, 10);
         EXPECT_FALSE(m->columnAutoHeight);
         EXPECT_EQ(m->columnHeights, (std::vector<double>{30, 50}));
+    }
+}
+
+TEST(DwgObjects, ComplexLinetypesKeepTheirShapesAndTexts)
+{
+    for (Version v : {Version::R2000, Version::R2004, Version::R2007, Version::R2018}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        const cad::Drawing d = cad::dwg::decodeSections(buildDrawing(v));
+        const cad::Linetype* fence = d.findLinetype("FENCE");
+        ASSERT_NE(fence, nullptr);
+        EXPECT_EQ(fence->dashes, (std::vector<double>{1.0, -0.5, -0.5}));
+        ASSERT_EQ(fence->elements.size(), 2u);
+        const cad::LinetypeElement& post = fence->elements[0];
+        EXPECT_EQ(post.dash, 1u);
+        EXPECT_FALSE(post.isText);
+        EXPECT_EQ(post.shapeNumber, 131);
+        EXPECT_EQ(post.style, 0x1Au);
+        EXPECT_EQ(post.offset, (cad::Vec2{0.1, -0.2}));
+        EXPECT_EQ(post.scale, 2);
+        EXPECT_EQ(post.rotation, 1.5);
+        EXPECT_FALSE(post.absoluteRotation);
+        const cad::LinetypeElement& gas = fence->elements[1];
+        EXPECT_EQ(gas.dash, 2u);
+        EXPECT_TRUE(gas.isText);
+        EXPECT_TRUE(gas.absoluteRotation);
+        EXPECT_EQ(gas.text, "GAS");
+        EXPECT_EQ(gas.style, 0x1Au);
     }
 }
 

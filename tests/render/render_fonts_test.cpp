@@ -154,6 +154,78 @@ TEST(RenderFonts, VerticalStylesRunDownFromTheirPoint) {
     EXPECT_NEAR(r.bottom(), 12.5, 1e-9);
 }
 
+TEST(RenderFonts, ComplexLinetypesDrawTheirShapesAndTextsAlongTheLine) {
+    FontFolder fonts;
+    Drawing d = withStyle("box.shx");
+    d.textStyles[0].handle = 0x1B;
+    TextStyle marks;
+    marks.name = "MARKS";
+    marks.handle = 0x1A;
+    marks.flags = 1;
+    marks.fontFile = "marks.shx";
+    d.textStyles.push_back(marks);
+    // A post (shape 131, one unit up) twice its size where each dash ends.
+    Linetype fence;
+    fence.name = "FENCE";
+    fence.dashes = {1.0, -0.5};
+    LinetypeElement post;
+    post.shapeNumber = 131;
+    post.style = 0x1A;
+    post.scale = 2;
+    fence.elements.push_back(post);
+    // An H (box.shx, 0.6 by 1 at height 1) after each gap, moved along and across the line.
+    Linetype gas;
+    gas.name = "GAS";
+    gas.dashes = {1.0, -1.0};
+    LinetypeElement h;
+    h.dash = 1;
+    h.isText = true;
+    h.text = "H";
+    h.style = 0x1B;
+    h.scale = 0.5;
+    h.offset = {0.2, -0.25};
+    gas.elements.push_back(h);
+    d.linetypes = {fence, gas};
+    d.index();
+
+    Entity fenced = line({0, 0, 0}, {10, 0, 0});
+    fenced.common.linetype = "FENCE";
+    add(d, fenced);
+    Scene s = scene(d, fonts.path());
+    ASSERT_EQ(s.texts.size(), 7u) << "at 1, 2.5, 4, 5.5, 7, 8.5 and 10";
+    for (std::size_t i = 0; i < s.texts.size(); ++i) {
+        const QRectF r = s.texts[i].strokes.boundingRect();
+        EXPECT_NEAR(r.left(), 1 + 1.5 * static_cast<double>(i), 1e-9);
+        EXPECT_NEAR(r.width(), 0, 1e-9);
+        EXPECT_NEAR(r.top(), 0, 1e-9);
+        EXPECT_NEAR(r.height(), 2, 1e-9);
+    }
+
+    // Up the page at twice the pattern's scale: the text turns with the
+    // line, its offsets and height doubled, every four units.
+    d.findBlock("*Model_Space")->entities.clear();
+    Entity piped = line({0, 0, 0}, {0, 10, 0});
+    piped.common.linetype = "GAS";
+    piped.common.linetypeScale = 2;
+    add(d, piped);
+    s = scene(d, fonts.path());
+    ASSERT_EQ(s.texts.size(), 2u);
+    QRectF r = s.texts[0].strokes.boundingRect();
+    EXPECT_NEAR(r.left(), -0.5, 1e-9);
+    EXPECT_NEAR(r.right(), 0.5, 1e-9);
+    EXPECT_NEAR(r.top(), 4.4, 1e-9);
+    EXPECT_NEAR(r.bottom(), 5.0, 1e-9);
+    EXPECT_NEAR(s.texts[1].strokes.boundingRect().top(), 8.4, 1e-9);
+    // At an absolute angle it stays upright.
+    d.linetypes[1].elements[0].absoluteRotation = true;
+    d.index();
+    r = scene(d, fonts.path()).texts[0].strokes.boundingRect();
+    EXPECT_NEAR(r.left(), 0.5, 1e-9);
+    EXPECT_NEAR(r.width(), 0.6, 1e-9);
+    EXPECT_NEAR(r.top(), 4.4, 1e-9);
+    EXPECT_NEAR(r.height(), 1, 1e-9);
+}
+
 TEST(RenderFonts, ShapesFromTheShapeFileOfTheirStyle) {
     FontFolder fonts;
     Drawing d = withStyle("box.shx");
