@@ -23,8 +23,25 @@ done
 stray=$(grep -v '^/usr/\|^/$\|^/usr$' <<<"$files" || true)
 [ -z "$stray" ] || { echo "FAIL: files outside /usr: $stray"; failed=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libturbojpeg0 libstdc++6 fonts-dejavu-core shared-mime-info; do
+for d in libqt6widgets6 libqt6gui6 libturbojpeg0 libstdc++6 libfontconfig1 fonts-dejavu-core shared-mime-info \
+         hershey-fonts-data fonts-liberation2 fonts-wqy-microhei; do
   grep -q "\b$d\b" <<<"$depends" || { echo "FAIL: the package does not depend on $d ($depends)"; failed=1; }
 done
+# The font packages must hold what the engine asks for: the Hershey faces
+# from the folder it reads, the Liberation twins by family name, and a face
+# that covers Chinese (and with it Japanese and Korean) for CJK text.
+has_face() {  # package, fontconfig query
+  local f
+  for f in $(dpkg -L "$1" 2>/dev/null | grep -E '\.(ttf|ttc|otf)$'); do
+    fc-list "$2" file | grep -qF "$f" && return 0
+  done
+  return 1
+}
+dpkg -L hershey-fonts-data 2>/dev/null | grep -qx /usr/share/hershey-fonts/rowmans.jhf \
+  || { echo "FAIL: hershey-fonts-data lacks /usr/share/hershey-fonts/rowmans.jhf"; failed=1; }
+has_face fonts-liberation2 'Liberation Sans' || { echo "FAIL: fonts-liberation2 gives no Liberation Sans"; failed=1; }
+has_face fonts-liberation2 'Liberation Serif' || { echo "FAIL: fonts-liberation2 gives no Liberation Serif"; failed=1; }
+has_face fonts-liberation2 'Liberation Mono' || { echo "FAIL: fonts-liberation2 gives no Liberation Mono"; failed=1; }
+has_face fonts-wqy-microhei ':lang=zh-cn' || { echo "FAIL: fonts-wqy-microhei covers no Chinese"; failed=1; }
 [ $failed = 0 ] && echo "$(basename "$deb"): $(wc -l <<<"$files") entries; Depends: $depends"
 exit $failed

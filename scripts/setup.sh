@@ -21,6 +21,7 @@ pkgs=(
   hershey-fonts-data
   pkg-config
   libfontconfig-dev
+  fontconfig
   parallel
   libpoppler-qt6-dev
 )

@@ -3,6 +3,7 @@
 // kind's own data and then its own handle references.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -124,6 +125,102 @@ void readAttdef(R& r, E& e) {
     e.style = r.H();
 }
 
+// Releases before 2018 keep an MTEXT's columns in the extended data of
+// "ACAD": after the string ACAD_MTEXT_COLUMN_INFO_BEGIN, each property as a
+// short (its DXF code) and its value, the heights (50) as their count and
+// one real each. The items are stored as a code byte (the DXF code less
+// 1000) and the value.
+void mtextColumnsFromExtendedData(const std::vector<std::vector<std::uint8_t>>& blocks, bool wide, MTextData& t) {
+    struct Item {
+        int code;
+        double number;
+        bool columnInfo;  // the string that starts the column properties
+    };
+    for (const std::vector<std::uint8_t>& b : blocks) {
+        std::vector<Item> items;
+        std::size_t p = 0;
+        auto has = [&](std::size_t n) { return n <= b.size() - p; };
+        auto real = [&] {
+            double v = 0;
+            std::memcpy(&v, b.data() + p, 8);
+            return v;
+        };
+        while (p < b.size()) {
+            const int code = b[p++];
+            std::size_t skipBytes = 0;
+            Item item{code, 0, false};
+            if (code == 0) {
+                std::string text;
+                if (wide) {
+                    if (!has(2)) break;
+                    const std::size_t n = b[p] | (b[p + 1] << 8);
+                    p += 2;
+                    if (!has(2 * n)) break;
+                    for (std::size_t i = 0; i < n; ++i) text += static_cast<char>(b[p + 2 * i]);
+                    skipBytes = 2 * n;
+                } else {
+                    if (!has(3)) break;
+                    const std::size_t n = b[p];
+                    p += 3;
+                    if (!has(n)) break;
+                    text.assign(reinterpret_cast<const char*>(b.data() + p), n);
+                    skipBytes = n;
+                }
+                item.columnInfo = text == "ACAD_MTEXT_COLUMN_INFO_BEGIN";
+            } else if (code == 2) {
+                skipBytes = 1;
+            } else if (code == 3 || code == 5) {
+                skipBytes = 8;
+            } else if (code == 4) {
+                if (!has(1)) break;
+                skipBytes = 1 + b[p];
+            } else if (code >= 10 && code <= 13) {
+                skipBytes = 24;
+            } else if (code >= 40 && code <= 42) {
+                if (!has(8)) break;
+                item.number = real();
+                skipBytes = 8;
+            } else if (code == 70) {
+                if (!has(2)) break;
+                item.number = static_cast<std::int16_t>(b[p] | (b[p + 1] << 8));
+                skipBytes = 2;
+            } else if (code == 71) {
+                if (!has(4)) break;
+                item.number = static_cast<std::int32_t>(b[p] | (b[p + 1] << 8) | (b[p + 2] << 16) |
+                                                        (static_cast<std::uint32_t>(b[p + 3]) << 24));
+                skipBytes = 4;
+            } else {
+                break;  // not an item code: the rest cannot be read
+            }
+            if (!has(skipBytes)) break;
+            p += skipBytes;
+            items.push_back(item);
+        }
+        std::size_t i = 0;
+        while (i < items.size() && !items[i].columnInfo) ++i;
+        if (i == items.size()) continue;
+        for (++i; i + 1 < items.size() && items[i].code == 70; i += 2) {
+            const double value = items[i + 1].number;
+            switch (static_cast<int>(items[i].number)) {
+            case 75: t.columnType = static_cast<int>(value); break;
+            case 76: t.columnCount = static_cast<int>(std::clamp(value, 0.0, 10000.0)); break;
+            case 78: t.columnFlowReversed = value != 0; break;
+            case 79: t.columnAutoHeight = value != 0; break;
+            case 48: t.columnWidth = value; break;
+            case 49: t.columnGutter = value; break;
+            case 50: {
+                const int count = static_cast<int>(std::clamp(value, 0.0, 1000.0));
+                for (int k = 0; k < count && i + 2 < items.size() && items[i + 2].code == 40; ++k, ++i)
+                    t.columnHeights.push_back(items[i + 2].number);
+                break;
+            }
+            default: break;
+            }
+        }
+        return;
+    }
+}
+
 void readMText(R& r, E& e) {
     auto& t = set<MTextData>(e, "MTEXT");
     auto& d = r.dat;
@@ -141,8 +238,43 @@ void readMText(R& r, E& e) {
     if (r.since(Version::R2000)) {
         skip("linespace_style", d.BS());
         t.lineSpacingFactor = d.BD();
+        skip("unknown", d.B());
     }
     e.style = r.H();
+    if (r.since(Version::R2004) && (d.BL() & 1)) {
+        skip("background_scale", d.BL());
+        skip("background_color", r.CMC());
+        skip("background_transparency", d.BL());
+    }
+    // 2018 keeps the columns in the entity, after a copy of its frame.
+    if (r.since(Version::R2018) && d.B()) {
+        skip("class_version", d.BS());
+        skip("default_flag", d.B());
+        skip("appid", r.H());
+        skip("attachment", d.BL());
+        skip("x_axis", d.BD3());
+        skip("insertion", d.BD3());
+        skip("rect_width", d.BD());
+        skip("rect_height", d.BD());
+        skip("extents_height", d.BD());
+        skip("extents_width", d.BD());
+        t.columnType = d.BS();
+        if (t.columnType != 0) {
+            // Static columns store how many there are, dynamic ones how many heights follow.
+            const std::uint32_t n = d.BL();
+            t.columnCount = static_cast<int>(std::min<std::uint32_t>(n, 10000));
+            t.columnWidth = d.BD();
+            t.columnGutter = d.BD();
+            t.columnAutoHeight = d.B();
+            t.columnFlowReversed = d.B();
+            if (!t.columnAutoHeight && t.columnType == 2) {
+                const std::size_t heights = d.count(n, 2);
+                for (std::size_t i = 0; i < heights; ++i) t.columnHeights.push_back(d.BD());
+            }
+        }
+    }
+    if (r.until(Version::R2013) && !r.extendedItems.empty())
+        mtextColumnsFromExtendedData(r.extendedItems, r.since(Version::R2007), t);
 }
 
 // --- simple geometry ----------------------------------------------------

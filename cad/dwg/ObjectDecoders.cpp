@@ -2,10 +2,12 @@
 // (blocks, layers, linetypes, text styles, dimension styles), layouts and
 // multiline styles. One function per kind; owner, reactors and extension
 // dictionary have been read before.
+#include <exception>
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
 #include "cad/dwg/Decoders.h"
+#include "cad/model/TextEscapes.h"
 
 namespace cad::dwg {
 namespace objects {
@@ -138,13 +140,58 @@ void readLinetype(R& r, S& s) {
     lt.patternLength = d.BD();
     skip("alignment", d.RC());
     unsigned dashes = d.RC();
+    // The DWG flags of a dash: 1 absolute rotation, 2 a shape (by number),
+    // 4 a text (the number is where it starts in the strings area).
+    bool anyText = false;
     for (unsigned i = 0; i < dashes; ++i) {
         lt.dashes.push_back(d.BD());
-        skip("shape_no", d.BS());
-        skip("shape_offset", d.RD2());
-        skip("shape_scale", d.BD());
-        skip("shape_rotation", d.BD());
-        skip("shape_flag", d.BS());
+        LinetypeElement e;
+        e.dash = i;
+        e.shapeNumber = d.BS();
+        e.offset = d.RD2();
+        e.scale = d.BD();
+        e.rotation = d.BD();
+        const unsigned flags = d.BS();
+        if (!(flags & 6)) continue;
+        e.absoluteRotation = flags & 1;
+        e.isText = flags & 4;
+        anyText = anyText || e.isText;
+        lt.elements.push_back(std::move(e));
+    }
+    if (anyText) {  // 256 bytes up to 2004 (there even without texts), 512 later
+        const bool wide = r.since(Version::R2007);
+        const std::vector<std::uint8_t> area = d.bytes(wide ? 512 : 256);
+        for (LinetypeElement& e : lt.elements) {
+            if (!e.isText) continue;
+            const auto at = static_cast<std::size_t>(e.shapeNumber);
+            e.shapeNumber = 0;
+            std::string text;
+            if (wide) {
+                for (std::size_t k = at; k + 1 < area.size(); k += 2) {
+                    const char32_t c = area[k] | (area[k + 1] << 8);
+                    if (c == 0) break;
+                    appendUtf8(text, c);
+                }
+            } else {
+                std::size_t end = at;
+                while (end < area.size() && area[end] != 0) ++end;
+                if (at < end) text = toUtf8(area.data() + at, end - at, r.codePage);
+            }
+            e.text = std::move(text);
+        }
+    }
+    // The handles: the xref block, then the style of each dash.
+    if (!lt.elements.empty()) {
+        try {
+            skip("xref", r.H());
+            std::size_t next = 0;
+            for (unsigned i = 0; i < dashes; ++i) {
+                const Handle style = r.H();
+                if (next < lt.elements.size() && lt.elements[next].dash == i) lt.elements[next++].style = style;
+            }
+        } catch (const std::exception&) {
+            // Without their styles the shapes are looked up in every shape file, the texts set in the default style.
+        }
     }
     s.linetypeOrder.push_back(lt.handle);
     s.linetypes[lt.handle] = std::move(lt);

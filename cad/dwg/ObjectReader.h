@@ -22,6 +22,8 @@ public:
     bool separateStrings = false;
     // The first string of the object's extended data, by application.
     std::vector<std::pair<Handle, std::string>> extendedText;
+    // The items of each application's extended data, as stored.
+    std::vector<std::vector<std::uint8_t>> extendedItems;
 
     Version version() const { return dat.version(); }
     bool since(Version v) const { return dat.since(v); }

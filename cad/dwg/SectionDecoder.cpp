@@ -467,13 +467,15 @@ std::vector<MapEntry> readObjectMap(const std::vector<std::uint8_t>& buf, Drawin
 // Extended data: blocks of (size, application, items). We keep the first
 // string item of each application, which is where a text style names its
 // font family (application "ACAD").
-std::vector<std::pair<Handle, std::string>> readExtendedData(BitReader& b, int codePage) {
+std::vector<std::pair<Handle, std::string>> readExtendedData(BitReader& b, int codePage,
+                                                             std::vector<std::vector<std::uint8_t>>* blocks) {
     std::vector<std::pair<Handle, std::string>> out;
     for (;;) {
         std::size_t size = b.BS();
         if (size == 0) break;
         Handle app = b.H().value;
         std::vector<std::uint8_t> items = b.bytes(size);
+        if (blocks) blocks->push_back(items);
         if (items.size() < 2 || items[0] != 0) continue;
         std::string firstText;
         // A string item: 2007+ UTF-16 with a 16-bit length, earlier a byte
@@ -610,7 +612,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     r.codePage = st.codePage;
     r.self = base.H().value;
     (void)expected;
-    r.extendedText = readExtendedData(base, st.codePage);
+    r.extendedText = readExtendedData(base, st.codePage, &r.extendedItems);
     r.dat = base;
     r.str = base;
     if (s.version >= Version::R2007) {

@@ -220,6 +220,11 @@ void Reader::readLayer(const Record& r) {
 
 void Reader::readLinetype(const Record& r) {
     Linetype l;
+    // The element of the last dash, when it has one.
+    auto element = [&]() -> LinetypeElement* {
+        if (l.elements.empty() || l.dashes.empty() || l.elements.back().dash != l.dashes.size() - 1) return nullptr;
+        return &l.elements.back();
+    };
     forEachGroup(r, [&](const Group& g, std::string_view) {
         switch (g.code) {
         case 5: l.handle = toHandle(g); break;
@@ -227,6 +232,24 @@ void Reader::readLinetype(const Record& r) {
         case 3: l.description = ctx_.str(g); break;
         case 40: l.patternLength = toDouble(g); break;
         case 49: l.dashes.push_back(toDouble(g)); break;
+        // A complex element belongs to the dash before it.
+        case 74: {
+            const int flags = toInt(g);
+            if (flags == 0 || l.dashes.empty()) break;
+            LinetypeElement e;
+            e.dash = l.dashes.size() - 1;
+            e.absoluteRotation = flags & 1;
+            e.isText = flags & 2;
+            l.elements.push_back(e);
+            break;
+        }
+        case 75: if (element()) element()->shapeNumber = toInt(g); break;
+        case 340: if (element()) element()->style = toHandle(g); break;
+        case 46: if (element()) element()->scale = toDouble(g); break;
+        case 50: if (element()) element()->rotation = toDouble(g) * 3.14159265358979323846 / 180; break;
+        case 44: if (element()) element()->offset.x = toDouble(g); break;
+        case 45: if (element()) element()->offset.y = toDouble(g); break;
+        case 9: if (element()) element()->text = ctx_.str(g); break;
         default: break;
         }
     });

@@ -48,11 +48,25 @@ struct Layer {
     int lineweight = LineWeightDefault;
 };
 
+// A shape or a text that a complex linetype draws where one of its dashes
+// ends, in the linetype's units (scaled with the pattern).
+struct LinetypeElement {
+    std::size_t dash = 0;          // index into the dashes
+    bool isText = false;           // a text, else a shape
+    bool absoluteRotation = false; // else turned with the line
+    int shapeNumber = 0;
+    Handle style = 0;              // STYLE record: the shape file, or the text's style
+    Vec2 offset;                   // along and across the line
+    double scale = 1, rotation = 0;  // rotation in radians
+    std::string text;
+};
+
 struct Linetype {
     Handle handle = 0;
     std::string name, description;
     double patternLength = 0;
     std::vector<double> dashes;  // >0 dash, <0 gap, 0 dot
+    std::vector<LinetypeElement> elements;  // complex linetypes
 };
 
 struct TextStyle {

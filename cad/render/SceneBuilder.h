@@ -50,6 +50,7 @@ struct Look {
     std::string linetype = "Continuous";
     double lineweightMm = 0.25;
     const std::vector<double>* pattern = nullptr;  // the linetype's unscaled dashes, when dashed
+    const Linetype* complex = nullptr;  // a dashed linetype with shapes or texts
     double patternScale = 1;
 };
 
@@ -105,6 +106,8 @@ private:
               double lineweightMm = 0.25);
     void arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const Xform& xf);
     void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
+    // The shapes and texts of a complex linetype along a stroke (world points) (LinetypeElements.cpp).
+    void linetypeElements(const std::vector<Vec2>& points, bool closed, const Look& l, const Xform& xf);
 
     // ---- entities and blocks (DrawEntities.cpp) ---------------------------
     void entity(const Entity& e, const Context& ctx);

@@ -18,6 +18,7 @@ void Builder::stroke(const std::vector<Vec3>& local, bool closed, const Look& l,
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
     if (dashed) s.dashes = dashes(l, xf);
+    if (dashed && l.complex && !s.dashes.empty()) linetypeElements(s.points, closed, l, xf);
     scene_.add(std::move(s));
 }
 

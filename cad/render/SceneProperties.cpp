@@ -74,7 +74,10 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
         if (const Linetype* type = findLinetype(l.linetype)) {
             double total = 0;
             for (double d : type->dashes) total += std::fabs(d);
-            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = &type->dashes;
+            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) {
+                l.pattern = &type->dashes;
+                if (!type->elements.empty()) l.complex = type;
+            }
         }
     }
     const double entityScale = c.linetypeScale > 0 && std::isfinite(c.linetypeScale) ? c.linetypeScale : 1.0;
@@ -105,6 +108,7 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
     f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
     f.oblique = std::isfinite(oblique) ? oblique : 0.0;
     f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+    f.vertical = style && (style->flags & 4);
     if (style) {
         f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
                            codePageNumber(drawing_.header.codePage));

@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QRawFont>
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -83,7 +84,8 @@ char32_t classicSymbol(char32_t c) {
 // of the drawing's code page (with 256..258 for the three symbols), a
 // unicode font by the code point, a big font by the two bytes of its East
 // Asian code page.
-std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c) {
+// Written vertically, a shape font made for it runs its vertical-only steps.
+std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c, bool vertical = false) {
     if (font.kind == TextFont::Kind::Hershey) {
         const fonts::StrokeGlyph* g = font.hershey->glyph(c);
         if (!g && c == 0x00A0) g = font.hershey->glyph(U' ');
@@ -93,7 +95,7 @@ std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c) 
     const fonts::ShxFont& shx = *font.shx;
     auto tryShape = [&](std::uint32_t n) -> std::optional<fonts::StrokeGlyph> {
         if (n == 0 || !shx.has(n)) return std::nullopt;
-        return shx.glyph(n);
+        return shx.glyph(n, vertical);
     };
     if (c == 0x00A0) c = U' ';
     if (shx.kind() == fonts::ShxFont::Kind::Unicode) {
@@ -214,6 +216,43 @@ int percentCode(const QString& s, int i, QString& out, TextFormat& fmt, bool& fo
     return static_cast<int>(code->length);
 }
 
+bool writesVertically(const TextFormat& f) {
+    return f.font && f.font->kind == TextFont::Kind::Shx && f.font->shx && f.font->shx->modes() == 2;
+}
+
+// Vertical text, from the insertion point down: a shape font made for it
+// places each character itself (its vertical-only steps put the point at
+// the top middle of the character and move on down); any other font has
+// its characters centred under each other, one and a half heights apart.
+TextPaths verticalRuns(const std::vector<TextRun>& runs) {
+    TextPaths paths;
+    double penX = 0, penY = 0;
+    for (const TextRun& run : runs) {
+        const TextFormat& f = run.format;
+        const double h = f.height;
+        forEachCodePoint(run.text, [&](char32_t c) {
+            if (writesVertically(f)) {
+                const double sx = h * f.widthFactor * f.font->widthScale;
+                if (const std::optional<fonts::StrokeGlyph> g = strokeGlyph(*f.font, c, true)) {
+                    for (const auto& stroke : g->strokes)
+                        for (std::size_t k = 0; k < stroke.size(); ++k) {
+                            const QPointF p(penX + stroke[k].x * sx, penY + stroke[k].y * h);
+                            if (k == 0) paths.strokes.moveTo(p);
+                            else paths.strokes.lineTo(p);
+                        }
+                    penX += g->advance * sx;
+                    penY += g->advanceY * h;
+                    return;
+                }
+            }
+            const TextRun one{QString::fromUcs4(&c, 1), f};
+            addRun(paths, one, penX - runAdvance(one) / 2, penY - h);
+            penY -= 1.5 * h;
+        });
+    }
+    return paths;
+}
+
 void flush(std::vector<TextRun>& runs, QString& text, const TextFormat& fmt) {
     if (text.isEmpty()) return;
     runs.push_back({text, fmt});
@@ -243,6 +282,50 @@ double parseNumber(QString text, bool* relative) {
     return ok && std::isfinite(v) ? v : 0;
 }
 
+// "\p" paragraph properties: comma-separated items, each a letter and a
+// value, measured in heights of the text: i first-line indent (from the
+// left indent), l left and r right indents, q alignment (l, c, r, j, d),
+// t tab stops (more stops follow as bare numbers; "tz" clears them). An
+// "x" before an item marks the extended set; line and paragraph spacing
+// (s, b, a) are left alone.
+void applyParagraphCode(const QString& code, double unit, ParagraphFormat& p) {
+    QChar key;
+    bool tabsGiven = false;
+    for (QString item : code.split(QLatin1Char(','))) {
+        item = item.trimmed();
+        if (item.startsWith(QLatin1Char('x'))) item.remove(0, 1);
+        if (item.isEmpty()) continue;
+        if (item[0].isLetter()) {
+            key = item[0];
+            item.remove(0, 1);
+        }
+        bool ok = false;
+        const double v = item.toDouble(&ok) * unit;
+        const bool number = ok && std::isfinite(v);
+        switch (key.unicode()) {
+        case 'i': if (number) p.firstLine = v; break;
+        case 'l': if (number) p.left = v; break;
+        case 'r': if (number) p.right = v; break;
+        case 'q':
+            if (item.startsWith(QLatin1Char('c'))) p.align = 1;
+            else if (item.startsWith(QLatin1Char('r'))) p.align = 2;
+            else if (!item.isEmpty()) p.align = 0;
+            break;
+        case 't': {
+            if (!tabsGiven) p.tabs.clear();
+            tabsGiven = true;
+            // Newer releases put the kind of stop (c, r, d) before its place.
+            if (!item.isEmpty() && item[0].isLetter()) item.remove(0, 1);
+            const double stop = item.toDouble(&ok) * unit;
+            if (ok && std::isfinite(stop) && stop > 0 && p.tabs.size() < 64) p.tabs.push_back(stop);
+            break;
+        }
+        default: break;
+        }
+    }
+    std::sort(p.tabs.begin(), p.tabs.end());
+}
+
 }  // namespace
 
 bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fromStdString(fontFile)); }
@@ -257,6 +340,8 @@ double descentRatio(const TextFormat& f) {
 }
 
 double runAdvance(const TextRun& run) {
+    // A tab on its own, where no paragraph places it: as wide as four spaces.
+    if (run.text == QLatin1String("\t")) return runAdvance({QStringLiteral("    "), run.format});
     if (stroked(run.format)) return strokeRun(run, 0, 0, nullptr);
     const FontInfo& f = qtFontFor(run.format);
     const QFontMetricsF metrics(f.font);
@@ -268,6 +353,7 @@ double runAdvance(const TextRun& run) {
 
 void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
     const TextFormat& fmt = run.format;
+    if (run.text == QLatin1String("\t")) return;
     double width = 0;
     if (stroked(fmt)) {
         width = strokeRun(run, x, baseline, &paths);
@@ -345,6 +431,7 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
     MTextParagraphs out;
     out.paragraphs.emplace_back();
     out.columnBreaks.push_back(false);
+    out.formats.emplace_back();
     std::vector<TextFormat> stack;
     TextFormat fmt = base;
     QString text;
@@ -384,11 +471,14 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         if (c == QLatin1Char('\n')) {
             flush(out.paragraphs.back(), text, fmt);
             out.paragraphs.emplace_back();
+            out.columnBreaks.resize(out.paragraphs.size(), false);
+            out.formats.push_back(out.formats.back());
             ++i;
             continue;
         }
         if (c == QLatin1Char('\t')) {
-            text += QLatin1String("    ");
+            flush(out.paragraphs.back(), text, fmt);
+            out.paragraphs.back().push_back({QStringLiteral("\t"), fmt});
             ++i;
             continue;
         }
@@ -405,6 +495,7 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             flush(out.paragraphs.back(), text, fmt);
             out.paragraphs.emplace_back();
             out.columnBreaks.resize(out.paragraphs.size(), false);
+            out.formats.push_back(out.formats.back());
             if (u == 'N') out.columnBreaks.back() = true;
             break;
         case '~': text += QChar(0x00A0); break;
@@ -466,9 +557,14 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             if (v > 0) change([&](TextFormat& f) { f.tracking = relative ? f.tracking * v : v; });
             break;
         }
-        case 'A': case 'p':
-            // Vertical alignment of the line's parts, and paragraph indents and tabs.
-            readParameter(s, j);
+        case 'A': {
+            bool relative = false;
+            const double v = parseNumber(readParameter(s, j), &relative);
+            if (v >= 0 && v <= 2) change([&](TextFormat& f) { f.verticalAlign = static_cast<std::int8_t>(v); });
+            break;
+        }
+        case 'p':
+            applyParagraphCode(readParameter(s, j), base.height, out.formats.back());
             break;
         case 'S': {
             // A stacked fraction: the top raised and the bottom lowered, both
@@ -486,6 +582,7 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             const QString top = stacked.left(split).trimmed(), bottom = stacked.mid(split + 1).trimmed();
             const bool tolerance = stacked[split] == QLatin1Char('^');
             TextFormat small = fmt;
+            small.stackOf = fmt.stackOf > 0 ? fmt.stackOf : fmt.height;
             small.height = fmt.height * (tolerance ? 0.6 : 0.7);
             small.raise = fmt.raise + fmt.height * (tolerance ? 0.6 : 0.55);
             if (!top.isEmpty()) out.paragraphs.back().push_back({top, small});
@@ -513,6 +610,21 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
 
 TextPaths layoutText(const TextData& t, const std::string& shown, const TextFormat& base) {
     const std::vector<TextRun> runs = decodeTextCodes(shown, base);
+    if (base.vertical) {
+        // The column hangs from its point (left), is centred on it (centre,
+        // middle) or stands on it (right).
+        TextPaths column = verticalRuns(runs);
+        const double length = -(column.fill.boundingRect() | column.strokes.boundingRect()).top();
+        const int ha = t.horizontalAlign;
+        const double lift = ha == 1 || ha == 4 ? length / 2 : ha == 2 ? length : 0;
+        const Vec2 anchor = ha == 1 || ha == 2 || ha == 4 ? t.alignment.xy() : t.insertion.xy();
+        QTransform place;
+        place.translate(anchor.x, anchor.y);
+        place.rotateRadians(t.rotation);
+        place.scale((t.generation & 2) ? -1 : 1, (t.generation & 4) ? -1 : 1);
+        place.translate(0, lift);
+        return TextPaths{place.map(column.fill), place.map(column.strokes)};
+    }
     TextPaths paths;
     double x = 0;
     for (const TextRun& run : runs) {
@@ -569,16 +681,28 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
         std::vector<TextRun> runs;
         std::vector<double> advances;  // of each run, measured once
         double width = 0, height = 0;
+        double margin = 0;             // where the line starts, from the text's left edge
+        const ParagraphFormat* format = nullptr;
         bool columnBreak = false;      // starts a new column
     };
+    static const ParagraphFormat plain;
     std::vector<Line> lines;
     const bool wrap = rectWidth > 0 && std::isfinite(rectWidth);
+    const double defaultTab = 4 * base.height;
     for (std::size_t p = 0; p < parsed.paragraphs.size(); ++p) {
         const auto& paragraph = parsed.paragraphs[p];
+        const ParagraphFormat& pf = p < parsed.formats.size() ? parsed.formats[p] : plain;
         // Words with their spaces; a word may span runs of different formats.
+        // A tab is a word of its own.
         std::vector<std::vector<TextRun>> words;
         std::vector<TextRun> word;
         for (const TextRun& run : paragraph) {
+            if (run.text == QLatin1String("\t")) {
+                if (!word.empty()) words.push_back(std::move(word));
+                word.clear();
+                words.push_back({run});
+                continue;
+            }
             QString piece;
             for (QChar ch : run.text) {
                 piece += ch;
@@ -595,32 +719,54 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
 
         Line line;
         line.columnBreak = p < parsed.columnBreaks.size() && parsed.columnBreaks[p];
+        line.margin = pf.left + pf.firstLine;
+        line.format = &pf;
         auto finish = [&] {
             if (line.height <= 0) line.height = base.height;
             lines.push_back(std::move(line));
             line = Line{};
+            line.margin = pf.left;
+            line.format = &pf;
+        };
+        // The next tab stop after a place on the line.
+        auto tabStop = [&](double at) {
+            for (double stop : pf.tabs)
+                if (stop > at + 1e-9) return stop;
+            const double from = pf.tabs.empty() ? 0 : pf.tabs.back();
+            return from + (std::floor((at - from) / defaultTab + 1e-9) + 1) * defaultTab;
         };
         std::vector<double> advances;
         for (auto& w : words) {
             double ww = 0, trailing = 0, wh = 0;
-            advances.clear();
-            for (const TextRun& r : w) {
-                advances.push_back(runAdvance(r));
-                ww += advances.back();
-                wh = std::max(wh, r.format.height);
-            }
-            if (!w.empty() && w.back().text.endsWith(QLatin1Char(' '))) {
+            const bool tab = w.size() == 1 && w[0].text == QLatin1String("\t");
+            auto measure = [&] {
+                ww = 0;
+                advances.clear();
+                for (const TextRun& r : w) {
+                    advances.push_back(tab ? tabStop(line.margin + line.width) - (line.margin + line.width)
+                                           : runAdvance(r));
+                    ww += advances.back();
+                    wh = std::max(wh, r.format.height);
+                }
+            };
+            measure();
+            if (!tab && !w.empty() && w.back().text.endsWith(QLatin1Char(' '))) {
                 TextRun space{QStringLiteral(" "), w.back().format};
                 trailing = runAdvance(space);
             }
-            if (wrap && !line.runs.empty() && line.width + ww - trailing > rectWidth * 1.0001) finish();
+            const double room = rectWidth - line.margin - pf.right;
+            if (wrap && !line.runs.empty() && line.width + ww - trailing > room * 1.0001) {
+                finish();
+                if (tab) measure();
+            }
             for (TextRun& r : w) line.runs.push_back(std::move(r));
             line.advances.insert(line.advances.end(), advances.begin(), advances.end());
             line.width += ww;
             line.height = std::max(line.height, wh);
         }
         // Trailing blanks don't count for the alignment of the line.
-        if (!line.runs.empty() && line.runs.back().text.endsWith(QLatin1Char(' '))) {
+        if (!line.runs.empty() && line.runs.back().text != QLatin1String("\t") &&
+            line.runs.back().text.endsWith(QLatin1Char(' '))) {
             TextRun space{QStringLiteral(" "), line.runs.back().format};
             line.width -= runAdvance(space);
         }
@@ -660,18 +806,30 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
     }
     const double shiftY = row == 0 ? 0 : row == 1 ? -bottom / 2 : -bottom;
     const double columnStep = columned ? columns.width + std::max(0.0, columns.gutter) : 0;
+    // The box the lines are aligned in: the column, the text's width, or
+    // without one the longest line.
+    double boxWidth = columned ? columns.width : rectWidth;
+    if (!columned && !wrap) {
+        boxWidth = 0;
+        for (const Line& line : lines)
+            boxWidth = std::max(boxWidth, line.margin + line.width + (line.format ? line.format->right : 0));
+    }
 
     std::vector<PlacedText> out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        const double left = columnOf[i] * columnStep;
-        double x = left + (column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width);
-        if (columned && column != 0) x += column == 1 ? columns.width / 2 : columns.width;
+        const ParagraphFormat& pf = line.format ? *line.format : plain;
+        const double boxLeft = columned ? columnOf[i] * columnStep
+                               : column == 0 ? 0 : column == 1 ? -boxWidth / 2 : -boxWidth;
+        const int align = pf.align >= 0 && pf.align <= 2 ? pf.align : column;
+        const double slack = boxWidth - line.margin - pf.right - line.width;
+        double x = boxLeft + line.margin + (align == 0 ? 0 : align == 1 ? slack / 2 : slack);
         double previousStart = x;
         for (std::size_t k = 0; k < line.runs.size(); ++k) {
             const TextRun& run = line.runs[k];
-            const bool blank = run.text.trimmed().isEmpty() && !run.format.underline && !run.format.overline &&
-                               !run.format.strike;
+            const bool blank = run.text == QLatin1String("\t") ||
+                               (run.text.trimmed().isEmpty() && !run.format.underline && !run.format.overline &&
+                                !run.format.strike);
             const double advance = line.advances[k];
             double start = x;
             if (run.format.underPrevious) {
@@ -685,8 +843,13 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
                     out.push_back({QPainterPath{}, QPainterPath{}, run.format.color});
+                // A part smaller than its line sits on the baseline, in the middle or at the top (\A).
+                const double own = run.format.stackOf > 0 ? run.format.stackOf : run.format.height;
+                const double lift = run.format.verticalAlign == 1   ? (line.height - own) / 2
+                                    : run.format.verticalAlign == 2 ? line.height - own
+                                                                    : 0;
                 TextPaths paths{std::move(out.back().path), std::move(out.back().strokes)};
-                addRun(paths, run, start, baselines[i] + shiftY + run.format.raise);
+                addRun(paths, run, start, baselines[i] + shiftY + run.format.raise + lift);
                 out.back().path = std::move(paths.fill);
                 out.back().strokes = std::move(paths.strokes);
             }

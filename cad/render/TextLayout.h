@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QString>
 #include <filesystem>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,10 @@ struct TextFormat {
     double raise = 0;            // baseline shift upwards, drawing units (stacked fractions)
     bool underPrevious = false;  // starts where the run before it started (the lower half of a stack)
     std::optional<PaintColor> color;  // an inline colour change of multiline text
+    // Where a part smaller than its line sits (\A): 0 on the baseline, 1 centred, 2 at the top.
+    std::int8_t verticalAlign = 0;
+    double stackOf = 0;          // a stacked fraction's part: the height of the text it stands in for
+    bool vertical = false;       // a style written top to bottom (single-line text only)
 };
 
 struct TextRun {
@@ -57,11 +62,22 @@ struct PlacedText {
 // overline and strike-through; \U+XXXX escapes. Returns runs of the base format.
 std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& base);
 
+// A paragraph's indents and tab stops (\p), in drawing units from the
+// text's left edge; the first line starts at left + firstLine.
+struct ParagraphFormat {
+    double firstLine = 0, left = 0, right = 0;
+    int align = -1;               // 0 left, 1 centre, 2 right; -1 as the attachment says
+    std::vector<double> tabs;     // ascending; past the last, every four text heights
+    bool operator==(const ParagraphFormat&) const = default;
+};
+
 // Multiline text: paragraphs, the inline codes, word wrapping. Unknown
-// codes are skipped, the text after them kept.
+// codes are skipped, the text after them kept. A tab is a run of its own
+// ("\t").
 struct MTextParagraphs {
     std::vector<std::vector<TextRun>> paragraphs;
     std::vector<bool> columnBreaks;  // paragraph i starts a new column (\N)
+    std::vector<ParagraphFormat> formats;  // of each paragraph
 };
 MTextParagraphs parseMText(const std::string& raw, const TextFormat& base);
 
@@ -74,7 +90,8 @@ double descentRatio();
 double descentRatio(const TextFormat& format);
 
 // A single-line text (TEXT, ATTRIB, ATTDEF shown as its tag) placed by its
-// alignment: the outline in the entity's object coordinates.
+// alignment: the outline in the entity's object coordinates. Text of a
+// vertical style runs down from its point.
 TextPaths layoutText(const TextData& text, const std::string& shown, const TextFormat& base);
 
 // Multiline text laid out around its insertion point (the origin of the

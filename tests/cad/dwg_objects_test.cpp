@@ -138,7 +138,8 @@ struct ObjectBuilder {
     }
 };
 
-constexpr std::uint64_t kBlockControl = 0x1, kModelSpace = 0x1F, kLayer = 0x10, kLine = 0x40, kText = 0x41;
+constexpr std::uint64_t kBlockControl = 0x1, kModelSpace = 0x1F, kLayer = 0x10, kLine = 0x40, kText = 0x41,
+                        kLinetype = 0x50;
 
 // Common part of a table record or other non-graphical object.
 void objectCommon(ObjectBuilder& o, std::uint64_t owner) {
@@ -192,9 +193,70 @@ struct Built {
     std::vector<std::uint8_t> bytes;
 };
 
+// An MTEXT in two dynamic columns of their own heights (kept in the entity
+// from 2018 on), with a background fill before them.
+std::vector<std::uint8_t> columnedMText(Version v) {
+    ObjectBuilder m{v, {}, {}, {}};
+    entityCommon(m, kLayer);
+    auto point = [&](double x, double y, double z) {
+        m.data.BD(x);
+        m.data.BD(y);
+        m.data.BD(z);
+    };
+    point(10, 20, 0);  // insertion
+    point(0, 0, 1);    // extrusion
+    point(1, 0, 0);    // direction
+    m.data.BD(100);
+    if (v >= Version::R2007) m.data.BD(80);
+    m.data.BD(2.5);
+    m.data.BS(1);  // attachment
+    m.data.BS(1);  // direction of flow
+    m.data.BD(0);
+    m.data.BD(0);
+    m.T(u"left\\Nright", "left\\Nright");
+    if (v >= Version::R2000) {
+        m.data.BS(1);
+        m.data.BD(1.5);
+        m.data.bit(false);
+    }
+    m.handles.H(5, 0);  // style
+    if (v >= Version::R2004) {
+        m.data.BL(1);  // background fill: scale, colour, transparency
+        m.data.BL(2);
+        m.data.BS(0);
+        m.data.BL(0xC2102030);
+        m.data.RC(0);
+        m.data.BL(0);
+    }
+    if (v >= Version::R2018) {
+        m.data.bit(true);
+        m.data.BS(4);
+        m.data.bit(true);
+        m.handles.H(5, 0);
+        m.data.BL(1);
+        point(1, 0, 0);
+        point(10, 20, 0);
+        m.data.BD(100);
+        m.data.BD(80);
+        m.data.BD(0);
+        m.data.BD(0);
+        m.data.BS(2);  // dynamic
+        m.data.BL(2);
+        m.data.BD(45);
+        m.data.BD(10);
+        m.data.bit(false);  // heights of their own
+        m.data.bit(false);
+        m.data.BD(30);
+        m.data.BD(50);
+    }
+    return m.frame(44, kText);
+}
+
 // listsModelSpace false leaves model space out of the block list;
-// layerOn false stores the layer's colour negative.
-cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool layerOn = true) {
+// layerOn false stores the layer's colour negative; multiline makes the
+// text an MTEXT in columns.
+cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool layerOn = true,
+                                   bool multiline = false) {
     std::vector<Built> objects;
 
     ObjectBuilder control{v, {}, {}, {}};
@@ -268,7 +330,45 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
     text.data.RD(2.5);
     text.T(u"Stra\u00DFe 3\u00B0", "Stra\xDF" "e 3\xB0");
     text.handles.H(5, 0);
-    objects.push_back({kText, text.frame(1, kText)});
+    objects.push_back({kText, multiline ? columnedMText(v) : text.frame(1, kText)});
+
+    // A complex linetype: a dash, a gap with a shape, a gap with a text.
+    ObjectBuilder fence{v, {}, {}, {}};
+    objectCommon(fence, 0x5);
+    tableName(fence, u"FENCE", "FENCE");
+    fence.T(u"posts and gas", "posts and gas");
+    fence.data.BD(2.0);
+    fence.data.RC('A');
+    fence.data.RC(3);
+    struct Dash {
+        double length;
+        unsigned number;
+        double x, y, scale, rotation;
+        unsigned flags;
+    };
+    for (const Dash& dash : {Dash{1.0, 0, 0, 0, 1, 0, 0}, Dash{-0.5, 131, 0.1, -0.2, 2, 1.5, 2},
+                             Dash{-0.5, 0, -0.3, 0.4, 0.25, 0.5, 4 | 1}}) {
+        fence.data.BD(dash.length);
+        fence.data.BS(dash.number);
+        fence.data.RD(dash.x);
+        fence.data.RD(dash.y);
+        fence.data.BD(dash.scale);
+        fence.data.BD(dash.rotation);
+        fence.data.BS(dash.flags);
+    }
+    // The strings area: the text at its start, in the drawing's code page or UTF-16.
+    const std::string gas = "GAS";
+    const bool wide = v >= Version::R2007;
+    for (std::size_t i = 0; i < (wide ? 512u : 256u); ++i) {
+        const std::size_t character = wide ? i / 2 : i;
+        const bool high = wide && i % 2 == 1;
+        fence.data.RC(character < gas.size() && !high ? static_cast<unsigned char>(gas[character]) : 0);
+    }
+    fence.handles.H(5, 0);  // xref block
+    fence.handles.H(5, 0);
+    fence.handles.H(5, 0x1A);
+    fence.handles.H(5, 0x1A);
+    objects.push_back({kLinetype, fence.frame(57, kLinetype)});
 
     cad::dwg::DwgSections s;
     s.version = v;
@@ -280,7 +380,7 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
         s.objects.insert(s.objects.end(), o.bytes.begin(), o.bytes.end());
     }
     // The object map: one page of (handle, offset) steps in handle order.
-    std::vector<std::size_t> order = {0, 2, 1, 3, 4};  // 0x1, 0x10, 0x1F, 0x40, 0x41
+    std::vector<std::size_t> order = {0, 2, 1, 3, 4, 5};  // 0x1, 0x10, 0x1F, 0x40, 0x41, 0x50
     std::vector<std::uint8_t> page;
     std::uint64_t lastHandle = 0;
     std::int64_t lastOffset = 0;
@@ -340,6 +440,59 @@ TEST(DwgObjects, EachVersionFramesTheSameDrawing)
         EXPECT_EQ(t->value, "Stra\xC3\x9F" "e 3\xC2\xB0");
         EXPECT_EQ(t->height, 2.5);
         EXPECT_EQ(t->insertion, (cad::Vec3{10, 20, 0}));
+    }
+}
+
+TEST(DwgObjects, MultilineTextKeepsItsColumnsFrom2018On)
+{
+    for (Version v : {Version::R2000, Version::R2004, Version::R2013, Version::R2018}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        cad::Drawing d = cad::dwg::decodeSections(buildDrawing(v, true, true, true));
+        ASSERT_NE(d.modelSpace(), nullptr);
+        ASSERT_EQ(d.modelSpace()->entities.size(), 2u);
+        const cad::Entity& e = d.modelSpace()->entities[1];
+        ASSERT_EQ(e.type, "MTEXT");
+        const auto* m = e.as<cad::MTextData>();
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->text, "left\\Nright");
+        EXPECT_EQ(m->lineSpacingFactor, 1.5);
+        if (v < Version::R2018) {
+            EXPECT_EQ(m->columnType, 0);
+            continue;
+        }
+        EXPECT_EQ(m->columnType, 2);
+        EXPECT_EQ(m->columnCount, 2);
+        EXPECT_EQ(m->columnWidth, 45);
+        EXPECT_EQ(m->columnGutter, 10);
+        EXPECT_FALSE(m->columnAutoHeight);
+        EXPECT_EQ(m->columnHeights, (std::vector<double>{30, 50}));
+    }
+}
+
+TEST(DwgObjects, ComplexLinetypesKeepTheirShapesAndTexts)
+{
+    for (Version v : {Version::R2000, Version::R2004, Version::R2007, Version::R2018}) {
+        SCOPED_TRACE(static_cast<int>(v));
+        const cad::Drawing d = cad::dwg::decodeSections(buildDrawing(v));
+        const cad::Linetype* fence = d.findLinetype("FENCE");
+        ASSERT_NE(fence, nullptr);
+        EXPECT_EQ(fence->dashes, (std::vector<double>{1.0, -0.5, -0.5}));
+        ASSERT_EQ(fence->elements.size(), 2u);
+        const cad::LinetypeElement& post = fence->elements[0];
+        EXPECT_EQ(post.dash, 1u);
+        EXPECT_FALSE(post.isText);
+        EXPECT_EQ(post.shapeNumber, 131);
+        EXPECT_EQ(post.style, 0x1Au);
+        EXPECT_EQ(post.offset, (cad::Vec2{0.1, -0.2}));
+        EXPECT_EQ(post.scale, 2);
+        EXPECT_EQ(post.rotation, 1.5);
+        EXPECT_FALSE(post.absoluteRotation);
+        const cad::LinetypeElement& gas = fence->elements[1];
+        EXPECT_EQ(gas.dash, 2u);
+        EXPECT_TRUE(gas.isText);
+        EXPECT_TRUE(gas.absoluteRotation);
+        EXPECT_EQ(gas.text, "GAS");
+        EXPECT_EQ(gas.style, 0x1Au);
     }
 }
 

@@ -305,3 +305,30 @@ TEST(DwgReader, OneObjectDrawingsHoldTheirObject)
         }
     }
 }
+
+// The multiline text of Text.dwg is one dynamic column as wide as the text:
+// 2018 keeps that in the entity, the releases before in its extended data
+// (as the DXF export of the 2007 file shows).
+TEST(DwgReader, MultilineTextColumnsMatchTheExport)
+{
+    const cad::Drawing dxf = cad::readDrawingFile((kDrawings / "2007" / "Text.dxf").string());
+    ASSERT_NE(dxf.modelSpace(), nullptr);
+    ASSERT_EQ(dxf.modelSpace()->entities.size(), 1u);
+    const auto* exported = dxf.modelSpace()->entities[0].as<cad::MTextData>();
+    ASSERT_NE(exported, nullptr);
+    EXPECT_EQ(exported->columnType, 2);
+    for (const char* version : {"2000", "2004", "2007", "2010", "2013", "2018"}) {
+        SCOPED_TRACE(version);
+        const cad::Drawing dwg = cad::readDrawingFile((kDrawings / version / "Text.dwg").string());
+        ASSERT_NE(dwg.modelSpace(), nullptr);
+        ASSERT_EQ(dwg.modelSpace()->entities.size(), 1u);
+        const auto* stored = dwg.modelSpace()->entities[0].as<cad::MTextData>();
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(stored->columnType, exported->columnType);
+        EXPECT_EQ(stored->columnCount, exported->columnCount);
+        EXPECT_NEAR(stored->columnWidth, exported->columnWidth, 1e-9);
+        EXPECT_NEAR(stored->columnGutter, exported->columnGutter, 1e-9);
+        EXPECT_EQ(stored->columnAutoHeight, exported->columnAutoHeight);
+        EXPECT_EQ(stored->text, exported->text);
+    }
+}

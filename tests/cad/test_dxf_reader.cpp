@@ -174,6 +174,43 @@ TEST(DxfStructure, SequencesSpacesAndBlocks) {
     EXPECT_EQ(door->entities.size(), 1u);
 }
 
+TEST(DxfStructure, ComplexLinetypeElementsBelongToTheirDashes) {
+    const std::string tables =
+        "0\nSECTION\n2\nTABLES\n"
+        "0\nTABLE\n2\nLTYPE\n"
+        "0\nLTYPE\n5\n2A\n2\nFENCE\n70\n0\n3\nposts and gas\n72\n65\n73\n3\n40\n2.0\n"
+        "49\n1.0\n74\n0\n"
+        "49\n-0.5\n74\n4\n75\n131\n340\n1A\n46\n2\n50\n90\n44\n0.1\n45\n-0.2\n"
+        "49\n-0.5\n74\n3\n75\n0\n340\n1A\n46\n0.25\n50\n30\n44\n-0.3\n45\n0.4\n9\nGAS\n"
+        "0\nLTYPE\n5\n2B\n2\nDASHED\n70\n0\n73\n2\n40\n0.75\n49\n0.5\n74\n0\n49\n-0.25\n74\n0\n"
+        "0\nENDTAB\n0\nENDSEC\n";
+    std::string text = dxfWithEntities("");
+    text.insert(text.find("0\nSECTION\n2\nENTITIES"), tables);
+    const Drawing d = read(text);
+    const Linetype* fence = d.findLinetype("FENCE");
+    ASSERT_NE(fence, nullptr);
+    EXPECT_EQ(fence->dashes, (std::vector<double>{1.0, -0.5, -0.5}));
+    ASSERT_EQ(fence->elements.size(), 2u);
+    const LinetypeElement& post = fence->elements[0];
+    EXPECT_EQ(post.dash, 1u);
+    EXPECT_FALSE(post.isText);
+    EXPECT_FALSE(post.absoluteRotation);
+    EXPECT_EQ(post.shapeNumber, 131);
+    EXPECT_EQ(post.style, 0x1Au);
+    EXPECT_EQ(post.scale, 2);
+    EXPECT_NEAR(post.rotation, kPi / 2, 1e-12);
+    EXPECT_EQ(post.offset, (Vec2{0.1, -0.2}));
+    const LinetypeElement& gas = fence->elements[1];
+    EXPECT_EQ(gas.dash, 2u);
+    EXPECT_TRUE(gas.isText);
+    EXPECT_TRUE(gas.absoluteRotation);
+    EXPECT_EQ(gas.text, "GAS");
+    EXPECT_NEAR(gas.rotation, kPi / 6, 1e-12);
+    EXPECT_EQ(gas.offset, (Vec2{-0.3, 0.4}));
+    ASSERT_NE(d.findLinetype("DASHED"), nullptr);
+    EXPECT_TRUE(d.findLinetype("DASHED")->elements.empty()) << "flags of 0 add no element";
+}
+
 TEST(DxfStructure, PaperSpaceByFlagOrByOwner) {
     const std::string tables =
         "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nBLOCK_RECORD\n"
