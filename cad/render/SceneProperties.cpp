@@ -109,14 +109,11 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
     f.oblique = std::isfinite(oblique) ? oblique : 0.0;
     f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
     f.vertical = style && (style->flags & 4);
-    // Text whose style is missing draws in the default shape font (txt, or
-    // what stands in for it), as the CAD application does: never in a face
-    // from the system's font database, which costs a font scan to find.
-    f.font = style ? styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
-                               codePageNumber(drawing_.header.codePage))
-                   : styleFont(std::string(), std::string(), std::string(), *folder_,
-                               codePageNumber(drawing_.header.codePage));
-    f.folder = folder_;
+    if (style) {
+        f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
+                           codePageNumber(drawing_.header.codePage));
+        f.folder = folder_;
+    }
     return f;
 }
 

@@ -321,30 +321,6 @@ TEST(RenderFonts, MissingFontsAreReplacedAndNamed) {
     EXPECT_EQ(std::count(named.begin(), named.end(), "arial.ttf -> Liberation Sans"), 1);
 }
 
-// A text whose style the drawing lacks draws in the default shape font as
-// the style on txt does: the drawing's own txt.shx when it has one, the
-// stand-in for txt otherwise; never a face from the system's font database.
-TEST(RenderFonts, TextWithoutItsStyleDrawsInTheDefaultShapeFont) {
-    FontFolder fonts;
-    Drawing lost = emptyDrawing();
-    lost.index();
-    Entity e = text("HH", 50);
-    std::get<TextData>(e.data).style = "GONE";
-    add(lost, e);
-    Drawing onTxt = withStyle("txt");
-    add(onTxt, text("HH", 50));
-    const QTemporaryDir empty;
-    const Scene standIn = scene(lost, empty.path().toStdString());
-    ASSERT_EQ(standIn.texts.size(), 1u);
-    EXPECT_TRUE(standIn.texts[0].path.isEmpty()) << "drawn with the pen, not filled from a system face";
-    EXPECT_EQ(strokes(standIn), strokes(scene(onTxt, empty.path().toStdString())));
-
-    fonts.write("txt.shx", fonts_test::shapesFile({{0, {10, 2, 0, 0}}, {'H', {0xA4, 0x60, 0xAC, 0x68, 2, 0x80, 0}}}));
-    const QRectF own = strokes(scene(lost, fonts.path()));
-    EXPECT_NEAR(own.width(), 70, 1e-9) << "the drawing's own txt.shx";
-    EXPECT_NEAR(own.height(), 50, 1e-9);
-}
-
 TEST(RenderFonts, MultilineFontSwitchTrackingAndColumns) {
     FontFolder fonts;
     TextFormat f;
