@@ -2,6 +2,7 @@
 // entities and the layout objects, read into the drawing model.
 #include "cad/dxf/DxfReader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <unordered_map>
 
@@ -23,6 +24,7 @@ struct Record {
 // Splits a section's groups at each "0" group.
 std::vector<Record> splitRecords(const Group* begin, const Group* end) {
     std::vector<Record> out;
+    out.reserve(static_cast<std::size_t>(std::count_if(begin, end, [](const Group& g) { return g.code == 0; })));
     const Group* p = begin;
     while (p < end && p->code != 0) ++p;  // stray groups before the first record
     while (p < end) {
@@ -379,6 +381,15 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
     // records are read, so the pointers stay valid.
     Block* paper = block ? nullptr : &spaceBlock("*Paper_Space");
     Block* model = block ? nullptr : &spaceBlock("*Model_Space");
+    // A new list is sized once for the records that may land in it, rather
+    // than grown by doubling (which holds a list and its copy at once). A
+    // list that already holds entities (a name defined twice) just grows:
+    // sizing it exactly each time would copy it over and over.
+    const auto entityRecords = static_cast<std::size_t>(std::count_if(
+        records.begin() + static_cast<std::ptrdiff_t>(first), records.begin() + static_cast<std::ptrdiff_t>(last),
+        [](const Record& r) { return r.type != "VERTEX" && r.type != "SEQEND"; }));
+    Block* sized = block ? block : model;
+    if (sized->entities.empty()) sized->entities.reserve(entityRecords);
     // Where the open POLYLINE or INSERT lives, while its sequence runs.
     Block* openBlock = nullptr;
     std::size_t openIndex = 0;

@@ -20,7 +20,7 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     const Xform& xf = ctx.xf;
     const Xform ocs = xf * ocsToWcs(e.common.extrusion);
 
-    std::visit(
+    visitData(
         overloaded{
             [&](const InsertData& d) { insert(e, d, l, ctx); },
             [&](const LineData& d) { stroke({d.start, d.end}, false, l, xf); },
