@@ -13,7 +13,8 @@ constexpr double kTwoPi = 2 * kPi;
 int arcSegments(double sweep) {
     const double a = std::fabs(sweep);
     if (!std::isfinite(a)) return 1;
-    return std::clamp(static_cast<int>(std::ceil(a / kTwoPi * 144.0)), 2, 1000);
+    // Clamped before the conversion: a huge sweep does not fit an int.
+    return static_cast<int>(std::clamp(std::ceil(a / kTwoPi * 144.0), 2.0, 1000.0));
 }
 
 void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, double a1, bool skipFirst) {

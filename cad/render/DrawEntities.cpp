@@ -10,9 +10,8 @@
 namespace cad::render::frontend {
 
 void Builder::entity(const Entity& e, const Context& ctx) {
-    // Deeply nested arrays of inserts can multiply without end; a picture
-    // this full shows nothing more anyway.
-    if (scene_.order.size() > kMaxPrimitives) return;
+    // Once the picture holds as much as the budgets allow, the rest is left out.
+    if (!room(0)) return;
     const Look l = look(e, ctx);
     // Inserts decide their own visibility: entities of other layers in a
     // block on a layer that is off still show.
@@ -153,7 +152,9 @@ void Builder::polyline(const PolylineData& d, const Look& l, const Xform& xf, co
             for (int i = 0; i < count; ++i) {
                 const int a = pv.faceIndices[i], b = pv.faceIndices[(i + 1) % count];
                 if (a <= 0) continue;  // a negative index hides the edge that starts there
-                const auto ia = static_cast<std::size_t>(a - 1), ib = static_cast<std::size_t>(std::abs(b) - 1);
+                // Widened first: the index may be any int, INT_MIN included.
+                const auto ia = static_cast<std::size_t>(a - 1);
+                const auto ib = static_cast<std::size_t>(std::llabs(static_cast<long long>(b)) - 1);
                 if (ia < positions.size() && ib < positions.size()) stroke({positions[ia], positions[ib]}, false, l, xf);
             }
         }
@@ -190,7 +191,7 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     const bool constant = attdef && (d.attributeFlags & 2);
     if (attdef && ctx.inBlock && !constant) return;
     if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
-    const std::string& shown = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
+    const std::string shown = withinGlyphs(attdef && !(ctx.inBlock && constant) ? d.tag : d.value);
     if (shown.empty()) return;
     const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
     text(layoutText(d, shown, f), ocs, d.insertion.z, l.color);
@@ -210,7 +211,7 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
     xAxis = xAxis * (1.0 / xl);
     const Vec3 yAxis = cross(normal, xAxis);
     const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
-    for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing))
+    for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing))
         text(part.path, plane, 0, part.color.value_or(color));
 }
 
@@ -228,6 +229,7 @@ void Builder::blockAt(const Block& block, const Entity& owner, const Xform& plac
 
 void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
     if (std::find(active_.begin(), active_.end(), &block) != active_.end()) return;
+    if (!instanceRoom()) return;
     child.xf = xf;
     active_.push_back(&block);
     for (const Entity& inner : block.entities) entity(inner, child);
@@ -237,19 +239,26 @@ void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
 void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx) {
     if (ctx.depth >= kMaxDepth || layerFrozen(e, ctx)) return;
     const Block* block = drawing_.findBlock(d.blockName);
-    if (block) {
+    // A block that draws nothing is not expanded, however often it is placed.
+    if (block && !blank(*block)) {
         const Xform base = ocsToWcs(e.common.extrusion) * Xform::translate(d.insertion) * Xform::rotateZ(d.rotation);
         const Xform local = Xform::scale(d.scale) * Xform::translate(block->base * -1.0);
         const long columns = std::max(1, d.columns), rows = std::max(1, d.rows);
-        if (columns * rows <= kMaxArrayCopies) {
-            // Every cell of an array shares the block, its layer and its ByBlock properties.
-            Context child = childContext(e, l, ctx);
-            for (long r = 0; r < rows; ++r)
-                for (long c = 0; c < columns; ++c) {
-                    const Xform cell = Xform::translate({c * d.columnSpacing, r * d.rowSpacing, 0});
-                    drawBlock(*block, child, ctx.xf * (base * cell * local));
+        // Every cell of an array shares the block, its layer and its ByBlock
+        // properties. A larger array than the instance budget is drawn as far
+        // as it goes, row by row.
+        Context child = childContext(e, l, ctx);
+        for (long r = 0; r < rows; ++r)
+            for (long c = 0; c < columns; ++c) {
+                if (scene_.work.instances >= options_.budgets.instances) {
+                    instanceRoom();  // names the budget
+                    r = rows;
+                    break;
                 }
-        }
+                const Xform cell = Xform::translate({static_cast<double>(c) * d.columnSpacing,
+                                                     static_cast<double>(r) * d.rowSpacing, 0});
+                drawBlock(*block, child, ctx.xf * (base * cell * local));
+            }
     }
     // Attributes sit in the insert's own space, but take ByBlock from it.
     if (!d.attributes.empty() && l.visible) {

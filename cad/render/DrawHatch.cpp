@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace cad::render::frontend {
 
@@ -83,6 +84,28 @@ void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
     Box box;
     for (const auto& o : outlines)
         for (const Vec3& p : o) box.add(p.xy());
+    std::size_t edges = 0;
+    for (const auto& o : outlines) edges += o.size();
+    // The work the pattern takes, counted before any of it is done: each
+    // line is cut by every boundary edge, then dashed along the boundary's
+    // extent. Too much of it fills the area as a denser pattern would look.
+    const double diagonal = std::hypot(box.width(), box.height());
+    double work = 0;
+    for (const HatchPatternLine& pl : d.lines) {
+        const double spacing = std::fabs(pl.offset.x * -std::sin(pl.angle) + pl.offset.y * std::cos(pl.angle));
+        if (!(spacing > 1e-12) || !std::isfinite(spacing)) continue;
+        const double lines = diagonal / spacing + 1;
+        double patternLength = 0;
+        for (double dash : pl.dashes) patternLength += std::fabs(dash);
+        const double dashes = patternLength > 0 ? (diagonal / patternLength + 1) * static_cast<double>(pl.dashes.size()) : 1;
+        work += lines * (static_cast<double>(edges) + dashes);
+    }
+    if (!(work <= static_cast<double>(options_.budgets.hatchWork))) {
+        simplify("a hatch pattern needs more than " + std::to_string(options_.budgets.hatchWork) +
+                 " steps; its area is filled");
+        fill(outlines, l.color, ocs);
+        return;
+    }
     long budget = kMaxHatchLines;
     std::vector<double> ts;  // where one pattern line crosses the boundary
     for (const HatchPatternLine& pl : d.lines) {

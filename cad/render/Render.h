@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,18 @@ namespace cad::render {
 // or all in the foreground colour (black on white), as a monochrome plot.
 enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
+// How much work one picture may take, counted in what the renderer makes
+// rather than in time, so the same drawing always gives the same picture.
+// When a budget is reached the rest of the entity at hand is left out, the
+// picture is still made, and the scene says it was simplified, and why.
+struct WorkBudgets {
+    std::size_t primitives = 2000000;   // strokes, fills, texts and markers
+    std::size_t vertices = 16000000;    // points of strokes and fills
+    std::size_t glyphs = 2000000;       // characters of text laid out
+    std::size_t instances = 500000;     // block references drawn, array cells included
+    std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
+};
+
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
     QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
@@ -33,11 +46,15 @@ struct RenderOptions {
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
     ColorMode colors = ColorMode::AsDrawn;
+    WorkBudgets budgets;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+// The same, and why the picture leaves part of the drawing out (empty when
+// it is whole) into *simplified.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified);
 
 // The picture for any device, raster or of the caller's own (a PDF page, an
 // SVG document): the scene is built and fitted once; size() is the picture's
@@ -50,6 +67,9 @@ public:
     QSize size() const;
     void paint(QPainter& painter) const;
     QImage toImage() const;  // what renderDrawing returns
+    // Why the scene leaves part of the drawing out: a work budget was
+    // reached. Empty when the picture is whole.
+    const std::string& simplified() const;
 
 private:
     struct Prepared;

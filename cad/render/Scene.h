@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <QRgb>
+#include <string>
 #include <vector>
 
 #include "cad/model/Geometry.h"
@@ -84,6 +85,12 @@ struct Scene {
     std::vector<PointMarker> points;
     std::vector<InfiniteLine> infinite;
     std::vector<Item> order;      // painting order: later items cover earlier ones
+
+    // What building the scene took, in the units of the work budgets.
+    struct Work {
+        std::size_t vertices = 0, glyphs = 0, instances = 0;
+    } work;
+    std::string simplified;       // why part of the drawing was left out; empty when whole
 
     Box extents() const;
 

@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cad/model/Drawing.h"
@@ -22,9 +23,7 @@ namespace cad::render::frontend {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 24;            // nesting of inserts
-constexpr long kMaxArrayCopies = 10000;  // MINSERT rows x columns
-constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch
-constexpr std::size_t kMaxPrimitives = 1000000;
+constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch; more fill the area
 
 inline const PaintColor kForeground{qRgb(255, 255, 255), true};
 
@@ -66,6 +65,20 @@ private:
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
+    std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
+
+    // ---- work budgets (Frontend.cpp) ----------------------------------------
+    // Notes the first budget reached, which makes the scene simplified.
+    void simplify(const std::string& why);
+    // Whether one more primitive of that many points fits the budgets.
+    bool room(std::size_t vertices);
+    // Whether another block reference fits the instance budget (and counts it).
+    bool instanceRoom();
+    // The part of a text the glyph budget lets through, counted in characters.
+    std::string withinGlyphs(const std::string& text);
+    // A block with nothing to draw at any placement: no entities, or only
+    // references to such blocks. Its references are passed over unexpanded.
+    bool blank(const Block& block);
 
     // ---- properties (SceneProperties.cpp) ---------------------------------
     const Layer* effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const;

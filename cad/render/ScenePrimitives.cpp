@@ -13,7 +13,7 @@ void Builder::stroke(const std::vector<Vec3>& local, bool closed, const Look& l,
     s.points.reserve(local.size());
     for (const Vec3& p : local)
         if (finite(p)) s.points.push_back(xf.apply2(p));
-    if (s.points.size() < 2) return;
+    if (s.points.size() < 2 || !room(s.points.size())) return;
     s.closed = closed;
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
@@ -32,13 +32,16 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
         if (pts.size() >= 3) f.outlines.push_back(std::move(pts));
     }
     if (f.outlines.empty()) return;
+    std::size_t vertices = 0;
+    for (const auto& outline : f.outlines) vertices += outline.size();
+    if (!room(vertices)) return;
     f.color = color;
     f.background = background;
     scene_.add(std::move(f));
 }
 
 void Builder::text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color) {
-    if (planePath.isEmpty()) return;
+    if (planePath.isEmpty() || !room(static_cast<std::size_t>(planePath.elementCount()))) return;
     TextShape t;
     t.path = planTransform(planeToWorld, z).map(planePath);
     t.color = color;

@@ -241,7 +241,8 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         }
         case 'C': {
             bool relative = false;
-            const int aci = static_cast<int>(parseNumber(readParameter(s, j), &relative));
+            const double index = parseNumber(readParameter(s, j), &relative);
+            const int aci = index >= 1 && index <= 255 ? static_cast<int>(index) : 0;
             change([&](TextFormat& f) {
                 if (aci >= 1 && aci <= 255) f.color = paintFromIndex(aci);
                 else f.color = base.color;  // ByLayer / ByBlock: back to the entity's colour
@@ -250,8 +251,11 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         }
         case 'c': {
             bool relative = false;
-            const auto rgb = static_cast<std::uint32_t>(parseNumber(readParameter(s, j), &relative));
-            change([&](TextFormat& f) { f.color = paintFromRgb(rgb); });
+            const double value = parseNumber(readParameter(s, j), &relative);
+            // Out of range is no colour: back to the entity's, as for \C.
+            const bool valid = value >= 0 && value <= 0xFFFFFF;
+            const auto rgb = valid ? static_cast<std::uint32_t>(value) : 0u;
+            change([&](TextFormat& f) { f.color = valid ? paintFromRgb(rgb) : base.color; });
             break;
         }
         case 'F': case 'f': {

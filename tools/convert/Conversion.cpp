@@ -52,8 +52,10 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.background = o.blackBackground ? QColor(Qt::black) : QColor(Qt::white);
     options.colors = o.colors;
     std::vector<unsigned char> bytes;
+    std::string simplified;
     try {
-        bytes = encodeDrawing(drawing, options, o.format, o.quality, completeBaseName(fileNamePart(job.input)));
+        bytes = encodeDrawing(drawing, options, o.format, o.quality, completeBaseName(fileNamePart(job.input)),
+                              &simplified);
     } catch (const PictureError& e) {
         return failed(e.what());
     } catch (const std::exception& e) {
@@ -68,7 +70,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     if (writeNativeFileReplacing(job.output, bytes, &why) != JpegStatus::Ok)
         return failed("cannot write " + displayName(job.output) + (why.empty() ? "" : ": " + why));
 
-    outcome.status = Outcome::Status::Converted;
+    // The picture is written either way; a drawing shown only in part is named.
+    outcome.status = simplified.empty() ? Outcome::Status::Converted : Outcome::Status::Simplified;
+    outcome.reason = simplified;
     outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return outcome;
 }
