@@ -30,7 +30,7 @@ void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, do
     }
 }
 
-void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge) {
+void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge, double tolerance) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double chord = std::hypot(dx, dy);
     if (std::fabs(bulge) < 1e-9 || chord < 1e-12 || !std::isfinite(bulge)) {
@@ -46,7 +46,12 @@ void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge) {
     const double side = bulge > 0 ? 1 : -1;
     const Vec3 c{(a.x + b.x) / 2 - dy / chord * toCenter * side, (a.y + b.y) / 2 + dx / chord * toCenter * side, a.z};
     const double a0 = std::atan2(a.y - c.y, a.x - c.x);
-    const int n = arcSegments(theta);
+    int n = arcSegments(theta);
+    // A chord of angle s strays r (1 - cos(s / 2)), about r s^2 / 8, from the arc.
+    if (tolerance > 0) {
+        const double fine = std::ceil(std::fabs(theta) * std::sqrt(std::fabs(radius) / (8 * tolerance)));
+        if (fine < n) n = std::max(1, static_cast<int>(fine));
+    }
     for (int i = 1; i <= n; ++i) {
         if (i == n) {
             out.push_back(b);

@@ -3,6 +3,7 @@
 #include "cad/render/SceneBuilder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <unordered_set>
 
@@ -16,6 +17,22 @@ Builder::Builder(const Drawing& d, const RenderOptions& o) : drawing_(d), option
 
 void Builder::simplify(const std::string& why) {
     if (scene_.simplified.empty()) scene_.simplified = why;
+}
+
+double Builder::flatness(double extent, const Xform& xf) const {
+    if (options_.longSide <= 0 || !(extent > 0) || !std::isfinite(extent)) return 0;
+    // Only where the plan view keeps shapes (rotation, mirror, uniform
+    // scale) does one length stand for every direction.
+    const double ax = xf.m[0][0], ay = xf.m[1][0], bx = xf.m[0][1], by = xf.m[1][1];
+    const double sa = std::hypot(ax, ay), sb = std::hypot(bx, by);
+    if (!(sa > 0) || std::fabs(sa - sb) > 1e-9 * sa || std::fabs(ax * bx + ay * by) > 1e-9 * sa * sb) return 0;
+    // The picture shows at least the whole of what is drawn, so a pixel is
+    // no smaller than this extent over the long side, unless a window is
+    // shown; then a pixel is the window's long side over the picture's.
+    double pixel = extent / std::sqrt(2.0) / options_.longSide;
+    if (options_.window.isValid())
+        pixel = std::max(options_.window.width(), options_.window.height()) / options_.longSide / sa;
+    return std::isfinite(pixel) ? pixel / 8 : 0;
 }
 
 bool Builder::room(std::size_t vertices) {

@@ -31,7 +31,7 @@ enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 struct WorkBudgets {
     std::size_t primitives = 2000000;   // strokes, fills, texts and markers
     std::size_t vertices = 16000000;    // points of strokes and fills
-    std::size_t glyphs = 2000000;       // characters of text laid out
+    std::size_t glyphs = 200000;        // characters of text laid out
     std::size_t instances = 500000;     // block references drawn, array cells included
     std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
 };

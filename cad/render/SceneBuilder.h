@@ -70,6 +70,10 @@ private:
     // ---- work budgets (Frontend.cpp) ----------------------------------------
     // Notes the first budget reached, which makes the scene simplified.
     void simplify(const std::string& why);
+    // How far a flattened curve of the given extent (in the coordinates xf
+    // maps to the drawing) may stray from the true one and stay well below
+    // a pixel of the picture; 0 when that cannot be told.
+    double flatness(double extent, const Xform& xf) const;
     // Whether one more primitive of that many points fits the budgets.
     bool room(std::size_t vertices);
     // Whether another block reference fits the instance budget (and counts it).

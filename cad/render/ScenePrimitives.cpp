@@ -61,9 +61,14 @@ void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const 
     bool anyWidth = false;
     for (const auto& w : v) anyWidth = anyWidth || w.startWidth > 0 || w.endWidth > 0;
     const std::size_t segments = closed ? v.size() : v.size() - 1;
+    // Arcs are flattened no finer than the picture can show.
+    Box extent;
+    for (const auto& w : v) extent.add(w.point.xy());
+    const double tolerance = extent.empty() ? 0 : flatness(std::max(extent.width(), extent.height()), xf);
     if (!anyWidth || !drawing_.header.fillMode) {
         std::vector<Vec3> pts{v[0].point};
-        for (std::size_t i = 0; i < segments; ++i) appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge);
+        for (std::size_t i = 0; i < segments; ++i)
+            appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge, tolerance);
         if (v.size() == 1) pts.push_back(v[0].point);
         // A closed polyline ends where it began; the stroke closes it. Two
         // vertices joined by bulges (a donut) close too: they are a ring.
@@ -75,7 +80,7 @@ void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const 
         const WideVertex& a = v[i];
         const Vec3 b = v[(i + 1) % v.size()].point;
         std::vector<Vec3> centre{a.point};
-        appendBulge(centre, a.point, b, a.bulge);
+        appendBulge(centre, a.point, b, a.bulge, tolerance);
         if (a.startWidth <= 0 && a.endWidth <= 0) {
             stroke(centre, false, l, xf);
             continue;
