@@ -7,6 +7,7 @@
 #include "cad/dwg/DwgPreview.h"
 #include "cad/dwg/DwgReader.h"
 #include "cad/dxf/DxfReader.h"
+#include "cad/ExternalReferences.h"
 
 namespace cad {
 
@@ -41,12 +42,16 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    if (isDwg(bytes)) {
-        Drawing drawing = dwg::readDwg(bytes);
-        drawing.preview = dwg::readDwgPreview(bytes);
-        return drawing;
-    }
-    return dxf::readDxf(bytes);
+    Drawing d = isDwg(bytes) ? dwg::readDwg(bytes) : dxf::readDxf(bytes);
+    if (isDwg(bytes)) d.preview = dwg::readDwgPreview(bytes);
+    d.sourcePath = path;
+    return d;
+}
+
+Drawing openDrawing(const std::string& path) {
+    Drawing d = readDrawingFile(path);
+    attachExternalReferences(d, path);
+    return d;
 }
 
 }  // namespace cad

@@ -8,6 +8,12 @@
 
 namespace cad {
 
+// The drawing as the file holds it; Drawing::sourcePath is the path given.
 Drawing readDrawingFile(const std::string& path);
+
+// The drawing as the CAD application opens it: read, with its external
+// references brought in (see ExternalReferences.h). A reference that is
+// missing or unreadable does not fail it: Drawing::referenceProblems names it.
+Drawing openDrawing(const std::string& path);
 
 }  // namespace cad

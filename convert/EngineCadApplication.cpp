@@ -21,10 +21,13 @@ namespace {
 }
 
 // The picture as the renderer draws it by default, as a 24-bit BMP file.
-void writeDrawingBitmap(const cad::Drawing& drawing, const QString& path)
+// The drawing's own fonts are looked for in its folder first.
+void writeDrawingBitmap(const cad::Drawing& drawing, const QString& drawingPath, const QString& path)
 {
     std::string reason;
-    if (!cad::render::exportBmp(drawing, QFile::encodeName(path).toStdString(), {}, &reason))
+    cad::render::RenderOptions options;
+    options.drawingFolder = QFile::encodeName(QFileInfo(drawingPath).absolutePath()).toStdString();
+    if (!cad::render::exportBmp(drawing, QFile::encodeName(path).toStdString(), options, &reason))
         fail(QStringLiteral("Cannot export %1: %2").arg(path, QString::fromStdString(reason)));
 }
 
@@ -82,7 +85,7 @@ public:
             fail(QStringLiteral("The selection set does not belong to this drawing"));
         if (!set->holdsEverything())
             fail(QStringLiteral("Nothing is selected to export"));
-        writeDrawingBitmap(*drawing_, exportName + QStringLiteral(".bmp"));
+        writeDrawingBitmap(*drawing_, path_, exportName + QStringLiteral(".bmp"));
     }
 
     void Close() override
@@ -146,7 +149,7 @@ public:
             fail(QStringLiteral("Cannot open %1: the file does not exist").arg(drawingPath));
         cad::Drawing drawing;
         try {
-            drawing = cad::readDrawingFile(QFile::encodeName(drawingPath).toStdString());
+            drawing = cad::openDrawing(QFile::encodeName(drawingPath).toStdString());
         } catch (const std::bad_alloc&) {
             fail(QStringLiteral("Cannot open %1: not enough memory").arg(drawingPath));
         } catch (const std::exception& e) {

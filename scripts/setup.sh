@@ -16,9 +16,17 @@ pkgs=(
   xauth
   fonts-dejavu-core
   fonts-liberation
+  fonts-liberation2
+  fonts-wqy-microhei
+  hershey-fonts-data
+  pkg-config
+  libfontconfig-dev
   parallel
+  libpoppler-qt6-dev
 )
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
+# The installed tree's checks: the menu entry, the .deb's library dependencies, manual pages.
+pkgs+=(desktop-file-utils dpkg-dev groff-base)
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds with warnings as errors and runs every test through CTest:
-# first the whole program, then the drawing engine again under
+# first the whole program and its .deb, then the drawing engine again under
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +11,8 @@ export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMICADE_WERROR=ON >/dev/null
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test --output-on-failure -j"$jobs"
+# The .deb built from what was just tested: its file list and dependencies.
+bash packaging/check-deb.sh build-test
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMICADE_WERROR=ON -DLUMICADE_SANITIZE=ON \
       -DLUMICADE_ENGINE_ONLY=ON -DLUMICADE_BENCH=OFF >/dev/null

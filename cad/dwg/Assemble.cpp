@@ -210,6 +210,9 @@ private:
                 [&](MTextData& m) {
                     if (auto it = st_.styles.find(e.style); it != st_.styles.end()) m.style = it->second.name;
                 },
+                [&](ShapeData& s) {
+                    if (auto it = st_.styles.find(e.style); it != st_.styles.end()) s.style = it->second.name;
+                },
                 [&](InsertData& in) {
                     in.blockName = nameOf(blockNames_, e.blockHeader, "");
                     for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
@@ -252,8 +255,7 @@ private:
                 },
                 // These take no names from the tables here.
                 ignore<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
-                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData,
-                       ShapeData>{},
+                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData>{},
             },
             out.data);
         return out;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cad/model/CodePages.h"
+#include "cad/model/CodePageText.h"
 #include "cad/model/TextEscapes.h"
 
 namespace cad::dwg {
@@ -274,17 +274,6 @@ std::string BitReader::TU() {
 
 namespace {
 
-// The Windows or DOS code page behind each of the drawing's code page
-// numbers, for those with a single-byte table; 0 where there is none.
-int windowsCodePage(int codePage) {
-    static const int kNumbers[] = {0,   0,   0,   0,   0,    0,    0,    0,    0,    0,    0,    437,  850,
-                                   852, 855, 857, 860, 861,  863,  864,  865,  869,  0,    0,    0,    0,
-                                   0,   866, 1250, 1251, 1252, 0,  1253, 1254, 1255, 1256, 1257, 874, 0,
-                                   0,   0,   0,   0,   0,    1258};
-    constexpr int n = sizeof(kNumbers) / sizeof(kNumbers[0]);
-    return codePage > 0 && codePage < n ? kNumbers[codePage] : 0;
-}
-
 const char* const kCodePageNames[] = {
     "UTF8",      "US_ASCII",  "ISO_8859_1", "ISO_8859_2", "ISO_8859_3", "ISO_8859_4", "ISO_8859_5",
     "ISO_8859_6", "ISO_8859_7", "ISO_8859_8", "ISO_8859_9", "DOS437",    "DOS850",    "DOS852",
@@ -303,19 +292,10 @@ std::string codePageName(int codePage) {
 }
 
 std::string toUtf8(const std::uint8_t* text, std::size_t n, int codePage) {
-    // ISO 8859-1 maps byte to code point; the double-byte Asian pages we
-    // cannot convert yet are read as ANSI_1252 like the drawings without a
-    // code page.
-    const std::uint16_t* upper = codePage == 2 ? nullptr : codePageUpperHalf(windowsCodePage(codePage));
-    if (!upper && codePage != 2) upper = codePageUpperHalf(1252);
-    std::string out;
-    out.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint8_t c = text[i];
-        if (c < 0x80) out.push_back(static_cast<char>(c));
-        else appendUtf8(out, upper ? upper[c - 0x80] : c);
-    }
-    return out;
+    // Drawings that name no usable page (and plain ASCII ones) were written on Western systems.
+    int number = codePage > 1 ? codePageNumber(codePageName(codePage)) : 1252;
+    if (number == 0 || !codePageKnown(number)) number = 1252;
+    return codePageToUtf8(std::string_view(reinterpret_cast<const char*>(text), n), number);
 }
 
 }  // namespace cad::dwg

@@ -80,12 +80,4 @@ struct DecodeState {
 using EntityDecoder = void (*)(ObjectReader&, EntityRecord&);
 using ObjectDecoder = void (*)(ObjectReader&, DecodeState&);
 
-// Looks up the decoder of an object by its DXF-style kind name
-// ("LINE", "DIMENSION_LINEAR", "LAYER" ...). Null when we have none.
-EntityDecoder findEntityDecoder(const std::string& kind);
-ObjectDecoder findObjectDecoder(const std::string& kind);
-
-// The kind name of the fixed object types (below 500).
-const char* fixedTypeName(unsigned type);
-
 }  // namespace cad::dwg

@@ -29,11 +29,11 @@
 #include <string>
 #include <vector>
 
+#include "cad/dwg/Versions.h"
 #include "cad/model/Drawing.h"
 
 namespace cad::dwg {
 
-enum class Version { R13, R14, R2000, R2004, R2007, R2010, R2013, R2018 };
 
 struct DwgSections {
     Version version = Version::R2000;
@@ -47,10 +47,6 @@ struct DwgSections {
     std::vector<std::uint8_t> objects;
     std::vector<std::uint8_t> dataStore;  // "AcDb:AcDsPrototype_1b" of 2013+, when there is one
 };
-
-// R13, R14 and 2000 (AC1012, AC1014, AC1015): the sections the file header
-// locates. Throws cad::ReadError for other versions and damaged headers.
-DwgSections readSectionsR13(const std::vector<std::uint8_t>& file);
 
 // Decodes header variables, classes, the object map and the objects into a
 // drawing. Throws cad::ReadError when a section is unusable; single objects

@@ -7,11 +7,12 @@
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/dwg/Decoders.h"
 #include "cad/model/Overloaded.h"
 #include "cad/model/SplineFit.h"
 
 namespace cad::dwg {
-namespace {
+namespace entities {
 
 using R = ObjectReader;
 using E = EntityRecord;
@@ -331,10 +332,10 @@ void readShape(R& r, E& e) {
     s.insertion = d.BD3();
     s.size = d.BD();
     s.rotation = d.BD();
-    d.BD();  // width factor
-    d.BD();  // oblique
+    s.widthFactor = d.BD();
+    s.oblique = d.BD();
     e.entity.common.thickness = d.BD();
-    d.BS();  // shape number
+    s.number = d.BS();
     e.entity.common.extrusion = d.BD3();
     e.style = r.H();
 }
@@ -1029,65 +1030,8 @@ void readMLeader(R& r, E& e) {
     }
 }
 
-const std::unordered_map<std::string, EntityDecoder>& entityDecoders() {
-    static const std::unordered_map<std::string, EntityDecoder> table = {
-        {"TEXT", readText},
-        {"ATTRIB", readAttrib},
-        {"ATTDEF", readAttdef},
-        {"BLOCK", readBlock},
-        {"ENDBLK", readEndBlk},
-        {"SEQEND", readSeqEnd},
-        {"INSERT", readInsert},
-        {"MINSERT", readMInsert},
-        {"VERTEX_2D", readVertex2d},
-        {"VERTEX_3D", readVertexSimple},
-        {"VERTEX_MESH", readVertexSimple},
-        {"VERTEX_PFACE", readVertexSimple},
-        {"VERTEX_PFACE_FACE", readVertexFace},
-        {"POLYLINE_2D", readPolyline2d},
-        {"POLYLINE_3D", readPolyline3d},
-        {"ARC", readArc},
-        {"CIRCLE", readCircle},
-        {"LINE", readLine},
-        {"DIMENSION_ORDINATE", readDimOrdinate},
-        {"DIMENSION_LINEAR", readDimLinear},
-        {"DIMENSION_ALIGNED", readDimAligned},
-        {"DIMENSION_ANG3PT", readDimAng3pt},
-        {"DIMENSION_ANG2LN", readDimAng2ln},
-        {"DIMENSION_RADIUS", readDimRadius},
-        {"DIMENSION_DIAMETER", readDimDiameter},
-        {"ARC_DIMENSION", readArcDimension},
-        {"MULTILEADER", readMLeader},
-        {"POINT", readPoint},
-        {"3DFACE", read3dFace},
-        {"POLYLINE_PFACE", readPolyface},
-        {"POLYLINE_MESH", readPolygonMesh},
-        {"SOLID", readSolid},
-        {"TRACE", readTrace},
-        {"SHAPE", readShape},
-        {"VIEWPORT", readViewport},
-        {"ELLIPSE", readEllipse},
-        {"SPLINE", readSpline},
-        {"HELIX", readHelix},
-        {"RAY", readRay},
-        {"XLINE", readXLine},
-        {"MTEXT", readMText},
-        {"LEADER", readLeader},
-        {"TOLERANCE", readTolerance},
-        {"MLINE", readMLine},
-        {"LWPOLYLINE", readLwPolyline},
-        {"HATCH", readHatch},
-        {"IMAGE", readImage},
-        {"WIPEOUT", readWipeout},
-        {"PDFUNDERLAY", readPdfUnderlay},
-        {"DWFUNDERLAY", readDwfUnderlay},
-        {"DGNUNDERLAY", readDgnUnderlay},
-        {"ACAD_TABLE", readTable},
-    };
-    return table;
-}
 
-}  // namespace
+}  // namespace entities
 
 // The kinds the decoders above read entities into, and those no DWG entity
 // becomes: a kind added to the model must be named in one of the two.
@@ -1097,11 +1041,5 @@ static_assert(kCoversEveryKind<EntityData,
                        HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
                        TableData, MLeaderData, ShapeData>,
                                KindList<>>);
-
-EntityDecoder findEntityDecoder(const std::string& kind) {
-    auto& table = entityDecoders();
-    auto it = table.find(kind);
-    return it == table.end() ? nullptr : it->second;
-}
 
 }  // namespace cad::dwg

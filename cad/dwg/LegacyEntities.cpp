@@ -249,11 +249,11 @@ private:
         auto& d = set<ShapeData>("SHAPE");
         d.insertion = planar();
         d.size = c_.RD();
-        c_.RC();  // the shape's number in its shape file; the name lives in that file
+        d.number = c_.RC();  // the shape's number in its shape file; the name lives in that file
         if (opt(1)) d.rotation = c_.RD();
         if (opt(2)) c_.RC();  // which shape file (a style table entry)
-        if (opt(4)) c_.RD();  // width factor
-        if (opt(8)) c_.RD();  // oblique angle
+        if (opt(4)) d.widthFactor = c_.RD();
+        if (opt(8)) d.oblique = c_.RD();
     }
     void corners(const char* type) {
         auto& d = set<SolidData>(type);
@@ -281,7 +281,6 @@ private:
         auto& d = set<TextData>("TEXT");
         d.insertion = planar();
         d.height = c_.RD();
-        if (facts_.release < Release::R2_0) d.oblique = c_.RD();
         d.value = c_.TV(facts_.codePage);
         textOptions(d, 1, 0x100);
     }

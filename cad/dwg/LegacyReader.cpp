@@ -66,13 +66,15 @@ public:
         d_.header.codePage = codePageName(facts_.codePage);
         tables();
         spaces();
-        walk(entitiesStart_, entitiesEnd_, "entities", nullptr);
+        walk(entitiesStart_, entitiesEnd_, "entity section", nullptr);
         blocks();
-        if (extrasSize_ > 0) walk(extrasStart_, extrasStart_ + extrasSize_, "extra entities", nullptr);
+        if (extrasSize_ > 0) walk(extrasStart_, extrasStart_ + extrasSize_, "extra entity section", nullptr);
         if (damaged_ > 0)
             d_.warnings.push_back(std::to_string(damaged_) + " damaged entity record(s) were left out");
         if (badTableRecords_ > 0)
             d_.warnings.push_back(std::to_string(badTableRecords_) + " table record(s) failed their check value");
+        if (!unclosed_.empty())
+            d_.warnings.push_back("the DWG file is damaged around its " + unclosed_ + " (sentinels do not match)");
         d_.index();
         return std::move(d_);
     }
@@ -182,6 +184,19 @@ private:
         h.pExtMax = c.RD3();
     }
 
+    // R11 encloses each section between 16 bytes before it and their
+    // complement after it; a mismatch means the places in the file header
+    // or the section itself are damaged.
+    void checkSentinels(std::size_t begin, std::size_t end, const char* what) {
+        if (!since(Release::R11)) return;
+        bool enclosed = begin >= 16 && end <= f_.size() && f_.size() - end >= 16;
+        for (std::size_t i = 0; enclosed && i < 16; ++i)
+            enclosed = (f_[begin - 16 + i] ^ f_[end + i]) == 0xFF;
+        if (enclosed) return;
+        unclosed_ += unclosed_.empty() ? "" : ", ";
+        unclosed_ += what;
+    }
+
     // The records of one table, each handed to read() with a cursor over it;
     // R11 records end in a check value, which read() never sees.
     template <class Read> void table(const TableSpan& t, const char* what, std::size_t leastSize, Read read) {
@@ -190,6 +205,7 @@ private:
             throw ReadError(std::string("the DWG file is damaged: its ") + what + " table has records too small");
         if (t.address > f_.size() || t.count * t.recordSize > f_.size() - t.address)
             throw ReadError(std::string("the DWG file is truncated: its ") + what + " table lies beyond the end");
+        checkSentinels(t.address, t.address + t.count * t.recordSize, (std::string(what) + " table").c_str());
         for (std::size_t i = 0; i < t.count; ++i) {
             std::size_t at = t.address + i * t.recordSize;
             std::size_t end = at + t.recordSize;
@@ -270,8 +286,10 @@ private:
         });
         // Views, coordinate systems, viewport configurations and application
         // names hold nothing we draw; their places are still checked.
-        for (const TableSpan* t : {&viewTable_, &ucsTable_, &vportTable_, &appidTable_})
-            table(*t, "view", 33, [](Cursor&, int, std::string) {});
+        const std::pair<const TableSpan*, const char*> unused[] = {
+            {&viewTable_, "view"}, {&ucsTable_, "coordinate system"}, {&vportTable_, "viewport"},
+            {&appidTable_, "application"}};
+        for (const auto& [t, what] : unused) table(*t, what, 33, [](Cursor&, int, std::string) {});
     }
 
     void spaces() {
@@ -287,7 +305,7 @@ private:
     void blocks() {
         if (blocksSize_ == 0) return;
         std::size_t end = static_cast<std::size_t>(blocksStart_) + blocksSize_;
-        walk(blocksStart_, end, "blocks", &names_.blocks);
+        walk(blocksStart_, end, "block section", &names_.blocks);
     }
 
     // Reads the records of [begin, end). Without a block list, the records
@@ -295,7 +313,8 @@ private:
     // definitions.
     void walk(std::size_t begin, std::size_t end, const char* what, const std::vector<std::string>* blockNames) {
         if (begin > f_.size() || end > f_.size() || begin > end)
-            throw ReadError(std::string("the DWG file is truncated: its ") + what + " section lies beyond the end");
+            throw ReadError(std::string("the DWG file is truncated: its ") + what + " lies beyond the end");
+        checkSentinels(begin, end, what);
         Cursor c(f_.data(), begin, end);
         std::size_t modelIndex = 0, paperIndex = 1;
         Block* target = nullptr;  // the open block definition
@@ -369,6 +388,7 @@ private:
     std::map<std::uint32_t, std::size_t> blockAt_;
     std::vector<int> blockFlags_;
     int damaged_ = 0, badTableRecords_ = 0;
+    std::string unclosed_;  // the sections whose sentinels do not match
 };
 
 }  // namespace

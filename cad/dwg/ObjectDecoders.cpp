@@ -5,9 +5,10 @@
 #include <unordered_map>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/dwg/Decoders.h"
 
 namespace cad::dwg {
-namespace {
+namespace objects {
 
 using R = ObjectReader;
 using S = DecodeState;
@@ -258,41 +259,6 @@ void readMLineStyle(R& r, S& s) {
     s.mlineStyles[r.self] = std::move(m);
 }
 
-}  // namespace
-
-ObjectDecoder findObjectDecoder(const std::string& kind) {
-    static const std::unordered_map<std::string, ObjectDecoder> table = {
-        {"BLOCK_CONTROL", readBlockControl}, {"BLOCK_HEADER", readBlockHeader},
-        {"LAYER", readLayer},                {"STYLE", readStyle},
-        {"LTYPE", readLinetype},             {"DIMSTYLE", readDimStyle},
-        {"LAYOUT", readLayout},              {"APPID", readApplication},              {"MLINESTYLE", readMLineStyle},
-        {"IMAGEDEF", readImageDefinition},   {"PDFDEFINITION", readPdfDefinition},
-        {"DWFDEFINITION", readDwfDefinition}, {"DGNDEFINITION", readDgnDefinition},
-    };
-    auto it = table.find(kind);
-    return it == table.end() ? nullptr : it->second;
-}
-
-const char* fixedTypeName(unsigned type) {
-    static const char* const kNames[] = {
-        nullptr, "TEXT", "ATTRIB", "ATTDEF", "BLOCK", "ENDBLK", "SEQEND", "INSERT", "MINSERT", nullptr,
-        "VERTEX_2D", "VERTEX_3D", "VERTEX_MESH", "VERTEX_PFACE", "VERTEX_PFACE_FACE", "POLYLINE_2D",
-        "POLYLINE_3D", "ARC", "CIRCLE", "LINE", "DIMENSION_ORDINATE", "DIMENSION_LINEAR",
-        "DIMENSION_ALIGNED", "DIMENSION_ANG3PT", "DIMENSION_ANG2LN", "DIMENSION_RADIUS",
-        "DIMENSION_DIAMETER", "POINT", "3DFACE", "POLYLINE_PFACE", "POLYLINE_MESH", "SOLID", "TRACE",
-        "SHAPE", "VIEWPORT", "ELLIPSE", "SPLINE", "REGION", "3DSOLID", "BODY", "RAY", "XLINE",
-        "DICTIONARY", "OLEFRAME", "MTEXT", "LEADER", "TOLERANCE", "MLINE", "BLOCK_CONTROL",
-        "BLOCK_HEADER", "LAYER_CONTROL", "LAYER", "STYLE_CONTROL", "STYLE", nullptr, nullptr,
-        "LTYPE_CONTROL", "LTYPE", nullptr, nullptr, "VIEW_CONTROL", "VIEW", "UCS_CONTROL", "UCS",
-        "VPORT_CONTROL", "VPORT", "APPID_CONTROL", "APPID", "DIMSTYLE_CONTROL", "DIMSTYLE",
-        "VX_CONTROL", "VX_TABLE_RECORD", "GROUP", "MLINESTYLE", "OLE2FRAME", "DUMMY",
-        "LONG_TRANSACTION", "LWPOLYLINE", "HATCH", "XRECORD", "ACDBPLACEHOLDER", "VBA_PROJECT",
-        "LAYOUT"};
-    constexpr unsigned n = sizeof(kNames) / sizeof(kNames[0]);
-    if (type < n) return kNames[type];
-    if (type == 0x1F2) return "ACAD_PROXY_ENTITY";
-    if (type == 0x1F3) return "ACAD_PROXY_OBJECT";
-    return nullptr;
-}
+}  // namespace objects
 
 }  // namespace cad::dwg

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "cad/dwg/DecompressR2004.h"
 #include "cad/dwg/DwgContainers.h"
@@ -258,21 +259,10 @@ DwgSections pagedSectionsStart(const std::vector<std::uint8_t>& file, std::size_
     if (file.size() < pagesStart) throw ReadError("the drawing is truncated: its file header is incomplete");
     DwgSections s;
     s.versionString.assign(file.begin(), file.begin() + 6);
-    if (s.versionString == "AC1018")
-        s.version = Version::R2004;
-    else if (s.versionString == "AC1021")
-        s.version = Version::R2007;
-    else if (s.versionString == "AC1024")
-        s.version = Version::R2010;
-    else if (s.versionString == "AC1027")
-        s.version = Version::R2013;
-    else if (s.versionString == "AC1032")
-        s.version = Version::R2018;
-    else {
-        std::string shown;
-        for (char c : s.versionString) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
-        throw ReadError("DWG version " + shown + " is not a paged layout");
-    }
+    const std::optional<Version> version = versionFromString(s.versionString);
+    if (!version || *version < Version::R2004)
+        throw ReadError("DWG version " + shownVersion(s.versionString) + " is not a paged layout");
+    s.version = *version;
     s.maintenanceVersion = file[0x0B];
     s.codePage = file[0x13] | (file[0x14] << 8);
     return s;

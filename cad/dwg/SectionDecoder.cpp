@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "cad/dwg/DecodeState.h"
+#include "cad/dwg/ObjectTypes.h"
 
 namespace cad::dwg {
 namespace {
@@ -310,11 +311,6 @@ std::vector<MapEntry> readObjectMap(const std::vector<std::uint8_t>& buf, Drawin
     return out;
 }
 
-bool isFixedEntityType(unsigned type) {
-    return (type >= 1 && type <= 41 && type != 9) || type == 43 || type == 44 || type == 45 || type == 46 ||
-           type == 47 || type == 74 || type == 77 || type == 78 || type == 0x1F2;
-}
-
 // Extended data: blocks of (size, application, items). We keep the first
 // string item of each application, which is where a text style names its
 // font family (application "ACAD").
@@ -470,9 +466,9 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
 
     std::string kind;
     bool isEntity = false;
-    if (const char* name = fixedTypeName(type)) {
-        kind = name;
-        isEntity = isFixedEntityType(type);
+    if (const ObjectType* fixed = fixedObjectType(type)) {
+        kind = fixed->name;
+        isEntity = fixed->kind == ObjectKind::Entity;
     } else if (auto it = st.classes.find(type); it != st.classes.end()) {
         kind = it->second.dxfName;
         isEntity = it->second.isEntity;
@@ -481,12 +477,13 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         return;
     }
 
+    const ObjectType* known = objectTypeNamed(kind);
     if (isEntity) {
         EntityRecord e;
         EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         readEntityCommonHandles(r, e, flags);
-        if (EntityDecoder decoder = findEntityDecoder(kind)) {
+        if (EntityDecoder decoder = known ? known->readEntity : nullptr) {
             try {
                 decoder(r, e);
             } catch (const ReadError&) {
@@ -503,7 +500,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
         return;
     }
-    if (ObjectDecoder decoder = findObjectDecoder(kind)) {
+    if (ObjectDecoder decoder = known ? known->readObject : nullptr) {
         readObjectCommon(r, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         decoder(r, st);

@@ -1,6 +1,7 @@
 // The entities of a DXF file, one parser per kind. Each parser walks the
 // groups of its own subclasses in file order; unknown groups are ignored so
 // newer writers' additions do no harm.
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <type_traits>
@@ -144,6 +145,7 @@ void parsePolyline(Entity& e, const Body& body) {
     for (const auto& g : body) {
         if (coord(elevationPoint, 10, g) || planar(e, g)) continue;
         switch (g.code) {
+        case 38: elevationPoint.z = D(g); break;  // the elevation before R11
         case 70: d.flags = I(g); break;
         case 40: d.startWidth = D(g); break;
         case 41: d.endWidth = D(g); break;
@@ -189,8 +191,9 @@ void parseText(Entity& e, const Body& body, const ReadContext& ctx, bool attribu
 void parseMText(Entity& e, const Body& body, const ReadContext& ctx) {
     MTextData d;
     std::string raw;       // the 3 chunks, then the final 1 chunk
-    bool haveXAxis = false, haveRotation = false;
+    bool haveXAxis = false, haveRotation = false, columns = false;
     double rotation = 0;
+    int heightsLeft = -1;  // column heights still to come after their count
     for (const auto& g : body) {
         if (coord(d.xAxis, 11, g)) {
             haveXAxis = true;
@@ -207,16 +210,54 @@ void parseMText(Entity& e, const Body& body, const ReadContext& ctx) {
         case 71: d.attachment = I(g); break;
         case 72: d.drawingDirection = I(g); break;
         case 50:
-            // Later 50 groups are column heights.
+            // After the column type, 50 groups are the count of column heights, then the heights.
+            if (columns) {
+                if (heightsLeft < 0) heightsLeft = std::clamp(I(g), 0, 1000);
+                else if (heightsLeft > 0 && heightsLeft--) d.columnHeights.push_back(D(g));
+                break;
+            }
             if (!haveRotation) rotation = D(g);  // radians here, unlike other entities
             haveRotation = true;
             break;
+        case 75: d.columnType = I(g); columns = true; break;
+        case 76: d.columnCount = I(g); break;
+        case 78: d.columnFlowReversed = I(g) != 0; break;
+        case 79: d.columnAutoHeight = I(g) != 0; break;
+        case 48: d.columnWidth = D(g); break;
+        case 49: d.columnGutter = D(g); break;
         default: break;
         }
     }
     if (!haveXAxis && haveRotation) d.xAxis = {std::cos(rotation), std::sin(rotation), 0};
     d.text = ctx.text.decode(raw);
     e.data = std::move(d);
+}
+
+// Releases before 2018 keep an MTEXT's columns as extended data of the
+// application ACAD: between ACAD_MTEXT_COLUMN_INFO_BEGIN and _END, each
+// property as a 1070 code followed by its value; the heights (50) as their
+// count and then one 1040 each.
+void mtextColumnsFromXData(MTextData& d, const Group* begin, const Group* end) {
+    const Group* p = begin;
+    while (p < end && !(p->code == 1000 && trimmed(p->value) == "ACAD_MTEXT_COLUMN_INFO_BEGIN")) ++p;
+    if (p == end) return;
+    for (++p; p + 1 < end && p->code == 1070; p += 2) {
+        const Group& value = p[1];
+        switch (I(*p)) {
+        case 75: d.columnType = I(value); break;
+        case 76: d.columnCount = I(value); break;
+        case 78: d.columnFlowReversed = I(value) != 0; break;
+        case 79: d.columnAutoHeight = I(value) != 0; break;
+        case 48: d.columnWidth = D(value); break;
+        case 49: d.columnGutter = D(value); break;
+        case 50: {
+            const int count = std::clamp(I(value), 0, 1000);
+            for (int k = 0; k < count && p + 2 < end && p[2].code == 1040; ++k, ++p) d.columnHeights.push_back(D(p[2]));
+            break;
+        }
+        default: break;
+        }
+    }
 }
 
 // The block reference part INSERT and ACAD_TABLE share.
@@ -636,6 +677,8 @@ void parseShape(Entity& e, const Body& body, const ReadContext& ctx) {
         if (g.code == 2) d.name = ctx.str(g);
         else if (g.code == 40) d.size = D(g);
         else if (g.code == 50) d.rotation = D(g) * kDegree;
+        else if (g.code == 41) d.widthFactor = D(g);
+        else if (g.code == 51) d.oblique = D(g) * kDegree;
     }
     e.data = std::move(d);
 }
@@ -648,6 +691,26 @@ bool knownUndrawable(std::string_view type) {
         "SECTIONOBJECT", "OLEFRAME", "OLE2FRAME", "GEOPOSITIONMARKER",
         "POINTCLOUD", "POINTCLOUDEX", "ARCALIGNEDTEXT", "RTEXT", "WIPEOUTVARIABLES"};
     return kinds.count(type) != 0;
+}
+
+// Files before R11 give an entity's height as an elevation (38) and its
+// points in two dimensions: the elevation is the z of every point the
+// record gives without one.
+template <class G> void applyElevation(std::vector<G>& groups) {
+    const G* elevation = nullptr;
+    bool hasX[8] = {}, hasZ[8] = {};  // points 10 to 17; 38 is the elevation itself
+    for (const G& g : groups) {
+        if (g.code == 38) elevation = &g;
+        else if (g.code >= 10 && g.code <= 17) hasX[g.code - 10] = true;
+        else if (g.code >= 30 && g.code <= 37) hasZ[g.code - 30] = true;
+    }
+    if (!elevation) return;
+    G z = *elevation;  // a copy: the list grows below
+    for (int i = 0; i < 8; ++i)
+        if (hasX[i] && !hasZ[i]) {
+            z.code = 30 + i;
+            groups.push_back(z);
+        }
 }
 
 }  // namespace
@@ -711,6 +774,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         body.push_back(bg);
     }
 
+    if (type != "LWPOLYLINE") applyElevation(body);
     if (type == "LINE" || type == "3DLINE") parseLine(e, body);  // 3DLINE: releases 2.6 to 10
     else if (type == "POINT") parsePoint(e, body);
     else if (type == "CIRCLE") parseCircleOrArc(e, body, false);
@@ -723,7 +787,10 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         out.followedBySequence = true;
     } else if (type == "TEXT") parseText(e, body, ctx, false);
     else if (type == "ATTRIB" || type == "ATTDEF") parseText(e, body, ctx, true);
-    else if (type == "MTEXT") parseMText(e, body, ctx);
+    else if (type == "MTEXT") {
+        parseMText(e, body, ctx);
+        if (auto* m = e.as<MTextData>(); m && m->columnType == 0) mtextColumnsFromXData(*m, begin, end);
+    }
     else if (type == "INSERT") out.followedBySequence = parseInsert(e, body, ctx);
     else if (type == "DIMENSION" || type == "ARC_DIMENSION" || type == "LARGE_RADIAL_DIMENSION")
         parseDimension(e, body, ctx);
@@ -757,10 +824,14 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
 
 PolylineVertex parseVertex(const Group* begin, const Group* end) {
     PolylineVertex v;
+    std::vector<Group> groups;
     for (const Group* p = begin; p < end; ++p) {
-        const Group& g = *p;
-        if (g.code == 1001) break;
+        if (p->code == 1001) break;
         if (skipApplicationGroup(p, end)) continue;
+        groups.push_back(*p);
+    }
+    applyElevation(groups);
+    for (const Group& g : groups) {
         if (coord(v.point, 10, g)) continue;
         switch (g.code) {
         case 40: v.startWidth = D(g); break;

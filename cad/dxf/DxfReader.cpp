@@ -167,7 +167,8 @@ void Reader::readHeader(const Group* begin, const Group* end) {
         else if (var == "$TEXTSTYLE") h.textStyle = std::string(trimmed(g.value));
     }
     // AutoCAD 2007 and later write UTF-8; the code page then only names the locale.
-    bool utf8 = h.version >= "AC1021";
+    // ("AC2.10" sorts after "AC1021" but is one of the first releases.)
+    bool utf8 = h.version.rfind("AC10", 0) == 0 && h.version >= "AC1021";
     ctx_.text = TextDecoder(h.codePage, utf8);
     if (!ctx_.text.known())
         d_.warnings.push_back("code page " + h.codePage + " is not supported: its non-ASCII characters are lost");

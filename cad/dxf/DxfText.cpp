@@ -1,6 +1,6 @@
 #include "cad/dxf/DxfText.h"
 
-#include "cad/model/CodePages.h"
+#include "cad/model/CodePageText.h"
 #include "cad/model/TextEscapes.h"
 
 namespace cad::dxf {
@@ -29,22 +29,41 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
 
 TextDecoder::TextDecoder(std::string_view codePage, bool utf8) : utf8_(utf8) {
     if (utf8) return;
-    int number = codePageNumber(codePage);
-    if (number == 0) number = 1252;  // files without a code page were written on Western systems
-    upper_ = codePageUpperHalf(number);
-    known_ = upper_ != nullptr;
+    const int number = codePageNumber(codePage);
+    // Files without a code page were written on Western systems.
+    page_ = number == 0 ? 1252 : number;
+    known_ = codePageKnown(page_);
+    if (!known_) page_ = 1252;
 }
 
-std::string TextDecoder::decode(std::string_view s) const {
+std::string TextDecoder::decode(std::string_view raw) const {
+    // To UTF-8 first: a double-byte character may end in a byte that looks
+    // like a caret or a backslash.
+    std::string text;
+    if (utf8_) {
+        text.reserve(raw.size());
+        for (std::size_t i = 0; i < raw.size();) {
+            const std::size_t n = static_cast<unsigned char>(raw[i]) < 0x80 ? 1 : utf8SequenceLength(raw, i);
+            if (n == 0) {
+                appendUtf8(text, 0xFFFD);
+                ++i;
+            } else {
+                text.append(raw.substr(i, n));
+                i += n;
+            }
+        }
+    } else {
+        text = codePageToUtf8(raw, page_);
+    }
+    const std::string_view s = text;
     std::string out;
     out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        char c = s[i];
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
         // DXF writes control characters as a caret and the letter 64 places
         // on ("^J" a line break), and a caret itself as "^ ".
         if (c == '^' && i + 1 < s.size()) {
-            char next = s[i + 1];
+            const char next = s[i + 1];
             if (next == ' ') {
                 out += '^';
                 i += 2;
@@ -56,23 +75,8 @@ std::string TextDecoder::decode(std::string_view s) const {
                 continue;
             }
         }
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-            ++i;
-        } else if (utf8_) {
-            std::size_t n = utf8SequenceLength(s, i);
-            if (n == 0) {
-                appendUtf8(out, 0xFFFD);
-                ++i;
-            } else {
-                out.append(s.substr(i, n));
-                i += n;
-            }
-        } else {
-            appendUtf8(out, upper_ ? upper_[b - 0x80] : 0xFFFD);
-            ++i;
-        }
+        out += c;
+        ++i;
     }
     return decodeTextEscapes(out);
 }

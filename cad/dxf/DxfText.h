@@ -20,12 +20,12 @@ public:
 
     std::string decode(std::string_view raw) const;
 
-    // False when the code page is one we have no table for; its non-ASCII
-    // bytes then come out as U+FFFD.
+    // False when the system cannot convert the code page; its text is then
+    // read as ANSI_1252.
     bool known() const { return known_; }
 
 private:
-    const std::uint16_t* upper_ = nullptr;  // bytes 0x80..0xFF, or null for UTF-8
+    int page_ = 1252;
     bool utf8_ = false;
     bool known_ = true;
 };

@@ -90,6 +90,11 @@ struct MTextData {
     double lineSpacingFactor = 1;
     std::string text;           // raw, inline codes kept
     std::string style = "Standard";
+    // Columns: 0 none, 1 static (each of its own height), 2 dynamic (the text flows on).
+    int columnType = 0, columnCount = 0;
+    double columnWidth = 0, columnGutter = 0;
+    bool columnAutoHeight = false, columnFlowReversed = false;
+    std::vector<double> columnHeights;
 };
 struct InsertData {
     std::string blockName;
@@ -218,7 +223,13 @@ struct MLeaderData {
     Vec3 blockScale{1, 1, 1};
     double blockRotation = 0;
 };
-struct ShapeData { Vec3 insertion; double size = 1, rotation = 0; std::string name; };
+struct ShapeData {
+    Vec3 insertion;
+    double size = 1, rotation = 0, widthFactor = 1, oblique = 0;
+    std::string name;           // DXF names the shape ...
+    int number = 0;             // ... DWG numbers it in the shape file of its style
+    std::string style;          // the style whose file holds it, when known
+};
 // Objects we know the name of but cannot draw (ACIS bodies, proxies, unknown classes).
 struct PlaceholderData { std::string className; };
 

@@ -1,5 +1,7 @@
 #include "cad/model/TextEscapes.h"
 
+#include "cad/model/CodePageText.h"
+
 namespace cad {
 
 namespace {
@@ -98,7 +100,13 @@ std::string decodeTextEscapes(std::string_view s) {
             }
         }
         if (escapeAt(s, i, 'M') && hexValue(s, i + 3, 5) >= 0) {
-            appendUtf8(out, 0xFFFD);
+            // The digit names the page: 1 Japanese, 2 Traditional Chinese,
+            // 3 Korean (Wansung), 4 Korean (Johab), 5 Simplified Chinese.
+            static constexpr int kPages[] = {0, 932, 950, 949, 1361, 936};
+            const long page = hexValue(s, i + 3, 1), value = hexValue(s, i + 4, 4);
+            const std::string bytes{static_cast<char>(value >> 8), static_cast<char>(value & 0xFF)};
+            if (page >= 1 && page <= 5) out += codePageToUtf8(bytes, kPages[page]);
+            else appendUtf8(out, 0xFFFD);
             i += 8;
             continue;
         }

@@ -10,9 +10,9 @@
 
 namespace cad {
 
-// The text with its escapes replaced. \M+ characters, for which we carry no
-// tables, become U+FFFD. An escaped backslash ("\\") is kept as it is and
-// protects what follows from being read as an escape.
+// The text with its escapes replaced; a \M+ character of a page the system
+// cannot convert becomes U+FFFD. An escaped backslash ("\\") is kept as it
+// is and protects what follows from being read as an escape.
 std::string decodeTextEscapes(std::string_view utf8);
 
 // The control codes of single-line text: "%%c" diameter, "%%d" degree,

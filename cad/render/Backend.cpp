@@ -96,28 +96,115 @@ bool clipLine(QPointF base, QPointF dir, bool bothWays, const QRectF& r, QPointF
 
 }  // namespace
 
-Box Scene::extents() const {
+namespace {
+
+Box itemBox(const Scene& scene, const Item& item) {
     Box box;
-    for (const Stroke& s : strokes)
-        for (const Vec2& p : s.points) box.add(p);
-    for (const Fill& f : fills)
-        for (const auto& o : f.outlines)
+    switch (item.kind) {
+    case Item::Kind::Stroke:
+        for (const Vec2& p : scene.strokes[item.index].points) box.add(p);
+        break;
+    case Item::Kind::Fill:
+        for (const auto& o : scene.fills[item.index].outlines)
             for (const Vec2& p : o) box.add(p);
-    for (const TextShape& t : texts) {
-        const QRectF r = t.path.boundingRect();
-        if (r.isValid()) {
+        break;
+    case Item::Kind::Text: {
+        const TextShape& t = scene.texts[item.index];
+        for (const QPainterPath* path : {&t.path, &t.strokes}) {
+            if (path->isEmpty()) continue;
+            const QRectF r = path->boundingRect();
             box.add(Vec2{r.left(), r.top()});
             box.add(Vec2{r.right(), r.bottom()});
         }
+        break;
     }
-    for (const PointMarker& p : points) {
+    case Item::Kind::Point: {
+        const PointMarker& p = scene.points[item.index];
         box.add(p.position);
         if (p.size > 0) {
             box.add(Vec2{p.position.x - p.size / 2, p.position.y - p.size / 2});
             box.add(Vec2{p.position.x + p.size / 2, p.position.y + p.size / 2});
         }
+        break;
+    }
+    case Item::Kind::Infinite:
+        break;  // never counted: they run across whatever is shown
+    case Item::Kind::Raster: {
+        const RasterPicture& r = scene.rasters[item.index];
+        const QRectF area = r.clip.isEmpty() || r.clipInverted
+                                ? r.placement.mapRect(QRectF(0, 0, r.image.width(), r.image.height()))
+                                : r.clip.boundingRect();
+        box.add(Vec2{area.left(), area.top()});
+        box.add(Vec2{area.right(), area.bottom()});
+        break;
+    }
     }
     return box;
+}
+
+}  // namespace
+
+Box Scene::extents() const {
+    Box box;
+    std::vector<QRectF> clipBounds;
+    clipBounds.reserve(clips.size());
+    for (const QPainterPath& c : clips) clipBounds.push_back(c.boundingRect());
+    for (const Item& item : order) {
+        Box b = itemBox(*this, item);
+        if (b.empty()) continue;
+        if (item.clip >= 0 && static_cast<std::size_t>(item.clip) < clipBounds.size()) {
+            const QRectF& c = clipBounds[static_cast<std::size_t>(item.clip)];
+            b.minX = std::max(b.minX, c.left());
+            b.maxX = std::min(b.maxX, c.right());
+            b.minY = std::max(b.minY, c.top());
+            b.maxY = std::min(b.maxY, c.bottom());
+        }
+        box.add(b);
+    }
+    return box;
+}
+
+void Scene::append(Scene&& other, int clip) {
+    // Boxes are taken from the other scene before its primitives move.
+    std::vector<char> keep(other.order.size(), 1);
+    if (clip >= 0 && static_cast<std::size_t>(clip) < clips.size()) {
+        const QRectF area = clips[static_cast<std::size_t>(clip)].boundingRect();
+        for (std::size_t i = 0; i < other.order.size(); ++i) {
+            const Item& item = other.order[i];
+            if (item.kind == Item::Kind::Infinite) continue;
+            const Box b = itemBox(other, item);
+            // What lies wholly outside the clip is never seen: it is left out
+            // rather than painted and clipped away pixel by pixel.
+            if (b.empty() || b.maxX < area.left() || b.minX > area.right() || b.maxY < area.top() || b.minY > area.bottom())
+                keep[i] = 0;
+        }
+    }
+    const std::size_t base[] = {strokes.size(), fills.size(), texts.size(), points.size(), infinite.size(),
+                                rasters.size()};
+    auto move = [](auto& into, auto& from) {
+        into.insert(into.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    };
+    move(strokes, other.strokes);
+    move(fills, other.fills);
+    move(texts, other.texts);
+    move(points, other.points);
+    move(infinite, other.infinite);
+    move(rasters, other.rasters);
+    order.reserve(order.size() + other.order.size());
+    for (std::size_t i = 0; i < other.order.size(); ++i) {
+        if (!keep[i]) continue;
+        Item item = other.order[i];
+        item.index += base[static_cast<int>(item.kind)];
+        // A clip inside the other scene would need both areas; viewports
+        // do not nest, so the outer one is what counts.
+        item.clip = clip;
+        order.push_back(item);
+    }
+    move(problems, other.problems);
+    work.vertices += other.work.vertices;
+    work.glyphs += other.work.glyphs;
+    work.instances += other.work.instances;
+    if (simplified.empty()) simplified = std::move(other.simplified);
 }
 
 ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
@@ -187,7 +274,25 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         for (double d : drawingUnits) dashes.push_back(d * view.scale);
         return dashes;
     };
+    int currentClip = -1;
     for (const Item& item : scene.order) {
+        if (item.clip != currentClip) {
+            currentClip = item.clip;
+            if (currentClip >= 0 && static_cast<std::size_t>(currentClip) < scene.clips.size()) {
+                // Rectangular viewports clip by rectangle: a general clip
+                // path makes every primitive after it many times slower.
+                const QPainterPath area = toPixel.map(scene.clips[static_cast<std::size_t>(currentClip)]);
+                const QRectF box = area.boundingRect();
+                QPainterPath boxPath;
+                boxPath.addRect(box);
+                if (area.elementCount() <= 6 && boxPath.subtracted(area).boundingRect().isEmpty())
+                    painter.setClipRect(box);
+                else
+                    painter.setClipPath(area);
+            } else {
+                painter.setClipping(false);
+            }
+        }
         switch (item.kind) {
         case Item::Kind::Stroke: {
             const Stroke& s = scene.strokes[item.index];
@@ -233,16 +338,26 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         }
         case Item::Kind::Text: {
             const TextShape& t = scene.texts[item.index];
-            const QPainterPath path = toPixel.map(t.path);
-            const QRectF r = path.boundingRect();
             const QColor color = resolve(t.color, foreground, o.colors);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(color);
-            if (r.width() < 1.0 && r.height() < 1.0) {
-                painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
-                break;
+            if (!t.path.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.path);
+                const QRectF r = path.boundingRect();
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(color);
+                if (r.width() < 1.0 && r.height() < 1.0) painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                else painter.drawPath(path);
             }
-            painter.drawPath(path);
+            if (!t.strokes.isEmpty()) {
+                const QPainterPath path = toPixel.map(t.strokes);
+                const QRectF r = path.boundingRect();
+                if (r.width() < 1.0 && r.height() < 1.0) {
+                    painter.fillRect(QRectF(r.center(), QSizeF(1, 1)), color);
+                    break;
+                }
+                painter.setBrush(Qt::NoBrush);
+                painter.setPen(pen(t.color, t.lineweightMm));
+                painter.drawPath(path);
+            }
             break;
         }
         case Item::Kind::Point: {
@@ -272,6 +387,25 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
             }
             if (m.mode & 32) painter.drawEllipse(c, r, r);
             if (m.mode & 64) painter.drawRect(QRectF(c.x() - r, c.y() - r, px, px));
+            break;
+        }
+        case Item::Kind::Raster: {
+            const RasterPicture& r = scene.rasters[item.index];
+            if (r.image.isNull()) break;
+            painter.save();
+            if (!r.clip.isEmpty()) {
+                QPainterPath area = toPixel.map(r.clip);
+                if (r.clipInverted) {
+                    QPainterPath whole;
+                    whole.addPolygon((r.placement * toPixel).map(QPolygonF(QRectF(0, 0, r.image.width(), r.image.height()))));
+                    area = whole.subtracted(area);
+                }
+                painter.setClipPath(area, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            }
+            painter.setTransform(r.placement * toPixel, true);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            painter.drawImage(QPointF(0, 0), r.image);
+            painter.restore();
             break;
         }
         case Item::Kind::Infinite: {

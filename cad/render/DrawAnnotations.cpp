@@ -236,7 +236,7 @@ void Builder::tolerance(const ToleranceData& d, const Look& l, const Xform& xf) 
                 }
                 // A character without a drawing of its own shows as text.
             }
-            QPainterPath glyphs;
+            TextPaths glyphs;
             double w = 0;
             const MTextParagraphs parsed = parseMText(cell.toStdString(), f);
             for (const auto& paragraph : parsed.paragraphs)

@@ -72,14 +72,16 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const PointData& d) { point(d, l, xf); },
             [&](const RayData& d) { ray(e, d, l, xf); },
             [&](const MLineData& d) { mline(d, l, xf); },
-            [&](const ImageData& d) { image(e, d, l, xf); },
+            [&](const ImageData& d) {
+                if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, d, l, xf);
+                else underlay(e, d, l, ocs);
+            },
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
-            // Viewports show nothing in model space; shapes need their font,
-            // which we do not read; placeholders (proxies, ACIS bodies) have
-            // nothing to draw.
+            [&](const ShapeData& d) { shape(d, l, ocs); },
+            // Viewports show nothing in model space; placeholders (proxies,
+            // ACIS bodies) have nothing to draw.
             [](const ViewportData&) {},
-            [](const ShapeData&) {},
             [](const PlaceholderData&) {},
         },
         e.data);
@@ -194,11 +196,12 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     const std::string shown = withinGlyphs(attdef && !(ctx.inBlock && constant) ? d.tag : d.value);
     if (shown.empty()) return;
     const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
-    text(layoutText(d, shown, f), ocs, d.insertion.z, l.color);
+    text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
 }
 
 void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf) {
+                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                      const MTextColumns& columns) {
     const double nl = length(normal);
     normal = nl > 1e-12 ? normal * (1.0 / nl) : Vec3{0, 0, 1};
     // The direction may come with a component along the normal; keep it in the plane.
@@ -211,14 +214,24 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
     xAxis = xAxis * (1.0 / xl);
     const Vec3 yAxis = cross(normal, xAxis);
     const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
-    for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing))
-        text(part.path, plane, 0, part.color.value_or(color));
+    for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
+        text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
 }
 
 void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {
     const TextFormat f = baseFormat(d.style, d.height, 1, 0);
+    MTextColumns columns;
+    if (d.columnType > 0 && d.columnCount > 1 && d.columnWidth > 0) {
+        columns.count = d.columnCount;
+        columns.width = d.columnWidth;
+        columns.gutter = d.columnGutter;
+        // Static columns and dynamic ones of set heights stop where their heights say;
+        // dynamic columns of the text's own height where the text's frame ends.
+        if (!d.columnAutoHeight) columns.heights = d.columnHeights;
+        columns.height = d.rectHeight;
+    }
     mtextAt(d.text, f, d.rectWidth, d.attachment, d.lineSpacingFactor, d.insertion, d.xAxis, e.common.extrusion,
-            l.color, xf);
+            l.color, xf, columns);
 }
 
 void Builder::blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
@@ -312,7 +325,38 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     }
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
+    else picture(d, l, xf, clipped ? outline : std::vector<Vec3>{});
     stroke(outline, true, l, xf, false);
+}
+
+// A shape from the shape file of its style, or of the first shape-file
+// style that has it: pen strokes at its size, width factor and slant.
+void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
+    std::vector<const TextStyle*> candidates;
+    if (const TextStyle* s = drawing_.findTextStyle(d.style); s && (s->flags & 1)) candidates.push_back(s);
+    for (const TextStyle& s : drawing_.textStyles)
+        if ((s.flags & 1) && !s.fontFile.empty()) candidates.push_back(&s);
+    for (const TextStyle* style : candidates) {
+        const auto file = shapeFile(style->fontFile, *folder_);
+        if (!file) continue;
+        std::optional<std::uint32_t> number;
+        if (!d.name.empty()) number = file->shapeNumber(d.name);
+        else if (d.number > 0 && file->has(static_cast<std::uint32_t>(d.number))) number = static_cast<std::uint32_t>(d.number);
+        if (!number) continue;
+        const auto glyph = file->glyph(*number);
+        if (!glyph) return;
+        // Shapes of a text font come scaled to the font's height; plain shapes count in their own units.
+        const double size = d.size > 0 && std::isfinite(d.size) ? d.size : 1.0;
+        const double wf = d.widthFactor > 0 && std::isfinite(d.widthFactor) ? d.widthFactor : 1.0;
+        const double shear = std::isfinite(d.oblique) ? std::tan(std::clamp(d.oblique, -1.4, 1.4)) : 0.0;
+        const Xform place = ocs * Xform::translate(d.insertion) * Xform::rotateZ(std::isfinite(d.rotation) ? d.rotation : 0);
+        for (const auto& s : glyph->strokes) {
+            std::vector<Vec3> pts;
+            for (const Vec2& p : s) pts.push_back({(p.x * wf + p.y * shear) * size, p.y * size, 0});
+            stroke(pts, false, l, place, false);
+        }
+        return;
+    }
 }
 
 }  // namespace cad::render::frontend

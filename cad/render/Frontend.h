@@ -5,9 +5,17 @@
 #include "cad/model/Drawing.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
+#include "cad/model/Transform.h"
 
 namespace cad::render {
 
+// The space the options choose: model space, or a layout with its
+// viewports (Layouts.cpp).
 Scene buildScene(const Drawing& drawing, const RenderOptions& options);
+
+// One block's entities (model space, a layout's paper space) placed by
+// placement, with the named layers hidden as if frozen (a viewport's own).
+Scene buildSpaceScene(const Drawing& drawing, const RenderOptions& options, const Block& space,
+                      const Xform& placement, const std::vector<std::string>& hiddenLayers);
 
 }  // namespace cad::render

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -43,7 +44,7 @@ struct ScenePicture::Prepared {
 };
 
 ScenePicture::ScenePicture(const Drawing& drawing, const RenderOptions& options)
-    : prepared_(std::make_unique<Prepared>()) {
+    : prepared_(std::make_unique<Prepared>()), referenceProblems_(drawing.referenceProblems) {
     prepared_->scene = buildScene(drawing, options);
     prepared_->paint = paintOptions(drawing, options);
     prepared_->view = fitView(viewOf(prepared_->scene, options), prepared_->paint);
@@ -53,6 +54,30 @@ ScenePicture::~ScenePicture() = default;
 
 // One preparation for every backend, so a picture and its PDF or SVG never differ.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options) { return ScenePicture(drawing, options).toImage(); }
+
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems) {
+    const ScenePicture picture(drawing, options);
+    if (problems)
+        for (const std::string& p : picture.problems())
+            if (std::find(problems->begin(), problems->end(), p) == problems->end()) problems->push_back(p);
+    return picture.toImage();
+}
+
+std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options) {
+    bool files = false;
+    for (const Block& b : drawing.blocks)
+        for (const Entity& e : b.entities)
+            if (const auto* im = e.as<ImageData>(); im && !im->filePath.empty()) files = true;
+    if (!files && options.layout.empty()) return drawing.referenceProblems;
+    return ScenePicture(drawing, options).problems();
+}
+
+std::vector<std::string> ScenePicture::problems() const {
+    std::vector<std::string> out = referenceProblems_;
+    for (const std::string& p : prepared_->scene.problems)
+        if (std::find(out.begin(), out.end(), p) == out.end()) out.push_back(p);
+    return out;
+}
 
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified) {
     const ScenePicture picture(drawing, options);

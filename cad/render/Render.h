@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cad/model/Drawing.h"
 
@@ -31,7 +32,7 @@ enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 struct WorkBudgets {
     std::size_t primitives = 2000000;   // strokes, fills, texts and markers
     std::size_t vertices = 16000000;    // points of strokes and fills
-    std::size_t glyphs = 200000;        // characters of text laid out
+    std::size_t glyphs = 50000;         // characters of text laid out
     std::size_t instances = 500000;     // block references drawn, array cells included
     std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
 };
@@ -40,18 +41,23 @@ struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
     QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
     double margin = 0.02;            // blank border, as a fraction of the long side
-    bool paperSpace = false;         // model space unless asked otherwise
+    std::string layout;              // "" the space the drawing opens in, "Model", or a layout's name
     bool antialias = true;
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
     ColorMode colors = ColorMode::AsDrawn;
+    std::string drawingFolder;       // where the drawing's own fonts are looked for first
     WorkBudgets budgets;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
+// The same, with what could not be drawn (external references, pictures,
+// underlays that are missing or unreadable, a layout that does not exist)
+// added to *problems, one line each.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems);
 // The same, and why the picture leaves part of the drawing out (empty when
 // it is whole) into *simplified.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified);
@@ -67,6 +73,9 @@ public:
     QSize size() const;
     void paint(QPainter& painter) const;
     QImage toImage() const;  // what renderDrawing returns
+    // What could not be drawn: external references, pictures and underlays
+    // that are missing or unreadable, a layout that does not exist.
+    std::vector<std::string> problems() const;
     // Why the scene leaves part of the drawing out: a work budget was
     // reached. Empty when the picture is whole.
     const std::string& simplified() const;
@@ -74,7 +83,13 @@ public:
 private:
     struct Prepared;
     std::unique_ptr<Prepared> prepared_;
+    std::vector<std::string> referenceProblems_;
 };
+
+// What a picture of the drawing with these options lacks (see
+// ScenePicture::problems), without painting it; the scene is built only
+// when the drawing shows pictures or underlays at all.
+std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options = {});
 
 // Writes the picture as a 24-bit BMP file. On failure returns false and puts
 // a one-line reason into *error (when given); an existing file is then left

@@ -2,7 +2,10 @@
 // The frontend's output: what to paint, in drawing (world XY) coordinates,
 // with every colour, linetype and visibility question already answered.
 // The backend only maps it to pixels.
+#include <QImage>
 #include <QPainterPath>
+#include <QTransform>
+#include <string>
 #include <algorithm>
 #include <cmath>
 #include <QRgb>
@@ -36,10 +39,13 @@ struct Fill {
     bool background = false;      // a wipeout: paints the background colour
 };
 
-// Glyph outlines already placed in drawing coordinates.
+// Glyphs already placed in drawing coordinates: outlines to fill (TrueType
+// faces) and pen strokes (shape fonts), drawn with the entity's pen.
 struct TextShape {
     QPainterPath path;
+    QPainterPath strokes;
     PaintColor color;
+    double lineweightMm = 0.25;
 };
 
 // A point marker whose size may depend on the view (PDSIZE <= 0).
@@ -61,8 +67,18 @@ struct InfiniteLine {
 };
 
 struct Item {
-    enum class Kind { Stroke, Fill, Text, Point, Infinite } kind;
+    enum class Kind { Stroke, Fill, Text, Point, Infinite, Raster } kind;
     std::size_t index;
+    int clip = -1;                // index into Scene::clips: painted only inside that area
+};
+
+// A picture placed in the drawing: image pixel (column, row from the top)
+// maps to drawing coordinates through placement.
+struct RasterPicture {
+    QImage image;
+    QTransform placement;
+    QPainterPath clip;            // drawing coordinates; empty = the whole picture
+    bool clipInverted = false;    // paint outside clip, within the picture
 };
 
 struct Box {
@@ -84,7 +100,10 @@ struct Scene {
     std::vector<TextShape> texts;
     std::vector<PointMarker> points;
     std::vector<InfiniteLine> infinite;
+    std::vector<RasterPicture> rasters;
     std::vector<Item> order;      // painting order: later items cover earlier ones
+    std::vector<QPainterPath> clips;  // areas that items are painted within (viewports)
+    std::vector<std::string> problems;  // what could not be drawn, one line each
 
     // What building the scene took, in the units of the work budgets.
     struct Work {
@@ -92,13 +111,18 @@ struct Scene {
     } work;
     std::string simplified;       // why part of the drawing was left out; empty when whole
 
+    // What is drawn, clipped items counted only within their clip.
     Box extents() const;
+    // Moves the other scene's items after ours, each painted within clip
+    // (an index into clips, or -1 for none).
+    void append(Scene&& other, int clip);
 
     void add(Stroke s) { order.push_back({Item::Kind::Stroke, strokes.size()}); strokes.push_back(std::move(s)); }
     void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size()}); fills.push_back(std::move(f)); }
     void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size()}); texts.push_back(std::move(t)); }
     void add(PointMarker p) { order.push_back({Item::Kind::Point, points.size()}); points.push_back(std::move(p)); }
     void add(InfiniteLine l) { order.push_back({Item::Kind::Infinite, infinite.size()}); infinite.push_back(std::move(l)); }
+    void add(RasterPicture r) { order.push_back({Item::Kind::Raster, rasters.size()}); rasters.push_back(std::move(r)); }
 };
 
 }  // namespace cad::render

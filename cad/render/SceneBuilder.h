@@ -7,6 +7,9 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <cmath>
+#include <filesystem>
+#include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,14 +60,18 @@ inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 class Builder {
 public:
     Builder(const Drawing& d, const RenderOptions& o);
-    Scene run();
+    // The entities of one space placed by placement; entities on the hidden
+    // layers are left out as if those layers were frozen.
+    Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
 
 private:
     const Drawing& drawing_;
     const RenderOptions& options_;
+    std::shared_ptr<const std::filesystem::path> folder_;  // where the drawing's own fonts are
     Scene scene_;
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
+    std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
     std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
 
     // ---- work budgets (Frontend.cpp) ----------------------------------------
@@ -92,6 +99,7 @@ private:
     TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const;
     Context childContext(const Entity& e, const Look& l, const Context& ctx) const;
     bool layerFrozen(const Entity& e, const Context& ctx) const;
+    bool layerHidden(const Layer* layer, const EntityCommon& c) const;
 
     // ---- paint primitives (ScenePrimitives.cpp) ---------------------------
     // A polyline whose segments may have widths: wide segments become filled bands.
@@ -102,7 +110,8 @@ private:
     void stroke(const std::vector<Vec3>& local, bool closed, const Look& l, const Xform& xf, bool dashed = true);
     void fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
               bool background = false);
-    void text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color);
+    void text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
+              double lineweightMm = 0.25);
     void arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const Xform& xf);
     void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
 
@@ -112,7 +121,8 @@ private:
     void polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs);
     void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs);
     void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf);
+                 Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                 const MTextColumns& columns = {});
     void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf);
     // The entities of a block drawn with the given placement (block -> parent coordinates).
     void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx);
@@ -123,6 +133,14 @@ private:
     void ray(const Entity& e, const RayData& d, const Look& l, const Xform& xf);
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
+
+    // ---- pictures and underlays (Pictures.cpp) ------------------------------
+    // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
+    // coordinates before xf) when it is given.
+    void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
+    // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
+    void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
+    QColor resolved(const PaintColor& c) const;
 
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
     // A dimension draws its block, or what it can without one.
@@ -141,6 +159,7 @@ private:
     // square. Returns false for a character that has no symbol here.
     bool gdtSymbol(char c, const Look& l, const Xform& square);
     void tolerance(const ToleranceData& d, const Look& l, const Xform& xf);
+    void shape(const ShapeData& d, const Look& l, const Xform& ocs);
 
     // ---- hatches (DrawHatch.cpp) -------------------------------------------
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);

@@ -40,11 +40,16 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
     scene_.add(std::move(f));
 }
 
-void Builder::text(const QPainterPath& planePath, const Xform& planeToWorld, double z, const PaintColor& color) {
-    if (planePath.isEmpty() || !room(static_cast<std::size_t>(planePath.elementCount()))) return;
+void Builder::text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
+                   double lineweightMm) {
+    if (planePaths.isEmpty()) return;
+    if (!room(static_cast<std::size_t>(planePaths.fill.elementCount() + planePaths.strokes.elementCount()))) return;
     TextShape t;
-    t.path = planTransform(planeToWorld, z).map(planePath);
+    const QTransform toWorld = planTransform(planeToWorld, z);
+    t.path = toWorld.map(planePaths.fill);
+    t.strokes = toWorld.map(planePaths.strokes);
     t.color = color;
+    t.lineweightMm = lineweightMm;
     scene_.add(std::move(t));
 }
 

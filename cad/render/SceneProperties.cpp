@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "cad/model/CodePageText.h"
 #include "cad/render/Palette.h"
 
 namespace cad::render::frontend {
@@ -29,7 +30,7 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
     bool known = false;
     const Layer* layer = effectiveLayer(c, ctx, &known);
     if (layer && (!layer->on || layer->frozen)) l.visible = false;
-    if (c.invisible) l.visible = false;
+    if (c.invisible || layerHidden(layer, c)) l.visible = false;
 
     switch (c.color.kind) {
     case Color::Kind::ByLayer: l.color = layer ? colorOf(layer->color) : kForeground; break;
@@ -77,6 +78,11 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
     f.widthFactor = widthFactor > 0 && std::isfinite(widthFactor) ? widthFactor : 1.0;
     f.oblique = std::isfinite(oblique) ? oblique : 0.0;
     f.mono = style && (isMonoFont(style->fontFile) || isMonoFont(style->fontFamily));
+    if (style) {
+        f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
+                           codePageNumber(drawing_.header.codePage));
+        f.folder = folder_;
+    }
     return f;
 }
 
@@ -96,7 +102,12 @@ Context Builder::childContext(const Entity& e, const Look& l, const Context& ctx
 bool Builder::layerFrozen(const Entity& e, const Context& ctx) const {
     bool known = false;
     const Layer* layer = effectiveLayer(e.common, ctx, &known);
-    return (layer && layer->frozen) || e.common.invisible;
+    return (layer && layer->frozen) || e.common.invisible || layerHidden(layer, e.common);
+}
+
+bool Builder::layerHidden(const Layer* layer, const EntityCommon& c) const {
+    if (hiddenLayers_.empty()) return false;
+    return hiddenLayers_.count(upperName(layer ? layer->name : c.layer)) != 0;
 }
 
 }  // namespace cad::render::frontend

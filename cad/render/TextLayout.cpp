@@ -5,8 +5,12 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QRawFont>
 #include <QTransform>
 #include <cmath>
+#include <map>
+
+#include "cad/model/CodePageText.h"
 
 namespace cad::render {
 
@@ -22,14 +26,17 @@ struct FontInfo {
     double descent = 0.3;
 };
 
-FontInfo makeFont(const char* family) {
+FontInfo makeFont(const QString& family, bool bold = false, bool italic = false, double capHeightEm = 0) {
     FontInfo info;
-    info.font = QFont(QString::fromLatin1(family));
+    info.font = QFont(family);
     info.font.setPixelSize(kGlyphPixels);
     info.font.setHintingPreference(QFont::PreferNoHinting);
     info.font.setKerning(true);
+    info.font.setBold(bold);
+    info.font.setItalic(italic);
     const QFontMetricsF metrics(info.font);
-    info.capHeight = metrics.capHeight() > 1 ? metrics.capHeight() : kGlyphPixels * 0.73;
+    info.capHeight = capHeightEm > 0 ? kGlyphPixels * capHeightEm
+                     : metrics.capHeight() > 1 ? metrics.capHeight() : kGlyphPixels * 0.73;
     info.descent = metrics.descent() / info.capHeight;
     return info;
 }
@@ -38,9 +45,148 @@ FontInfo makeFont(const char* family) {
 // font shared between threads would look its engine up again, under a lock,
 // each time another thread used it.
 const FontInfo& fontFor(bool mono) {
-    thread_local const FontInfo sans = makeFont("DejaVu Sans");
-    thread_local const FontInfo monospace = makeFont("DejaVu Sans Mono");
+    thread_local const FontInfo sans = makeFont(QStringLiteral("DejaVu Sans"));
+    thread_local const FontInfo monospace = makeFont(QStringLiteral("DejaVu Sans Mono"));
     return mono ? monospace : sans;
+}
+
+const FontInfo& fontFor(const QString& family, bool bold, bool italic, double capHeightEm = 0) {
+    thread_local std::map<std::tuple<QString, bool, bool, double>, FontInfo> fonts;
+    const auto key = std::make_tuple(family, bold, italic, capHeightEm);
+    auto it = fonts.find(key);
+    if (it == fonts.end()) it = fonts.emplace(key, makeFont(family, bold, italic, capHeightEm)).first;
+    return it->second;
+}
+
+// The Qt font a run is set in: its TrueType face, or the default ones.
+const FontInfo& qtFontFor(const TextFormat& f) {
+    if (f.font && f.font->kind == TextFont::Kind::TrueType && !f.font->family.isEmpty())
+        return fontFor(f.font->family, f.font->bold, f.font->italic, f.font->capHeight);
+    return fontFor(f.mono);
+}
+
+bool stroked(const TextFormat& f) { return f.font && f.font->stroked(); }
+
+// The classic fonts keep the degree sign, plus-minus and diameter at 127,
+// 128 and 129 (%%127 ...); fonts of today have them at their Unicode places.
+char32_t classicSymbol(char32_t c) {
+    if (c == 127) return 0x00B0;
+    if (c == 128) return 0x00B1;
+    if (c == 129) return 0x2300;
+    return c;
+}
+
+// The shape of a character in a stroke font, or null when the font lacks it.
+// Shape fonts are asked in their own numbering: a regular font by the byte
+// of the drawing's code page (with 256..258 for the three symbols), a
+// unicode font by the code point, a big font by the two bytes of its East
+// Asian code page.
+std::optional<fonts::StrokeGlyph> strokeGlyph(const TextFont& font, char32_t c) {
+    if (font.kind == TextFont::Kind::Hershey) {
+        const fonts::StrokeGlyph* g = font.hershey->glyph(c);
+        if (!g && c == 0x00A0) g = font.hershey->glyph(U' ');
+        if (g) return *g;
+        return std::nullopt;
+    }
+    const fonts::ShxFont& shx = *font.shx;
+    auto tryShape = [&](std::uint32_t n) -> std::optional<fonts::StrokeGlyph> {
+        if (n == 0 || !shx.has(n)) return std::nullopt;
+        return shx.glyph(n);
+    };
+    if (c == 0x00A0) c = U' ';
+    if (shx.kind() == fonts::ShxFont::Kind::Unicode) {
+        if (auto g = tryShape(c)) return g;
+        const char32_t u = classicSymbol(c);
+        if (u == 0x2300 || c == 0x2205) {
+            if (auto g = tryShape(0x2205)) return g;
+            if (auto g = tryShape(0x2300)) return g;
+        }
+        if (u != c) return tryShape(u);
+        return std::nullopt;
+    }
+    if (c < 128) return tryShape(c);
+    if (c <= 129) {
+        if (auto g = tryShape(c)) return g;
+        c = classicSymbol(c);
+    }
+    if (c == 0x00B0) if (auto g = tryShape(256)) return g;
+    if (c == 0x00B1) if (auto g = tryShape(257)) return g;
+    if (c == 0x2300 || c == 0x2205 || c == 0x00D8) if (auto g = tryShape(258)) return g;
+    const std::string bytes = utf8CharToCodePage(c, font.codePage > 0 ? font.codePage : 1252);
+    if (bytes.size() == 1) return tryShape(static_cast<unsigned char>(bytes[0]));
+    return std::nullopt;
+}
+
+bool isDoubleBytePage(int n) { return n == 932 || n == 936 || n == 949 || n == 950 || n == 1361; }
+
+std::optional<fonts::StrokeGlyph> bigFontGlyph(const TextFont& font, char32_t c) {
+    if (!font.big || c < 0x80) return std::nullopt;
+    const fonts::ShxFont& big = *font.big;
+    // The drawing's own page first; a big font made for another page is tried in the others.
+    int pages[5] = {isDoubleBytePage(font.codePage) ? font.codePage : 936, 936, 932, 950, 949};
+    for (int page : pages) {
+        const std::string bytes = utf8CharToCodePage(c, page);
+        if (bytes.size() != 2 || !big.isLeadByte(static_cast<unsigned char>(bytes[0]))) continue;
+        const std::uint32_t code = (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]);
+        if (big.has(code)) return big.glyph(code);
+    }
+    return std::nullopt;
+}
+
+// Walks the code points of a QString.
+template <typename F>
+void forEachCodePoint(const QString& s, F&& f) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s[i].unicode(), s[i + 1].unicode());
+            ++i;
+        }
+        f(c);
+    }
+}
+
+// Lays a run of a stroke font out from x; adds its strokes (and the filled
+// outlines of characters taken from another font) when paths are given.
+// Returns the advance.
+double strokeRun(const TextRun& run, double x, double baseline, TextPaths* paths) {
+    const TextFormat& f = run.format;
+    const TextFont& font = *f.font;
+    const double h = f.height, sx = h * f.widthFactor * font.widthScale;
+    const double shear = std::tan(std::clamp(f.oblique, -1.4, 1.4));
+    const double extra = (f.tracking > 0 && std::isfinite(f.tracking) ? f.tracking - 1 : 0) * h * 0.3;
+    double pen = x;
+    forEachCodePoint(run.text, [&](char32_t c) {
+        std::optional<fonts::StrokeGlyph> g = strokeGlyph(font, c);
+        if (!g) g = bigFontGlyph(font, c);
+        if (g) {
+            if (paths) {
+                for (const auto& s : g->strokes) {
+                    for (std::size_t k = 0; k < s.size(); ++k) {
+                        const QPointF p(pen + s[k].x * sx + s[k].y * h * shear, baseline + s[k].y * h);
+                        if (k == 0) paths->strokes.moveTo(p);
+                        else paths->strokes.lineTo(p);
+                    }
+                }
+            }
+            pen += g->advance * sx + extra;
+            return;
+        }
+        // A character the font lacks: from a font that has it (CJK text
+        // without its big font), scaled to the same cap height.
+        c = classicSymbol(c);
+        const QString family = fallbackFamily(c);
+        const FontInfo& other = family.isEmpty() ? fontFor(false) : fontFor(family, false, false);
+        const QString text = QString::fromUcs4(&c, 1);
+        const double s = h / other.capHeight;
+        if (paths) {
+            QPainterPath glyph;
+            glyph.addText(0, 0, other.font, text);
+            paths->fill.addPath(QTransform(s * f.widthFactor, 0, -s * shear, -s, pen, baseline).map(glyph));
+        }
+        pen += QFontMetricsF(other.font).horizontalAdvance(text) * s * f.widthFactor + extra;
+    });
+    return pen - x;
 }
 
 // "%%x" at position i; appends the character or toggles the format. Returns
@@ -54,7 +200,10 @@ int percentCode(const QString& s, int i, QString& out, TextFormat& fmt, bool& fo
     if (!code) return 0;
     switch (code->kind) {
     case PercentCode::Kind::Character:
-        if (code->character != 0) out += QChar(static_cast<char16_t>(code->character));
+        // Shape fonts are asked for a number itself (%%127); other fonts get
+        // the classic symbols at 127..129 as characters they have.
+        if (code->character != 0)
+            out += QChar(static_cast<char16_t>(stroked(fmt) ? code->character : classicSymbol(code->character)));
         break;
     case PercentCode::Kind::Underline: fmt.underline = !fmt.underline; formatChanged = true; break;
     case PercentCode::Kind::Overline: fmt.overline = !fmt.overline; formatChanged = true; break;
@@ -98,26 +247,66 @@ bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fro
 
 double descentRatio() { return fontFor(false).descent; }
 
-double runAdvance(const TextRun& run) {
-    const FontInfo& f = fontFor(run.format.mono);
-    const QFontMetricsF metrics(f.font);
-    return metrics.horizontalAdvance(run.text) * run.format.height / f.capHeight * run.format.widthFactor;
+double descentRatio(const TextFormat& f) {
+    if (f.font && f.font->kind == TextFont::Kind::Shx)
+        return f.font->shx->above() > 0 ? f.font->shx->below() / f.font->shx->above() : 0;
+    if (f.font && f.font->kind == TextFont::Kind::Hershey) return f.font->hershey->descent();
+    return qtFontFor(f).descent;
 }
 
-void addRun(QPainterPath& path, const TextRun& run, double x, double baseline) {
-    const FontInfo& f = fontFor(run.format.mono);
-    const double s = run.format.height / f.capHeight;
-    const double shear = std::tan(std::clamp(run.format.oblique, -1.4, 1.4));
-    QPainterPath glyphs;
-    glyphs.addText(0, 0, f.font, run.text);
-    const QTransform toPlane(s * run.format.widthFactor, 0, -s * shear, -s, x, baseline);
-    path.addPath(toPlane.map(glyphs));
+double runAdvance(const TextRun& run) {
+    if (stroked(run.format)) return strokeRun(run, 0, 0, nullptr);
+    const FontInfo& f = qtFontFor(run.format);
+    const QFontMetricsF metrics(f.font);
+    double w = metrics.horizontalAdvance(run.text) * run.format.height / f.capHeight * run.format.widthFactor;
+    if (run.format.tracking != 1 && std::isfinite(run.format.tracking) && run.format.tracking > 0)
+        w += (run.format.tracking - 1) * run.format.height * 0.3 * run.text.size();
+    return w;
+}
+
+void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
     const TextFormat& fmt = run.format;
+    double width = 0;
+    if (stroked(fmt)) {
+        width = strokeRun(run, x, baseline, &paths);
+    } else {
+        const FontInfo& f = qtFontFor(fmt);
+        const double s = fmt.height / f.capHeight;
+        const double shear = std::tan(std::clamp(fmt.oblique, -1.4, 1.4));
+        QPainterPath glyphs;
+        if (fmt.tracking != 1 && std::isfinite(fmt.tracking) && fmt.tracking > 0) {
+            double pen = 0;
+            const QFontMetricsF metrics(f.font);
+            const double extra = (fmt.tracking - 1) * fmt.height * 0.3 / (s * fmt.widthFactor);
+            for (const QChar ch : run.text) {
+                glyphs.addText(pen, 0, f.font, QString(ch));
+                pen += metrics.horizontalAdvance(ch) + extra;
+            }
+        } else {
+            glyphs.addText(0, 0, f.font, run.text);
+        }
+        const QTransform toPlane(s * fmt.widthFactor, 0, -s * shear, -s, x, baseline);
+        paths.fill.addPath(toPlane.map(glyphs));
+        width = runAdvance(run);
+    }
     if (fmt.underline || fmt.overline || fmt.strike) {
-        const double width = runAdvance(run), h = fmt.height, thick = h * 0.07;
-        if (fmt.underline) path.addRect(x, baseline - h * 0.2 - thick, width, thick);
-        if (fmt.overline) path.addRect(x, baseline + h * 1.2, width, thick);
-        if (fmt.strike) path.addRect(x, baseline + h * 0.5 - thick / 2, width, thick);
+        const double h = fmt.height;
+        if (stroked(fmt)) {
+            // Shape fonts draw these as pen lines, like their letters.
+            auto line = [&](double y) {
+                paths.strokes.moveTo(x, y);
+                paths.strokes.lineTo(x + width, y);
+            };
+            const double below = descentRatio(fmt) > 0 ? descentRatio(fmt) : 0.2;
+            if (fmt.underline) line(baseline - h * std::min(below, 0.4) - h * 0.05);
+            if (fmt.overline) line(baseline + h * 1.2);
+            if (fmt.strike) line(baseline + h * 0.5);
+        } else {
+            const double thick = h * 0.07;
+            if (fmt.underline) paths.fill.addRect(x, baseline - h * 0.2 - thick, width, thick);
+            if (fmt.overline) paths.fill.addRect(x, baseline + h * 1.2, width, thick);
+            if (fmt.strike) paths.fill.addRect(x, baseline + h * 0.5 - thick / 2, width, thick);
+        }
     }
 }
 
@@ -153,6 +342,7 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
     const QString s = QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size()));
     MTextParagraphs out;
     out.paragraphs.emplace_back();
+    out.columnBreaks.push_back(false);
     std::vector<TextFormat> stack;
     TextFormat fmt = base;
     QString text;
@@ -212,6 +402,8 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         case 'P': case 'N': case 'X':
             flush(out.paragraphs.back(), text, fmt);
             out.paragraphs.emplace_back();
+            out.columnBreaks.resize(out.paragraphs.size(), false);
+            if (u == 'N') out.columnBreaks.back() = true;
             break;
         case '~': text += QChar(0x00A0); break;
         case '\\': case '{': case '}': text += code; break;
@@ -259,11 +451,25 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             break;
         }
         case 'F': case 'f': {
-            const bool mono = namesMonoFont(readParameter(s, j));
-            change([&](TextFormat& f) { f.mono = mono; });
+            const QString spec = readParameter(s, j);
+            const bool mono = namesMonoFont(spec);
+            auto font = base.font || fmt.font
+                            ? inlineFont(spec.toStdString(), fmt.font.get(), base.folder ? *base.folder : std::filesystem::path{})
+                            : nullptr;
+            change([&](TextFormat& f) {
+                f.mono = mono;
+                if (font) f.font = std::move(font);
+            });
             break;
         }
-        case 'T': case 'A': case 'p':
+        case 'T': {
+            bool relative = false;
+            const double v = parseNumber(readParameter(s, j), &relative);
+            if (v > 0) change([&](TextFormat& f) { f.tracking = relative ? f.tracking * v : v; });
+            break;
+        }
+        case 'A': case 'p':
+            // Vertical alignment of the line's parts, and paragraph indents and tabs.
             readParameter(s, j);
             break;
         case 'S': {
@@ -307,12 +513,12 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
     return out;
 }
 
-QPainterPath layoutText(const TextData& t, const std::string& shown, const TextFormat& base) {
+TextPaths layoutText(const TextData& t, const std::string& shown, const TextFormat& base) {
     const std::vector<TextRun> runs = decodeTextCodes(shown, base);
-    QPainterPath path;
+    TextPaths paths;
     double x = 0;
     for (const TextRun& run : runs) {
-        addRun(path, run, x, 0);
+        addRun(paths, run, x, 0);
         x += runAdvance(run);
     }
     const double width = x, h = base.height;
@@ -328,6 +534,7 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
     // hang from, as the mirror command leaves them.
     const double mirrorX = (t.generation & 2) ? -1 : 1, mirrorY = (t.generation & 4) ? -1 : 1;
     QTransform place;
+    auto placed = [&] { return TextPaths{place.map(paths.fill), place.map(paths.strokes)}; };
     if (ha == 3 || ha == 5) {
         // Aligned keeps the proportions, fit keeps the height; both run from the first point to the second.
         const double k = span / width;
@@ -335,14 +542,14 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
         place.rotateRadians(std::atan2(dy, dx));
         place.scale(k, ha == 3 ? k : 1.0);
         place.scale(mirrorX, mirrorY);
-        return place.map(path);
+        return placed();
     }
     double ox = 0, oy = 0;
     if (ha == 1) ox = -width / 2;
     else if (ha == 2) ox = -width;
     else if (ha == 4) { ox = -width / 2; oy = -h / 2; }
     if (ha != 4) {
-        if (va == 1) oy = descentRatio() * h;
+        if (va == 1) oy = descentRatio(base) * h;
         else if (va == 2) oy = -h / 2;
         else if (va == 3) oy = -h;
     }
@@ -351,21 +558,25 @@ QPainterPath layoutText(const TextData& t, const std::string& shown, const TextF
     place.rotateRadians(t.rotation);
     place.scale(mirrorX, mirrorY);
     place.translate(ox, oy);
-    return place.map(path);
+    return placed();
 }
 
 std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& base, double rectWidth, int attachment,
-                                    double lineSpacingFactor) {
+                                    double lineSpacingFactor, const MTextColumns& columns) {
     const MTextParagraphs parsed = parseMText(raw, base);
+    const bool columned = columns.count > 1 && columns.width > 0 && std::isfinite(columns.width);
+    if (columned) rectWidth = columns.width;
 
     struct Line {
         std::vector<TextRun> runs;
         std::vector<double> advances;  // of each run, measured once
         double width = 0, height = 0;
+        bool columnBreak = false;      // starts a new column
     };
     std::vector<Line> lines;
     const bool wrap = rectWidth > 0 && std::isfinite(rectWidth);
-    for (const auto& paragraph : parsed.paragraphs) {
+    for (std::size_t p = 0; p < parsed.paragraphs.size(); ++p) {
+        const auto& paragraph = parsed.paragraphs[p];
         // Words with their spaces; a word may span runs of different formats.
         std::vector<std::vector<TextRun>> words;
         std::vector<TextRun> word;
@@ -385,6 +596,7 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
         if (!word.empty()) words.push_back(std::move(word));
 
         Line line;
+        line.columnBreak = p < parsed.columnBreaks.size() && parsed.columnBreaks[p];
         auto finish = [&] {
             if (line.height <= 0) line.height = base.height;
             lines.push_back(std::move(line));
@@ -421,23 +633,47 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
     const int column = (attachment - 1) % 3, row = (attachment - 1) / 3;
     const double spacing = (lineSpacingFactor > 0 && std::isfinite(lineSpacingFactor)) ? lineSpacingFactor : 1.0;
 
+    // Baselines from the top of each column; a column ends at a column
+    // break, or where the next line would pass the column's height.
     std::vector<double> baselines;
-    double y = 0;
+    std::vector<int> columnOf;
+    double y = 0, bottom = 0;
+    int current = 0;
+    bool columnStart = true;
+    auto columnHeight = [&](int c) {
+        if (c < static_cast<int>(columns.heights.size()) && columns.heights[c] > 0) return columns.heights[c];
+        return columns.height;
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        y -= i == 0 ? lines[i].height : lines[i].height * 5.0 / 3.0 * spacing;
+        if (columned && !columnStart) {
+            const double next = y - lines[i].height * 5.0 / 3.0 * spacing;
+            const double limit = columnHeight(current);
+            if (lines[i].columnBreak || (limit > 0 && -next + descentRatio(base) * lines[i].height * 0.5 > limit * 1.0001)) {
+                ++current;
+                y = 0;
+                columnStart = true;
+            }
+        }
+        y -= columnStart ? lines[i].height : lines[i].height * 5.0 / 3.0 * spacing;
+        columnStart = false;
         baselines.push_back(y);
+        columnOf.push_back(current);
+        bottom = std::min(bottom, y - descentRatio(base) * lines[i].height * 0.5);
     }
-    const double bottom = lines.empty() ? 0 : baselines.back() - descentRatio() * lines.back().height * 0.5;
     const double shiftY = row == 0 ? 0 : row == 1 ? -bottom / 2 : -bottom;
+    const double columnStep = columned ? columns.width + std::max(0.0, columns.gutter) : 0;
 
     std::vector<PlacedText> out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        double x = column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width;
+        const double left = columnOf[i] * columnStep;
+        double x = left + (column == 0 ? 0 : column == 1 ? -line.width / 2 : -line.width);
+        if (columned && column != 0) x += column == 1 ? columns.width / 2 : columns.width;
         double previousStart = x;
         for (std::size_t k = 0; k < line.runs.size(); ++k) {
             const TextRun& run = line.runs[k];
-            const bool blank = run.text.trimmed().isEmpty();
+            const bool blank = run.text.trimmed().isEmpty() && !run.format.underline && !run.format.overline &&
+                               !run.format.strike;
             const double advance = line.advances[k];
             double start = x;
             if (run.format.underPrevious) {
@@ -450,8 +686,11 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                 if (out.empty() || out.back().color.has_value() != run.format.color.has_value() ||
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
-                    out.push_back({QPainterPath{}, run.format.color});
-                addRun(out.back().path, run, start, baselines[i] + shiftY + run.format.raise);
+                    out.push_back({QPainterPath{}, QPainterPath{}, run.format.color});
+                TextPaths paths{std::move(out.back().path), std::move(out.back().strokes)};
+                addRun(paths, run, start, baselines[i] + shiftY + run.format.raise);
+                out.back().path = std::move(paths.fill);
+                out.back().strokes = std::move(paths.strokes);
             }
             x += advance;
         }

@@ -1,15 +1,20 @@
 #pragma once
-// Text of the drawing turned into glyph outlines, in the text's own plane:
-// x along the baseline, y up, units of the drawing. DejaVu Sans stands in for
-// every font of the drawing (DejaVu Sans Mono for the monospaced ones).
+// Text of the drawing turned into glyphs, in the text's own plane: x along
+// the baseline, y up, units of the drawing. Shape fonts and their Hershey
+// stand-ins give pen strokes; TrueType faces give filled outlines. Text
+// without a font of its own (no style) is set in DejaVu Sans (DejaVu Sans
+// Mono for the monospaced ones).
 #include <QPainterPath>
 #include <QString>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cad/model/Entity.h"
 #include "cad/render/Scene.h"
+#include "cad/render/TextFonts.h"
 
 namespace cad::render {
 
@@ -20,6 +25,9 @@ struct TextFormat {
     double oblique = 0;          // radians, positive leans right
     bool underline = false, overline = false, strike = false;
     bool mono = false;
+    double tracking = 1;         // spacing between characters, 1 as the font sets them
+    std::shared_ptr<const TextFont> font;  // null: DejaVu Sans
+    std::shared_ptr<const std::filesystem::path> folder;  // where inline font switches look first
     double raise = 0;            // baseline shift upwards, drawing units (stacked fractions)
     bool underPrevious = false;  // starts where the run before it started (the lower half of a stack)
     std::optional<PaintColor> color;  // an inline colour change of multiline text
@@ -30,9 +38,17 @@ struct TextRun {
     TextFormat format;
 };
 
-// The outline of a run placed in the text plane, and the colour it asks for.
+// Glyphs placed in the text plane: outlines to fill and pen strokes (open
+// subpaths) to draw with the entity's pen.
+struct TextPaths {
+    QPainterPath fill, strokes;
+    bool isEmpty() const { return fill.isEmpty() && strokes.isEmpty(); }
+};
+
+// The glyphs of a part of multiline text, and the colour it asks for.
 struct PlacedText {
     QPainterPath path;
+    QPainterPath strokes;
     std::optional<PaintColor> color;
 };
 
@@ -41,28 +57,38 @@ struct PlacedText {
 // overline and strike-through; \U+XXXX escapes. Returns runs of the base format.
 std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& base);
 
-// Multiline text: paragraphs, the common inline codes, word wrapping.
-// Unknown codes are skipped.
+// Multiline text: paragraphs, the inline codes, word wrapping. Unknown
+// codes are skipped, the text after them kept.
 struct MTextParagraphs {
     std::vector<std::vector<TextRun>> paragraphs;
+    std::vector<bool> columnBreaks;  // paragraph i starts a new column (\N)
 };
 MTextParagraphs parseMText(const std::string& raw, const TextFormat& base);
 
 // Width of a run in drawing units, and its outline with the baseline at
 // (x, 0). Cap height equals the format's height.
 double runAdvance(const TextRun& run);
-void addRun(QPainterPath& path, const TextRun& run, double x, double baseline);
+void addRun(TextPaths& paths, const TextRun& run, double x, double baseline);
 // Depth of descenders below the baseline, as a fraction of the cap height.
 double descentRatio();
+double descentRatio(const TextFormat& format);
 
 // A single-line text (TEXT, ATTRIB, ATTDEF shown as its tag) placed by its
 // alignment: the outline in the entity's object coordinates.
-QPainterPath layoutText(const TextData& text, const std::string& shown, const TextFormat& base);
+TextPaths layoutText(const TextData& text, const std::string& shown, const TextFormat& base);
 
 // Multiline text laid out around its insertion point (the origin of the
 // result), x along its direction; each part may carry its own colour.
+// Columns of the text (its stored column properties): text flows into the
+// next column at a column break, or when a column reaches its height.
+struct MTextColumns {
+    int count = 0;               // 0: one column, as wide as the text
+    double width = 0, gutter = 0;
+    std::vector<double> heights; // static columns of their own heights; empty: all `height`
+    double height = 0;           // 0: no limit
+};
 std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& base, double rectWidth, int attachment,
-                                    double lineSpacingFactor);
+                                    double lineSpacingFactor, const MTextColumns& columns = {});
 
 // True when the style's font file names a monospaced font.
 bool isMonoFont(const std::string& fontFile);

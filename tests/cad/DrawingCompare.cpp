@@ -442,6 +442,8 @@ std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& 
     d.flag("mirrText", a.mirrText, b.mirrText), d.flag("lwDisplay", a.lwDisplay, b.lwDisplay);
     d.angle("angBase", a.angBase, b.angBase), d.flag("angDirClockwise", a.angDirClockwise, b.angDirClockwise);
     d.name("textStyle", a.textStyle, b.textStyle);
+    d.integer("insUnits", a.insUnits, b.insUnits), d.integer("measurement", a.measurement, b.measurement);
+    d.name("codePage", a.codePage, b.codePage);
     d.flag("tileMode", a.tileMode, b.tileMode);
     d.name("activeLayout", a.activeLayout, b.activeLayout);
     return out;
@@ -468,6 +470,27 @@ std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& 
         d.point("extMin", a.extMin, b->extMin), d.point("extMax", a.extMax, b->extMax);
     }
     return out;
+}
+
+bool fittedByTheExport(const std::string& line, const Drawing& dwg) {
+    if (line.find(": knots.size ") == std::string::npos && line.find(": controlPoints.size ") == std::string::npos)
+        return false;
+    for (const Block& block : dwg.blocks)
+        for (const Entity& e : block.entities) {
+            const auto* s = e.as<SplineData>();
+            if (!s) continue;
+            const bool tangentLeftOpen = s->controlPoints.empty() && !s->fitPoints.empty() &&
+                                         (s->startTangent == Vec3{} || s->endTangent == Vec3{});
+            if (!tangentLeftOpen && e.type != "HELIX") continue;
+            if (line.rfind(e.type + " " + hex(e.common.handle) + ": ", 0) == 0) return true;
+        }
+    return false;
+}
+
+bool aboutExtents(const std::string& headerLine) {
+    for (const char* name : {"header: extMin.", "header: extMax.", "header: pExtMin.", "header: pExtMax."})
+        if (headerLine.rfind(name, 0) == 0) return true;
+    return false;
 }
 
 std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing& actual, const Options& options) {

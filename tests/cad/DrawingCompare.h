@@ -32,11 +32,25 @@ std::vector<std::string> compareCounts(const Drawing& expected, const Drawing& a
 std::vector<std::string> compareDrawings(const Drawing& expected, const Drawing& actual,
                                          const Options& options = {});
 
-// The header values the renderer uses: extents, limits, linetype scales,
-// point display, fill and lineweight display. Lines read "header.extMin.x 1 vs 2".
+// The header values both readers fill: extents, limits, linetype scales,
+// point display, fill and lineweight display, angles, the text style, units
+// and code page. Lines read "header.extMin.x 1 vs 2".
 std::vector<std::string> compareHeaders(const Drawing& expected, const Drawing& actual,
                                         const Options& options = {});
 
+// Whether a line of compareHeaders() is about the drawing's extents. A DXF
+// export writes the extents of the regeneration it made for the export; the
+// DWG keeps those of its last save, or the empty marker (1e20, -1e20) where
+// it never had any, so the two are held against each other without them.
+bool aboutExtents(const std::string& headerLine);
+
+// Whether a line of compareDrawings(dxf, dwg) is one the DXF export makes by
+// fitting a spline itself: the DWG holds the spline by its fit points with an
+// end tangent left to the program, and the export adds the control points and
+// knots it computes with a tangent of its own choosing; and it writes a
+// helix with the spline it regenerates from the helix's turns. Only the
+// counts of those splines' knots and control points qualify.
+bool fittedByTheExport(const std::string& line, const Drawing& dwg);
 // The layouts, matched by name: tab order, block, page set-up, limits and
 // extents. Lines read "layout Layout1 paperWidth 210 vs 297".
 std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& actual,

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cad/dwg/DwgContainers.h"
 #include "cad/dwg/DwgReader.h"
 #include "cad/dwg/DwgSections.h"
 

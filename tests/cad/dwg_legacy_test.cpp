@@ -164,7 +164,8 @@ TEST(LegacyDwg, EntitiesNameTheirTableEntries)
 }
 
 // R11 closes every record with a check value: an entity whose bytes changed
-// is left out and named, and the entities around it still read.
+// is left out and named, and the entities around it still read. A damaged
+// sentinel is named too.
 TEST(LegacyDwg, ARecordThatFailsItsCheckIsLeftOutAndNamed)
 {
     std::vector<std::uint8_t> bytes = load(kLegacy / "r11" / "entities-2d.dwg");
@@ -178,7 +179,15 @@ TEST(LegacyDwg, ARecordThatFailsItsCheckIsLeftOutAndNamed)
     EXPECT_EQ(counts["LINE"], 1);
     EXPECT_EQ(counts["DIMENSION"], 1);
     ASSERT_EQ(d.warnings.size(), 1u);
-    EXPECT_NE(d.warnings[0].find("damaged"), std::string::npos);
+    EXPECT_NE(d.warnings[0].find("damaged entity"), std::string::npos);
+
+    // Each section sits between a sentinel and its complement.
+    bytes = load(kLegacy / "r11" / "entities-2d.dwg");
+    bytes[0x6CF - 3] ^= 0x01;
+    d = cad::dwg::readDwg(bytes);
+    EXPECT_EQ(cad::countEntityKinds(d)["POINT"], 1);
+    ASSERT_EQ(d.warnings.size(), 1u);
+    EXPECT_NE(d.warnings[0].find("entity section"), std::string::npos) << d.warnings[0];
 }
 
 // The first releases are named in the error rather than taken for something

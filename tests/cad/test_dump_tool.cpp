@@ -54,6 +54,20 @@ TEST(DumpTool, CountsJsonAndSkipped) {
     DumpRun skipped = dump("--skipped " + quoted(dxftest::drawing("example_2018.dxf")));
     EXPECT_EQ(skipped.status, 0);
     EXPECT_EQ(skipped.out, "");
+
+    // The preview a DWG stores is described, not copied out.
+    DumpRun preview = dump("--json " + quoted(dxftest::drawing("example_2013.dwg")));
+    EXPECT_EQ(preview.status, 0);
+    EXPECT_NE(preview.out.find("\"preview\":{\"kind\":\"png\",\"width\":670,\"height\":448,\"bytes\":"),
+              std::string::npos);
+    EXPECT_NE(json.out.find("\"preview\":{\"kind\":\"none\"}"), std::string::npos);
+
+    DumpRun version = dump("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "lumicade-dump " LUMICADE_VERSION "\n");
+    DumpRun help = dump("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: lumicade-dump", 0), 0u);
 }
 
 TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
@@ -81,6 +95,13 @@ TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
     DumpRun old = dump("--counts " + write("old.dwg", std::string("AC1040") + std::string(200, '\0')));
     EXPECT_EQ(old.status, 1);
     EXPECT_NE(old.err.find("AC1040"), std::string::npos) << old.err;
+    // The first releases are DWG files too, read or named.
+    DumpRun first = dump("--counts " + write("first.dwg", std::string("AC1.40") + std::string(200, '\0')));
+    EXPECT_EQ(first.status, 1);
+    EXPECT_NE(first.err.find("AC1.40"), std::string::npos) << first.err;
+    DumpRun cut = dump("--counts " + write("cut.dwg", std::string("AC2.10") + std::string(200, '\0')));
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("DWG file is truncated"), std::string::npos) << cut.err;
 
     EXPECT_EQ(dump("").status, 2);
     EXPECT_EQ(dump("--frobnicate " + quoted(dxftest::drawing("sample_2018.dxf"))).status, 2);

@@ -322,3 +322,42 @@ TEST(DxfErrors, UnreadableFilesGiveOneLineReasons) {
     // A missing file is named.
     EXPECT_THROW(readDrawingFile(drawing("no such drawing.dxf")), ReadError);
 }
+
+// The first releases' DXF: entities and blocks without handles or tables,
+// heights as an elevation group, and a version string ("AC2.10") that sorts
+// after the UTF-8 ones while its text is in the code page.
+TEST(DxfOldDialects, ElevationsBlocksAndTextOfTheFirstReleases) {
+    Drawing d = read(
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC2.10\n0\nENDSEC\n"
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nDOOR\n70\n0\n10\n1.0\n20\n2.0\n"
+        "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n0\nENDBLK\n8\n0\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLINE\n8\nWALLS\n38\n5.0\n10\n1\n20\n2\n11\n3\n21\n4\n"
+        "0\nCIRCLE\n8\n0\n38\n2.5\n10\n1\n20\n1\n40\n1\n"
+        "0\nTEXT\n8\n0\n10\n0\n20\n0\n30\n7\n38\n2\n40\n1\n1\nCaf\xe9\n"
+        "0\nINSERT\n8\n0\n2\nDOOR\n10\n4\n20\n4\n"
+        "0\nPOLYLINE\n8\n0\n66\n1\n38\n3\n0\nVERTEX\n8\n0\n10\n1\n20\n1\n38\n3\n0\nSEQEND\n"
+        "0\nENDSEC\n0\nEOF\n");
+    EXPECT_EQ(d.header.version, "AC2.10");
+    const auto& model = d.modelSpace()->entities;
+    ASSERT_EQ(model.size(), 5u);
+    const auto* line = model[0].as<LineData>();
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(model[0].common.layer, "WALLS");
+    EXPECT_EQ(line->start.z, 5);
+    EXPECT_EQ(line->end.z, 5);
+    EXPECT_EQ(model[1].as<CircleData>()->center.z, 2.5);
+    const auto* text = model[2].as<TextData>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->insertion.z, 7);  // a z of its own wins over the elevation
+    EXPECT_EQ(text->value, "Caf\xc3\xa9");
+    const Block* door = d.findBlock(model[3].as<InsertData>()->blockName);
+    ASSERT_NE(door, nullptr);
+    EXPECT_EQ(door->base.y, 2);
+    EXPECT_EQ(door->entities.size(), 1u);
+    const auto* polyline = model[4].as<PolylineData>();
+    ASSERT_NE(polyline, nullptr);
+    EXPECT_EQ(polyline->elevation, 3);
+    ASSERT_EQ(polyline->vertices.size(), 1u);
+    EXPECT_EQ(polyline->vertices[0].point.z, 3);
+}

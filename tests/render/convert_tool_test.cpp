@@ -83,3 +83,30 @@ TEST(ConvertTool, NeverWritesOverAnInputAndReadsPathsFromStandardInput) {
 }
 
 }  // namespace
+
+TEST(ConvertTool, FontFoldersAndSubstitutionsNamedOnce) {
+    // Two drawings whose style names the shape font "plain.shx" and a TrueType face.
+    auto dxf = [](const char* font) {
+        return QByteArray("0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nSTYLE\n0\nSTYLE\n2\nStandard\n70\n0\n3\n") + font +
+               "\n0\nENDTAB\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nTEXT\n8\n0\n10\n0\n20\n0\n40\n5\n1\nHello\n"
+               "0\nENDSEC\n0\nEOF\n";
+    };
+    QTemporaryDir dir;
+    const QString a = writeFile(dir.filePath("a.dxf"), dxf("plain.shx"));
+    const QString b = writeFile(dir.filePath("b.dxf"), dxf("plain.shx"));
+    const QString c = writeFile(dir.filePath("c.dxf"), dxf("times.ttf"));
+    ToolRun r = convert({"--verbose", a, b, c});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1String("font substituted: plain.shx -> Hershey rowmans")), 1) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1String("font substituted: times.ttf -> Liberation Serif")), 1) << r.err.toStdString();
+    // Without --verbose nothing is said; with the font in a --font-dir it is no substitution.
+    EXPECT_FALSE(convert({a}).err.contains(QLatin1String("substituted")));
+    // A text font 6 units high whose only letter, H, is a stroke 1 unit up.
+    const QByteArray font = QByteArray::fromHex("4175746f4341442d38362073686170657320312e300d0a1a00004800020000000500480003000006020000001400");
+    writeFile(dir.filePath("fonts/PLAIN.SHX"), font);
+    r = convert({"--verbose", "--font-dir", dir.filePath("fonts"), a});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QLatin1String("plain.shx"))) << r.err.toStdString();
+    EXPECT_EQ(convert({"--font-dir", "", a}).status, 2);
+}
+

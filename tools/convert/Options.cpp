@@ -31,10 +31,16 @@ const char* const kUsage =
     "                        --background black), as a monochrome plot\n"
     "      --grayscale       colours as shades of grey\n"
     "      --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
+    "      --layout L        what to draw: active (default: the space the drawing\n"
+    "                        opens in), model, a layout's name, or all: model\n"
+    "                        space as plan.jpg plus plan-LAYOUT.jpg for each\n"
+    "                        layout that has something on it\n"
     "\n"
     "Input:\n"
     "  -r, --recursive       look into the subfolders of folders too\n"
     "      --extension EXT   the drawings to take from folders (default: dwg and dxf)\n"
+    "      --font-dir DIR    look for the drawings' fonts there too, after each\n"
+    "                        drawing's own folder (may be repeated)\n"
     "      --skip-up-to-date leave out a drawing whose picture is newer than it\n"
     "      --shard K/N       convert only part K of N (K from 0 to N-1), chosen by a\n"
     "                        hash of each path: N machines given the same list\n"
@@ -47,8 +53,10 @@ const char* const kUsage =
     "      --report FILE     one JSON line per drawing: input, output, status\n"
     "                        (converted, failed, skipped), reason, entities,\n"
     "                        milliseconds; - for standard output\n"
-    "  -v, --verbose         name every drawing with its entity count and time\n"
+    "  -v, --verbose         name every drawing with its entity count and time, and\n"
+    "                        each font that was not found and what stood in for it\n"
     "  -h, --help            show this text and exit\n"
+    "      --version         show the version and exit\n"
     "\n"
     "Exit status: 0 when every drawing was converted or up to date, 1 when some\n"
     "failed (each is named with its reason), 2 for a usage error.\n"
@@ -195,6 +203,14 @@ Options parseArguments(int argc, char** argv) {
             if (c == "white") o.blackBackground = false;
             else if (c == "black") o.blackBackground = true;
             else throw UsageError{"--background is white or black, not \"" + displayName(c) + "\""};
+        } else if (arg == "--layout") {
+            const std::string l = take();
+            const QString lower = QString::fromStdString(l).trimmed().toLower();
+            if (lower.isEmpty()) throw UsageError{"--layout needs active, model, all or a layout's name"};
+            o.layout = lower == QLatin1String("active") ? std::string()
+                       : lower == QLatin1String("model") ? std::string("Model")
+                       : lower == QLatin1String("all")   ? std::string("*")
+                                                         : QString::fromStdString(l).trimmed().toStdString();
         } else if (arg == "--window") {
             const std::string text = take();
             const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));
@@ -229,6 +245,9 @@ Options parseArguments(int argc, char** argv) {
             parseShard(take(), o);
         } else if (arg == "--verbose") {
             o.verbose = flag();
+        } else if (arg == "--font-dir") {
+            o.fontDirs.push_back(take());
+            if (o.fontDirs.back().empty()) throw UsageError{"--font-dir needs a folder"};
         } else {
             throw UsageError{"unknown option " + displayName(arg)};
         }

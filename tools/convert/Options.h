@@ -22,6 +22,7 @@ struct Options {
     double timeoutSeconds = 120;              // per drawing; 0: none
     bool recursive = false;
     QRectF window;
+    std::string layout;                       // "" the active space, "Model", "*" all, or a layout's name
     std::vector<std::string> extensions{"dwg", "dxf"};  // lower case
     std::vector<std::string> inputs;          // file-system bytes, as given
     bool readStdin = false;
@@ -29,6 +30,7 @@ struct Options {
     std::string reportFile;                   // "-": standard output
     int shardIndex = 0, shardCount = 1;
     bool verbose = false;
+    std::vector<std::string> fontDirs;        // looked in for the drawings' fonts after each drawing's folder
 };
 
 // A command line that cannot be followed; an empty message asks for the help text.

@@ -1,6 +1,7 @@
 #pragma once
 // How one drawing of a run ended.
 #include <string>
+#include <vector>
 
 namespace lumicade::convert {
 
@@ -9,9 +10,13 @@ struct Outcome {
     // a work budget left part of the drawing out (the reason says which).
     enum class Status { Converted, Failed, Skipped, Simplified };
     Status status = Status::Failed;
-    std::string reason;     // for anything but Converted
+    std::string reason;     // for anything but Converted; for Converted, what the pictures
+                            // lack and the layout pictures written besides ("; " between)
     long long entities = -1;  // -1: not read
     double milliseconds = 0;
+    // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),
+    // each named by a worker the first time it made that substitution.
+    std::vector<std::string> fontSubstitutions;
 };
 
 const char* statusWord(Outcome::Status status);

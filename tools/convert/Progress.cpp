@@ -17,10 +17,13 @@ const char* statusWord(Outcome::Status status) {
 }
 
 std::string Progress::detail(const Outcome& outcome) const {
-    if (!verbose_ || outcome.status != Outcome::Status::Converted) return {};
+    if (outcome.status != Outcome::Status::Converted) return {};
+    // What the picture lacks is said whether asked or not.
+    const std::string notes = outcome.reason.empty() ? std::string() : " (" + displayName(outcome.reason) + ")";
+    if (!verbose_) return notes;
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, " (%lld entities, %.0f ms)", outcome.entities, outcome.milliseconds);
-    return buffer;
+    return buffer + notes;
 }
 
 void Progress::finished(const std::string& inputPath, const std::string& outputPath, const Outcome& outcome) {
@@ -39,7 +42,8 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
             std::fprintf(stderr, "warning: %s -> %s drawn in part: %s\n", input.c_str(), output.c_str(),
                          displayName(outcome.reason).c_str());
         else if (verbose_ && skipped) std::fprintf(stderr, "up to date: %s\n", input.c_str());
-        else if (verbose_) std::fprintf(stderr, "%s -> %s%s\n", input.c_str(), output.c_str(), detail(outcome).c_str());
+        else if (verbose_ || !outcome.reason.empty())
+            std::fprintf(stderr, "%s -> %s%s\n", input.c_str(), output.c_str(), detail(outcome).c_str());
         const int width = 30;
         const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
         std::fprintf(stderr, "[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),

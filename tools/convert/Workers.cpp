@@ -19,13 +19,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A worker's answer: this header, then the reason's bytes.
+// A worker's answer: this header, then the reason's bytes, then the font
+// substitutions, one a line.
 struct ResultHeader {
     std::uint64_t index;
     std::int32_t status;
     std::int64_t entities;
     double milliseconds;
     std::uint32_t reasonLength;
+    std::uint32_t notesLength;
 };
 
 bool writeAll(int fd, const void* data, std::size_t size) {
@@ -64,9 +66,16 @@ bool readAll(int fd, void* data, std::size_t size) {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = "an unexpected failure";
         }
-        const ResultHeader header{index, static_cast<std::int32_t>(outcome.status), outcome.entities,
-                                  outcome.milliseconds, static_cast<std::uint32_t>(outcome.reason.size())};
-        if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()))
+        std::string notes;
+        for (const std::string& line : outcome.fontSubstitutions) notes += line + '\n';
+        const ResultHeader header{index,
+                                  static_cast<std::int32_t>(outcome.status),
+                                  outcome.entities,
+                                  outcome.milliseconds,
+                                  static_cast<std::uint32_t>(outcome.reason.size()),
+                                  static_cast<std::uint32_t>(notes.size())};
+        if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()) ||
+            !writeAll(results, notes.data(), notes.size()))
             ::_exit(1);
     }
     // No destructors, no atexit handlers: they belong to the supervisor.
@@ -246,12 +255,15 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             ResultHeader header{};
             if (w.received.size() < sizeof header) continue;
             std::memcpy(&header, w.received.data(), sizeof header);
-            if (w.received.size() < sizeof header + header.reasonLength) continue;
+            if (w.received.size() < sizeof header + header.reasonLength + header.notesLength) continue;
             Outcome outcome;
             outcome.status = static_cast<Outcome::Status>(header.status);
             outcome.entities = header.entities;
             outcome.milliseconds = header.milliseconds;
             outcome.reason = w.received.substr(sizeof header, header.reasonLength);
+            const std::string notes = w.received.substr(sizeof header + header.reasonLength, header.notesLength);
+            for (std::size_t at = 0, end; (end = notes.find('\n', at)) != std::string::npos; at = end + 1)
+                outcome.fontSubstitutions.push_back(notes.substr(at, end - at));
             w.busy = false;
             finished(w.index, outcome);
         }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cad/render/TextFonts.h"
 #include "tools/convert/Conversion.h"
 #include "tools/convert/FileNames.h"
 #include "tools/convert/Inputs.h"
@@ -61,6 +63,13 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // --version answers alone, as --help does.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lumicade-convert %s\n", LUMICADE_VERSION);
+            return 0;
+        }
+
     Options o;
     try {
         o = parseArguments(argc, argv);
@@ -100,6 +109,8 @@ int main(int argc, char** argv) {
                      displayName(o.reportFile).c_str());
         return 2;
     }
+    // The workers inherit the font folders.
+    cad::render::setFontFolders({o.fontDirs.begin(), o.fontDirs.end()});
     Report report(o.reportFile);
     if (!report.opened()) {
         std::fprintf(stderr, "lumicade-convert: cannot write the report %s: %s\n", displayName(o.reportFile).c_str(),
@@ -112,7 +123,11 @@ int main(int argc, char** argv) {
         if (inShard(jobs[i].input, o.shardIndex, o.shardCount)) mine.push_back(i);
 
     Progress progress(mine.size(), isatty(STDERR_FILENO), o.verbose);
+    std::vector<std::string> substitutions;  // each once, in the order first met
     auto finished = [&](std::size_t i, const Outcome& outcome) {
+        for (const std::string& line : outcome.fontSubstitutions)
+            if (std::find(substitutions.begin(), substitutions.end(), line) == substitutions.end())
+                substitutions.push_back(line);
         progress.finished(jobs[i].input, jobs[i].output, outcome);
         report.add(jobs[i].input, jobs[i].output, outcome);
     };
@@ -150,6 +165,8 @@ int main(int argc, char** argv) {
     runInWorkers(toConvert, settings, [&](std::size_t i) { return convertDrawing(jobs[i], o); }, finished);
 
     progress.summary(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (o.verbose)
+        for (const std::string& line : substitutions) std::fprintf(stderr, "font substituted: %s\n", line.c_str());
     const bool reportComplete = report.close();
     return progress.failed() || !reportComplete ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 //   lumicade-dump --counts FILE    entity kinds of model and paper space, "KIND COUNT"
 //   lumicade-dump --json FILE      the whole drawing model as JSON
 //   lumicade-dump --skipped FILE   what the reader met but did not decode
+//   lumicade-dump --version
 //
 // Exit status 0 on success, 1 when the file cannot be read (one line on
 // standard error), 2 for a wrong command line.
@@ -15,14 +16,32 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "Usage: lumicade-dump --counts|--json|--skipped FILE\n"
+    "Shows what the drawing engine reads from a CAD drawing (DWG, DXF).\n"
+    "\n"
+    "  --counts     entity kinds of model and paper space, one \"KIND COUNT\" a line\n"
+    "  --json       the whole drawing model as JSON\n"
+    "  --skipped    what the reader met but did not decode, and its warnings\n"
+    "  -h, --help   show this text\n"
+    "  --version    show the version\n";
+
 int usage() {
-    std::cerr << "usage: lumicade-dump --counts|--json|--skipped FILE\n";
+    std::cerr << kUsage;
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "lumicade-dump " << LUMICADE_VERSION << "\n";
+        return 0;
+    }
     if (argc != 3) return usage();
     std::string mode = argv[1], path = argv[2];
     if (mode != "--counts" && mode != "--json" && mode != "--skipped") return usage();

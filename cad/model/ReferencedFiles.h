@@ -1,0 +1,23 @@
+#pragma once
+// Where the files a drawing names are found: external references, raster
+// images, underlays. The CAD application looks for them in this order, and
+// so do we:
+//   1. the path as stored, when it is a full path that exists here;
+//   2. the stored path taken relative to the folder of the drawing that
+//      names it ("\" and "/" both separate folders);
+//   3. the file name alone in that folder (the names of files copied from
+//      elsewhere match without regard to case, as on the system that wrote
+//      them).
+#include <string>
+
+namespace cad {
+
+// The path of the file found, or "" when none of the places holds it.
+// hostPath is the drawing that names the file ("" when it was not read
+// from a file: then only a full stored path can be found).
+std::string findReferencedFile(const std::string& storedPath, const std::string& hostPath);
+
+// The stored path with "\" turned into "/", for messages and look-ups.
+std::string portablePath(const std::string& storedPath);
+
+}  // namespace cad
