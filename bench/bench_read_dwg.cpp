@@ -51,6 +51,11 @@ void readLegacy(benchmark::State& state, const std::string& name) {
     readFile(state, std::string(LUMICADE_LEGACY_DRAWINGS_DIR) + "/" + name);
 }
 
+// A drawing of tens of thousands of entities in dynamic blocks.
+void readLarge(benchmark::State& state, const std::string& name) {
+    readFile(state, std::string(LUMICADE_LARGE_DRAWINGS_DIR) + "/" + name);
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(readLegacy, r2_10, std::string("r2.10/block.dwg"))->Unit(benchmark::kMicrosecond);
@@ -66,5 +71,6 @@ BENCHMARK_CAPTURE(readExample, r2007, std::string("example_2007.dwg"))->Unit(ben
 BENCHMARK_CAPTURE(readExample, r2010, std::string("example_2010.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r2013, std::string("example_2013.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r2018, std::string("example_2018.dwg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readLarge, dynblocks_2018, std::string("Dynblocks_2018.dwg"))->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

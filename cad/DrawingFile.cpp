@@ -21,6 +21,14 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) throw ReadError("cannot open " + path);
     std::vector<std::uint8_t> bytes;
+    // Sized once from what the file system says, so the bytes are not
+    // copied again and again while they grow; the loop still reads to the end.
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(f.get());
+        if (size > 0 && size <= kMaxFileSize) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(f.get());
+    }
+    std::clearerr(f.get());
     std::uint8_t buffer[1 << 16];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {

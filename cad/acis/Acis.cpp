@@ -102,7 +102,7 @@ File readText(std::string_view text) {
     File f;
     TextScanner sc(text);
     auto version = parseNumber(sc.token());
-    if (!version) throw Malformed("no modeler version");
+    if (!version || !(*version >= 1 && *version < 1e7)) throw Malformed("no modeler version");
     f.version = static_cast<int>(*version);
     sc.skipLine();  // records, bodies, flags
     if (f.version >= 200) {
@@ -442,8 +442,9 @@ private:
         if (i >= n) return false;
         bool rational = field(c, i).word == "nurbs";
         ++i;
-        int degree = static_cast<int>(number(c, i++));
-        if (degree < 1 || degree > 25) throw Malformed("spline degree out of range");
+        double degreeValue = number(c, i++);
+        if (!(degreeValue >= 1 && degreeValue <= 25)) throw Malformed("spline degree out of range");
+        int degree = static_cast<int>(degreeValue);
         ++i;  // open, closed or periodic
         double distinct = number(c, i++);
         if (distinct < 2 || distinct > static_cast<double>(n)) throw Malformed("knot count out of range");

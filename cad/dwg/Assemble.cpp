@@ -3,6 +3,7 @@
 // and entities into their blocks in the order the file chains them.
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <unordered_set>
 #include <variant>
 
@@ -45,6 +46,7 @@ public:
         }
         // Who owns what: sub-entities by their owner, top-level entities by
         // owner or by the space they are drawn in.
+        owned_.reserve(st_.blockHeaders.size() + 16);
         for (Handle h : st_.entityOrder) {
             EntityRecord& e = st_.entities.at(h);
             Handle owner = e.owner;
@@ -53,6 +55,13 @@ public:
             owned_[owner].push_back(h);
         }
         for (auto& [owner, list] : owned_) std::sort(list.begin(), list.end());
+
+        // A damaged file may list one block record twice; both copies then
+        // draw the same entities, which must stay whole for the second.
+        std::unordered_set<Handle> blockHandles;
+        blockHandles.reserve(st_.blockHeaders.size());
+        for (const auto& b : st_.blockHeaders)
+            if (!blockHandles.insert(b.handle).second) copyEntities_ = true;
 
         for (const auto& b : st_.blockHeaders) {
             Block block;
@@ -65,9 +74,11 @@ public:
             bool paper = upperName(block.name).rfind("*PAPER_SPACE", 0) == 0;
             bool activePaper = b.handle == st_.paperSpaceRecord;
             int viewports = 0;
-            for (Handle h : ordered(b.handle, b.firstEntity, b.lastEntity, b.entities)) {
+            std::vector<Handle> members = ordered(b.handle, b.firstEntity, b.lastEntity, b.entities);
+            block.entities.reserve(members.size());
+            for (Handle h : members) {
                 EntityRecord& e = st_.entities.at(h);
-                const std::string& t = e.entity.type;
+                const std::string_view t = e.entity.type;
                 if (t == "BLOCK" || t == "ENDBLK" || t == "SEQEND" || t == "VERTEX" || t == "ATTRIB") continue;
                 Entity out = finish(e);
                 if (paper) out.common.paperSpace = true;
@@ -158,14 +169,19 @@ private:
     // missed after that, by handle.
     std::vector<Handle> ordered(Handle owner, Handle first, Handle last, const std::vector<Handle>& list) {
         std::vector<Handle> out;
-        std::unordered_set<Handle> seen;
+        auto owners = owned_.find(owner);
+        out.reserve(std::max(list.size(), owners == owned_.end() ? std::size_t{0} : owners->second.size()));
+        // Each listing stamps the records it takes, so a handle named twice
+        // (or a chain that loops) is taken once.
+        const std::uint32_t listing = ++listings_;
         auto take = [&](Handle h) {
             auto it = st_.entities.find(h);
-            if (it == st_.entities.end() || seen.count(h)) return false;
-            const EntityRecord& e = it->second;
+            if (it == st_.entities.end()) return false;
+            EntityRecord& e = it->second;
+            if (e.visit == listing) return false;
             Handle o = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
             if (o != owner) return false;
-            seen.insert(h);
+            e.visit = listing;
             out.push_back(h);
             return true;
         };
@@ -180,8 +196,8 @@ private:
                 h = e.noLinks ? h + 1 : e.next;
             }
         }
-        if (auto it = owned_.find(owner); it != owned_.end())
-            for (Handle h : it->second) take(h);
+        if (owners != owned_.end())
+            for (Handle h : owners->second) take(h);
         return out;
     }
 
@@ -190,8 +206,12 @@ private:
         return it == names.end() ? fallback : it->second;
     }
 
+    // Each entity is finished once, by the one block or entity that owns
+    // it, so its data moves into the drawing rather than being copied.
     Entity finish(EntityRecord& e) {
-        Entity out = e.entity;
+        Entity out;
+        if (copyEntities_) out = e.entity;
+        else out = std::move(e.entity);
         auto& c = out.common;
         c.owner = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
         c.layer = nameOf(layerNames_, e.layer, "0");
@@ -215,13 +235,13 @@ private:
                 },
                 [&](InsertData& in) {
                     in.blockName = nameOf(blockNames_, e.blockHeader, "");
-                    for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                    for (Handle h : ordered(out.common.handle, e.firstChild, e.lastChild, e.children)) {
                         EntityRecord& a = st_.entities.at(h);
                         if (a.entity.type == "ATTRIB") in.attributes.push_back(finish(a));
                     }
                 },
                 [&](PolylineData& p) {
-                    for (Handle h : ordered(e.entity.common.handle, e.firstChild, e.lastChild, e.children)) {
+                    for (Handle h : ordered(out.common.handle, e.firstChild, e.lastChild, e.children)) {
                         EntityRecord& v = st_.entities.at(h);
                         if (auto* vp = v.entity.as<PolylineData>(); vp && v.entity.type == "VERTEX" && !vp->vertices.empty())
                             p.vertices.push_back(vp->vertices.front());
@@ -255,7 +275,8 @@ private:
                 },
                 // These take no names from the tables here.
                 ignore<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
-                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData>{},
+                       LwPolylineData, HatchData, SolidData, Face3DData, RayData, ImageData,
+                       ProxyEntityData, BodyData, MeshData>{},
             },
             out.data);
         return out;
@@ -265,6 +286,8 @@ private:
     Drawing& d_;
     std::unordered_map<Handle, std::string> layerNames_, linetypeNames_, blockNames_;
     std::unordered_map<Handle, std::vector<Handle>> owned_;
+    bool copyEntities_ = false;
+    std::uint32_t listings_ = 0;
 };
 
 }  // namespace

@@ -36,10 +36,6 @@ void BitReader::fail(const char* what) const {
     throw ReadError(std::string("damaged DWG data: ") + what);
 }
 
-void BitReader::need(std::size_t n) const {
-    if (pos_ > end_ || end_ - pos_ < n) fail("read past the end of an object or section");
-}
-
 void BitReader::seek(std::size_t bit) {
     if (bit > end_) fail("position outside its section");
     pos_ = bit;
@@ -48,13 +44,6 @@ void BitReader::seek(std::size_t bit) {
 void BitReader::limit(std::size_t endBit) {
     if (endBit < end_) end_ = endBit;
     if (pos_ > end_) pos_ = end_;
-}
-
-bool BitReader::B() {
-    need(1);
-    bool b = (data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1;
-    ++pos_;
-    return b;
 }
 
 unsigned BitReader::bits(unsigned n) {
@@ -67,40 +56,25 @@ unsigned BitReader::bits(unsigned n) {
     return v;
 }
 
-unsigned BitReader::BB() { return bits(2); }
-
-std::uint8_t BitReader::RC() {
-    need(8);
-    std::size_t byte = pos_ >> 3;
-    unsigned shift = pos_ & 7;
-    std::uint8_t v;
-    if (shift == 0) {
-        v = data_[byte];
-    } else {
-        v = static_cast<std::uint8_t>((data_[byte] << shift) | (data_[byte + 1] >> (8 - shift)));
-    }
-    pos_ += 8;
-    return v;
-}
-
 std::uint16_t BitReader::RS() {
-    std::uint16_t lo = RC();
-    std::uint16_t hi = RC();
+    need(16);
+    std::uint16_t lo = takeByte();
+    std::uint16_t hi = takeByte();
     return static_cast<std::uint16_t>(lo | (hi << 8));
 }
 
 std::uint32_t BitReader::RL() {
-    std::uint32_t lo = RS();
-    std::uint32_t hi = RS();
-    return lo | (hi << 16);
+    need(32);
+    std::uint32_t v = 0;
+    for (unsigned i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(takeByte()) << (8 * i);
+    return v;
 }
 
 double BitReader::RD() {
     need(64);
-    std::uint8_t b[8];
-    for (auto& x : b) x = RC();
+    std::uint64_t raw = take64();
     double d;
-    std::memcpy(&d, b, 8);  // little-endian IEEE doubles, as on our platforms
+    std::memcpy(&d, &raw, 8);  // little-endian IEEE doubles, as on our platforms
     return d;
 }
 
@@ -112,7 +86,12 @@ void BitReader::skipBytes(std::uint64_t n) {
 std::vector<std::uint8_t> BitReader::bytes(std::size_t n) {
     if (n > bitsLeft() / 8) fail("a block of bytes runs past the end");
     std::vector<std::uint8_t> out(n);
-    for (auto& x : out) x = RC();
+    if ((pos_ & 7) == 0) {
+        std::memcpy(out.data(), data_ + (pos_ >> 3), n);
+        pos_ += n * 8;
+    } else {
+        for (auto& x : out) x = takeByte();
+    }
     return out;
 }
 
@@ -156,11 +135,12 @@ double BitReader::DD(double defaultValue) {
     if (code == 3) return RD();
     std::uint8_t b[8];
     std::memcpy(b, &defaultValue, 8);
+    need(code == 2 ? 48 : 32);
     if (code == 2) {
-        b[4] = RC();
-        b[5] = RC();
+        b[4] = takeByte();
+        b[5] = takeByte();
     }
-    for (int i = 0; i < 4; ++i) b[i] = RC();
+    for (int i = 0; i < 4; ++i) b[i] = takeByte();
     double d;
     std::memcpy(&d, b, 8);
     return d;
@@ -226,7 +206,8 @@ HandleRef BitReader::H() {
     h.code = b >> 4;
     unsigned n = b & 0x0F;
     if (n > 8) fail("handle longer than 8 bytes");
-    for (unsigned i = 0; i < n; ++i) h.value = (h.value << 8) | RC();
+    need(8 * n);
+    for (unsigned i = 0; i < n; ++i) h.value = (h.value << 8) | takeByte();
     return h;
 }
 

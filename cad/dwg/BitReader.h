@@ -41,10 +41,26 @@ public:
     std::size_t sizeBytes() const { return size_; }
 
     // Raw values
-    bool B();
-    unsigned BB();
+    bool B() {
+        need(1);
+        bool b = (data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1;
+        ++pos_;
+        return b;
+    }
+    unsigned BB() {
+        need(2);
+        unsigned shift = pos_ & 7;
+        std::size_t byte = pos_ >> 3;
+        unsigned v = shift < 7 ? (data_[byte] >> (6 - shift)) & 3u
+                               : ((data_[byte] & 1u) << 1) | (data_[byte + 1] >> 7);
+        pos_ += 2;
+        return v;
+    }
     unsigned bits(unsigned n);  // up to 32, most significant first
-    std::uint8_t RC();
+    std::uint8_t RC() {
+        need(8);
+        return takeByte();
+    }
     std::uint16_t RS();
     std::uint32_t RL();
     double RD();
@@ -86,7 +102,27 @@ public:
     [[noreturn]] void fail(const char* what) const;
 
 private:
-    void need(std::size_t n) const;
+    void need(std::size_t n) const {
+        if (pos_ > end_ || end_ - pos_ < n) fail("read past the end of an object or section");
+    }
+    // The next 64 bits as 8 bytes, the first one lowest; checked by the caller.
+    std::uint64_t take64() {
+        std::size_t byte = pos_ >> 3;
+        unsigned shift = pos_ & 7;
+        pos_ += 64;
+        std::uint64_t v = 0;
+        for (unsigned i = 0; i < 8; ++i) v = (v << 8) | data_[byte + i];
+        if (shift != 0) v = (v << shift) | (data_[byte + 8] >> (8 - shift));
+        return __builtin_bswap64(v);
+    }
+    // The next 8 bits as a byte; the caller has checked they are there.
+    std::uint8_t takeByte() {
+        std::size_t byte = pos_ >> 3;
+        unsigned shift = pos_ & 7;
+        pos_ += 8;
+        if (shift == 0) return data_[byte];
+        return static_cast<std::uint8_t>((data_[byte] << shift) | (data_[byte + 1] >> (8 - shift)));
+    }
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t pos_ = 0, end_ = 0;

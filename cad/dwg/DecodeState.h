@@ -26,6 +26,10 @@ struct EntityRecord {
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
     std::vector<Handle> layerList;  // viewports: the layers frozen in them
+    // The picture its application stored with the entity, as the file
+    // holds it; drawn when we cannot draw the entity from its own fields.
+    std::vector<std::uint8_t> graphics;
+    std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
 };
 
 struct BlockHeaderRecord {
@@ -71,6 +75,7 @@ struct DecodeState {
     std::unordered_map<Handle, std::string> applications;  // registered application names
     std::unordered_map<Handle, std::vector<std::pair<Handle, std::string>>> styleExtendedText;
     std::vector<Handle> blockControlEntries;  // the block list, without model and paper space
+    std::unordered_map<Handle, std::string> modelerData;  // 2013+: bodies' modeler data from the data store
     std::size_t declaredObjectBytes = 0;  // what the objects read so far claim to hold
     Drawing* drawing = nullptr;
 };
@@ -79,5 +84,9 @@ struct DecodeState {
 // common part has been read.
 using EntityDecoder = void (*)(ObjectReader&, EntityRecord&);
 using ObjectDecoder = void (*)(ObjectReader&, DecodeState&);
+
+// A body whose binary modeler data the file keeps in its data store comes
+// out of its decoder with this error, for decodeObject to complete.
+inline constexpr const char* kInDataStore = "kept in the data store";
 
 }  // namespace cad::dwg

@@ -56,6 +56,9 @@ void readVertexSimple(ObjectReader& r, EntityRecord& e);
 void readViewport(ObjectReader& r, EntityRecord& e);
 void readWipeout(ObjectReader& r, EntityRecord& e);
 void readXLine(ObjectReader& r, EntityRecord& e);
+// Solids, regions, bodies, surfaces and meshes (ModelerDecoders.cpp).
+void readModelerBody(ObjectReader& r, EntityRecord& e);
+void readMesh(ObjectReader& r, EntityRecord& e);
 }  // namespace entities
 
 namespace objects {

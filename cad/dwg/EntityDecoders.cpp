@@ -36,7 +36,7 @@ void readOwnedLinks(R& r, E& e, std::uint32_t ownedCount, bool present = true) {
         e.firstChild = r.H();
         e.lastChild = r.H();
     }
-    r.H();  // SEQEND
+    skip("seqend", r.H());
 }
 
 // --- text ---------------------------------------------------------------
@@ -89,23 +89,23 @@ void readText(R& r, E& e) {
 // The part attributes and their definitions share after the text.
 void readAttributeTail(R& r, TextData& t) {
     auto& d = r.dat;
-    if (r.since(Version::R2010)) d.RC();  // class version
+    if (r.since(Version::R2010)) skip("class_version", d.RC());
     if (r.since(Version::R2018)) {
         unsigned kind = d.RC();  // 1 single line, 2 multi-line attribute, 4 multi-line definition
         if (kind > 1) {
-            r.H();  // the MTEXT that holds the lines
+            skip("mtext", r.H());  // the MTEXT that holds the lines
             unsigned annotativeSize = d.BS();
             if (annotativeSize > 1) {
-                d.RC();
-                r.H();
-                d.BS();
+                skip("annotative_data_bytes", d.RC());
+                skip("annotative_app", r.H());
+                skip("annotative_short", d.BS());
             }
         }
     }
     t.tag = r.T();
-    d.BS();  // field length
+    skip("field_length", d.BS());
     t.attributeFlags = d.RC();
-    if (r.since(Version::R2007)) d.B();  // lock position
+    if (r.since(Version::R2007)) skip("lock_position", d.B());
 }
 
 void readAttrib(R& r, E& e) {
@@ -119,7 +119,7 @@ void readAttdef(R& r, E& e) {
     auto& t = set<TextData>(e, "ATTDEF");
     readTextBody(r, e, t);
     readAttributeTail(r, t);
-    if (r.since(Version::R2010)) r.dat.RC();
+    if (r.since(Version::R2010)) skip("attdef_class_version", r.dat.RC());
     t.prompt = r.T();
     e.style = r.H();
 }
@@ -135,11 +135,11 @@ void readMText(R& r, E& e) {
     t.height = d.BD();
     t.attachment = d.BS();
     t.drawingDirection = d.BS();
-    d.BD();  // extents height
-    d.BD();  // extents width
+    skip("extents_height", d.BD());
+    skip("extents_width", d.BD());
     t.text = r.T();
     if (r.since(Version::R2000)) {
-        d.BS();  // line spacing style
+        skip("linespace_style", d.BS());
         t.lineSpacingFactor = d.BD();
     }
     e.style = r.H();
@@ -253,8 +253,8 @@ void readSplineBody(R& r, SplineData& s) {
         bool rational = d.B();
         bool closed = d.B();
         bool periodic = d.B();
-        d.BD();  // knot tolerance
-        d.BD();  // control point tolerance
+        skip("knot_tol", d.BD());
+        skip("ctrl_tol", d.BD());
         std::uint32_t knots = d.BL();
         std::uint32_t controls = d.BL();
         bool weighted = d.B();
@@ -443,7 +443,7 @@ void readPolyline2d(R& r, E& e) {
     auto& d = r.dat;
     p.kind = PolylineData::Kind::Polyline2D;
     p.flags = d.BS();
-    d.BS();  // curve type
+    skip("curve_type", d.BS());
     p.startWidth = d.BD();
     p.endWidth = d.BD();
     e.entity.common.thickness = d.BT();
@@ -480,11 +480,11 @@ void readPolygonMesh(R& r, E& e) {
     auto& d = r.dat;
     p.kind = PolylineData::Kind::PolygonMesh;
     p.flags = d.BS() | 16;
-    d.BS();  // curve type
+    skip("curve_type", d.BS());
     p.meshM = d.BS();
     p.meshN = d.BS();
-    d.BS();
-    d.BS();  // surface densities
+    skip("m_density", d.BS());
+    skip("n_density", d.BS());
     std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
     readOwnedLinks(r, e, owned);
 }
@@ -513,7 +513,7 @@ void readLwPolyline(R& r, E& e) {
         double b = d.BD();
         if (i < points) p.vertices[i].bulge = b;
     }
-    for (std::size_t i = 0; i < ids; ++i) d.BL();
+    for (std::size_t i = 0; i < ids; ++i) skip("vertexid", d.BL());
     for (std::size_t i = 0; i < widths; ++i) {
         double s = d.BD();
         double w = d.BD();
@@ -534,26 +534,26 @@ struct DimCommon {
 DimCommon readDimensionCommon(R& r, E& e, DimensionData& dim, int kind) {
     auto& d = r.dat;
     DimCommon c;
-    if (r.since(Version::R2010)) d.RC();  // class version
+    if (r.since(Version::R2010)) skip("class_version", d.RC());
     e.entity.common.extrusion = d.BD3();
     Vec2 textMid = d.RD2();
     c.elevation = d.BD();
     c.flags = d.RC();
     dim.text = r.T();
     dim.textRotation = d.BD();
-    d.BD();   // horizontal direction
-    d.BD3();  // insert scale
-    d.BD();   // insert rotation
+    skip("horiz_dir", d.BD());
+    skip("ins_scale", d.BD3());
+    skip("ins_rotation", d.BD());
     if (r.since(Version::R2000)) {
         dim.attachment = d.BS();
-        d.BS();  // line spacing style
-        d.BD();  // line spacing factor
+        skip("lspace_style", d.BS());
+        skip("lspace_factor", d.BD());
         dim.measurement = d.BD();
     }
     if (r.since(Version::R2007)) {
-        d.B();
-        d.B();
-        d.B();  // unknown, arrow flips
+        skip("unknown", d.B());
+        skip("flip_arrow1", d.B());
+        skip("flip_arrow2", d.B());
     }
     dim.insertion = withZ(d.RD2(), c.elevation);
     dim.textMidpoint = withZ(textMid, c.elevation);
@@ -629,7 +629,7 @@ void readDimRadius(R& r, E& e) {
     auto& d = r.dat;
     dim.definitionPoint = d.BD3();
     dim.points[2] = d.BD3();
-    d.BD();  // leader length
+    skip("leader_len", d.BD());
     readDimensionHandles(r, e);
 }
 
@@ -639,7 +639,7 @@ void readDimDiameter(R& r, E& e) {
     auto& d = r.dat;
     dim.points[2] = d.BD3();
     dim.definitionPoint = d.BD3();
-    d.BD();  // leader length
+    skip("leader_len", d.BD());
     readDimensionHandles(r, e);
 }
 
@@ -652,12 +652,12 @@ void readArcDimension(R& r, E& e) {
     dim.points[0] = d.BD3();
     dim.points[1] = d.BD3();
     dim.points[2] = d.BD3();
-    d.B();   // partial arc
-    d.BD();
-    d.BD();  // arc start and end parameters
-    d.B();  // has a leader
+    skip("is_partial", d.B());
+    skip("arc_start_param", d.BD());
+    skip("arc_end_param", d.BD());
+    skip("has_leader", d.B());
     dim.points[3] = d.BD3();
-    d.BD3();
+    skip("leader2_pt", d.BD3());
     readDimensionHandles(r, e);
 }
 
@@ -666,30 +666,30 @@ void readArcDimension(R& r, E& e) {
 void readLeader(R& r, E& e) {
     auto& l = set<LeaderData>(e, "LEADER");
     auto& d = r.dat;
-    d.B();
+    skip("unknown_bit_1", d.B());
     // The annotation type (DXF 73) comes before the path type (DXF 72):
     // the example leaders hold (0, 1) for a splined leader with text and
     // (1, 0) for a straight one with a tolerance.
-    d.BS();  // annotation type
+    skip("annot_type", d.BS());
     l.spline = d.BS() == 1;
     std::size_t n = d.count(d.BL(), 6);
     l.vertices.reserve(n);
     for (std::size_t i = 0; i < n; ++i) l.vertices.push_back(d.BD3());
-    d.BD3();  // origin
+    skip("origin", d.BD3());
     l.normal = d.BD3();
     e.entity.common.extrusion = l.normal;
-    d.BD3();  // x direction
-    d.BD3();  // offset of the block insertion
+    skip("x_direction", d.BD3());
+    skip("inspt_offset", d.BD3());
     // The offset of the last vertex from the annotation (DXF 213) is kept
     // by every version since R14; from 2010 on the annotation box size is
     // not stored (the DXF export works it out from the annotation).
-    if (r.since(Version::R14)) d.BD3();
-    if (r.until(Version::R14)) d.BD();  // text gap
+    if (r.since(Version::R14)) skip("endptproj", d.BD3());
+    if (r.until(Version::R14)) skip("dimgap", d.BD());
     if (r.until(Version::R2007)) {
-        d.BD();
-        d.BD();  // box height and width
+        skip("box_height", d.BD());
+        skip("box_width", d.BD());
     }
-    d.B();  // hook line direction
+    skip("hookline_dir", d.B());
     l.arrowhead = d.B();
     l.annotation = r.H();
     e.dimStyle = r.H();
@@ -699,9 +699,9 @@ void readTolerance(R& r, E& e) {
     auto& t = set<ToleranceData>(e, "TOLERANCE");
     auto& d = r.dat;
     if (r.until(Version::R14)) {
-        d.BS();
+        skip("unknown_short", d.BS());
         t.height = d.BD();
-        d.BD();
+        skip("dimgap", d.BD());
     }
     t.insertion = d.BD3();
     t.xDirection = d.BD3();
@@ -730,7 +730,7 @@ void readMLine(R& r, E& e) {
             std::size_t n = d.count(d.BS(), 2);
             for (std::size_t i = 0; i < n; ++i) params.push_back(d.BD());
             std::size_t fills = d.count(d.BS(), 2);
-            for (std::size_t i = 0; i < fills; ++i) d.BD();
+            for (std::size_t i = 0; i < fills; ++i) skip("area_fill_parameter", d.BD());
         }
     }
     e.mlineStyle = r.H();
@@ -782,8 +782,8 @@ void readHatchEdge(R& r, HatchEdge& edge) {
             std::size_t nf = d.count(d.BL(), 128);
             for (std::size_t i = 0; i < nf; ++i) edge.fitPoints.push_back(d.RD2());
             if (nf > 0) {
-                d.RD2();
-                d.RD2();  // start and end tangents
+                skip("start_tangent", d.RD2());
+                skip("end_tangent", d.RD2());
             }
         }
         break;
@@ -797,23 +797,23 @@ void readHatch(R& r, E& e) {
     auto& d = r.dat;
     if (r.since(Version::R2004)) {
         h.gradient = d.BL() != 0;
-        d.BL();  // reserved
-        d.BD();  // gradient angle
-        d.BD();  // shift
-        d.BL();  // single colour
-        d.BD();  // tint
+        skip("reserved", d.BL());
+        skip("gradient_angle", d.BD());
+        skip("gradient_shift", d.BD());
+        skip("single_color_gradient", d.BL());
+        skip("gradient_tint", d.BD());
         std::size_t colors = d.count(d.BL(), 4);
         for (std::size_t i = 0; i < colors; ++i) {
-            d.BD();
-            r.CMC();
+            skip("shift_value", d.BD());
+            skip("color", r.CMC());
         }
-        r.T();  // gradient name
+        skip("gradient_name", r.T());
     }
     h.elevation = d.BD();
     e.entity.common.extrusion = d.BD3();
     h.pattern = r.T();
     h.solid = d.B();
-    d.B();  // associative
+    skip("is_associative", d.B());
     std::size_t paths = d.count(d.BL(), 8);
     h.loops.resize(paths);
     for (auto& loop : h.loops) {
@@ -833,14 +833,14 @@ void readHatch(R& r, E& e) {
                 if (bulges) v.bulge = d.BD();
             }
         }
-        d.BL();  // boundary object count
+        skip("num_boundary_handles", d.BL());
     }
     h.style = d.BS();
     h.patternType = d.BS();
     if (!h.solid) {
         h.angle = d.BD();
         h.scale = d.BD();
-        d.B();  // double
+        skip("is_double", d.B());
         std::size_t lines = d.count(d.BS(), 10);
         h.lines.resize(lines);
         for (auto& line : h.lines) {
@@ -934,13 +934,13 @@ void readViewport(R& r, E& e) {
     v.lensLength = d.BD();
     v.frontClip = d.BD();
     v.backClip = d.BD();
-    d.BD();  // snap angle
+    skip("snap_angle", d.BD());
     v.viewCenter = d.RD2();
-    d.RD2();
-    d.RD2();
-    d.RD2();  // snap base, snap and grid spacing
-    d.BS();   // circle zoom
-    if (r.since(Version::R2007)) d.BS();  // major grid lines
+    skip("snap_base", d.RD2());
+    skip("snap_spacing", d.RD2());
+    skip("grid_spacing", d.RD2());
+    skip("circle_zoom", d.BS());
+    if (r.since(Version::R2007)) skip("grid_major", d.BS());
     const std::uint32_t frozen = d.BL();
     v.flags = static_cast<int>(d.BL());
     // The rest (style sheet, render mode, UCS, lighting) does not change
@@ -965,7 +965,7 @@ void readTable(R& r, E& e) {
 void readMLeader(R& r, E& e) {
     auto& m = set<MLeaderData>(e, "MULTILEADER");
     auto& d = r.dat;
-    if (r.since(Version::R2010)) d.BS();  // class version
+    if (r.since(Version::R2010)) skip("class_version", d.BS());
     std::size_t roots = d.count(d.BL(), 8);
     for (std::size_t i = 0; i < roots; ++i) {
         bool hasLastPoint = d.B();
@@ -974,10 +974,10 @@ void readMLeader(R& r, E& e) {
         Vec3 dogleg = hasDogleg ? d.BD3() : Vec3{};
         std::size_t breaks = d.count(d.BL(), 12);
         for (std::size_t k = 0; k < breaks; ++k) {
-            d.BD3();
-            d.BD3();
+            skip("break_start", d.BD3());
+            skip("break_end", d.BD3());
         }
-        d.BL();  // branch index
+        skip("branch_index", d.BL());
         double doglegLength = d.BD();
         m.landingPoints.push_back(landing);
         m.doglegDirections.push_back(dogleg);
@@ -988,42 +988,42 @@ void readMLeader(R& r, E& e) {
             for (auto& p : points) p = d.BD3();
             std::size_t lineBreaks = d.count(d.BL(), 12);
             for (std::size_t k = 0; k < lineBreaks; ++k) {
-                d.BD3();
-                d.BD3();
+                skip("break_start", d.BD3());
+                skip("break_end", d.BD3());
             }
-            d.BL();  // line index
+            skip("line_index", d.BL());
             if (r.since(Version::R2010)) {
-                d.BS();
-                r.CMC();
-                r.H();
-                d.BL();
-                d.BD();
-                r.H();
-                d.BL();
+                skip("type", d.BS());
+                skip("color", r.CMC());
+                skip("ltype", r.H());
+                skip("linewt", d.BL());
+                skip("arrow_size", d.BD());
+                skip("arrow_handle", r.H());
+                skip("flags", d.BL());
             }
             m.leaderLines.push_back(std::move(points));
             m.leaderLineRoot.push_back(static_cast<int>(i));
         }
-        if (r.since(Version::R2010)) d.BS();  // attachment direction
+        if (r.since(Version::R2010)) skip("attach_dir", d.BS());
     }
-    d.BD();  // overall scale
-    d.BD3(); // content base
+    skip("scale_factor", d.BD());
+    skip("content_base", d.BD3());
     m.textHeight = d.BD();
     m.arrowSize = d.BD();
     m.landingGap = d.BD();
-    d.BS();
-    d.BS();
-    d.BS();
-    d.BS();  // text attachments and alignment
+    skip("text_left", d.BS());
+    skip("text_right", d.BS());
+    skip("text_angletype", d.BS());
+    skip("text_alignment", d.BS());
     if (d.B()) {  // text content
         m.text = r.T();
-        d.BD3();  // normal
+        skip("normal", d.BD3());
         e.style = r.H();
         m.textLocation = d.BD3();
         m.textDirection = d.BD3();
     } else if (d.B()) {  // block content
         e.blockHeader = r.H();
-        d.BD3();  // normal
+        skip("normal", d.BD3());
         m.blockPosition = d.BD3();
         m.blockScale = d.BD3();
         m.blockRotation = d.BD();
@@ -1039,7 +1039,7 @@ static_assert(kCoversEveryKind<EntityData,
                                KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
                        LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
                        HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
-                       TableData, MLeaderData, ShapeData>,
+                       TableData, MLeaderData, ShapeData, ProxyEntityData, BodyData, MeshData>,
                                KindList<>>);
 
 }  // namespace cad::dwg

@@ -18,12 +18,12 @@ using S = DecodeState;
 std::string readTableName(R& r) {
     std::string name = r.T();
     auto& d = r.dat;
-    d.B();  // referenced
+    skip("is_xref_ref", d.B());
     if (r.until(Version::R2004)) {
-        d.BS();  // xref index + 1
-        d.B();   // xref dependent
+        skip("is_xref_resolved", d.BS());
+        skip("is_xref_dep", d.B());
     } else if (d.B()) {  // xref dependent
-        d.BS();
+        skip("is_xref_resolved", d.BS());
     }
     return name;
 }
@@ -45,7 +45,7 @@ void readBlockHeader(R& r, S& s) {
     bool hasAttribs = d.B();
     bool xref = d.B();
     bool overlaid = d.B();
-    if (r.since(Version::R2000)) d.B();  // loaded
+    if (r.since(Version::R2000)) skip("loaded_bit", d.B());
     b.flags = (anonymous ? 1 : 0) | (hasAttribs ? 2 : 0) | (xref ? 4 : 0) | (overlaid ? 8 : 0);
     std::uint32_t owned = r.since(Version::R2004) ? d.BL() : 0;
     b.base = d.BD3();
@@ -53,10 +53,10 @@ void readBlockHeader(R& r, S& s) {
     std::size_t inserts = 0;
     if (r.since(Version::R2000)) {
         while (d.RC() != 0) ++inserts;
-        r.T();  // description
+        skip("description", r.T());
         d.skipBytes(d.BL());  // preview
     }
-    r.H();                    // xref control
+    skip("xref_control", r.H());
     b.blockEntity = r.H();
     if (r.until(Version::R2000)) {
         if (!xref && !overlaid) {
@@ -68,10 +68,10 @@ void readBlockHeader(R& r, S& s) {
         b.entities.reserve(n);
         for (std::size_t i = 0; i < n; ++i) b.entities.push_back(r.H());
     }
-    r.H();  // ENDBLK
+    skip("endblk_entity", r.H());
     if (r.since(Version::R2000)) {
         std::size_t n = r.hdl.count(inserts, 8);
-        for (std::size_t i = 0; i < n; ++i) r.H();
+        for (std::size_t i = 0; i < n; ++i) skip("insert", r.H());
         b.layout = r.H();
     }
     s.blockHeaders.push_back(std::move(b));
@@ -85,8 +85,8 @@ void readLayer(R& r, S& s) {
     l.name = readTableName(r);
     if (r.until(Version::R14)) {
         l.frozen = d.B();
-        d.B();  // on: the sign of the colour says it again
-        d.B();  // frozen in new viewports
+        skip("on", d.B());  // on: the sign of the colour says it again
+        skip("frozen_in_new", d.B());  // frozen in new viewports
         l.locked = d.B();
     } else {
         unsigned flags = d.BS();
@@ -101,9 +101,9 @@ void readLayer(R& r, S& s) {
     l.color = r.CMC(&storedIndex);
     if (storedIndex < 0) l.on = false;
     if (l.color.kind != Color::Kind::Index && l.color.kind != Color::Kind::True) l.color = Color::fromIndex(7);
-    r.H();  // xref
-    if (r.since(Version::R2000)) r.H();  // plot style
-    if (r.since(Version::R2007)) r.H();  // material
+    skip("xref", r.H());
+    if (r.since(Version::R2000)) skip("plotstyle", r.H());
+    if (r.since(Version::R2007)) skip("material", r.H());
     rec.linetype = r.H();
     s.layerOrder.push_back(l.handle);
     s.layers[l.handle] = std::move(rec);
@@ -121,7 +121,7 @@ void readStyle(R& r, S& s) {
     t.widthFactor = d.BD();
     t.oblique = d.BD();
     t.generation = d.RC();
-    d.BD();  // last height
+    skip("last_height", d.BD());
     t.fontFile = r.T();
     t.bigFontFile = r.T();
     if (!r.extendedText.empty()) s.styleExtendedText[t.handle] = r.extendedText;
@@ -136,15 +136,15 @@ void readLinetype(R& r, S& s) {
     lt.name = readTableName(r);
     lt.description = r.T();
     lt.patternLength = d.BD();
-    d.RC();  // alignment
+    skip("alignment", d.RC());
     unsigned dashes = d.RC();
     for (unsigned i = 0; i < dashes; ++i) {
         lt.dashes.push_back(d.BD());
-        d.BS();   // shape number
-        d.RD2();  // offset
-        d.BD();   // scale
-        d.BD();   // rotation
-        d.BS();   // shape flags
+        skip("shape_no", d.BS());
+        skip("shape_offset", d.RD2());
+        skip("shape_scale", d.BD());
+        skip("shape_rotation", d.BD());
+        skip("shape_flag", d.BS());
     }
     s.linetypeOrder.push_back(lt.handle);
     s.linetypes[lt.handle] = std::move(lt);
@@ -164,9 +164,9 @@ void readLayout(R& r, S& s) {
     Layout l;
     l.handle = r.self;
     auto& d = r.dat;
-    r.T();  // page setup name
-    r.T();  // printer or configuration
-    d.BS(); // plot layout flags
+    skip("page_setup_name", r.T());
+    skip("printer_cfg_file", r.T());
+    skip("plot_layout_flags", d.BS());
     l.marginLeft = d.BD();
     l.marginBottom = d.BD();
     l.marginRight = d.BD();
@@ -174,39 +174,39 @@ void readLayout(R& r, S& s) {
     l.paperWidth = d.BD();
     l.paperHeight = d.BD();
     l.paperSizeName = r.T();
-    d.BD2();  // plot origin
+    skip("plot_origin", d.BD2());
     l.paperUnits = d.BS();
     l.plotRotation = d.BS();
-    d.BS();   // plot type
-    d.BD2();
-    d.BD2();  // plot window
-    if (r.until(Version::R2000)) r.T();  // plot view name
-    d.BD();
-    d.BD();  // real world and drawing units
-    r.T();   // style sheet
-    d.BS();  // scale type
-    d.BD();  // scale factor
-    d.BD2(); // paper image origin
+    skip("plot_type", d.BS());
+    skip("plot_window_ll", d.BD2());
+    skip("plot_window_ur", d.BD2());
+    if (r.until(Version::R2000)) skip("plot_view_name", r.T());
+    skip("paper_units", d.BD());
+    skip("drawing_units", d.BD());
+    skip("stylesheet", r.T());
+    skip("std_scale_type", d.BS());
+    skip("std_scale_factor", d.BD());
+    skip("paper_image_origin", d.BD2());
     if (r.since(Version::R2004)) {
-        d.BS();
-        d.BS();
-        d.BS();  // shade plot mode, resolution and dpi
+        skip("shadeplot_type", d.BS());
+        skip("shadeplot_reslevel", d.BS());
+        skip("shadeplot_customdpi", d.BS());
     }
     l.name = r.T();
     l.tabOrder = d.BS();
     l.flags = d.BS();
-    d.BD3();  // UCS origin
+    skip("ucs_origin", d.BD3());
     l.limMin = d.RD2();
     l.limMax = d.RD2();
-    d.BD3();  // insertion base
-    d.BD3();
-    d.BD3();  // UCS axes
-    d.BD();   // elevation
-    d.BS();   // orthographic view type
+    skip("ins_base", d.BD3());
+    skip("ucs_x_axis", d.BD3());
+    skip("ucs_y_axis", d.BD3());
+    skip("ucs_elevation", d.BD());
+    skip("ucs_orthoview_type", d.BS());
     l.extMin = d.BD3();
     l.extMax = d.BD3();
-    if (r.since(Version::R2004)) r.H();  // plot view
-    if (r.since(Version::R2007)) r.H();  // visual style
+    if (r.since(Version::R2004)) skip("plotview", r.H());
+    if (r.since(Version::R2007)) skip("visualstyle", r.H());
     l.blockRecord = r.H();
     s.layouts.push_back(std::move(l));
 }
@@ -220,8 +220,8 @@ void readImageDefinition(R& r, S& s) {
     if (d.BL() > 10) d.fail("unknown image definition version");
     f.size = d.RD2();
     f.filePath = r.T();
-    d.B();   // loaded
-    d.RC();  // resolution units
+    skip("is_loaded", d.B());
+    skip("resunits", d.RC());
     f.pixelSize = d.RD2();
     s.drawing->fileDefinitions.push_back(std::move(f));
 }
@@ -242,19 +242,19 @@ void readMLineStyle(R& r, S& s) {
     MLineStyleRecord m;
     auto& d = r.dat;
     m.name = r.T();
-    r.T();  // description
-    d.BS();
-    r.CMC();  // fill colour
-    d.BD();
-    d.BD();  // start and end angles
+    skip("description", r.T());
+    skip("flag", d.BS());
+    skip("fill_color", r.CMC());
+    skip("start_angle", d.BD());
+    skip("end_angle", d.BD());
     unsigned lines = d.RC();
     for (unsigned i = 0; i < lines; ++i) {
         m.offsets.push_back(d.BD());
         m.colors.push_back(r.CMC());
         if (r.since(Version::R2018))
-            r.H();
+            skip("lt_handle", r.H());
         else
-            d.BS();  // linetype index
+            skip("lt_index", d.BS());
     }
     s.mlineStyles[r.self] = std::move(m);
 }

@@ -40,6 +40,11 @@ public:
     Color ENC();
 };
 
+// Reads past a field the drawing does not keep, naming it where it is read:
+// skip("DIMASO", b.B()). The name is for the reader of this code only.
+template <class T>
+constexpr void skip(const char* /*name*/, const T& /*value*/) noexcept {}
+
 // Finds the string stream of a 2007+ object or section: its last data bit
 // before endBit says whether there is one, the 16 bits before that give its
 // size (with 16 more for large ones), and the strings end where that size

@@ -3,8 +3,10 @@
 // entities in the order the file chains them.
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
+#include <string_view>
 
+#include "cad/acis/Acis.h"
+#include "cad/dwg/DataStore.h"
 #include "cad/dwg/DecodeState.h"
 #include "cad/dwg/ObjectTypes.h"
 
@@ -51,102 +53,189 @@ ObjectReader openSection(const std::vector<std::uint8_t>& buf, const DwgSections
 template <class ReadHandle>
 void readLaterHeaderVariables(ObjectReader& r, ReadHandle H, Header& h) {
     auto& b = r.dat;
-    b.BD();  // ELEVATION
-    b.BD3();
-    b.BD3();
-    b.BD3();
-    H();  // UCSNAME
+    skip("ELEVATION", b.BD());
+    skip("UCSORG", b.BD3());
+    skip("UCSXDIR", b.BD3());
+    skip("UCSYDIR", b.BD3());
+    skip("UCSNAME", H());
     if (r.since(Version::R2000)) {
-        H();
-        b.BS();
-        H();
-        for (int i = 0; i < 6; ++i) b.BD3();
+        skip("UCSORTHOREF", H());
+        skip("UCSORTHOVIEW", b.BS());
+        skip("UCSBASE", H());
+        skip("UCSORGTOP", b.BD3());
+        skip("UCSORGBOTTOM", b.BD3());
+        skip("UCSORGLEFT", b.BD3());
+        skip("UCSORGRIGHT", b.BD3());
+        skip("UCSORGFRONT", b.BD3());
+        skip("UCSORGBACK", b.BD3());
         if (r.until(Version::R2004)) {
-            r.T();
-            r.T();  // DIMPOST DIMAPOST
+            skip("DIMPOST", r.T());
+            skip("DIMAPOST", r.T());
         }
     }
     if (r.until(Version::R14)) {
-        for (int i = 0; i < 11; ++i) b.B();  // DIMTOL .. DIMSOXD
-        b.RC();
-        b.RC();  // DIMALTD DIMZIN
-        b.B();
-        b.B();  // DIMSD1 DIMSD2
-        b.RC();
-        b.RC();
-        b.RC();  // DIMTOLJ DIMJUST DIMFIT
-        b.B();   // DIMUPT
-        for (int i = 0; i < 4; ++i) b.RC();  // DIMTZIN DIMALTZ DIMALTTZ DIMTAD
-        for (int i = 0; i < 6; ++i) b.BS();  // DIMUNIT .. DIMALTTD
-        H();                                 // DIMTXSTY
+        skip("DIMTOL", b.B());
+        skip("DIMLIM", b.B());
+        skip("DIMTIH", b.B());
+        skip("DIMTOH", b.B());
+        skip("DIMSE1", b.B());
+        skip("DIMSE2", b.B());
+        skip("DIMALT", b.B());
+        skip("DIMTOFL", b.B());
+        skip("DIMSAH", b.B());
+        skip("DIMTIX", b.B());
+        skip("DIMSOXD", b.B());
+        skip("DIMALTD", b.RC());
+        skip("DIMZIN", b.RC());
+        skip("DIMSD1", b.B());
+        skip("DIMSD2", b.B());
+        skip("DIMTOLJ", b.RC());
+        skip("DIMJUST", b.RC());
+        skip("DIMFIT", b.RC());
+        skip("DIMUPT", b.B());
+        skip("DIMTZIN", b.RC());
+        skip("DIMALTZ", b.RC());
+        skip("DIMALTTZ", b.RC());
+        skip("DIMTAD", b.RC());
+        skip("DIMUNIT", b.BS());
+        skip("DIMAUNIT", b.BS());
+        skip("DIMDEC", b.BS());
+        skip("DIMTDEC", b.BS());
+        skip("DIMALTU", b.BS());
+        skip("DIMALTTD", b.BS());
+        skip("DIMTXSTY", H());
     }
-    h.dimScale = b.BD();
-    for (int i = 0; i < 8; ++i) b.BD();  // DIMASZ .. DIMTM
+    h.dimScale = b.BD();  // DIMSCALE
+    skip("DIMASZ", b.BD());
+    skip("DIMEXO", b.BD());
+    skip("DIMDLI", b.BD());
+    skip("DIMEXE", b.BD());
+    skip("DIMRND", b.BD());
+    skip("DIMDLE", b.BD());
+    skip("DIMTP", b.BD());
+    skip("DIMTM", b.BD());
     if (r.since(Version::R2007)) {
-        b.BD();
-        b.BD();
-        b.BS();
-        r.CMC();
+        skip("DIMFXL", b.BD());
+        skip("DIMJOGANG", b.BD());
+        skip("DIMTFILL", b.BS());
+        skip("DIMTFILLCLR", r.CMC());
     }
     if (r.since(Version::R2000)) {
-        for (int i = 0; i < 6; ++i) b.B();
-        for (int i = 0; i < 3; ++i) b.BS();
+        skip("DIMTOL", b.B());
+        skip("DIMLIM", b.B());
+        skip("DIMTIH", b.B());
+        skip("DIMTOH", b.B());
+        skip("DIMSE1", b.B());
+        skip("DIMSE2", b.B());
+        skip("DIMTAD", b.BS());
+        skip("DIMZIN", b.BS());
+        skip("DIMAZIN", b.BS());
     }
-    if (r.since(Version::R2007)) b.BS();
-    for (int i = 0; i < 8; ++i) b.BD();  // DIMTXT .. DIMGAP
-    if (r.until(Version::R14))
-        for (int i = 0; i < 5; ++i) r.T();
+    if (r.since(Version::R2007)) skip("DIMARCSYM", b.BS());
+    skip("DIMTXT", b.BD());
+    skip("DIMCEN", b.BD());
+    skip("DIMTSZ", b.BD());
+    skip("DIMALTF", b.BD());
+    skip("DIMLFAC", b.BD());
+    skip("DIMTVP", b.BD());
+    skip("DIMTFAC", b.BD());
+    skip("DIMGAP", b.BD());
+    if (r.until(Version::R14)) {
+        skip("DIMPOST", r.T());
+        skip("DIMAPOST", r.T());
+        skip("DIMBLK_T", r.T());
+        skip("DIMBLK1_T", r.T());
+        skip("DIMBLK2_T", r.T());
+    }
     if (r.since(Version::R2000)) {
-        b.BD();
-        b.B();
-        b.BS();
-        for (int i = 0; i < 4; ++i) b.B();
+        skip("DIMALTRND", b.BD());
+        skip("DIMALT", b.B());
+        skip("DIMALTD", b.BS());
+        skip("DIMTOFL", b.B());
+        skip("DIMSAH", b.B());
+        skip("DIMTIX", b.B());
+        skip("DIMSOXD", b.B());
     }
-    r.CMC();
-    r.CMC();
-    r.CMC();  // DIMCLRD DIMCLRE DIMCLRT
+    skip("DIMCLRD", r.CMC());
+    skip("DIMCLRE", r.CMC());
+    skip("DIMCLRT", r.CMC());
     if (r.since(Version::R2000)) {
-        for (int i = 0; i < 11; ++i) b.BS();  // DIMADEC .. DIMJUST
-        b.B();
-        b.B();  // DIMSD1 DIMSD2
-        for (int i = 0; i < 4; ++i) b.BS();  // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
-        b.B();   // DIMUPT
-        b.BS();  // DIMATFIT
+        skip("DIMADEC", b.BS());
+        skip("DIMDEC", b.BS());
+        skip("DIMTDEC", b.BS());
+        skip("DIMALTU", b.BS());
+        skip("DIMALTTD", b.BS());
+        skip("DIMAUNIT", b.BS());
+        skip("DIMFRAC", b.BS());
+        skip("DIMLUNIT", b.BS());
+        skip("DIMDSEP", b.BS());
+        skip("DIMTMOVE", b.BS());
+        skip("DIMJUST", b.BS());
+        skip("DIMSD1", b.B());
+        skip("DIMSD2", b.B());
+        skip("DIMTOLJ", b.BS());
+        skip("DIMTZIN", b.BS());
+        skip("DIMALTZ", b.BS());
+        skip("DIMALTTZ", b.BS());
+        skip("DIMUPT", b.B());
+        skip("DIMATFIT", b.BS());
     }
-    if (r.since(Version::R2007)) b.B();
+    if (r.since(Version::R2007)) skip("DIMFXLON", b.B());
     if (r.since(Version::R2010)) {
-        b.B();
-        b.BD();
-        b.BD();
+        skip("DIMTXTDIRECTION", b.B());
+        skip("DIMALTMZF", b.BD());
+        skip("DIMMZF", b.BD());
     }
-    if (r.since(Version::R2000))
-        for (int i = 0; i < 5; ++i) H();  // DIMTXSTY DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
-    if (r.since(Version::R2007))
-        for (int i = 0; i < 3; ++i) H();
     if (r.since(Version::R2000)) {
-        b.BS();
-        b.BS();  // DIMLWD DIMLWE
+        skip("DIMTXSTY", H());
+        skip("DIMLDRBLK", H());
+        skip("DIMBLK", H());
+        skip("DIMBLK1", H());
+        skip("DIMBLK2", H());
     }
-    for (int i = 0; i < 9; ++i) H();  // the table control objects
-    if (r.until(Version::R2000)) H();
-    for (int i = 0; i < 3; ++i) H();  // group, multiline style and named object dictionaries
+    if (r.since(Version::R2007)) {
+        skip("DIMLTYPE", H());
+        skip("DIMLTEX1", H());
+        skip("DIMLTEX2", H());
+    }
+    if (r.since(Version::R2000)) {
+        skip("DIMLWD", b.BS());
+        skip("DIMLWE", b.BS());
+    }
+    skip("BLOCK_CONTROL_OBJECT", H());
+    skip("LAYER_CONTROL_OBJECT", H());
+    skip("STYLE_CONTROL_OBJECT", H());
+    skip("LTYPE_CONTROL_OBJECT", H());
+    skip("VIEW_CONTROL_OBJECT", H());
+    skip("UCS_CONTROL_OBJECT", H());
+    skip("VPORT_CONTROL_OBJECT", H());
+    skip("APPID_CONTROL_OBJECT", H());
+    skip("DIMSTYLE_CONTROL_OBJECT", H());
+    if (r.until(Version::R2000)) skip("VX_CONTROL_OBJECT", H());
+    skip("DICTIONARY_ACAD_GROUP", H());
+    skip("DICTIONARY_ACAD_MLINESTYLE", H());
+    skip("DICTIONARY_NAMED_OBJECT", H());
     if (!r.since(Version::R2000)) return;
-    b.BS();
-    b.BS();  // TSTACKALIGN TSTACKSIZE
+    skip("TSTACKALIGN", b.BS());
+    skip("TSTACKSIZE", b.BS());
     if (r.until(Version::R2004)) {
-        r.T();
-        r.T();  // HYPERLINKBASE STYLESHEET
+        skip("HYPERLINKBASE", r.T());
+        skip("STYLESHEET", r.T());
     }
-    for (int i = 0; i < 3; ++i) H();  // layouts, plot settings, plot styles
+    skip("DICTIONARY_LAYOUT", H());
+    skip("DICTIONARY_PLOTSETTINGS", H());
+    skip("DICTIONARY_PLOTSTYLENAME", H());
     if (r.since(Version::R2004)) {
-        H();
-        H();
+        skip("DICTIONARY_MATERIAL", H());
+        skip("DICTIONARY_COLOR", H());
     }
-    if (r.since(Version::R2007)) H();
-    if (r.since(Version::R2013)) H();
+    if (r.since(Version::R2007)) skip("DICTIONARY_VISUALSTYLE", H());
+    if (r.since(Version::R2013)) skip("unknown_20", H());
+    // FLAGS: lineweight, end caps, joins, LWDISPLAY (0x200, inverted),
+    // XEDIT, EXTNAMES, PSTYLEMODE, OLESTARTUP.
     std::uint32_t flags = b.BL();
     h.lwDisplay = !(flags & 0x200);
-    h.insUnits = b.BS();
+    h.insUnits = b.BS();  // INSUNITS
 }
 
 void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
@@ -157,99 +246,159 @@ void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
     // In the header, handles of R2007+ come from their own stream and
     // before that from the data itself.
     auto H = [&]() -> Handle { return r.since(Version::R2007) ? r.hdl.H().value : b.H().value; };
-    if (r.since(Version::R2013)) b.BLL();
-    for (int i = 0; i < 4; ++i) b.BD();
-    if (r.until(Version::R2004))
-        for (int i = 0; i < 4; ++i) b.TV(st.codePage);
-    b.BL();
-    b.BL();
-    if (r.until(Version::R14)) b.BS();
-    if (r.until(Version::R2000)) H();
-    b.B();
-    b.B();  // DIMASO DIMSHO
-    if (r.until(Version::R14)) b.B();
-    b.B();  // PLINEGEN
-    b.B();  // ORTHOMODE
-    b.B();  // REGENMODE
-    h.fillMode = b.B();
-    b.B();  // QTEXTMODE
-    h.psLtScale = b.B();
-    b.B();  // LIMCHECK
-    if (r.until(Version::R14)) b.B();
-    if (r.since(Version::R2004)) b.B();
-    b.B();  // USRTIMER
-    b.B();  // SKPOLY
-    h.angDirClockwise = b.B();
-    b.B();  // SPLFRAME
+    if (r.since(Version::R2013)) skip("REQUIREDVERSIONS", b.BLL());
+    // Unit conversion ratios and, until 2004, their names.
+    skip("unit1_ratio", b.BD());
+    skip("unit2_ratio", b.BD());
+    skip("unit3_ratio", b.BD());
+    skip("unit4_ratio", b.BD());
+    if (r.until(Version::R2004)) {
+        skip("unit1_name", b.TV(st.codePage));
+        skip("unit2_name", b.TV(st.codePage));
+        skip("unit3_name", b.TV(st.codePage));
+        skip("unit4_name", b.TV(st.codePage));
+    }
+    // Undocumented: 24 and 0 in every file seen.
+    skip("unknown_8", b.BL());
+    skip("unknown_9", b.BL());
+    if (r.until(Version::R14)) skip("unknown_10", b.BS());
+    if (r.until(Version::R2000)) skip("VX_TABLE_RECORD", H());
+    skip("DIMASO", b.B());
+    skip("DIMSHO", b.B());
+    if (r.until(Version::R14)) skip("DIMSAV", b.B());
+    skip("PLINEGEN", b.B());
+    skip("ORTHOMODE", b.B());
+    skip("REGENMODE", b.B());
+    h.fillMode = b.B();  // FILLMODE
+    skip("QTEXTMODE", b.B());
+    h.psLtScale = b.B();  // PSLTSCALE
+    skip("LIMCHECK", b.B());
+    if (r.until(Version::R14)) skip("BLIPMODE", b.B());
+    if (r.since(Version::R2004)) skip("unknown_11", b.B());
+    skip("USRTIMER", b.B());
+    skip("SKPOLY", b.B());
+    h.angDirClockwise = b.B();  // ANGDIR
+    skip("SPLFRAME", b.B());
     if (r.until(Version::R14)) {
-        b.B();
-        b.B();
+        skip("ATTREQ", b.B());
+        skip("ATTDIA", b.B());
     }
-    h.mirrText = b.B();
-    b.B();  // WORLDVIEW
-    if (r.until(Version::R14)) b.B();
-    h.tileMode = b.B();
-    b.B();  // PLIMCHECK
-    b.B();  // VISRETAIN
-    if (r.until(Version::R14)) b.B();
-    b.B();  // DISPSILH
-    b.B();  // PELLIPSE
-    b.BS();  // PROXYGRAPHICS
-    if (r.until(Version::R14)) b.BS();
-    for (int i = 0; i < 5; ++i) b.BS();  // TREEDEPTH LUNITS LUPREC AUNITS AUPREC
-    if (r.until(Version::R14)) b.BL();
-    b.BS();  // ATTMODE
-    if (r.until(Version::R14)) b.BS();
-    h.pdMode = b.BSs();
-    if (r.until(Version::R14)) b.BS();
-    if (r.since(Version::R2004))
-        for (int i = 0; i < 3; ++i) b.BL();
-    for (int i = 0; i < 19; ++i) b.BS();  // USERI1..5 to TEXTQLTY
-    h.ltScale = b.BD();
-    h.textSize = b.BD();
-    b.BD();  // TRACEWID
-    b.BD();  // SKETCHINC
-    b.BD();  // FILLETRAD
-    b.BD();  // THICKNESS
-    h.angBase = b.BD();
-    h.pdSize = b.BD();
-    for (int i = 0; i < 12; ++i) b.BD();  // PLINEWID USERR1..5 CHAMFERA..D FACETRES CMLSCALE
-    h.celtScale = b.BD();
-    if (r.until(Version::R2004)) b.TV(st.codePage);  // MENU
-    for (int i = 0; i < 4; ++i) b.BL();  // TDCREATE TDUPDATE
-    if (r.since(Version::R2004))
-        for (int i = 0; i < 3; ++i) b.BL();
-    for (int i = 0; i < 4; ++i) b.BL();  // TDINDWG TDUSRTIMER
-    r.CMC();                             // CECOLOR
-    b.H();                               // HANDSEED
-    H();                                 // CLAYER
-    Handle textStyle = H();
-    H();  // CELTYPE
-    if (r.since(Version::R2007)) H();
-    H();  // DIMSTYLE
-    H();  // CMLSTYLE
-    if (r.since(Version::R2000)) b.BD();
-    b.BD3();  // PINSBASE
-    h.pExtMin = b.BD3();
-    h.pExtMax = b.BD3();
-    b.RD2();
-    b.RD2();  // PLIMMIN PLIMMAX
-    b.BD();
-    b.BD3();
-    b.BD3();
-    b.BD3();
-    H();  // PUCSNAME
+    h.mirrText = b.B();  // MIRRTEXT
+    skip("WORLDVIEW", b.B());
+    if (r.until(Version::R14)) skip("WIREFRAME", b.B());
+    h.tileMode = b.B();  // TILEMODE
+    skip("PLIMCHECK", b.B());
+    skip("VISRETAIN", b.B());
+    if (r.until(Version::R14)) skip("DELOBJ", b.B());
+    skip("DISPSILH", b.B());
+    skip("PELLIPSE", b.B());
+    skip("PROXYGRAPHICS", b.BS());
+    if (r.until(Version::R14)) skip("DRAGMODE", b.BS());
+    skip("TREEDEPTH", b.BS());
+    skip("LUNITS", b.BS());
+    skip("LUPREC", b.BS());
+    skip("AUNITS", b.BS());
+    skip("AUPREC", b.BS());
+    if (r.until(Version::R14)) skip("OSMODE", b.BL());
+    skip("ATTMODE", b.BS());
+    if (r.until(Version::R14)) skip("COORDS", b.BS());
+    h.pdMode = b.BSs();  // PDMODE
+    if (r.until(Version::R14)) skip("PICKSTYLE", b.BS());
+    if (r.since(Version::R2004)) {
+        skip("unknown_12", b.BL());
+        skip("unknown_13", b.BL());
+        skip("unknown_14", b.BL());
+    }
+    skip("USERI1", b.BS());
+    skip("USERI2", b.BS());
+    skip("USERI3", b.BS());
+    skip("USERI4", b.BS());
+    skip("USERI5", b.BS());
+    skip("SPLINESEGS", b.BS());
+    skip("SURFU", b.BS());
+    skip("SURFV", b.BS());
+    skip("SURFTYPE", b.BS());
+    skip("SURFTAB1", b.BS());
+    skip("SURFTAB2", b.BS());
+    skip("SPLINETYPE", b.BS());
+    skip("SHADEDGE", b.BS());
+    skip("SHADEDIF", b.BS());
+    skip("UNITMODE", b.BS());
+    skip("MAXACTVP", b.BS());
+    skip("ISOLINES", b.BS());
+    skip("CMLJUST", b.BS());
+    skip("TEXTQLTY", b.BS());
+    h.ltScale = b.BD();    // LTSCALE
+    h.textSize = b.BD();   // TEXTSIZE
+    skip("TRACEWID", b.BD());
+    skip("SKETCHINC", b.BD());
+    skip("FILLETRAD", b.BD());
+    skip("THICKNESS", b.BD());
+    h.angBase = b.BD();  // ANGBASE
+    h.pdSize = b.BD();   // PDSIZE
+    skip("PLINEWID", b.BD());
+    skip("USERR1", b.BD());
+    skip("USERR2", b.BD());
+    skip("USERR3", b.BD());
+    skip("USERR4", b.BD());
+    skip("USERR5", b.BD());
+    skip("CHAMFERA", b.BD());
+    skip("CHAMFERB", b.BD());
+    skip("CHAMFERC", b.BD());
+    skip("CHAMFERD", b.BD());
+    skip("FACETRES", b.BD());
+    skip("CMLSCALE", b.BD());
+    h.celtScale = b.BD();  // CELTSCALE
+    if (r.until(Version::R2004)) skip("MENU", b.TV(st.codePage));
+    // Dates and times: a day number and milliseconds each.
+    skip("TDCREATE days", b.BL());
+    skip("TDCREATE ms", b.BL());
+    skip("TDUPDATE days", b.BL());
+    skip("TDUPDATE ms", b.BL());
+    if (r.since(Version::R2004)) {
+        skip("unknown_15", b.BL());
+        skip("unknown_16", b.BL());
+        skip("unknown_17", b.BL());
+    }
+    skip("TDINDWG days", b.BL());
+    skip("TDINDWG ms", b.BL());
+    skip("TDUSRTIMER days", b.BL());
+    skip("TDUSRTIMER ms", b.BL());
+    skip("CECOLOR", r.CMC());
+    skip("HANDSEED", b.H());
+    skip("CLAYER", H());
+    Handle textStyle = H();  // TEXTSTYLE
+    skip("CELTYPE", H());
+    if (r.since(Version::R2007)) skip("CMATERIAL", H());
+    skip("DIMSTYLE", H());
+    skip("CMLSTYLE", H());
+    if (r.since(Version::R2000)) skip("PSVPSCALE", b.BD());
+    skip("PINSBASE", b.BD3());
+    h.pExtMin = b.BD3();  // PEXTMIN
+    h.pExtMax = b.BD3();  // PEXTMAX
+    skip("PLIMMIN", b.RD2());
+    skip("PLIMMAX", b.RD2());
+    skip("PELEVATION", b.BD());
+    skip("PUCSORG", b.BD3());
+    skip("PUCSXDIR", b.BD3());
+    skip("PUCSYDIR", b.BD3());
+    skip("PUCSNAME", H());
     if (r.since(Version::R2000)) {
-        H();
-        b.BS();
-        H();
-        for (int i = 0; i < 6; ++i) b.BD3();
+        skip("PUCSORTHOREF", H());
+        skip("PUCSORTHOVIEW", b.BS());
+        skip("PUCSBASE", H());
+        skip("PUCSORGTOP", b.BD3());
+        skip("PUCSORGBOTTOM", b.BD3());
+        skip("PUCSORGLEFT", b.BD3());
+        skip("PUCSORGRIGHT", b.BD3());
+        skip("PUCSORGFRONT", b.BD3());
+        skip("PUCSORGBACK", b.BD3());
     }
-    b.BD3();  // INSBASE
-    h.extMin = b.BD3();
-    h.extMax = b.BD3();
-    h.limMin = b.RD2();
-    h.limMax = b.RD2();
+    skip("INSBASE", b.BD3());
+    h.extMin = b.BD3();  // EXTMIN
+    h.extMax = b.BD3();  // EXTMAX
+    h.limMin = b.RD2();  // LIMMIN
+    h.limMax = b.RD2();  // LIMMAX
     readLaterHeaderVariables(r, H, h);
     st.headerTextStyle = textStyle;
 }
@@ -259,23 +408,27 @@ void readClasses(const DwgSections& s, DecodeState& st) {
     ObjectReader r = openSection(s.classes, s);
     auto& b = r.dat;
     if (r.since(Version::R2004)) {
-        b.BS();  // highest class number
-        b.RC();
-        b.RC();
-        b.B();
+        skip("max_num", b.BS());
+        skip("unknown_rc1", b.RC());
+        skip("unknown_rc2", b.RC());
+        skip("unknown_b", b.B());
     }
     while (b.bitsLeft() > 32) {
         unsigned number = b.BS();
-        b.BS();  // proxy flags
+        skip("proxyflag", b.BS());
         std::string app = r.T();
         ClassInfo c;
         c.cppName = r.T();
         c.dxfName = r.T();
-        b.B();  // was a zombie
+        skip("is_zombie", b.B());
         unsigned itemClass = b.BS();
         c.isEntity = itemClass == 0x1F2;
         if (r.since(Version::R2004)) {
-            for (int i = 0; i < 5; ++i) b.BL();
+            skip("num_instances", b.BL());
+            skip("dwg_version", b.BL());
+            skip("maint_version", b.BL());
+            skip("unknown_1", b.BL());
+            skip("unknown_2", b.BL());
         }
         if (number < 500 || number > 0xFFFF) break;
         st.classes[number] = std::move(c);
@@ -354,7 +507,8 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     EntityHandleFlags f;
     if (b.B()) {  // graphics of the entity
         std::uint64_t size = r.since(Version::R2010) ? b.BLL() : b.RL();
-        b.skipBytes(size);
+        if (size > b.bitsLeft() / 8) b.fail("entity graphics larger than the object");
+        e.graphics = b.bytes(static_cast<std::size_t>(size));
     }
     if (r.until(Version::R14)) {
         endBit = dataStart + b.RL();
@@ -367,7 +521,7 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     f.xdicMissing = r.since(Version::R2004) && b.B();
     f.byLayerLinetype = r.until(Version::R14) && b.B();
     e.noLinks = r.until(Version::R2000) ? b.B() : true;
-    if (r.since(Version::R2013)) b.B();
+    if (r.since(Version::R2013)) skip("has_ds_data", b.B());
     e.entity.common.color = r.ENC();
     e.entity.common.linetypeScale = b.BD();
     if (r.since(Version::R2000)) {
@@ -392,8 +546,8 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
 void readEntityCommonHandles(ObjectReader& r, EntityRecord& e, const EntityHandleFlags& f) {
     if (e.entmode == 0) e.owner = r.H();
     std::size_t reactors = r.hdl.count(f.reactors, 8);
-    for (std::size_t i = 0; i < reactors; ++i) r.H();
-    if (!f.xdicMissing) r.H();
+    for (std::size_t i = 0; i < reactors; ++i) skip("reactor", r.H());
+    if (!f.xdicMissing) skip("xdicobjhandle", r.H());
     if (r.until(Version::R14)) {
         e.layer = r.H();
         if (!f.byLayerLinetype) e.linetype = r.H();
@@ -407,12 +561,12 @@ void readEntityCommonHandles(ObjectReader& r, EntityRecord& e, const EntityHandl
         if (e.linetypeFlags == 3) e.linetype = r.H();
     }
     if (r.since(Version::R2007)) {
-        if (f.materialFlags == 3) r.H();
-        if (f.shadowFlags == 3) r.H();
+        if (f.materialFlags == 3) skip("material", r.H());
+        if (f.shadowFlags == 3) skip("shadow", r.H());
     }
-    if (r.since(Version::R2000) && f.plotFlags == 3) r.H();
+    if (r.since(Version::R2000) && f.plotFlags == 3) skip("plotstyle", r.H());
     for (bool v : f.visualStyles)
-        if (v) r.H();
+        if (v) skip("visualstyle", r.H());
 }
 
 void readObjectCommon(ObjectReader& r, std::size_t& endBit, std::size_t dataStart, std::size_t dataEnd) {
@@ -425,11 +579,11 @@ void readObjectCommon(ObjectReader& r, std::size_t& endBit, std::size_t dataStar
     b.limit(endBit);
     std::size_t reactors = b.count(b.BL(), 1);
     bool xdicMissing = r.since(Version::R2004) && b.B();
-    if (r.since(Version::R2013)) b.B();
-    r.H();  // owner
+    if (r.since(Version::R2013)) skip("has_ds_data", b.B());
+    skip("ownerhandle", r.H());
     reactors = r.hdl.count(reactors, 8);
-    for (std::size_t i = 0; i < reactors; ++i) r.H();
-    if (!xdicMissing) r.H();
+    for (std::size_t i = 0; i < reactors; ++i) skip("reactor", r.H());
+    if (!xdicMissing) skip("xdicobjhandle", r.H());
 }
 
 void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Handle expected) {
@@ -464,7 +618,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         locateStringStream(base, base.position(), endBit, r.str);
     }
 
-    std::string kind;
+    std::string_view kind;
     bool isEntity = false;
     if (const ObjectType* fixed = fixedObjectType(type)) {
         kind = fixed->name;
@@ -483,19 +637,37 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         readEntityCommonHandles(r, e, flags);
+        bool decoded = false;
         if (EntityDecoder decoder = known ? known->readEntity : nullptr) {
             try {
                 decoder(r, e);
+                decoded = true;
             } catch (const ReadError&) {
-                st.drawing->noteSkipped(kind);
-                e.entity.type = kind;
-                e.entity.data = PlaceholderData{kind};
             }
-        } else {
-            st.drawing->noteSkipped(kind);
-            e.entity.type = kind;
-            e.entity.data = PlaceholderData{kind};
         }
+        if (decoded && e.entity.type.empty()) e.entity.type = kind;
+        if (auto* body = e.entity.as<BodyData>(); body && decoded) {
+            if (body->error == kInDataStore) {
+                auto it = st.modelerData.find(r.self);
+                *body = it != st.modelerData.end() ? acis::readBody(it->second) : BodyData{};
+                if (it == st.modelerData.end()) body->error = "modeler data missing from the data store";
+            }
+            // A body we cannot read shows the graphics stored with it, if any.
+            if (!body->error.empty() && body->edges.empty()) decoded = false;
+        }
+        if (!decoded) {
+            e.entity.type = kind;
+            ProxyGraphics graphics;
+            if (!e.graphics.empty())
+                graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
+            if (!graphics.empty()) {
+                e.entity.data = ProxyEntityData{std::string(kind), std::move(graphics)};
+            } else {
+                st.drawing->noteSkipped(std::string(kind));
+                e.entity.data = PlaceholderData{std::string(kind)};
+            }
+        }
+        e.graphics = {};
         Handle h = r.self;
         if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
         return;
@@ -505,7 +677,7 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         if (r.separateStrings && r.str.end() > 0) r.dat.limit(r.str.position());
         decoder(r, st);
     } else if (type == 0x1F3) {
-        st.drawing->noteSkipped(kind);
+        st.drawing->noteSkipped(std::string(kind));
     }
 }
 
@@ -524,6 +696,7 @@ Drawing decodeSections(const DwgSections& s) {
     d.header.codePage = codePageName(s.codePage);
     if (s.measurement >= 0) d.header.measurement = s.measurement;
 
+    if (!s.dataStore.empty()) st.modelerData = readModelerData(s.dataStore);
     try {
         readClasses(s, st);
     } catch (const ReadError& e) {
@@ -535,9 +708,23 @@ Drawing decodeSections(const DwgSections& s) {
     // the objects once. A map that sends us over the same bytes again and
     // again would keep us busy for ever; we stop well before.
     const std::size_t budget = 4 * s.objects.size() + (1u << 20);
-    std::unordered_set<std::int64_t> seen;
-    for (const auto& entry : map) {
-        if (!seen.insert(entry.offset).second) continue;
+    // An offset the map gives again is read once, at its first entry.
+    std::vector<bool> repeated(map.size(), false);
+    {
+        std::vector<std::size_t> byOffset(map.size());
+        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
+        std::sort(byOffset.begin(), byOffset.end(), [&](std::size_t a, std::size_t b) {
+            return map[a].offset != map[b].offset ? map[a].offset < map[b].offset : a < b;
+        });
+        for (std::size_t k = 1; k < byOffset.size(); ++k)
+            if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
+    }
+    // Most objects of a drawing are entities; the map bounds them all.
+    st.entities.reserve(map.size());
+    st.entityOrder.reserve(map.size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const MapEntry& entry = map[i];
+        if (repeated[i]) continue;
         if (st.declaredObjectBytes > budget) {
             d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
             break;

@@ -6,6 +6,7 @@
 #include <set>
 #include <type_traits>
 
+#include "cad/dxf/DxfModeler.h"
 #include "cad/dxf/DxfRecords.h"
 #include "cad/model/Overloaded.h"
 
@@ -721,7 +722,7 @@ static_assert(kCoversEveryKind<EntityData,
                                KindList<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData, SplineData,
                        LwPolylineData, PolylineData, TextData, MTextData, InsertData, DimensionData, LeaderData,
                        HatchData, SolidData, Face3DData, RayData, MLineData, ViewportData, ImageData, ToleranceData,
-                       TableData, MLeaderData, ShapeData>,
+                       TableData, MLeaderData, ShapeData, ProxyEntityData, BodyData, MeshData>,
                                KindList<>>);
 
 ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group* end, const ReadContext& ctx) {
@@ -735,6 +736,10 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     body.reserve(static_cast<std::size_t>(end - begin));
     std::string_view subclass;
     bool ownerSeen = false;
+    // The graphics an application stored with the object: a size (92, or
+    // 160 for large ones) and then the bytes in 310 chunks.
+    std::vector<std::uint8_t> graphics;
+    bool graphicsNext = false;
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
         if (g.code == 1001 || g.code == 101) break;  // extended data, or an embedded object
@@ -764,6 +769,12 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
             case 48: e.common.linetypeScale = D(g); break;
             case 60: e.common.invisible = I(g) != 0; break;
             case 67: e.common.paperSpace = I(g) != 0; break;
+            case 92:
+            case 160: graphicsNext = subclass == "AcDbEntity"; taken = graphicsNext; break;
+            case 310:
+                taken = graphicsNext;
+                if (graphicsNext) appendHex(graphics, trimmed(g.value));
+                break;
             default: taken = false; break;
             }
             if (taken) continue;
@@ -815,9 +826,24 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     else if (type == "ACAD_TABLE") parseTable(e, body, ctx);
     else if (type == "MULTILEADER" || type == "MLEADER") parseMLeader(e, body, ctx);
     else if (type == "SHAPE") parseShape(e, body, ctx);
+    else if (type == "REGION" || type == "3DSOLID" || type == "BODY" || type == "PLANESURFACE" ||
+             type == "EXTRUDEDSURFACE" || type == "LOFTEDSURFACE" || type == "REVOLVEDSURFACE" ||
+             type == "SWEPTSURFACE" || type == "NURBSURFACE")
+        parseModelerBody(e, body);
+    else if (type == "MESH") parseMesh(e, body);
     else {
-        e.data = PlaceholderData{e.type};
-        if (!knownUndrawable(type) && ctx.drawing) ctx.drawing->noteSkipped(e.type);
+        if (type == "ACAD_PROXY_ENTITY") {
+            std::vector<std::uint8_t> own = graphicsOf(body);
+            graphics.insert(graphics.end(), own.begin(), own.end());
+        }
+        ProxyGraphics drawn;
+        if (!graphics.empty()) drawn = decodeProxyGraphics(graphics.data(), graphics.size());
+        if (!drawn.empty()) {
+            e.data = ProxyEntityData{e.type, std::move(drawn)};
+        } else {
+            e.data = PlaceholderData{e.type};
+            if (!knownUndrawable(type) && ctx.drawing) ctx.drawing->noteSkipped(e.type);
+        }
     }
     return out;
 }

@@ -6,6 +6,8 @@
 #include <unordered_map>
 
 #include "cad/dxf/DxfGroups.h"
+#include "cad/acis/Acis.h"
+#include "cad/dxf/DxfModeler.h"
 #include "cad/dxf/DxfRecords.h"
 
 namespace cad::dxf {
@@ -60,6 +62,7 @@ private:
     void readBlocks(const Group* begin, const Group* end);
     void readEntities(const Group* begin, const Group* end);
     void readObjects(const Group* begin, const Group* end);
+    void readDataStore(const Group* begin, const Group* end);
     void readLayer(const Record& r);
     void readLinetype(const Record& r);
     void readStyle(const Record& r);
@@ -83,6 +86,7 @@ private:
     std::map<std::string, Handle> blockRecordByName_;   // upper-case name -> block record
     std::unordered_map<std::string, std::size_t> blockByName_;  // upper-case name -> index in d_.blocks
     std::map<std::string, std::pair<std::vector<double>, std::vector<Color>>> mlineStyles_;
+    std::map<Handle, std::vector<std::uint8_t>> modelerData_;  // from ACDSDATA, by owner handle
     bool sawEntities_ = false;
 };
 
@@ -116,6 +120,7 @@ Drawing Reader::run() {
         else if (name == "BLOCKS") readBlocks(p, sectionEnd);
         else if (name == "ENTITIES") readEntities(p, sectionEnd);
         else if (name == "OBJECTS") readObjects(p, sectionEnd);
+        else if (name == "ACDSDATA") readDataStore(p, sectionEnd);
         p = sectionEnd + 1;
     }
     if (!anySection) throw ReadError("DXF: the file holds no sections");
@@ -469,6 +474,20 @@ void Reader::readObjects(const Group* begin, const Group* end) {
     }
 }
 
+// The data store of 2013 and later files: records of the modeler data of
+// solids, regions and surfaces ("ASM_Data", a 94 size and 310 chunks), each
+// naming its object's handle in a 320 group.
+void Reader::readDataStore(const Group* begin, const Group* end) {
+    Handle owner = 0;
+    bool modeler = false;
+    for (const Group* p = begin; p < end; ++p) {
+        if (p->code == 0) owner = 0, modeler = false;
+        else if (p->code == 320) owner = toHandle(*p);
+        else if (p->code == 2) modeler = trimmed(p->value) == "ASM_Data";
+        else if (p->code == 310 && modeler && owner != 0) appendHex(modelerData_[owner], trimmed(p->value));
+    }
+}
+
 void Reader::finish() {
     if (!sawEntities_) {
         spaceBlock("*Model_Space");
@@ -492,6 +511,21 @@ void Reader::finish() {
                 if (paper->layout != 0 && l.handle == paper->layout) d_.header.activeLayout = l.name;
     }
     linkFileDefinitions(d_);
+    // Bodies of 2013 and later files find their modeler data in the data
+    // store; one we cannot read is counted as skipped.
+    for (Block& b : d_.blocks)
+        for (Entity& e : b.entities)
+            if (auto* body = e.as<BodyData>()) {
+                if (body->error == kModelerDataElsewhere) {
+                    auto it = modelerData_.find(e.common.handle);
+                    // Without a record there the body simply holds no modeler data.
+                    *body = it == modelerData_.end()
+                                ? BodyData{}
+                                : acis::readBody(std::string_view(reinterpret_cast<const char*>(it->second.data()),
+                                                                  it->second.size()));
+                }
+                if (!body->error.empty() && body->edges.empty()) d_.noteSkipped(e.type);
+            }
     // Multilines take their element offsets from their style.
     for (Block& b : d_.blocks)
         for (Entity& e : b.entities)

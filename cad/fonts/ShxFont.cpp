@@ -349,11 +349,11 @@ struct ShxFont::Run {
                 break;
             case 10: {
                 // Octant arc: radius, then direction bit, starting octant and octant count.
-                const int radius = at(p, i), spec = at(p, i + 1);
+                const int radius = at(p, i), arcByte = at(p, i + 1);
                 i += 2;
                 if (!run) break;
-                const int start = (spec >> 4) & 7, count = (spec & 7) == 0 ? 8 : (spec & 7);
-                const double dir = (spec & 0x80) ? -1 : 1;
+                const int start = (arcByte >> 4) & 7, count = (arcByte & 7) == 0 ? 8 : (arcByte & 7);
+                const double dir = (arcByte & 0x80) ? -1 : 1;
                 const double a0 = start * kPi / 4, sweep = dir * count * kPi / 4;
                 octantArc(radius * factor, a0, sweep, scale);
                 break;
@@ -361,11 +361,11 @@ struct ShxFont::Run {
             case 11: {
                 // Fractional arc: start and end offsets (1/256 of an octant), radius, octants.
                 const int startOffset = at(p, i), endOffset = at(p, i + 1);
-                const int radius = (at(p, i + 2) << 8) | at(p, i + 3), spec = at(p, i + 4);
+                const int radius = (at(p, i + 2) << 8) | at(p, i + 3), arcByte = at(p, i + 4);
                 i += 5;
                 if (!run) break;
-                const int start = (spec >> 4) & 7, count = (spec & 7) == 0 ? 8 : (spec & 7);
-                const double dir = (spec & 0x80) ? -1 : 1;
+                const int start = (arcByte >> 4) & 7, count = (arcByte & 7) == 0 ? 8 : (arcByte & 7);
+                const double dir = (arcByte & 0x80) ? -1 : 1;
                 const double octant = kPi / 4;
                 const double a0 = start * octant + dir * startOffset * octant / 256;
                 // The arc ends in the last octant it enters, endOffset into it.

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/model/ProxyGraphics.h"
+#include "cad/model/Wireframe.h"
 
 namespace cad {
 
@@ -230,13 +232,20 @@ struct ShapeData {
     int number = 0;             // ... DWG numbers it in the shape file of its style
     std::string style;          // the style whose file holds it, when known
 };
-// Objects we know the name of but cannot draw (ACIS bodies, proxies, unknown classes).
+// Objects we know the name of but cannot draw (lights, unknown classes
+// without graphics, bodies whose modeler data we could not read).
 struct PlaceholderData { std::string className; };
+// An object of a class we do not know (or an ACAD_PROXY_ENTITY), drawn from
+// the graphics its application stored with it.
+struct ProxyEntityData { std::string className; ProxyGraphics graphics; };
+// 3DSOLID, REGION, BODY and the surfaces hold a BodyData; MESH a MeshData
+// (both in cad/model/Wireframe.h).
 
 using EntityData = std::variant<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData,
                                 SplineData, LwPolylineData, PolylineData, TextData, MTextData, InsertData,
                                 DimensionData, LeaderData, HatchData, SolidData, Face3DData, RayData, MLineData,
-                                ViewportData, ImageData, ToleranceData, TableData, MLeaderData, ShapeData>;
+                                ViewportData, ImageData, ToleranceData, TableData, MLeaderData, ShapeData,
+                                ProxyEntityData, BodyData, MeshData>;
 
 struct Entity {
     std::string type;  // the DXF name: LINE, LWPOLYLINE, ATTRIB, DIMENSION, ARC_DIMENSION, ACAD_TABLE ...

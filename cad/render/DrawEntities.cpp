@@ -79,12 +79,22 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
             [&](const ShapeData& d) { shape(d, l, ocs); },
-            // Viewports show nothing in model space; placeholders (proxies,
-            // ACIS bodies) have nothing to draw.
+            [&](const ProxyEntityData& d) { wireframe(entitiesOfProxyGraphics(d.graphics, drawing_), e, l, ctx); },
+            [&](const BodyData& d) { wireframe(entitiesOfBody(d), e, l, ctx); },
+            [&](const MeshData& d) { wireframe(entitiesOfMesh(d), e, l, ctx); },
+            // Viewports show nothing in model space; placeholders (lights,
+            // unknown classes without graphics) have nothing to draw.
             [](const ViewportData&) {},
             [](const PlaceholderData&) {},
         },
         e.data);
+}
+
+void Builder::wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx) {
+    if (parts.empty()) return;
+    Block b;
+    b.entities = std::move(parts);
+    blockAt(b, owner, Xform{}, l, ctx);
 }
 
 void Builder::point(const PointData& d, const Look& l, const Xform& xf) {

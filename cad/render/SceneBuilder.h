@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/WireEntities.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
 #include "cad/model/Curves.h"
@@ -133,6 +134,9 @@ private:
     void ray(const Entity& e, const RayData& d, const Look& l, const Xform& xf);
     void mline(const MLineData& d, const Look& l, const Xform& xf);
     void image(const Entity& e, const ImageData& d, const Look& l, const Xform& xf);
+    // What an object's graphics, a modeler body or a mesh shows, as entities
+    // drawn like a block's for their owner (ByBlock from it).
+    void wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx);
 
     // ---- pictures and underlays (Pictures.cpp) ------------------------------
     // The raster of an IMAGE under its frame, clipped to clipOutline (drawing

@@ -144,15 +144,15 @@ std::shared_ptr<const TextFont> styleFont(const std::string& fontFile, const std
     return make(fontFile, bigFontFile, family, drawingFolder, codePage, false, false);
 }
 
-std::shared_ptr<const TextFont> inlineFont(const std::string& spec, const TextFont* current,
+std::shared_ptr<const TextFont> inlineFont(const std::string& fontCode, const TextFont* current,
                                            const std::filesystem::path& drawingFolder) {
     // "name|b1|i0|c0|p34": the name, then bold, italic, character set and pitch.
-    std::string name = spec.substr(0, spec.find('|'));
+    std::string name = fontCode.substr(0, fontCode.find('|'));
     bool bold = false, italic = false;
-    for (std::size_t at = spec.find('|'); at != std::string::npos; at = spec.find('|', at + 1)) {
-        if (at + 1 < spec.size()) {
-            const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(spec[at + 1])));
-            const bool on = at + 2 < spec.size() && spec[at + 2] == '1';
+    for (std::size_t at = fontCode.find('|'); at != std::string::npos; at = fontCode.find('|', at + 1)) {
+        if (at + 1 < fontCode.size()) {
+            const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(fontCode[at + 1])));
+            const bool on = at + 2 < fontCode.size() && fontCode[at + 2] == '1';
             if (key == 'b') bold = on;
             if (key == 'i') italic = on;
         }
@@ -167,7 +167,7 @@ std::shared_ptr<const TextFont> inlineFont(const std::string& spec, const TextFo
                                                l.compare(l.size() - 4, 4, ".otf") == 0);
     if (shapeFont || trueTypeFile) return make(name, big, {}, drawingFolder, codePage, bold, italic);
     // A family name (\f), or a shape font named without its extension (\F).
-    if (spec.find('|') == std::string::npos && !name.empty()) {
+    if (fontCode.find('|') == std::string::npos && !name.empty()) {
         if (library().finder->findFile(name + ".shx", drawingFolder) || fonts::FontFinder::hersheyStandIn(name).first != "rowmans" ||
             l == "txt" || l == "simplex" || l == "romans" || l.rfind("iso", 0) == 0)
             return make(name + ".shx", big, {}, drawingFolder, codePage, bold, italic);

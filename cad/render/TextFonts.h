@@ -43,7 +43,7 @@ std::shared_ptr<const TextFont> styleFont(const std::string& fontFile, const std
 
 // The font of an inline switch of multiline text ("\fArial|b1|i0|c0|p34;"
 // or "\Fromans.shx|c0;"), given the part between the code and the ';'.
-std::shared_ptr<const TextFont> inlineFont(const std::string& spec, const TextFont* current,
+std::shared_ptr<const TextFont> inlineFont(const std::string& fontCode, const TextFont* current,
                                            const std::filesystem::path& drawingFolder);
 
 // A shape file a style names (SHAPE entities, linetype shapes); null when it

@@ -451,10 +451,10 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             break;
         }
         case 'F': case 'f': {
-            const QString spec = readParameter(s, j);
-            const bool mono = namesMonoFont(spec);
+            const QString fontCode = readParameter(s, j);
+            const bool mono = namesMonoFont(fontCode);
             auto font = base.font || fmt.font
-                            ? inlineFont(spec.toStdString(), fmt.font.get(), base.folder ? *base.folder : std::filesystem::path{})
+                            ? inlineFont(fontCode.toStdString(), fmt.font.get(), base.folder ? *base.folder : std::filesystem::path{})
                             : nullptr;
             change([&](TextFormat& f) {
                 f.mono = mono;

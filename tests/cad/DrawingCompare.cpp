@@ -357,6 +357,23 @@ void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
                 d.point("insertion", a.insertion, b.insertion);
                 d.num("size", a.size, b.size), d.angle("rotation", a.rotation, b.rotation);
                 d.name("name", a.name, b.name);
+            },
+            [&](const ProxyEntityData& a, const ProxyEntityData& b) {
+                d.size("primitives", a.graphics.primitives.size(), b.graphics.primitives.size());
+            },
+            [&](const BodyData& a, const BodyData& b) {
+                // The same modeler data gives the same edges, in the same order.
+                if (d.size("edges", a.edges.size(), b.edges.size()))
+                    for (std::size_t i = 0; i < a.edges.size(); ++i) {
+                        std::string e = "edges[" + std::to_string(i) + "]";
+                        d.integer(e + ".kind", static_cast<int>(a.edges[i].kind), static_cast<int>(b.edges[i].kind));
+                        d.point(e + ".start", a.edges[i].start, b.edges[i].start);
+                        d.point(e + ".end", a.edges[i].end, b.edges[i].end);
+                    }
+            },
+            [&](const MeshData& a, const MeshData& b) {
+                d.points("vertices", a.vertices, b.vertices);
+                d.size("faces", a.faces.size(), b.faces.size());
             }
         },
         da, db);

@@ -211,6 +211,7 @@ TEST(Acis, HostileDataFailsOnlyWhatItTouches) {
     // Not modeler data at all, a string longer than the data, non-finite numbers.
     EXPECT_FALSE(readBody("").error.empty());
     EXPECT_FALSE(readBody("hello world").error.empty());
+    EXPECT_FALSE(readBody("4440100101 1 1 0\n").error.empty());  // a version beyond any integer
     EXPECT_FALSE(readBody("21200 1 1 0\np\nu\nbody @999 x #").error.empty());
     BodyData inf = readBody("21200 1 1 0\np\nu\nbody $-1 -1 $-1 $-1 $-1 $-1 #\npoint $-1 -1 $-1 1e999 0 0 #\n");
     EXPECT_TRUE(inf.edges.empty());

@@ -212,10 +212,11 @@ TEST(DxfStructure, CommonDataAndUnknownKinds) {
     EXPECT_EQ(line.as<LineData>()->end.x, 4);
     EXPECT_EQ(line.as<LineData>()->start.z, 3);
 
-    // Unknown kinds stay as placeholders and are listed as skipped; known
-    // but undrawable ones are not.
+    // Unknown kinds stay as placeholders and are listed as skipped; a
+    // region without modeler data is an empty body, not skipped.
     EXPECT_NE(model[1].as<PlaceholderData>(), nullptr);
-    EXPECT_NE(model[2].as<PlaceholderData>(), nullptr);
+    ASSERT_NE(model[2].as<cad::BodyData>(), nullptr);
+    EXPECT_TRUE(model[2].as<cad::BodyData>()->edges.empty());
     EXPECT_EQ(d.skipped, (std::map<std::string, int>{{"FROBNICATOR", 1}}));
 }
 

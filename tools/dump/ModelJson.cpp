@@ -126,6 +126,101 @@ void writeText(Json& j, const TextData& d) {
     if (!d.tag.empty()) j.value("tag", d.tag), j.value("prompt", d.prompt), j.value("attributeFlags", d.attributeFlags);
 }
 
+const char* primitiveName(ProxyPrimitive::Kind k) {
+    using K = ProxyPrimitive::Kind;
+    switch (k) {
+    case K::Extents: return "extents";
+    case K::Circle: return "circle";
+    case K::Arc: return "arc";
+    case K::Polyline: return "polyline";
+    case K::Polygon: return "polygon";
+    case K::Mesh: return "mesh";
+    case K::Shell: return "shell";
+    case K::Text: return "text";
+    case K::Xline: return "xline";
+    case K::Ray: return "ray";
+    case K::Color: return "color";
+    case K::TrueColor: return "trueColor";
+    case K::Layer: return "layer";
+    case K::Linetype: return "linetype";
+    case K::Marker: return "marker";
+    case K::Fill: return "fill";
+    case K::Lineweight: return "lineweight";
+    case K::LinetypeScale: return "linetypeScale";
+    case K::Thickness: return "thickness";
+    case K::PlotStyle: return "plotStyle";
+    case K::PushClip: return "pushClip";
+    case K::PopClip: return "popClip";
+    case K::PushTransform: return "pushTransform";
+    case K::PopTransform: return "popTransform";
+    case K::LwPolyline: return "lwpolyline";
+    }
+    return "?";
+}
+
+// Each primitive with the fields its kind uses.
+void writeGraphics(Json& j, const ProxyGraphics& g) {
+    using K = ProxyPrimitive::Kind;
+    if (g.damaged) j.value("graphicsDamaged", true);
+    if (g.skippedPrimitives) j.value("skippedPrimitives", g.skippedPrimitives);
+    j.beginArray("primitives");
+    for (const ProxyPrimitive& p : g.primitives) {
+        j.beginObject();
+        j.value("kind", primitiveName(p.kind));
+        if (!p.points.empty()) j.points("points", p.points);
+        switch (p.kind) {
+        case K::Circle: j.value("radius", p.radius), j.point("normal", p.normal); break;
+        case K::Arc:
+            j.value("radius", p.radius), j.point("normal", p.normal), j.point("start", p.direction);
+            j.value("sweep", p.sweep), j.value("arcType", p.fill);
+            break;
+        case K::Mesh: j.value("rows", p.rows), j.value("columns", p.columns); break;
+        case K::Shell: j.value("faceEntries", static_cast<int>(p.faces.size())); break;
+        case K::Text:
+            j.value("text", p.text), j.value("height", p.height), j.point("direction", p.direction);
+            j.point("normal", p.normal);
+            break;
+        case K::Color: case K::TrueColor: case K::Layer: case K::Linetype: case K::Marker: case K::Fill:
+        case K::Lineweight: case K::PlotStyle:
+            j.value("value", static_cast<double>(p.value));
+            break;
+        case K::LinetypeScale: case K::Thickness: j.value("value", p.number); break;
+        case K::PushTransform: j.numbers("matrix", std::vector<double>(p.matrix.begin(), p.matrix.end())); break;
+        case K::LwPolyline: {
+            j.value("closed", p.closed);
+            std::vector<Vec3> pts;
+            for (const auto& v : p.lw) pts.push_back({v.point.x, v.point.y, p.elevation});
+            j.points("vertices", pts);
+            break;
+        }
+        default: break;
+        }
+        j.endObject();
+    }
+    j.endArray();
+}
+
+void writeBody(Json& j, const BodyData& b) {
+    static const char* kinds[] = {"line", "ellipse", "spline"};
+    if (!b.error.empty()) j.value("error", b.error);
+    if (b.unsupportedEdges) j.value("unsupportedEdges", b.unsupportedEdges);
+    j.beginArray("edges");
+    for (const WireEdge& e : b.edges) {
+        j.beginObject();
+        j.value("kind", kinds[static_cast<int>(e.kind)]);
+        j.point("start", e.start), j.point("end", e.end);
+        if (e.kind == WireEdge::Kind::Ellipse) {
+            j.point("center", e.center), j.point("majorAxis", e.majorAxis), j.point("minorAxis", e.minorAxis);
+            j.value("startParam", e.startParam), j.value("endParam", e.endParam);
+        } else if (e.kind == WireEdge::Kind::Spline) {
+            j.value("degree", e.degree), j.numbers("knots", e.knots), j.points("controlPoints", e.controlPoints);
+            if (!e.weights.empty()) j.numbers("weights", e.weights);
+        }
+        j.endObject();
+    }
+    j.endArray();
+}
+
 void writeData(Json& j, const EntityData& data) {
     std::visit(
         overloaded{
@@ -340,6 +435,23 @@ void writeData(Json& j, const EntityData& data) {
             [&](const ShapeData& d) {
                 j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
                 j.value("name", d.name);
+            },
+            [&](const ProxyEntityData& d) {
+                j.value("className", d.className);
+                writeGraphics(j, d.graphics);
+            },
+            [&](const BodyData& d) { writeBody(j, d); },
+            [&](const MeshData& d) {
+                j.value("version", d.version), j.value("subdivisionLevel", d.subdivisionLevel);
+                j.points("vertices", d.vertices);
+                j.beginArray("faces");
+                for (const auto& f : d.faces) {
+                    j.beginArray();
+                    for (int v : f) j.value(nullptr, v);
+                    j.endArray();
+                }
+                j.endArray();
+                j.value("edges", static_cast<int>(d.edges.size()));
             }
         },
         data);
