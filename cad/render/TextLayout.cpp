@@ -687,10 +687,15 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
                     out.push_back({QPainterPath{}, QPainterPath{}, run.format.color});
-                TextPaths paths{std::move(out.back().path), std::move(out.back().strokes)};
+                // Swapped in and out: a QPainterPath has no move constructor, and a
+                // copy shared with the part would be copied whole by the next glyph
+                // added, once per run, making long text cost the square of its length.
+                TextPaths paths;
+                paths.fill.swap(out.back().path);
+                paths.strokes.swap(out.back().strokes);
                 addRun(paths, run, start, baselines[i] + shiftY + run.format.raise);
-                out.back().path = std::move(paths.fill);
-                out.back().strokes = std::move(paths.strokes);
+                out.back().path.swap(paths.fill);
+                out.back().strokes.swap(paths.strokes);
             }
             x += advance;
         }
