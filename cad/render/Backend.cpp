@@ -144,6 +144,8 @@ Box itemBox(const Scene& scene, const Item& item) {
 
 }  // namespace
 
+Box Scene::boxOf(const Item& item) const { return itemBox(*this, item); }
+
 Box Scene::extents() const {
     Box box;
     std::vector<QRectF> clipBounds;

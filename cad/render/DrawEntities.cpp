@@ -203,7 +203,24 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     const bool constant = attdef && (d.attributeFlags & 2);
     if (attdef && ctx.inBlock && !constant) return;
     if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
-    const std::string shown = withinGlyphs(attdef && !(ctx.inBlock && constant) ? d.tag : d.value);
+    const std::string& raw = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
+    // Text the view cannot show is not shaped. Aligned and fitted text
+    // scale with their points and have no bound here.
+    if (d.horizontalAlign != 3 && d.horizontalAlign != 5) {
+        const double h = std::fabs(d.height), reach = (static_cast<double>(raw.size()) + 2) * h * 4 *
+                                                      std::max(1.0, std::fabs(d.widthFactor)) + 6 * h;
+        Box box;
+        // Text aligned other than left on the baseline hangs from its second point.
+        const bool second = d.horizontalAlign != 0 || d.verticalAlign != 0;
+        for (Vec3 anchor : {d.insertion, second ? d.alignment : d.insertion})
+            for (double sx : {-1.0, 1.0})
+                for (double sy : {-1.0, 1.0}) box.add(ocs.apply2(Vec3{anchor.x + sx * reach, anchor.y + sy * reach, d.insertion.z}));
+        if (outsideView(box)) {
+            ++scene_.work.culled;
+            return;
+        }
+    }
+    const std::string shown = withinGlyphs(raw);
     if (shown.empty()) return;
     const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
     text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
@@ -224,6 +241,24 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
     xAxis = xAxis * (1.0 / xl);
     const Vec3 yAxis = cross(normal, xAxis);
     const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
+    // Text the view cannot show is not shaped. Without codes that change
+    // the height or the width of letters, every character (a tab is four)
+    // takes at most four heights across and one line down.
+    if (raw.find("\\H") == std::string::npos && raw.find("\\W") == std::string::npos &&
+        raw.find("\\T") == std::string::npos) {
+        const double h = std::fabs(f.height), n = static_cast<double>(raw.size()) + 2;
+        const double lineStep = h * 5.0 / 3.0 * (spacing > 0 && std::isfinite(spacing) ? spacing : 1.0);
+        double across = n * h * 16 * std::max(1.0, std::fabs(f.widthFactor)) + (std::isfinite(width) ? std::fabs(width) : 0);
+        if (columns.count > 1) across += columns.count * (std::fabs(columns.width) + std::fabs(columns.gutter));
+        const double reach = across + n * lineStep + 2 * h;
+        Box box;
+        for (double sx : {-1.0, 1.0})
+            for (double sy : {-1.0, 1.0}) box.add(plane.apply2(Vec3{sx * reach, sy * reach, 0}));
+        if (std::isfinite(reach) && outsideView(box)) {
+            ++scene_.work.culled;
+            return;
+        }
+    }
     for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
         text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
 }
@@ -245,13 +280,17 @@ void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xf
 }
 
 void Builder::blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth) ++cutShort_;
     if (ctx.depth >= kMaxDepth || layerFrozen(owner, ctx)) return;
     Context child = childContext(owner, l, ctx);
     drawBlock(block, child, ctx.xf * placement);
 }
 
 void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
-    if (std::find(active_.begin(), active_.end(), &block) != active_.end()) return;
+    if (std::find(active_.begin(), active_.end(), &block) != active_.end()) {
+        ++cutShort_;
+        return;
+    }
     if (!instanceRoom()) return;
     child.xf = xf;
     active_.push_back(&block);
@@ -260,6 +299,7 @@ void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
 }
 
 void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth) ++cutShort_;
     if (ctx.depth >= kMaxDepth || layerFrozen(e, ctx)) return;
     const Block* block = drawing_.findBlock(d.blockName);
     // A block that draws nothing is not expanded, however often it is placed.
@@ -280,7 +320,7 @@ void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const 
                 }
                 const Xform cell = Xform::translate({static_cast<double>(c) * d.columnSpacing,
                                                      static_cast<double>(r) * d.rowSpacing, 0});
-                drawBlock(*block, child, ctx.xf * (base * cell * local));
+                place(*block, child, ctx.xf * (base * cell * local));
             }
     }
     // Attributes sit in the insert's own space, but take ByBlock from it.

@@ -8,6 +8,7 @@
 #include <QTransform>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -60,7 +61,8 @@ inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 
 class Builder {
 public:
-    Builder(const Drawing& d, const RenderOptions& o);
+    // What lies wholly outside view (scene coordinates; empty: no limit) is not shown.
+    Builder(const Drawing& d, const RenderOptions& o, const Box& view = {});
     // The entities of one space placed by placement; entities on the hidden
     // layers are left out as if those layers were frozen.
     Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
@@ -74,6 +76,30 @@ private:
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
     std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
     std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
+
+    // ---- what can be seen (Frontend.cpp) ------------------------------------
+    // The part of the scene the picture shows (the window asked for, within a
+    // viewport's area); empty when the picture shows all that is drawn.
+    Box view_;
+    // What a block draws, in its own coordinates, learned from its first
+    // expansion; per block and the layer its entities on layer 0 take.
+    struct BlockBox {
+        Box box;              // empty: draws nothing there
+        bool bounded = true;  // false: rays, or markers sized by the view
+    };
+    std::map<std::pair<const Block*, const Layer*>, BlockBox> blockBoxes_;
+    std::vector<Box> learning_;   // scene boxes of references left out during expansions being learned
+    std::size_t cutShort_ = 0;    // expansions stopped by a cycle or the nesting limit
+    Box drawn_;                   // what the scene holds, up to its item drawnItems_
+    std::size_t drawnItems_ = 0;
+    // Whether a box of the scene lies wholly outside the view.
+    bool outsideView(const Box& box) const;
+    // Whether a box of the scene is smaller than a pixel of the picture
+    // wherever the picture ends up, and leaving it out changes no extents.
+    bool belowPixel(const Box& box);
+    // A reference to a block placed at xf: expanded, or passed over when
+    // what it draws cannot be seen.
+    void place(const Block& block, Context& child, const Xform& xf);
 
     // ---- work budgets (Frontend.cpp) ----------------------------------------
     // Notes the first budget reached, which makes the scene simplified.
@@ -166,6 +192,8 @@ private:
     void shape(const ShapeData& d, const Look& l, const Xform& ocs);
 
     // ---- hatches (DrawHatch.cpp) -------------------------------------------
+    // The part of a hatch's plane (at its elevation) the view can show; empty with no view.
+    Box viewInPlane(const Xform& ocs, double z) const;
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);
     static std::vector<std::vector<Vec3>> hatchOutlines(const HatchData& d);
     void hatch(const HatchData& d, const Look& l, const Xform& ocs);

@@ -241,6 +241,165 @@ TEST(RenderBudgets, HostileNumbersAreDrawnSafely) {
     EXPECT_GT(inkIn(drawn.picture, drawn.picture.rect()), 0);
 }
 
+// A block of a thousand short lines in the unit square.
+Block denseBlock(const std::string& name) {
+    Block b;
+    b.name = name;
+    for (int i = 0; i < 1000; ++i) b.entities.push_back(line({i / 1000.0, 0, 0}, {i / 1000.0, 1, 0}));
+    return b;
+}
+
+TEST(RenderBudgets, ReferencesTheViewCannotShowAreNotExpanded) {
+    // A hundred references a hundred units apart; the window shows one of them.
+    Drawing d = emptyDrawing();
+    d.blocks.push_back(denseBlock("PART"));
+    d.index();
+    for (int i = 0; i < 100; ++i) {
+        InsertData ref;
+        ref.blockName = "PART";
+        ref.insertion = {i * 100.0, 0, 0};
+        ref.scale = {10, 10, 1};
+        add(d, entity("INSERT", ref));
+    }
+    RenderOptions window;
+    window.window = QRectF(4990, -5, 30, 20);
+    const Drawn seen = draw(d, window);
+    EXPECT_TRUE(seen.simplified.empty()) << seen.simplified;
+    // The first reference is expanded to learn what the block draws, the one in the window to draw it.
+    EXPECT_EQ(seen.work.culled, 98u);
+    EXPECT_EQ(seen.primitives, 2000u);
+    EXPECT_GT(inkIn(seen.picture, seen.picture.rect()), 1000);
+
+    // Without a window every one of them shows.
+    const Drawn whole = draw(d);
+    EXPECT_EQ(whole.work.culled, 0u);
+    EXPECT_EQ(whole.primitives, 100000u);
+
+    // Nested: each reference of the outer block holds a hundred of the part,
+    // and the outer block is placed a hundred times; the window sees one part.
+    Drawing nested = emptyDrawing();
+    nested.blocks.push_back(denseBlock("PART"));
+    Block row;
+    row.name = "ROW";
+    for (int i = 0; i < 100; ++i) {
+        InsertData ref;
+        ref.blockName = "PART";
+        ref.insertion = {i * 2.0, 0, 0};
+        row.entities.push_back(entity("INSERT", ref));
+    }
+    nested.blocks.push_back(row);
+    nested.index();
+    for (int i = 0; i < 100; ++i) {
+        InsertData ref;
+        ref.blockName = "ROW";
+        ref.insertion = {0, i * 2.0, 0};
+        add(nested, entity("INSERT", ref));
+    }
+    RenderOptions corner;
+    corner.window = QRectF(100, 100, 1, 1);
+    const Drawn part = draw(nested, corner);
+    EXPECT_TRUE(part.simplified.empty()) << part.simplified;
+    EXPECT_LE(part.primitives, 3000u);
+    EXPECT_GE(part.work.culled, 99u + 99u);
+    EXPECT_LT(part.work.instances, 400u);
+}
+
+TEST(RenderBudgets, ReferencesBelowAPixelAreNotExpanded) {
+    // References a thousandth of the frame in size: each far below a pixel.
+    auto dots = [](int count) {
+        Drawing d = emptyDrawing();
+        addFrame(d, 1000);
+        d.blocks.push_back(denseBlock("DOT"));
+        d.index();
+        for (int i = 0; i < count; ++i) {
+            InsertData ref;
+            ref.blockName = "DOT";
+            ref.insertion = {10 + (i % 100) * 9.0, 10 + (i / 100) * 9.0, 0};
+            ref.scale = {0.01, 0.01, 1};
+            add(d, entity("INSERT", ref));
+        }
+        return d;
+    };
+    const Drawn drawn = draw(dots(10000));
+    EXPECT_TRUE(drawn.simplified.empty()) << drawn.simplified;
+    // The first is expanded to learn what the block draws.
+    EXPECT_EQ(drawn.work.culled, 9999u);
+    EXPECT_EQ(drawn.primitives, 4u + 1000u);
+
+    // In a picture where each shows as several pixels, every one is drawn.
+    RenderOptions large;
+    large.longSide = 200000;
+    const Scene scene = buildScene(dots(100), large);
+    EXPECT_EQ(scene.work.culled, 0u);
+    EXPECT_EQ(scene.order.size(), 4u + 100u * 1000u);
+
+    // One far from everything else is kept: leaving it out would change what the picture is fitted to.
+    Drawing apart = dots(2);
+    InsertData far;
+    far.blockName = "DOT";
+    far.insertion = {5000, 5000, 0};
+    far.scale = {0.01, 0.01, 1};
+    add(apart, entity("INSERT", far));
+    EXPECT_EQ(buildScene(apart, {}).work.culled, 1u);
+    EXPECT_GT(buildScene(apart, {}).extents().maxX, 5000);
+}
+
+TEST(RenderBudgets, OnlyWhatTheViewShowsOfAHatchIsGenerated) {
+    // Lines a tenth apart over a million units: ten million lines, filled
+    // as too dense when all of it shows; a window of ten units sees a hundred.
+    Drawing d = emptyDrawing();
+    HatchData h = squareHatch(1e6);
+    h.lines.push_back({0, {0, 0}, {0, 0.1}, {0.05, -0.05}});
+    add(d, entity("HATCH", h));
+    const Drawn whole = draw(d);
+    EXPECT_NE(whole.simplified.find("hatch"), std::string::npos) << whole.simplified;
+    EXPECT_EQ(whole.work.hatchLines, 0u);
+
+    RenderOptions window;
+    window.window = QRectF(5e5, 5e5, 10, 10);
+    const Drawn seen = draw(d, window);
+    EXPECT_TRUE(seen.simplified.empty()) << seen.simplified;
+    EXPECT_GE(seen.work.hatchLines, 100u);
+    EXPECT_LE(seen.work.hatchLines, 120u);
+    // A dash and a gap of a twentieth each along ten units of each line, and a little margin.
+    EXPECT_LE(seen.primitives, 120u * 120u);
+    // Lines twenty pixels apart, dashed half and half.
+    const int ink = inkIn(seen.picture, seen.picture.rect());
+    EXPECT_GT(ink, seen.picture.width() * seen.picture.height() / 50);
+}
+
+TEST(RenderBudgets, TextTheViewCannotShowIsNotShaped) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 10);
+    const std::string words(2000, 'W');
+    for (int i = 0; i < 20; ++i) {
+        TextData t;
+        t.height = 1;
+        t.insertion = {0, 1e6 + i * 2.0, 0};
+        t.value = words;
+        add(d, entity("TEXT", t));
+        MTextData m;
+        m.height = 1;
+        m.rectWidth = 100;
+        m.insertion = {0, -1e6 - i * 2.0, 0};
+        m.text = words + "\\P" + words;
+        add(d, entity("MTEXT", m));
+    }
+    // Text on the page is shaped as ever, and counts against the glyph budget.
+    TextData near;
+    near.height = 2;
+    near.insertion = {1, 1, 0};
+    near.value = "SHOWN";
+    add(d, entity("TEXT", near));
+    RenderOptions window;
+    window.window = QRectF(0, 0, 10, 10);
+    const Drawn drawn = draw(d, window);
+    EXPECT_TRUE(drawn.simplified.empty()) << drawn.simplified;
+    EXPECT_EQ(drawn.work.culled, 40u);
+    EXPECT_EQ(drawn.work.glyphs, 5u);
+    EXPECT_GT(inkIn(drawn.picture, drawn.picture.rect()), 100);
+}
+
 TEST(RenderBudgets, AMillionEmptyLinesStayWithinAMultipleOfTheFile) {
     std::string dxf = "0\nSECTION\n2\nENTITIES\n";
     for (int i = 0; i < 1000000; ++i) dxf += "0\nLINE\n";
