@@ -204,11 +204,11 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     if (attdef && ctx.inBlock && !constant) return;
     if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
     const std::string& raw = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
+    const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
     // Text the view cannot show is not shaped. Aligned and fitted text
     // scale with their points and have no bound here.
     if (d.horizontalAlign != 3 && d.horizontalAlign != 5) {
-        const double h = std::fabs(d.height), reach = (static_cast<double>(raw.size()) + 2) * h * 4 *
-                                                      std::max(1.0, std::fabs(d.widthFactor)) + 6 * h;
+        const double h = f.height, reach = (static_cast<double>(raw.size()) + 2) * h * 4 * std::max(1.0, f.widthFactor) + 6 * h;
         Box box;
         // Text aligned other than left on the baseline hangs from its second point.
         const bool second = d.horizontalAlign != 0 || d.verticalAlign != 0;
@@ -222,7 +222,6 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     }
     const std::string shown = withinGlyphs(raw);
     if (shown.empty()) return;
-    const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
     text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
 }
 

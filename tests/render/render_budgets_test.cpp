@@ -391,12 +391,18 @@ TEST(RenderBudgets, TextTheViewCannotShowIsNotShaped) {
     near.insertion = {1, 1, 0};
     near.value = "SHOWN";
     add(d, entity("TEXT", near));
+    // Text of no height of its own takes the drawing's: this one reaches into the view from the left.
+    d.header.textSize = 20;
+    TextData wide;
+    wide.insertion = {-30, 5, 0};
+    wide.value = "WWW";
+    add(d, entity("TEXT", wide));
     RenderOptions window;
     window.window = QRectF(0, 0, 10, 10);
     const Drawn drawn = draw(d, window);
     EXPECT_TRUE(drawn.simplified.empty()) << drawn.simplified;
     EXPECT_EQ(drawn.work.culled, 40u);
-    EXPECT_EQ(drawn.work.glyphs, 5u);
+    EXPECT_EQ(drawn.work.glyphs, 5u + 3u);
     EXPECT_GT(inkIn(drawn.picture, drawn.picture.rect()), 100);
 }
 
