@@ -206,6 +206,8 @@ void Scene::append(Scene&& other, int clip) {
     work.vertices += other.work.vertices;
     work.glyphs += other.work.glyphs;
     work.instances += other.work.instances;
+    work.culled += other.work.culled;
+    work.hatchLines += other.work.hatchLines;
     if (simplified.empty()) simplified = std::move(other.simplified);
 }
 
