@@ -31,13 +31,15 @@ for target in "$build"/fuzz/fuzz_*; do
   corpus="$build/fuzz/corpus/$name"   # new inputs go here; the drawings are only read
   mkdir -p "$corpus"
   echo "== $name for ${seconds}s"
-  if ! "$target" "$corpus" "$drawings" "$legacy" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+  seeds=()   # the drawings, where this checkout has them beside it
+  for folder in "$drawings" "$legacy"; do [ -d "$folder" ] && seeds+=("$folder"); done
+  if ! "$target" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
        -timeout=10 -artifact_prefix="$build/fuzz/artifacts/$name-" -print_final_stats=1 2>"$build/fuzz/$name.log"; then
     echo "!! $name failed; see $build/fuzz/$name.log"
     tail -n 30 "$build/fuzz/$name.log"
     status=1
   else
-    grep -E "stat::number_of_executed_units|cov:" "$build/fuzz/$name.log" | tail -n 2
+    grep -E "stat::number_of_executed_units|stat::peak_rss_mb|cov:" "$build/fuzz/$name.log" | tail -n 3
   fi
 done
 exit $status
