@@ -38,7 +38,13 @@ void ProgressBar::setBarValue(double value)
         value = 0.0;
     value_ = std::clamp(value, 0.0, 100.0);
     // Tenths of a percent, so a long list still moves the bar smoothly.
+    // QProgressBar repaints itself at once on a new value; here the bar is
+    // painted with the rest of the window when the run next yields, instead
+    // of in the middle of a drawing's work.
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
     setValue(static_cast<int>(std::lround(value_ * 10.0)));
+    setUpdatesEnabled(updates);
 }
 
 void ProgressBar::setBarText(const QString& text)

@@ -37,7 +37,8 @@ void encodePicture(benchmark::State& state, const std::string& path, lumicade::C
 
 int main(int argc, char** argv) {
     if (!cad::render::ensureGuiApplication()) return 1;
-    const auto files = exampleDrawings();
+    auto files = exampleDrawings();
+    for (const auto& path : largeDrawings()) files.push_back(path);
     for (const auto& path : files) {
         const std::string name = path.filename().string();
         benchmark::RegisterBenchmark(("Encode444/" + name).c_str(), [p = path.string()](benchmark::State& s) {

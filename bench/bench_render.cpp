@@ -1,5 +1,6 @@
-// How long turning each example drawing into a picture takes (2048 pixels
-// along the long side, the default), from the model to the finished QImage.
+// How long turning each example drawing and each large drawing into a
+// picture takes (2048 pixels along the long side, the default), from the
+// model to the finished QImage.
 // Reading is not timed. Drawings the readers refuse are reported, not timed.
 #include <benchmark/benchmark.h>
 
@@ -29,7 +30,8 @@ void renderDrawing(benchmark::State& state, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (!cad::render::ensureGuiApplication()) return 1;
-    const auto files = exampleDrawings();
+    auto files = exampleDrawings();
+    for (const auto& path : largeDrawings()) files.push_back(path);
     for (const auto& path : files)
         benchmark::RegisterBenchmark(("Render/" + path.filename().string()).c_str(),
                                      [p = path.string()](benchmark::State& s) { renderDrawing(s, p); })

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "convert/BatchContext.h"
+#include "convert/BitmapFile.h"
 #include "convert/CadExport.h"
 #include "convert/SaveAsJPG.h"
 #include "platform/Dialogs.h"
@@ -187,8 +188,8 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
     trap.step(134, [&] {
         if (!QFileInfo(bitmap).isFile())
             throw VbError::make(ErrNo::FileNotFound);
-        QImage picture;
-        if (!picture.load(bitmap, "BMP") || picture.isNull())
+        const QImage picture = readBitmapFile(bitmap);
+        if (picture.isNull())
             throw VbError::make(ErrNo::InvalidPicture);
         form.setCreatorPicture(picture);
         loaded = true;

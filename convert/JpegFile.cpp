@@ -42,10 +42,17 @@ int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& o
         if (why) *why = "no picture";
         return JpegStatus::InvalidParameter;
     }
-    // 0xffRRGGBB words lie in memory as B, G, R, X on every platform we build for.
-    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    // 0xffRRGGBB words lie in memory as B, G, R, X on every platform we build
+    // for. Three-byte pictures (a bitmap read back from a file) are taken as
+    // they lie too, rather than widened first.
+    const QImage::Format format = picture.format();
+    const bool threeBytes = format == QImage::Format_BGR888 || format == QImage::Format_RGB888;
+    const QImage rgb = format == QImage::Format_RGB32 || threeBytes ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull()) return JpegStatus::OutOfMemory;
-    const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
+    const int pixelFormat = format == QImage::Format_BGR888   ? TJPF_BGR
+                            : format == QImage::Format_RGB888 ? TJPF_RGB
+                            : QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX
+                                                                            : TJPF_XRGB;
 
     Compressor tj;
     if (!tj.handle) {

@@ -39,7 +39,11 @@ bool SaveJPG(Dialogs& dialogs, QImage picture, QString filePath, quint8 quality)
         trap.step(106, [&] {
             status = JpegStatus::InvalidParameter;
             if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return;
-            bitmap = picture.convertToFormat(QImage::Format_RGB32);
+            // The encoder takes 32-bit and 24-bit pictures as they are.
+            const QImage::Format format = picture.format();
+            bitmap = format == QImage::Format_BGR888 || format == QImage::Format_RGB888
+                         ? picture
+                         : picture.convertToFormat(QImage::Format_RGB32);
             status = bitmap.isNull() ? JpegStatus::OutOfMemory : JpegStatus::Ok;
             created = status == JpegStatus::Ok;
         });

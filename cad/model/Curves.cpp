@@ -8,6 +8,32 @@ namespace cad {
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2 * kPi;
+// Room for `extra` more points, growing the way push_back would: a long
+// polyline of many arcs must not reallocate at every one of them.
+void makeRoom(std::vector<Vec3>& out, std::size_t extra) {
+    if (out.capacity() - out.size() < extra) out.reserve(std::max(out.size() + extra, 2 * out.capacity()));
+}
+
+// The points cos/sin(start + step * i), i = 0, 1, ..., by turning the first
+// one step by step: one sine and cosine per arc instead of one per point.
+// After the few hundred steps an arc has the error is a few units in the
+// last place.
+class Turning {
+public:
+    Turning(double start, double step)
+        : c_(std::cos(start)), s_(std::sin(start)), stepC_(std::cos(step)), stepS_(std::sin(step)) {}
+    double cos() const { return c_; }
+    double sin() const { return s_; }
+    void next() {
+        const double c = c_ * stepC_ - s_ * stepS_;
+        s_ = s_ * stepC_ + c_ * stepS_;
+        c_ = c;
+    }
+
+private:
+    double c_, s_, stepC_, stepS_;
+};
+
 }  // namespace
 
 int arcSegments(double sweep) {
@@ -24,10 +50,10 @@ void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, do
     if (sweep > kTwoPi) sweep = std::fmod(sweep, kTwoPi);
     if (sweep < 1e-12) sweep = kTwoPi;  // the same start and end angle: a whole circle
     const int n = arcSegments(sweep);
-    for (int i = skipFirst ? 1 : 0; i <= n; ++i) {
-        const double a = a0 + sweep * i / n;
-        out.push_back({center.x + radius * std::cos(a), center.y + radius * std::sin(a), center.z});
-    }
+    makeRoom(out, static_cast<std::size_t>(n) + 1);
+    Turning turn(a0, sweep / n);
+    for (int i = 0; i <= n; ++i, turn.next())
+        if (i > 0 || !skipFirst) out.push_back({center.x + radius * turn.cos(), center.y + radius * turn.sin(), center.z});
 }
 
 void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge, double tolerance) {
@@ -52,14 +78,12 @@ void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge, double to
         const double fine = std::ceil(std::fabs(theta) * std::sqrt(std::fabs(radius) / (8 * tolerance)));
         if (fine < n) n = std::max(1, static_cast<int>(fine));
     }
-    for (int i = 1; i <= n; ++i) {
-        if (i == n) {
-            out.push_back(b);
-            break;
-        }
-        const double ang = a0 + theta * i / n;
-        out.push_back({c.x + radius * std::cos(ang), c.y + radius * std::sin(ang), a.z + (b.z - a.z) * i / n});
-    }
+    makeRoom(out, static_cast<std::size_t>(n));
+    Turning turn(a0, theta / n);
+    turn.next();
+    for (int i = 1; i < n; ++i, turn.next())
+        out.push_back({c.x + radius * turn.cos(), c.y + radius * turn.sin(), a.z + (b.z - a.z) * i / n});
+    out.push_back(b);
 }
 
 void appendEllipse(std::vector<Vec3>& out, Vec3 center, Vec3 major, Vec3 minor, double p0, double p1) {
@@ -69,10 +93,9 @@ void appendEllipse(std::vector<Vec3>& out, Vec3 center, Vec3 major, Vec3 minor, 
     if (sweep > kTwoPi + 1e-9) sweep = std::fmod(sweep, kTwoPi);
     if (sweep < 1e-12) sweep = kTwoPi;
     const int n = arcSegments(sweep);
-    for (int i = 0; i <= n; ++i) {
-        const double t = p0 + sweep * i / n;
-        out.push_back(center + major * std::cos(t) + minor * std::sin(t));
-    }
+    makeRoom(out, static_cast<std::size_t>(n) + 1);
+    Turning turn(p0, sweep / n);
+    for (int i = 0; i <= n; ++i, turn.next()) out.push_back(center + major * turn.cos() + minor * turn.sin());
 }
 
 NurbsEvaluator::NurbsEvaluator(int degree, const std::vector<double>& knots, const std::vector<Vec3>& control,

@@ -1,12 +1,14 @@
 #include "cad/model/Drawing.h"
 
-#include <cctype>
-
 namespace cad {
 
+// ASCII letters only: the result must not depend on the locale the program
+// happens to run in (toupper would also fold Latin-1 bytes under a Latin-1
+// locale, and never under UTF-8).
 std::string upperName(const std::string& name) {
     std::string out = name;
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
 }
 

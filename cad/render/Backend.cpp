@@ -31,10 +31,14 @@ double penWidth(double mm, const RenderOptions& o) {
 
 // Cuts a polyline (in pixels) into its dashes. A pattern finer than a few
 // pixels is drawn as a continuous line, as it would look anyway.
-void addDashed(QPainterPath& out, const std::vector<QPointF>& pts, const std::vector<double>& dashes) {
+bool dashedAtThisScale(const std::vector<double>& dashes) {
     double period = 0;
     for (double d : dashes) period += std::fabs(d);
-    if (dashes.empty() || !(period >= 3.0) || !std::isfinite(period)) {
+    return !dashes.empty() && period >= 3.0 && std::isfinite(period);
+}
+
+void addDashed(QPainterPath& out, const std::vector<QPointF>& pts, const std::vector<double>& dashes) {
+    if (!dashedAtThisScale(dashes)) {
         out.moveTo(pts[0]);
         for (std::size_t i = 1; i < pts.size(); ++i) out.lineTo(pts[i]);
         return;
@@ -46,7 +50,8 @@ void addDashed(QPainterPath& out, const std::vector<QPointF>& pts, const std::ve
     for (std::size_t i = 1; i < pts.size() && !budgetExceeded; ++i) {
         QPointF a = pts[i - 1];
         const QPointF b = pts[i];
-        double segment = std::hypot(b.x() - a.x(), b.y() - a.y());
+        const double ex = b.x() - a.x(), ey = b.y() - a.y();
+        double segment = std::sqrt(ex * ex + ey * ey);
         if (segment <= 0) continue;
         const double dx = (b.x() - a.x()) / segment, dy = (b.y() - a.y()) / segment;
         while (segment > 0) {
@@ -263,12 +268,20 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
                              view.height - view.marginY + view.originY * view.scale);
     const QRectF frame(-8, -8, view.width + 16, view.height + 16);
 
-    auto pen = [&](const PaintColor& c, double mm) {
-        QPen p(resolve(c, foreground, o.colors));
-        p.setWidthF(penWidth(mm, o));
-        p.setCapStyle(Qt::RoundCap);
-        p.setJoinStyle(Qt::RoundJoin);
-        return p;
+    // Most items share their pen with the item before: the last one is kept
+    // rather than made anew for every stroke.
+    QPen lastPen;
+    PaintColor lastColor;
+    double lastMm = -1;
+    auto pen = [&](const PaintColor& c, double mm) -> const QPen& {
+        if (mm == lastMm && c.rgb == lastColor.rgb && c.foreground == lastColor.foreground) return lastPen;
+        lastPen = QPen(resolve(c, foreground, o.colors));
+        lastPen.setWidthF(penWidth(mm, o));
+        lastPen.setCapStyle(Qt::RoundCap);
+        lastPen.setJoinStyle(Qt::RoundJoin);
+        lastColor = c;
+        lastMm = mm;
+        return lastPen;
     };
     // Scratch buffers shared by all strokes.
     std::vector<QPointF> pixels;
@@ -303,17 +316,26 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
             pixels.clear();
             for (const Vec2& p : s.points) pixels.push_back(view.toPixel(p));
             if (s.closed) pixels.push_back(pixels.front());
-            QPainterPath path;
+            // Within half a pixel of its first point all along: a dot.
             bool zeroLength = true;
-            for (std::size_t i = 1; i < pixels.size() && zeroLength; ++i)
-                zeroLength = std::hypot(pixels[i].x() - pixels[0].x(), pixels[i].y() - pixels[0].y()) < 0.5;
+            const QPointF first = pixels[0];
+            for (std::size_t i = 1; i < pixels.size() && zeroLength; ++i) {
+                const double dx = pixels[i].x() - first.x(), dy = pixels[i].y() - first.y();
+                zeroLength = dx * dx + dy * dy < 0.25;
+            }
             painter.setBrush(Qt::NoBrush);
             painter.setPen(pen(s.color, s.lineweightMm));
             if (zeroLength) {
-                painter.drawPoint(pixels[0]);
+                painter.drawPoint(first);
                 break;
             }
-            addDashed(path, pixels, scaledDashes(s.dashes));
+            if (!dashedAtThisScale(scaledDashes(s.dashes))) {
+                // Continuous: the points as they are, without building a path.
+                painter.drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
+                break;
+            }
+            QPainterPath path;
+            addDashed(path, pixels, dashes);
             painter.drawPath(path);
             break;
         }

@@ -1,6 +1,7 @@
 // Raster images and underlays: the file found beside the drawing, decoded
-// once per process (Qt's image readers; PDF pages through Poppler where it
-// was built in), adjusted as the entity asks and placed on its frame.
+// once per process (Qt's image readers; PDF pages through the Poppler
+// module where it was built, see PdfPages.h), adjusted as the entity asks
+// and placed on its frame.
 #include <QColor>
 #include <QFileInfo>
 #include <QImageReader>
@@ -15,7 +16,11 @@
 #include "cad/render/SceneBuilder.h"
 
 #ifdef LUMICADE_HAVE_POPPLER
-#include <poppler-qt6.h>
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "cad/render/PdfPages.h"
 #endif
 
 namespace cad::render::frontend {
@@ -104,6 +109,33 @@ Loaded loadRaster(const QString& path, const QString&) {
 }
 
 #ifdef LUMICADE_HAVE_POPPLER
+// The module is looked for where it is installed beside the running
+// program (bin/../lib/lumicade, whatever the prefix), then where it was built.
+RenderPdfPage pdfModule(std::string* why) {
+    static std::once_flag once;
+    static RenderPdfPage entry = nullptr;
+    static std::string failure;
+    std::call_once(once, [] {
+        std::error_code error;
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+        const std::string installed =
+            error ? std::string() : (program.parent_path().parent_path() / LUMICADE_PDF_MODULE_INSTALLED).string();
+        for (const std::string& file : {installed, std::string(LUMICADE_PDF_MODULE_BUILT)}) {
+            if (file.empty()) continue;
+            void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!module) {
+                if (failure.empty()) failure = ::dlerror();
+                continue;
+            }
+            entry = reinterpret_cast<RenderPdfPage>(::dlsym(module, kRenderPdfPageSymbol));
+            if (entry) return;
+            failure = file + " has no " + kRenderPdfPageSymbol;
+        }
+    });
+    if (!entry) *why = failure;
+    return entry;
+}
+
 Loaded loadPdfPage(const QString& path, const QString& pageName) {
     Loaded out;
     const std::string name = QFileInfo(path).fileName().toStdString();
@@ -111,40 +143,16 @@ Loaded loadPdfPage(const QString& path, const QString& pageName) {
         out.problem = "PDF " + name + " is too large to read";
         return out;
     }
-    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(path);
-    if (!doc || doc->isLocked()) {
-        out.problem = "PDF " + name + " cannot be read";
+    std::string why;
+    const RenderPdfPage render = pdfModule(&why);
+    if (!render) {
+        out.problem = "PDF " + name + " is not drawn: the PDF module cannot be loaded (" + why + ")";
         return out;
     }
-    bool numbered = false;
-    int index = pageName.trimmed().toInt(&numbered) - 1;
-    if (!numbered) index = 0;
-    if (index < 0 || index >= doc->numPages()) {
-        out.problem = "PDF " + name + " has no page " + pageName.toStdString();
-        return out;
-    }
-    std::unique_ptr<Poppler::Page> page = doc->page(index);
-    if (!page) {
-        out.problem = "PDF " + name + " cannot be read";
-        return out;
-    }
-    const QSizeF points = page->pageSizeF();
-    const double longest = std::max(points.width(), points.height()) / 72.0;  // inches
-    if (!(longest > 0)) {
-        out.problem = "PDF " + name + " has an empty page";
-        return out;
-    }
-    const double dpi = std::clamp(kMaxPagePixels / longest, 1.0, 300.0);
-    doc->setRenderHint(Poppler::Document::Antialiasing, true);
-    doc->setRenderHint(Poppler::Document::TextAntialiasing, true);
-    out.image = page->renderToImage(dpi, dpi);
-    if (out.image.isNull()) {
-        out.problem = "PDF " + name + " page " + std::to_string(index + 1) + " cannot be drawn";
-        return out;
-    }
-    // The page's size in inches rides along as the image's resolution.
-    out.image.setDotsPerMeterX(static_cast<int>(std::lround(dpi / 0.0254)));
-    out.image.setDotsPerMeterY(static_cast<int>(std::lround(dpi / 0.0254)));
+    PdfPage page;
+    render(path, pageName, name, kMaxPagePixels, page);
+    out.image = std::move(page.image);
+    out.problem = std::move(page.problem);
     return out;
 }
 #endif

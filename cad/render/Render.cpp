@@ -1,11 +1,16 @@
 #include "cad/render/Render.h"
 
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <unistd.h>
 
 #include "cad/render/Backend.h"
 #include "cad/render/Frontend.h"
@@ -97,21 +102,85 @@ void ScenePicture::paint(QPainter& painter) const {
     paintSceneOn(painter, prepared_->scene, prepared_->view, prepared_->paint);
 }
 
+namespace {
+
+void putLe(unsigned char* out, std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOptions& options, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         return false;
     };
-    const QImage picture = renderDrawing(drawing, options).convertToFormat(QImage::Format_RGB888);
+    // A 24-bit BMP file stored top-down holds its rows exactly as a
+    // blue-green-red picture lies in memory, each padded to four bytes: the
+    // two headers, then the picture's bytes as they are.
+    const QImage picture = renderDrawing(drawing, options).convertToFormat(QImage::Format_BGR888);
     if (picture.isNull()) return fail("the picture could not be made");
-    // Through a temporary file beside the target, so a failed write keeps the old file.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString().toStdString());
-    if (!picture.save(&file, "BMP")) {
-        file.cancelWriting();
-        return fail("cannot write the BMP file");
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(picture.width()) * 3 + 3) / 4 * 4;
+    const std::uint64_t pixelBytes = rowBytes * static_cast<std::uint64_t>(picture.height());
+    constexpr std::uint32_t kHeaders = 14 + 40;
+    if (static_cast<std::uint64_t>(picture.bytesPerLine()) != rowBytes || kHeaders + pixelBytes > 0xFFFFFFFFu)
+        return fail("the picture is too large for a BMP file");
+    unsigned char headers[kHeaders] = {'B', 'M'};
+    putLe(headers, 2, static_cast<std::uint32_t>(kHeaders + pixelBytes), 4);
+    putLe(headers, 10, kHeaders, 4);  // where the pixels begin
+    putLe(headers, 14, 40, 4);        // the information header's size
+    putLe(headers, 18, static_cast<std::uint32_t>(picture.width()), 4);
+    putLe(headers, 22, static_cast<std::uint32_t>(-picture.height()), 4);  // negative: top-down
+    putLe(headers, 26, 1, 2);         // planes
+    putLe(headers, 28, 24, 2);        // bits per pixel
+    putLe(headers, 34, static_cast<std::uint32_t>(pixelBytes), 4);
+    putLe(headers, 38, static_cast<std::uint32_t>(picture.dotsPerMeterX()), 4);
+    putLe(headers, 42, static_cast<std::uint32_t>(picture.dotsPerMeterY()), 4);
+    // Through a temporary file beside the target, so a failed write keeps the
+    // old file. Not synced to disk: the bitmap is a hand-over that is read
+    // back and deleted at once, and a sync would cost more than the rest.
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".bmp.tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
     }
-    if (!file.commit()) return fail(file.errorString().toStdString());
+    if (fd < 0) return fail(std::strerror(EEXIST));
+    auto abandon = [&](int why) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    };
+    if (!writeAll(fd, headers, kHeaders) || !writeAll(fd, picture.constBits(), static_cast<std::size_t>(pixelBytes)))
+        return abandon(errno);
+    if (::close(fd) != 0) {
+        const int why = errno;
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int why = errno;
+        ::unlink(temporary.c_str());
+        return fail(std::strerror(why));
+    }
     return true;
 }
 

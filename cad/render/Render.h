@@ -99,7 +99,9 @@ bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOpti
 
 // Makes sure a QGuiApplication exists; creates one on the "offscreen"
 // platform when there is none (and no display to use). Returns false when it
-// could not. Call it from main() or a test's main before rendering text.
+// could not. The renderer calls it itself the first time a text needs Qt's
+// fonts, so a drawing without such text never loads a platform plugin; a
+// program that renders on several threads calls it from main() first.
 bool ensureGuiApplication();
 
 }  // namespace cad::render

@@ -75,6 +75,13 @@ private:
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
     std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
+    // The layer and linetype last looked up: entities come in runs of one
+    // layer, and a name lookup is a case-folded copy and a hash each time.
+    mutable std::string lastLayerName_, lastLinetypeName_;
+    mutable const Layer* lastLayer_ = nullptr;
+    mutable const Linetype* lastLinetype_ = nullptr;
+    const Layer* findLayer(const std::string& name) const;
+    const Linetype* findLinetype(const std::string& name) const;
     std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
 
     // ---- what can be seen (Frontend.cpp) ------------------------------------

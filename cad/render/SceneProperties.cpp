@@ -9,12 +9,40 @@
 
 namespace cad::render::frontend {
 
+namespace {
+
+// Names compare without regard to case, as the CAD application compares them.
+bool sameName(const std::string& name, const char* upper) {
+    std::size_t i = 0;
+    for (; i < name.size() && upper[i]; ++i) {
+        const char c = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+        if (c != upper[i]) return false;
+    }
+    return i == name.size() && !upper[i];
+}
+
+}  // namespace
+
+const Layer* Builder::findLayer(const std::string& name) const {
+    if (lastLayer_ && name == lastLayerName_) return lastLayer_;
+    lastLayer_ = drawing_.findLayer(name);
+    lastLayerName_ = name;
+    return lastLayer_;
+}
+
+const Linetype* Builder::findLinetype(const std::string& name) const {
+    if (lastLinetype_ && name == lastLinetypeName_) return lastLinetype_;
+    lastLinetype_ = drawing_.findLinetype(name);
+    lastLinetypeName_ = name;
+    return lastLinetype_;
+}
+
 const Layer* Builder::effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const {
     if (ctx.inBlock && c.layer == "0") {
         *known = ctx.insertLayer != nullptr;
         return ctx.insertLayer;
     }
-    const Layer* layer = drawing_.findLayer(c.layer);
+    const Layer* layer = findLayer(c.layer);
     *known = layer != nullptr;
     return layer;
 }
@@ -39,12 +67,11 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
     case Color::Kind::True: l.color = paintFromRgb(c.color.rgb); break;
     }
 
-    const std::string upper = upperName(c.linetype);
-    if (upper == "BYLAYER" || c.linetype.empty()) l.linetype = layer ? layer->linetype : "Continuous";
-    else if (upper == "BYBLOCK") l.linetype = ctx.byBlockLinetype;
+    if (sameName(c.linetype, "BYLAYER") || c.linetype.empty()) l.linetype = layer ? layer->linetype : "Continuous";
+    else if (sameName(c.linetype, "BYBLOCK")) l.linetype = ctx.byBlockLinetype;
     else l.linetype = c.linetype;
-    if (upperName(l.linetype) != "CONTINUOUS") {
-        if (const Linetype* type = drawing_.findLinetype(l.linetype)) {
+    if (!sameName(l.linetype, "CONTINUOUS")) {
+        if (const Linetype* type = findLinetype(l.linetype)) {
             double total = 0;
             for (double d : type->dashes) total += std::fabs(d);
             if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) l.pattern = &type->dashes;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "cad/fonts/FontFinder.h"
+#include "cad/render/Render.h"
 
 namespace cad::render {
 
@@ -54,6 +55,7 @@ QString trueTypeFamily(Library& lib, const std::filesystem::path& file, const st
     std::lock_guard lock(lib.mutex);
     auto [it, fresh] = lib.trueTypeFiles.try_emplace(file);
     if (fresh) {
+        ensureGuiApplication();  // the font database needs it
         const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file.string()));
         const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList{};
         it->second = families.isEmpty() ? QString::fromStdString(family) : families.front();

@@ -1,6 +1,7 @@
 #include "cad/render/TextLayout.h"
 
 #include "cad/render/Palette.h"
+#include "cad/render/Render.h"
 #include "cad/model/TextEscapes.h"
 
 #include <QFont>
@@ -27,6 +28,7 @@ struct FontInfo {
 };
 
 FontInfo makeFont(const QString& family, bool bold = false, bool italic = false, double capHeightEm = 0) {
+    ensureGuiApplication();  // Qt's fonts need it; drawings without such text never start it
     FontInfo info;
     info.font = QFont(family);
     info.font.setPixelSize(kGlyphPixels);

@@ -64,6 +64,24 @@ TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
     EXPECT_LT(sizes[2], sizes[3]);
 }
 
+// A bitmap read back from a file is a 24-bit picture: it is encoded as it
+// lies, into the very file its 32-bit twin gives.
+TEST(JpegWriter, TwentyFourBitPicturesEncodeAsTheir32BitTwins) {
+    const QImage picture = drawingPicture(333, 211);  // rows of 999 bytes: padded
+    std::vector<unsigned char> expected, bytes;
+    ASSERT_EQ(encodeJpeg(picture, 85, expected, kDrawingSubsampling), JpegStatus::Ok);
+    for (const QImage::Format format : {QImage::Format_BGR888, QImage::Format_RGB888}) {
+        ASSERT_EQ(encodeJpeg(picture.convertToFormat(format), 85, bytes, kDrawingSubsampling), JpegStatus::Ok);
+        EXPECT_EQ(bytes, expected) << "format " << format;
+    }
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    const QString path = dir.filePath(QStringLiteral("bgr.jpg"));
+    EXPECT_TRUE(SaveJPG(dialogs, picture.convertToFormat(QImage::Format_BGR888), path, 85));
+    const QByteArray written = readAll(path);
+    EXPECT_EQ(std::vector<unsigned char>(written.begin(), written.end()), expected);
+}
+
 TEST(JpegWriter, ReplacesAnEarlierFileWholeAndLeavesNoTemporaryFiles) {
     QTemporaryDir dir;
     FakeDialogs dialogs;

@@ -52,6 +52,12 @@ done
 grep -q "$prefix/share/lumicade\|/share/lumicade" "$prefix/share/man/man1/lumicade.1" \
   || fail "lumicade.1 does not name the data folder"
 
+# PDF underlays are drawn through a module beside the programs, where the
+# build has Poppler.
+if [ -e "$build/cad/render/lumicade-pdfpages.so" ]; then
+  find "$prefix" -path '*/lib*/lumicade/lumicade-pdfpages.so' | grep -q . || fail "the PDF module is not installed"
+fi
+
 # The installed thumbnailer works from its installed place.
 "$prefix/bin/lumicade-thumbnail" -s 48 "$(ls "$prefix"/share/lumicade/Samples/* | head -1)" "$prefix/t.png" \
   || fail "the installed thumbnailer fails on a sample"

@@ -301,6 +301,28 @@ TEST(RenderExport, BmpIsA24BitPictureOfTheRequestedSize) {
     EXPECT_FALSE(error.empty());
 }
 
+// The file holds the very pixels the renderer draws: colours in their
+// order, rows bottom-up, rows of an odd width padded.
+TEST(RenderExport, BmpHoldsTheRenderedPixels) {
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    add(d, line({0, 0, 0}, {100, 40, 0}, Color::fromIndex(1)));
+    add(d, line({0, 100, 0}, {30, 0, 0}, Color::fromIndex(5)));
+    QTemporaryDir dir;
+    for (const int side : {301, 302, 303, 304}) {
+        RenderOptions o;
+        o.longSide = side;
+        o.window = QRectF(0, 0, 100, 61);  // a picture wider than high: the width is the odd one
+        const std::string path = dir.filePath(QStringLiteral("out%1.bmp").arg(side)).toStdString();
+        std::string error;
+        ASSERT_TRUE(exportBmp(d, path, o, &error)) << error;
+        const QImage expected = renderDrawing(d, o).convertToFormat(QImage::Format_RGB32);
+        const QImage back = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(back.size(), expected.size()) << side;
+        EXPECT_TRUE(back == expected) << "side " << side;
+    }
+}
+
 // Every shared drawing the readers open gives a picture that is not blank.
 TEST(RenderSharedDrawings, ExampleAndSampleDrawingsAreNotBlank) {
     const QDir dir(QStringLiteral(LUMICADE_DRAWINGS_DIR));

@@ -47,7 +47,11 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         return outcome;
     };
     if (!job.refusal.empty()) return failed(job.refusal);
-    if (!cad::render::ensureGuiApplication()) return failed("cannot start Qt's font machinery");
+    // Pictures are painted without a GUI application: the renderer starts
+    // one the first time a text needs Qt's fonts. The vector writers may
+    // want it on their own.
+    if ((o.format == Format::Pdf || o.format == Format::Svg) && !cad::render::ensureGuiApplication())
+        return failed("cannot start Qt's font machinery");
 
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
