@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <unordered_map>
 
 #include "cad/dxf/DxfGroups.h"
@@ -133,6 +134,10 @@ Drawing Reader::run() {
 void Reader::readHeader(const Group* begin, const Group* end) {
     Header& h = d_.header;
     std::string_view var;
+    // The style's name as this section writes it, decoded once the section's
+    // code page is known. A name from an earlier section is already decoded:
+    // decoding it again would double its non-ASCII bytes each time.
+    std::optional<std::string> textStyle;
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
         if (g.code == 9) {
@@ -171,7 +176,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
         else if (var == "$ANGBASE") h.angBase = toDouble(g) * kDegree;
         else if (var == "$ANGDIR") h.angDirClockwise = toInt(g) != 0;
         else if (var == "$TILEMODE") h.tileMode = toInt(g) != 0;
-        else if (var == "$TEXTSTYLE") h.textStyle = std::string(trimmed(g.value));
+        else if (var == "$TEXTSTYLE") textStyle = std::string(trimmed(g.value));
     }
     // AutoCAD 2007 and later write UTF-8; the code page then only names the locale.
     // ("AC2.10" sorts after "AC1021" but is one of the first releases.)
@@ -179,7 +184,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
     ctx_.text = TextDecoder(h.codePage, utf8);
     if (!ctx_.text.known())
         d_.warnings.push_back("code page " + h.codePage + " is not supported: its non-ASCII characters are lost");
-    h.textStyle = ctx_.text.decode(h.textStyle);
+    if (textStyle) h.textStyle = ctx_.text.decode(*textStyle);
 }
 
 void Reader::readTables(const Group* begin, const Group* end) {
