@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "cad/dwg/DwgPreview.h"
@@ -50,8 +51,14 @@ bool isDwg(const std::vector<std::uint8_t>& bytes) {
 Drawing readDrawingFile(const std::string& path) {
     std::vector<std::uint8_t> bytes = readWholeFile(path);
     if (bytes.empty()) throw ReadError(path + " is empty");
-    Drawing d = isDwg(bytes) ? dwg::readDwg(bytes) : dxf::readDxf(bytes);
-    if (isDwg(bytes)) d.preview = dwg::readDwgPreview(bytes);
+    if (!isDwg(bytes)) {
+        Drawing d = dxf::readDxf(bytes);
+        d.sourcePath = path;
+        return d;
+    }
+    Preview preview = dwg::readDwgPreview(bytes);
+    Drawing d = dwg::readDwg(std::move(bytes));
+    d.preview = std::move(preview);
     d.sourcePath = path;
     return d;
 }

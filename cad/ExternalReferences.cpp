@@ -50,7 +50,7 @@ public:
     void entity(Entity& e) const {
         e.common.layer = layer(e.common.layer);
         e.common.linetype = linetype(e.common.linetype);
-        std::visit(
+        visitData(
             [&](auto& d) {
                 using T = std::decay_t<decltype(d)>;
                 if constexpr (std::is_same_v<T, TextData> || std::is_same_v<T, MTextData>) {

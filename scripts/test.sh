@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds with warnings as errors and runs every test through CTest:
 # first the whole program and its .deb, then the drawing engine again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the renderer's fuzz
+# target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -19,3 +20,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMICADE_WERROR=ON -DLUMICAD
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -L engine
+
+# Any bytes read as a drawing and drawn: a minute of the renderer's fuzz
+# target (clang), each input within 10 s and 2 GB. A crash, leak, timeout or
+# out-of-memory fails the run and leaves its input in build-fuzz/fuzz/artifacts/.
+bash fuzz/run.sh 60 fuzz_render

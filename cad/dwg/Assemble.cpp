@@ -33,7 +33,8 @@ public:
             if (name.size() > 1 && name[0] == '*' && !numbered && b.handle != st_.modelSpaceRecord &&
                 b.handle != st_.paperSpaceRecord) {
                 auto opening = st_.entities.find(b.blockEntity);
-                const auto* full = opening == st_.entities.end() ? nullptr : opening->second.entity.as<PlaceholderData>();
+                const auto* full =
+                    opening == st_.entities.end() ? nullptr : entityOf(opening->second).as<PlaceholderData>();
                 if (full && full->className.size() > name.size() && upperName(full->className).rfind(upperName(name), 0) == 0)
                     name = full->className;
                 else if (auto it = listIndex.find(b.handle); it != listIndex.end())
@@ -47,12 +48,12 @@ public:
         // Who owns what: sub-entities by their owner, top-level entities by
         // owner or by the space they are drawn in.
         owned_.reserve(st_.blockHeaders.size() + 16);
-        for (Handle h : st_.entityOrder) {
-            EntityRecord& e = st_.entities.at(h);
+        // (The lists are sorted below, so the order they are filled in does not matter.)
+        for (auto& [h, e] : st_.entities) {
             Handle owner = e.owner;
             if (e.entmode == 1) owner = st_.paperSpaceRecord;
             else if (e.entmode == 2) owner = st_.modelSpaceRecord;
-            owned_[owner].push_back(h);
+            owned_[owner].emplace_back(h, &e);
         }
         for (auto& [owner, list] : owned_) std::sort(list.begin(), list.end());
 
@@ -63,7 +64,25 @@ public:
         for (const auto& b : st_.blockHeaders)
             if (!blockHandles.insert(b.handle).second) copyEntities_ = true;
 
-        for (const auto& b : st_.blockHeaders) {
+        // The block with the most entities (model space, as a rule) takes
+        // the list of decoded entities over, put in its order, instead of
+        // a copy: a large drawing then never holds its entities twice.
+        std::size_t largest = st_.blockHeaders.size();
+        if (!copyEntities_) {
+            std::size_t most = 0;
+            for (std::size_t i = 0; i < st_.blockHeaders.size(); ++i) {
+                const BlockHeaderRecord& b = st_.blockHeaders[i];
+                auto owners = owned_.find(b.handle);
+                const std::size_t n =
+                    std::max(b.entities.size(), owners == owned_.end() ? std::size_t{0} : owners->second.size());
+                if (n > most) most = n, largest = i;
+            }
+        }
+        std::size_t largestIndex = 0;
+        std::vector<std::uint32_t> largestMembers;
+
+        for (std::size_t i = 0; i < st_.blockHeaders.size(); ++i) {
+            const BlockHeaderRecord& b = st_.blockHeaders[i];
             Block block;
             block.handle = b.handle;
             block.name = blockNames_[b.handle];
@@ -74,11 +93,13 @@ public:
             bool paper = upperName(block.name).rfind("*PAPER_SPACE", 0) == 0;
             bool activePaper = b.handle == st_.paperSpaceRecord;
             int viewports = 0;
-            std::vector<Handle> members = ordered(b.handle, b.firstEntity, b.lastEntity, b.entities);
-            block.entities.reserve(members.size());
-            for (Handle h : members) {
-                EntityRecord& e = st_.entities.at(h);
-                const std::string_view t = e.entity.type;
+            const bool inPlace = i == largest;
+            std::vector<EntityLinks*> members = ordered(b.handle, b.firstEntity, b.lastEntity, b.entities);
+            if (inPlace) largestMembers.reserve(members.size());
+            else block.entities.reserve(members.size());
+            for (EntityLinks* member : members) {
+                EntityLinks& e = *member;
+                const std::string_view t = entityOf(e).type.view();
                 if (t == "BLOCK" || t == "ENDBLK" || t == "SEQEND" || t == "VERTEX" || t == "ATTRIB") continue;
                 Entity out = finish(e);
                 if (paper) out.common.paperSpace = true;
@@ -89,10 +110,17 @@ public:
                     vp->id = activePaper ? viewports : 0;
                     vp->status = vp->id;
                 }
-                block.entities.push_back(std::move(out));
+                if (inPlace) {
+                    entityOf(e) = std::move(out);
+                    largestMembers.push_back(e.index);
+                } else {
+                    block.entities.push_back(std::move(out));
+                }
             }
+            if (inPlace) largestIndex = d_.blocks.size();
             d_.blocks.push_back(std::move(block));
         }
+        if (largest < st_.blockHeaders.size()) d_.blocks[largestIndex].entities = takeDecoded(largestMembers);
         if (std::none_of(d_.blocks.begin(), d_.blocks.end(), [](const Block& b) { return b.name == "*Model_Space"; })) {
             // Without it there is nothing to draw, but the drawing is still one.
             Block model;
@@ -167,40 +195,44 @@ private:
     // The entities of an owner in file order: along the first/next chain
     // (up to 2000), along the owner's list (2004+), and whatever the links
     // missed after that, by handle.
-    std::vector<Handle> ordered(Handle owner, Handle first, Handle last, const std::vector<Handle>& list) {
-        std::vector<Handle> out;
+    std::vector<EntityLinks*> ordered(Handle owner, Handle first, Handle last, const std::vector<Handle>& list) {
+        std::vector<EntityLinks*> out;
         auto owners = owned_.find(owner);
         out.reserve(std::max(list.size(), owners == owned_.end() ? std::size_t{0} : owners->second.size()));
         // Each listing stamps the records it takes, so a handle named twice
         // (or a chain that loops) is taken once.
         const std::uint32_t listing = ++listings_;
-        auto take = [&](Handle h) {
-            auto it = st_.entities.find(h);
-            if (it == st_.entities.end()) return false;
-            EntityRecord& e = it->second;
+        auto takeLinks = [&](EntityLinks& e) {
             if (e.visit == listing) return false;
             Handle o = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
             if (o != owner) return false;
             e.visit = listing;
-            out.push_back(h);
+            out.push_back(&e);
             return true;
+        };
+        auto take = [&](Handle h) -> EntityLinks* {
+            auto it = st_.entities.find(h);
+            return it != st_.entities.end() && takeLinks(it->second) ? &it->second : nullptr;
         };
         if (!list.empty()) {
             for (Handle h : list) take(h);
         } else if (first) {
             Handle h = first;
             for (std::size_t guard = 0; h && guard <= st_.entities.size(); ++guard) {
-                if (!take(h)) break;
-                if (h == last) break;
-                const EntityRecord& e = st_.entities.at(h);
-                h = e.noLinks ? h + 1 : e.next;
+                const EntityLinks* e = take(h);
+                if (!e || h == last) break;
+                h = e->noLinks ? h + 1 : e->next;
             }
         }
         if (owners != owned_.end())
-            for (Handle h : owners->second) take(h);
+            for (auto& [h, e] : owners->second) takeLinks(*e);
         return out;
     }
 
+    static Name nameOf(const std::unordered_map<Handle, Name>& names, Handle h, Name fallback) {
+        auto it = names.find(h);
+        return it == names.end() ? fallback : it->second;
+    }
     std::string nameOf(const std::unordered_map<Handle, std::string>& names, Handle h, const std::string& fallback) {
         auto it = names.find(h);
         return it == names.end() ? fallback : it->second;
@@ -208,21 +240,47 @@ private:
 
     // Each entity is finished once, by the one block or entity that owns
     // it, so its data moves into the drawing rather than being copied.
-    Entity finish(EntityRecord& e) {
+    Entity& entityOf(const EntityLinks& e) { return st_.decoded[e.index]; }
+
+    static const std::vector<Handle>& listed(const std::unordered_map<Handle, std::vector<Handle>>& lists, Handle h) {
+        static const std::vector<Handle> none;
+        auto it = lists.find(h);
+        return it == lists.end() ? none : it->second;
+    }
+
+    // The decoded list, holding the given entities in the given order and
+    // nothing else. Each step puts one entity in its place by a swap.
+    std::vector<Entity> takeDecoded(const std::vector<std::uint32_t>& order) {
+        std::vector<Entity>& all = st_.decoded;
+        std::vector<std::uint32_t> where(all.size()), what(all.size());  // place of each entity, and the reverse
+        for (std::uint32_t k = 0; k < all.size(); ++k) where[k] = what[k] = k;
+        for (std::uint32_t k = 0; k < order.size(); ++k) {
+            const std::uint32_t from = where[order[k]];
+            if (from == k) continue;
+            std::swap(all[k], all[from]);
+            const std::uint32_t displaced = what[k];
+            what[from] = displaced, where[displaced] = from;
+            what[k] = order[k], where[order[k]] = k;
+        }
+        all.erase(all.begin() + static_cast<std::ptrdiff_t>(order.size()), all.end());
+        return std::move(all);
+    }
+
+    Entity finish(EntityLinks& e) {
         Entity out;
-        if (copyEntities_) out = e.entity;
-        else out = std::move(e.entity);
+        if (copyEntities_) out = entityOf(e);
+        else out = std::move(entityOf(e));
         auto& c = out.common;
         c.owner = e.entmode == 1 ? st_.paperSpaceRecord : e.entmode == 2 ? st_.modelSpaceRecord : e.owner;
-        c.layer = nameOf(layerNames_, e.layer, "0");
+        c.layer = nameOf(layerNames_, e.layer, layerZero());
         switch (e.linetypeFlags) {
         case 0: c.linetype = "ByLayer"; break;
         case 1: c.linetype = "ByBlock"; break;
         case 2: c.linetype = "Continuous"; break;
-        default: c.linetype = nameOf(linetypeNames_, e.linetype, "ByLayer");
+        default: c.linetype = nameOf(linetypeNames_, e.linetype, linetypeByLayer());
         }
         // Names of tables and blocks that the entity refers to by handle.
-        std::visit(
+        visitData(
             overloaded{
                 [&](TextData& t) {
                     if (auto it = st_.styles.find(e.style); it != st_.styles.end()) t.style = it->second.name;
@@ -235,15 +293,17 @@ private:
                 },
                 [&](InsertData& in) {
                     in.blockName = nameOf(blockNames_, e.blockHeader, "");
-                    for (Handle h : ordered(out.common.handle, e.firstChild, e.lastChild, e.children)) {
-                        EntityRecord& a = st_.entities.at(h);
-                        if (a.entity.type == "ATTRIB") in.attributes.push_back(finish(a));
+                    const Handle self = out.common.handle;
+                    for (EntityLinks* child : ordered(self, e.firstChild, e.lastChild, listed(st_.children, self))) {
+                        EntityLinks& a = *child;
+                        if (entityOf(a).type == "ATTRIB") in.attributes.push_back(finish(a));
                     }
                 },
                 [&](PolylineData& p) {
-                    for (Handle h : ordered(out.common.handle, e.firstChild, e.lastChild, e.children)) {
-                        EntityRecord& v = st_.entities.at(h);
-                        if (auto* vp = v.entity.as<PolylineData>(); vp && v.entity.type == "VERTEX" && !vp->vertices.empty())
+                    const Handle self = out.common.handle;
+                    for (EntityLinks* child : ordered(self, e.firstChild, e.lastChild, listed(st_.children, self))) {
+                        const Entity& v = entityOf(*child);
+                        if (auto* vp = v.as<PolylineData>(); vp && v.type == "VERTEX" && !vp->vertices.empty())
                             p.vertices.push_back(vp->vertices.front());
                     }
                 },
@@ -270,7 +330,7 @@ private:
                 },
                 [&](TableData& tb) { tb.blockName = nameOf(blockNames_, e.blockHeader, ""); },
                 [&](ViewportData& vp) {
-                    for (Handle h : e.layerList)
+                    for (Handle h : listed(st_.frozenLayers, out.common.handle))
                         if (auto it = layerNames_.find(h); it != layerNames_.end()) vp.frozenLayers.push_back(it->second);
                 },
                 // These take no names from the tables here.
@@ -284,8 +344,9 @@ private:
 
     DecodeState& st_;
     Drawing& d_;
-    std::unordered_map<Handle, std::string> layerNames_, linetypeNames_, blockNames_;
-    std::unordered_map<Handle, std::vector<Handle>> owned_;
+    std::unordered_map<Handle, Name> layerNames_, linetypeNames_;
+    std::unordered_map<Handle, std::string> blockNames_;
+    std::unordered_map<Handle, std::vector<std::pair<Handle, EntityLinks*>>> owned_;  // sorted by handle
     bool copyEntities_ = false;
     std::uint32_t listings_ = 0;
 };

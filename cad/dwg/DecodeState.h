@@ -2,6 +2,7 @@
 // What the object decoders collect before the drawing is put together:
 // entities with the links that place them in blocks, and the table records
 // they refer to by handle.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -12,24 +13,33 @@
 
 namespace cad::dwg {
 
-struct EntityRecord {
-    Entity entity;
-    int entmode = 2;              // 0 owner given, 1 paper space, 2 model space
+// What places a decoded entity in the drawing: its owner, the table
+// records it names by handle, its sub-entities. The entity itself waits in
+// DecodeState::decoded, at index.
+struct EntityLinks {
     Handle owner = 0;
     Handle layer = 0, linetype = 0;
-    int linetypeFlags = 0;        // 0 ByLayer, 1 ByBlock, 2 Continuous, 3 by handle
     Handle prev = 0, next = 0;
-    bool noLinks = true;
-    // Sub-entities: vertices of a polyline, attributes of an insert.
+    // Sub-entities (vertices of a polyline, attributes of an insert) up to
+    // 2000; later files list them (DecodeState::children).
     Handle firstChild = 0, lastChild = 0;
-    std::vector<Handle> children;
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+    std::uint32_t index = 0;        // in DecodeState::decoded
+    std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
+    std::uint8_t entmode = 2;       // 0 owner given, 1 paper space, 2 model space
+    std::uint8_t linetypeFlags = 0; // 0 ByLayer, 1 ByBlock, 2 Continuous, 3 by handle
+    bool noLinks = true;
+};
+
+// One entity while its object is decoded.
+struct EntityRecord : EntityLinks {
+    Entity entity;
+    std::vector<Handle> children;   // sub-entities, 2004 on
     std::vector<Handle> layerList;  // viewports: the layers frozen in them
     // The picture its application stored with the entity, as the file
     // holds it; drawn when we cannot draw the entity from its own fields.
     std::vector<std::uint8_t> graphics;
-    std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
 };
 
 struct BlockHeaderRecord {
@@ -57,8 +67,13 @@ struct DecodeState {
     Version version = Version::R2000;
     int codePage = 30;
     std::map<unsigned, ClassInfo> classes;  // by object type number
-    std::unordered_map<Handle, EntityRecord> entities;
-    std::vector<Handle> entityOrder;        // in the order of the object map
+    // The entities decoded, in the order of the object map, and their links
+    // by handle. Kept apart so that the largest block can take the list of
+    // entities over as its own instead of a copy.
+    std::vector<Entity> decoded;
+    std::unordered_map<Handle, EntityLinks> entities;
+    // The lists few entities have, by the entity's handle.
+    std::unordered_map<Handle, std::vector<Handle>> children, frozenLayers;
     std::vector<BlockHeaderRecord> blockHeaders;
     std::unordered_map<Handle, LayerRecord> layers;
     std::vector<Handle> layerOrder;

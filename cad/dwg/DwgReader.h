@@ -11,5 +11,8 @@ namespace cad::dwg {
 // decodes the whole drawing. Throws cad::ReadError with a one-line reason for
 // unknown versions and for damaged or truncated files.
 cad::Drawing readDwg(const std::vector<std::uint8_t>& file);
+// The same, letting go of the file's bytes as soon as its sections are out
+// of it, so that the file and the drawing made of it are not held at once.
+cad::Drawing readDwg(std::vector<std::uint8_t>&& file);
 
 }  // namespace cad::dwg

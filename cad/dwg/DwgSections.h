@@ -51,6 +51,6 @@ struct DwgSections {
 // Decodes header variables, classes, the object map and the objects into a
 // drawing. Throws cad::ReadError when a section is unusable; single objects
 // that fail are counted as skipped instead.
-cad::Drawing decodeSections(const DwgSections& s);
+cad::Drawing decodeSections(DwgSections s);
 
 }  // namespace cad::dwg

@@ -21,7 +21,7 @@ using E = EntityRecord;
 template <class T> T& set(E& e, const char* type) {
     e.entity.type = type;
     e.entity.data = T{};
-    return std::get<T>(e.entity.data);
+    return *e.entity.as<T>();
 }
 
 Vec3 withZ(Vec2 p, double z) { return {p.x, p.y, z}; }

@@ -216,7 +216,7 @@ private:
         out_.kind = Record::Kind::Drawable;
         e_.type = type;
         e_.data = T{};
-        return std::get<T>(e_.data);
+        return *e_.as<T>();
     }
 
     void line() {

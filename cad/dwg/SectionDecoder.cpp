@@ -3,7 +3,9 @@
 // entities in the order the file chains them.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string_view>
+#include <utility>
 
 #include "cad/acis/Acis.h"
 #include "cad/dwg/DataStore.h"
@@ -622,7 +624,8 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
 
     std::string_view kind;
     bool isEntity = false;
-    if (const ObjectType* fixed = fixedObjectType(type)) {
+    const ObjectType* fixed = fixedObjectType(type);
+    if (fixed) {
         kind = fixed->name;
         isEntity = fixed->kind == ObjectKind::Entity;
     } else if (auto it = st.classes.find(type); it != st.classes.end()) {
@@ -633,7 +636,8 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         return;
     }
 
-    const ObjectType* known = objectTypeNamed(kind);
+    // Each fixed type is also the type of its name.
+    const ObjectType* known = fixed ? fixed : objectTypeNamed(kind);
     if (isEntity) {
         EntityRecord e;
         EntityHandleFlags flags = readEntityCommonData(r, e, endBit, dataStart, dataEnd);
@@ -670,8 +674,14 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
             }
         }
         e.graphics = {};
-        Handle h = r.self;
-        if (st.entities.emplace(h, std::move(e)).second) st.entityOrder.push_back(h);
+        const Handle h = r.self;
+        if (st.decoded.size() >= std::numeric_limits<std::uint32_t>::max()) return;
+        e.index = static_cast<std::uint32_t>(st.decoded.size());
+        if (st.entities.emplace(h, std::move(static_cast<EntityLinks&>(e))).second) {
+            st.decoded.push_back(std::move(e.entity));
+            if (!e.children.empty()) st.children.emplace(h, std::move(e.children));
+            if (!e.layerList.empty()) st.frozenLayers.emplace(h, std::move(e.layerList));
+        }
         return;
     }
     if (ObjectDecoder decoder = known ? known->readObject : nullptr) {
@@ -683,12 +693,49 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
     }
 }
 
+void decodeObjects(const DwgSections& s, DecodeState& st, Drawing& d) {
+    std::vector<MapEntry> map = readObjectMap(s.handles, d);
+    if (map.empty()) throw ReadError("the drawing has no readable object map");
+    // Objects do not overlap, so an honest map makes us read each byte of
+    // the objects once. A map that sends us over the same bytes again and
+    // again would keep us busy for ever; we stop well before.
+    const std::size_t budget = 4 * s.objects.size() + (1u << 20);
+    // An offset the map gives again is read once, at its first entry.
+    std::vector<bool> repeated(map.size(), false);
+    {
+        // Sorted as (offset, place in the map) pairs, side by side in memory.
+        std::vector<std::pair<std::int64_t, std::size_t>> byOffset(map.size());
+        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = {map[i].offset, i};
+        std::sort(byOffset.begin(), byOffset.end());
+        for (std::size_t k = 1; k < byOffset.size(); ++k)
+            if (byOffset[k].first == byOffset[k - 1].first) repeated[byOffset[k].second] = true;
+    }
+    // Most objects of a drawing are entities; the map bounds them all. The
+    // entities themselves are sized once too (every object takes some bytes
+    // of the objects section, so a map that claims more is not believed).
+    st.entities.reserve(map.size());
+    st.decoded.reserve(std::min(map.size(), s.objects.size() / 8));
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const MapEntry& entry = map[i];
+        if (repeated[i]) continue;
+        if (st.declaredObjectBytes > budget) {
+            d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
+            break;
+        }
+        try {
+            decodeObject(s, st, entry.offset, entry.handle);
+        } catch (const ReadError&) {
+            d.noteSkipped("damaged object");
+        }
+    }
+}
+
 }  // namespace
 
 // Defined in Assemble.cpp
 void assembleDrawing(DecodeState& st, Drawing& d);
 
-Drawing decodeSections(const DwgSections& s) {
+Drawing decodeSections(DwgSections s) {
     Drawing d;
     DecodeState st;
     st.version = s.version;
@@ -704,44 +751,15 @@ Drawing decodeSections(const DwgSections& s) {
     } catch (const ReadError& e) {
         d.warnings.push_back(std::string("classes: ") + e.what());
     }
-    std::vector<MapEntry> map = readObjectMap(s.handles, d);
-    if (map.empty()) throw ReadError("the drawing has no readable object map");
-    // Objects do not overlap, so an honest map makes us read each byte of
-    // the objects once. A map that sends us over the same bytes again and
-    // again would keep us busy for ever; we stop well before.
-    const std::size_t budget = 4 * s.objects.size() + (1u << 20);
-    // An offset the map gives again is read once, at its first entry.
-    std::vector<bool> repeated(map.size(), false);
-    {
-        std::vector<std::size_t> byOffset(map.size());
-        for (std::size_t i = 0; i < map.size(); ++i) byOffset[i] = i;
-        std::sort(byOffset.begin(), byOffset.end(), [&](std::size_t a, std::size_t b) {
-            return map[a].offset != map[b].offset ? map[a].offset < map[b].offset : a < b;
-        });
-        for (std::size_t k = 1; k < byOffset.size(); ++k)
-            if (map[byOffset[k]].offset == map[byOffset[k - 1]].offset) repeated[byOffset[k]] = true;
-    }
-    // Most objects of a drawing are entities; the map bounds them all.
-    st.entities.reserve(map.size());
-    st.entityOrder.reserve(map.size());
-    for (std::size_t i = 0; i < map.size(); ++i) {
-        const MapEntry& entry = map[i];
-        if (repeated[i]) continue;
-        if (st.declaredObjectBytes > budget) {
-            d.warnings.push_back("the object map points into the same data again and again; the rest is not read");
-            break;
-        }
-        try {
-            decodeObject(s, st, entry.offset, entry.handle);
-        } catch (const ReadError&) {
-            d.noteSkipped("damaged object");
-        }
-    }
+    decodeObjects(s, st, d);
     try {
         readHeaderVariables(s, st, d);
     } catch (const ReadError& e) {
         d.warnings.push_back(std::string("header variables: ") + e.what());
     }
+    // The sections are read: their bytes are not needed to put the drawing together.
+    std::vector<std::uint8_t>().swap(s.objects);
+    std::vector<std::uint8_t>().swap(s.handles);
     assembleDrawing(st, d);
     return d;
 }

@@ -1,5 +1,6 @@
 #include "cad/dxf/DxfGroups.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -169,13 +170,15 @@ GroupList::GroupList(std::string_view file) {
     // Skip a UTF-8 byte order mark some writers put first.
     if (file.substr(0, 3) == "\xEF\xBB\xBF") file.remove_prefix(3);
 
-    // Each group is two lines; a file of n bytes has at most n/2 + 1 of them.
-    groups_.reserve(file.size() / 16);
     std::size_t pos = 0;
     std::uint32_t line = 0;
     // Files from old Macintosh programs end their lines with a carriage return alone.
     const bool crOnly = file.find('\n') == std::string_view::npos && file.find('\r') != std::string_view::npos;
     const char lineEnd = crOnly ? '\r' : '\n';
+    // Each group is two lines: counting the line ends first sizes the list
+    // once, so a file never costs more than its groups (no spare half of a
+    // grown list).
+    groups_.reserve((static_cast<std::size_t>(std::count(file.begin(), file.end(), lineEnd)) + 2) / 2);
     auto nextLine = [&](std::string_view& out) {
         if (pos >= file.size()) return false;
         std::size_t end = file.find(lineEnd, pos);

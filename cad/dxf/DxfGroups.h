@@ -10,8 +10,8 @@
 namespace cad::dxf {
 
 struct Group {
-    int code = 0;
     std::string_view value;  // raw bytes; numbers still as text
+    int code = 0;
     std::uint32_t line = 0;  // 1-based line of the group code, for messages
 };
 

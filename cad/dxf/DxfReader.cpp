@@ -2,7 +2,9 @@
 // entities and the layout objects, read into the drawing model.
 #include "cad/dxf/DxfReader.h"
 
+#include <algorithm>
 #include <charconv>
+#include <optional>
 #include <unordered_map>
 
 #include "cad/dxf/DxfGroups.h"
@@ -23,6 +25,7 @@ struct Record {
 // Splits a section's groups at each "0" group.
 std::vector<Record> splitRecords(const Group* begin, const Group* end) {
     std::vector<Record> out;
+    out.reserve(static_cast<std::size_t>(std::count_if(begin, end, [](const Group& g) { return g.code == 0; })));
     const Group* p = begin;
     while (p < end && p->code != 0) ++p;  // stray groups before the first record
     while (p < end) {
@@ -131,6 +134,10 @@ Drawing Reader::run() {
 void Reader::readHeader(const Group* begin, const Group* end) {
     Header& h = d_.header;
     std::string_view var;
+    // The style's name as this section writes it, decoded once the section's
+    // code page is known. A name from an earlier section is already decoded:
+    // decoding it again would double its non-ASCII bytes each time.
+    std::optional<std::string> textStyle;
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
         if (g.code == 9) {
@@ -169,7 +176,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
         else if (var == "$ANGBASE") h.angBase = toDouble(g) * kDegree;
         else if (var == "$ANGDIR") h.angDirClockwise = toInt(g) != 0;
         else if (var == "$TILEMODE") h.tileMode = toInt(g) != 0;
-        else if (var == "$TEXTSTYLE") h.textStyle = std::string(trimmed(g.value));
+        else if (var == "$TEXTSTYLE") textStyle = std::string(trimmed(g.value));
     }
     // AutoCAD 2007 and later write UTF-8; the code page then only names the locale.
     // ("AC2.10" sorts after "AC1021" but is one of the first releases.)
@@ -177,7 +184,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
     ctx_.text = TextDecoder(h.codePage, utf8);
     if (!ctx_.text.known())
         d_.warnings.push_back("code page " + h.codePage + " is not supported: its non-ASCII characters are lost");
-    h.textStyle = ctx_.text.decode(h.textStyle);
+    if (textStyle) h.textStyle = ctx_.text.decode(*textStyle);
 }
 
 void Reader::readTables(const Group* begin, const Group* end) {
@@ -379,6 +386,15 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
     // records are read, so the pointers stay valid.
     Block* paper = block ? nullptr : &spaceBlock("*Paper_Space");
     Block* model = block ? nullptr : &spaceBlock("*Model_Space");
+    // A new list is sized once for the records that may land in it, rather
+    // than grown by doubling (which holds a list and its copy at once). A
+    // list that already holds entities (a name defined twice) just grows:
+    // sizing it exactly each time would copy it over and over.
+    const auto entityRecords = static_cast<std::size_t>(std::count_if(
+        records.begin() + static_cast<std::ptrdiff_t>(first), records.begin() + static_cast<std::ptrdiff_t>(last),
+        [](const Record& r) { return r.type != "VERTEX" && r.type != "SEQEND"; }));
+    Block* sized = block ? block : model;
+    if (sized->entities.empty()) sized->entities.reserve(entityRecords);
     // Where the open POLYLINE or INSERT lives, while its sequence runs.
     Block* openBlock = nullptr;
     std::size_t openIndex = 0;

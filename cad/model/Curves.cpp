@@ -39,7 +39,8 @@ private:
 int arcSegments(double sweep) {
     const double a = std::fabs(sweep);
     if (!std::isfinite(a)) return 1;
-    return std::clamp(static_cast<int>(std::ceil(a / kTwoPi * 144.0)), 2, 1000);
+    // Clamped before the conversion: a huge sweep does not fit an int.
+    return static_cast<int>(std::clamp(std::ceil(a / kTwoPi * 144.0), 2.0, 1000.0));
 }
 
 void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, double a1, bool skipFirst) {
@@ -55,7 +56,7 @@ void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, do
         if (i > 0 || !skipFirst) out.push_back({center.x + radius * turn.cos(), center.y + radius * turn.sin(), center.z});
 }
 
-void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge) {
+void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge, double tolerance) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double chord = std::hypot(dx, dy);
     if (std::fabs(bulge) < 1e-9 || chord < 1e-12 || !std::isfinite(bulge)) {
@@ -71,7 +72,12 @@ void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge) {
     const double side = bulge > 0 ? 1 : -1;
     const Vec3 c{(a.x + b.x) / 2 - dy / chord * toCenter * side, (a.y + b.y) / 2 + dx / chord * toCenter * side, a.z};
     const double a0 = std::atan2(a.y - c.y, a.x - c.x);
-    const int n = arcSegments(theta);
+    int n = arcSegments(theta);
+    // A chord of angle s strays r (1 - cos(s / 2)), about r s^2 / 8, from the arc.
+    if (tolerance > 0) {
+        const double fine = std::ceil(std::fabs(theta) * std::sqrt(std::fabs(radius) / (8 * tolerance)));
+        if (fine < n) n = std::max(1, static_cast<int>(fine));
+    }
     makeRoom(out, static_cast<std::size_t>(n));
     Turning turn(a0, theta / n);
     turn.next();

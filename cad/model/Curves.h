@@ -10,7 +10,9 @@ namespace cad {
 // Points on a circular arc from a0 counter-clockwise to a1 (radians), ends included.
 void appendArc(std::vector<Vec3>& out, Vec3 center, double radius, double a0, double a1, bool skipFirst = false);
 // The segment of a polyline from a to b with a bulge; appends the points after a, b included.
-void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge);
+// With a tolerance > 0, the arc takes no more segments than keep it within
+// that distance of the true curve.
+void appendBulge(std::vector<Vec3>& out, Vec3 a, Vec3 b, double bulge, double tolerance = 0);
 // Ellipse points from parameter p0 to p1 (counter-clockwise about the axes' normal).
 void appendEllipse(std::vector<Vec3>& out, Vec3 center, Vec3 major, Vec3 minor, double p0, double p1);
 

@@ -5,12 +5,17 @@
 // insert ...) are in the entity's object coordinate system given by its
 // extrusion; lines, 3D polylines, splines, ellipses, rays, 3D faces and
 // leaders are in world coordinates. Angles are radians everywhere.
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/model/Name.h"
+#include "cad/model/Overloaded.h"
 #include "cad/model/ProxyGraphics.h"
 #include "cad/model/Wireframe.h"
 
@@ -18,16 +23,20 @@ namespace cad {
 
 struct Entity;
 
+// The names every new entity starts with, made once.
+inline Name layerZero() { static const Name zero("0"); return zero; }
+inline Name linetypeByLayer() { static const Name byLayer("ByLayer"); return byLayer; }
+
 struct EntityCommon {
     Handle handle = 0;
     Handle owner = 0;
-    std::string layer = "0";
-    std::string linetype = "ByLayer";  // "ByLayer", "ByBlock", "Continuous" or a table name
+    Name layer = layerZero();
+    Name linetype = linetypeByLayer();  // "ByLayer", "ByBlock", "Continuous" or a table name
     Color color;
     int lineweight = LineWeightByLayer;
-    double linetypeScale = 1.0;
     bool invisible = false;
     bool paperSpace = false;
+    double linetypeScale = 1.0;
     Vec3 extrusion{0, 0, 1};
     double thickness = 0.0;
 };
@@ -241,19 +250,86 @@ struct ProxyEntityData { std::string className; ProxyGraphics graphics; };
 // 3DSOLID, REGION, BODY and the surfaces hold a BodyData; MESH a MeshData
 // (both in cad/model/Wireframe.h).
 
-using EntityData = std::variant<PlaceholderData, LineData, PointData, CircleData, ArcData, EllipseData,
-                                SplineData, LwPolylineData, PolylineData, TextData, MTextData, InsertData,
-                                DimensionData, LeaderData, HatchData, SolidData, Face3DData, RayData, MLineData,
-                                ViewportData, ImageData, ToleranceData, TableData, MLeaderData, ShapeData,
-                                ProxyEntityData, BodyData, MeshData>;
+// The data of a kind that is big or rare, held apart from the entity so that
+// the common kinds (lines above all) do not pay for its size. It copies as a
+// value; a box whose content was moved away reads as a fresh one.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const T& value) : p_(new T(value)) {}
+    Boxed(T&& value) : p_(new T(std::move(value))) {}
+    Boxed(const Boxed& other) : p_(other.p_ ? new T(*other.p_) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& other) {
+        if (this != &other) p_.reset(other.p_ ? new T(*other.p_) : nullptr);
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+
+    T& get() {
+        if (!p_) p_.reset(new T);
+        return *p_;
+    }
+    const T& get() const {
+        static const T fresh;
+        return p_ ? *p_ : fresh;
+    }
+    operator T&() { return get(); }
+    operator const T&() const { return get(); }
+
+private:
+    std::unique_ptr<T> p_;
+};
+
+template <class T> T& unbox(T& v) { return v; }
+template <class T> const T& unbox(const T& v) { return v; }
+template <class T> T& unbox(Boxed<T>& v) { return v.get(); }
+template <class T> const T& unbox(const Boxed<T>& v) { return v.get(); }
+
+using EntityData = std::variant<PlaceholderData, LineData, PointData, CircleData, ArcData, Boxed<EllipseData>,
+                                Boxed<SplineData>, LwPolylineData, Boxed<PolylineData>, Boxed<TextData>,
+                                Boxed<MTextData>, Boxed<InsertData>, Boxed<DimensionData>, Boxed<LeaderData>,
+                                Boxed<HatchData>, Boxed<SolidData>, Boxed<Face3DData>, RayData, Boxed<MLineData>,
+                                Boxed<ViewportData>, Boxed<ImageData>, Boxed<ToleranceData>, Boxed<TableData>,
+                                Boxed<MLeaderData>, Boxed<ShapeData>, Boxed<ProxyEntityData>, Boxed<BodyData>,
+                                Boxed<MeshData>>;
+
+// Calls f with the data of each variant given, as its kind (never as the
+// box that may hold it). Use it, not std::visit, over EntityData.
+template <class F, class... Variants>
+decltype(auto) visitData(F&& f, Variants&&... data) {
+    return std::visit([&](auto&... kind) -> decltype(auto) { return f(unbox(kind)...); }, data...);
+}
+
+namespace detail {
+template <class T, class Variant> struct KindIndex;
+template <class T, class... Alternatives>
+struct KindIndex<T, std::variant<Alternatives...>> {
+    static constexpr std::size_t find() {
+        constexpr bool match[] = {std::is_same_v<T, UnboxedT<Alternatives>>...};
+        for (std::size_t i = 0; i < sizeof...(Alternatives); ++i)
+            if (match[i]) return i;
+        return sizeof...(Alternatives);
+    }
+    static constexpr std::size_t value = find();
+    static_assert(value < sizeof...(Alternatives), "not a kind of entity data");
+};
+}  // namespace detail
 
 struct Entity {
-    std::string type;  // the DXF name: LINE, LWPOLYLINE, ATTRIB, DIMENSION, ARC_DIMENSION, ACAD_TABLE ...
+    Name type;  // the DXF name: LINE, LWPOLYLINE, ATTRIB, DIMENSION, ARC_DIMENSION, ACAD_TABLE ...
     EntityCommon common;
     EntityData data;
 
-    template <class T> T* as() { return std::get_if<T>(&data); }
-    template <class T> const T* as() const { return std::get_if<T>(&data); }
+    template <class T> T* as() {
+        auto* held = std::get_if<detail::KindIndex<T, EntityData>::value>(&data);
+        return held ? &unbox(*held) : nullptr;
+    }
+    template <class T> const T* as() const {
+        const auto* held = std::get_if<detail::KindIndex<T, EntityData>::value>(&data);
+        return held ? &unbox(*held) : nullptr;
+    }
 };
 
 }  // namespace cad

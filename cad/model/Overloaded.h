@@ -1,5 +1,6 @@
 #pragma once
-// The lambdas given, as one visitor for std::visit. Visiting an entity's data
+// The lambdas given, as one visitor for std::visit (cad::visitData over
+// entity data). Visiting an entity's data
 // with one lambda per kind (and no catch-all) makes a kind added to
 // EntityData fail to compile wherever it is not handled, or passed over by
 // name with ignore<>.
@@ -7,6 +8,13 @@
 #include <variant>
 
 namespace cad {
+
+// Big and rare kinds of entity data are held in a box (cad/model/Entity.h);
+// the lists below name the kinds themselves.
+template <class T> class Boxed;
+template <class T> struct Unboxed { using type = T; };
+template <class T> struct Unboxed<Boxed<T>> { using type = T; };
+template <class T> using UnboxedT = typename Unboxed<T>::type;
 
 template <class... Fs>
 struct overloaded : Fs... {
@@ -37,6 +45,6 @@ template <class Variant, class Made, class NotMade>
 inline constexpr bool kCoversEveryKind = false;
 template <class... Alternatives, class Made, class NotMade>
 inline constexpr bool kCoversEveryKind<std::variant<Alternatives...>, Made, NotMade> =
-    ((kListed<Alternatives, Made> != kListed<Alternatives, NotMade>) && ...);
+    ((kListed<UnboxedT<Alternatives>, Made> != kListed<UnboxedT<Alternatives>, NotMade>) && ...);
 
 }  // namespace cad

@@ -149,6 +149,8 @@ Box itemBox(const Scene& scene, const Item& item) {
 
 }  // namespace
 
+Box Scene::boxOf(const Item& item) const { return itemBox(*this, item); }
+
 Box Scene::extents() const {
     Box box;
     std::vector<QRectF> clipBounds;
@@ -206,6 +208,12 @@ void Scene::append(Scene&& other, int clip) {
         order.push_back(item);
     }
     move(problems, other.problems);
+    work.vertices += other.work.vertices;
+    work.glyphs += other.work.glyphs;
+    work.instances += other.work.instances;
+    work.culled += other.work.culled;
+    work.hatchLines += other.work.hatchLines;
+    if (simplified.empty()) simplified = std::move(other.simplified);
 }
 
 ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {

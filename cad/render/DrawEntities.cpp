@@ -10,9 +10,8 @@
 namespace cad::render::frontend {
 
 void Builder::entity(const Entity& e, const Context& ctx) {
-    // Deeply nested arrays of inserts can multiply without end; a picture
-    // this full shows nothing more anyway.
-    if (scene_.order.size() > kMaxPrimitives) return;
+    // Once the picture holds as much as the budgets allow, the rest is left out.
+    if (!room(0)) return;
     const Look l = look(e, ctx);
     // Inserts decide their own visibility: entities of other layers in a
     // block on a layer that is off still show.
@@ -20,7 +19,7 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     const Xform& xf = ctx.xf;
     const Xform ocs = xf * ocsToWcs(e.common.extrusion);
 
-    std::visit(
+    visitData(
         overloaded{
             [&](const InsertData& d) { insert(e, d, l, ctx); },
             [&](const LineData& d) { stroke({d.start, d.end}, false, l, xf); },
@@ -165,7 +164,9 @@ void Builder::polyline(const PolylineData& d, const Look& l, const Xform& xf, co
             for (int i = 0; i < count; ++i) {
                 const int a = pv.faceIndices[i], b = pv.faceIndices[(i + 1) % count];
                 if (a <= 0) continue;  // a negative index hides the edge that starts there
-                const auto ia = static_cast<std::size_t>(a - 1), ib = static_cast<std::size_t>(std::abs(b) - 1);
+                // Widened first: the index may be any int, INT_MIN included.
+                const auto ia = static_cast<std::size_t>(a - 1);
+                const auto ib = static_cast<std::size_t>(std::llabs(static_cast<long long>(b)) - 1);
                 if (ia < positions.size() && ib < positions.size()) stroke({positions[ia], positions[ib]}, false, l, xf);
             }
         }
@@ -202,9 +203,25 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     const bool constant = attdef && (d.attributeFlags & 2);
     if (attdef && ctx.inBlock && !constant) return;
     if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
-    const std::string& shown = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
-    if (shown.empty()) return;
+    const std::string& raw = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
     const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
+    // Text the view cannot show is not shaped. Aligned and fitted text
+    // scale with their points and have no bound here.
+    if (d.horizontalAlign != 3 && d.horizontalAlign != 5) {
+        const double h = f.height, reach = (static_cast<double>(raw.size()) + 2) * h * 4 * std::max(1.0, f.widthFactor) + 6 * h;
+        Box box;
+        // Text aligned other than left on the baseline hangs from its second point.
+        const bool second = d.horizontalAlign != 0 || d.verticalAlign != 0;
+        for (Vec3 anchor : {d.insertion, second ? d.alignment : d.insertion})
+            for (double sx : {-1.0, 1.0})
+                for (double sy : {-1.0, 1.0}) box.add(ocs.apply2(Vec3{anchor.x + sx * reach, anchor.y + sy * reach, d.insertion.z}));
+        if (outsideView(box)) {
+            ++scene_.work.culled;
+            return;
+        }
+    }
+    const std::string shown = withinGlyphs(raw);
+    if (shown.empty()) return;
     text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
 }
 
@@ -223,7 +240,25 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
     xAxis = xAxis * (1.0 / xl);
     const Vec3 yAxis = cross(normal, xAxis);
     const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
-    for (const PlacedText& part : layoutMText(raw, f, width, attachment, spacing, columns))
+    // Text the view cannot show is not shaped. Without codes that change
+    // the height or the width of letters, every character (a tab is four)
+    // takes at most four heights across and one line down.
+    if (raw.find("\\H") == std::string::npos && raw.find("\\W") == std::string::npos &&
+        raw.find("\\T") == std::string::npos) {
+        const double h = std::fabs(f.height), n = static_cast<double>(raw.size()) + 2;
+        const double lineStep = h * 5.0 / 3.0 * (spacing > 0 && std::isfinite(spacing) ? spacing : 1.0);
+        double across = n * h * 16 * std::max(1.0, std::fabs(f.widthFactor)) + (std::isfinite(width) ? std::fabs(width) : 0);
+        if (columns.count > 1) across += columns.count * (std::fabs(columns.width) + std::fabs(columns.gutter));
+        const double reach = across + n * lineStep + 2 * h;
+        Box box;
+        for (double sx : {-1.0, 1.0})
+            for (double sy : {-1.0, 1.0}) box.add(plane.apply2(Vec3{sx * reach, sy * reach, 0}));
+        if (std::isfinite(reach) && outsideView(box)) {
+            ++scene_.work.culled;
+            return;
+        }
+    }
+    for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
         text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
 }
 
@@ -244,13 +279,18 @@ void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xf
 }
 
 void Builder::blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth) ++cutShort_;
     if (ctx.depth >= kMaxDepth || layerFrozen(owner, ctx)) return;
     Context child = childContext(owner, l, ctx);
     drawBlock(block, child, ctx.xf * placement);
 }
 
 void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
-    if (std::find(active_.begin(), active_.end(), &block) != active_.end()) return;
+    if (std::find(active_.begin(), active_.end(), &block) != active_.end()) {
+        ++cutShort_;
+        return;
+    }
+    if (!instanceRoom()) return;
     child.xf = xf;
     active_.push_back(&block);
     for (const Entity& inner : block.entities) entity(inner, child);
@@ -258,21 +298,29 @@ void Builder::drawBlock(const Block& block, Context& child, const Xform& xf) {
 }
 
 void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const Context& ctx) {
+    if (ctx.depth >= kMaxDepth) ++cutShort_;
     if (ctx.depth >= kMaxDepth || layerFrozen(e, ctx)) return;
     const Block* block = drawing_.findBlock(d.blockName);
-    if (block) {
+    // A block that draws nothing is not expanded, however often it is placed.
+    if (block && !blank(*block)) {
         const Xform base = ocsToWcs(e.common.extrusion) * Xform::translate(d.insertion) * Xform::rotateZ(d.rotation);
         const Xform local = Xform::scale(d.scale) * Xform::translate(block->base * -1.0);
         const long columns = std::max(1, d.columns), rows = std::max(1, d.rows);
-        if (columns * rows <= kMaxArrayCopies) {
-            // Every cell of an array shares the block, its layer and its ByBlock properties.
-            Context child = childContext(e, l, ctx);
-            for (long r = 0; r < rows; ++r)
-                for (long c = 0; c < columns; ++c) {
-                    const Xform cell = Xform::translate({c * d.columnSpacing, r * d.rowSpacing, 0});
-                    drawBlock(*block, child, ctx.xf * (base * cell * local));
+        // Every cell of an array shares the block, its layer and its ByBlock
+        // properties. A larger array than the instance budget is drawn as far
+        // as it goes, row by row.
+        Context child = childContext(e, l, ctx);
+        for (long r = 0; r < rows; ++r)
+            for (long c = 0; c < columns; ++c) {
+                if (scene_.work.instances >= options_.budgets.instances) {
+                    instanceRoom();  // names the budget
+                    r = rows;
+                    break;
                 }
-        }
+                const Xform cell = Xform::translate({static_cast<double>(c) * d.columnSpacing,
+                                                     static_cast<double>(r) * d.rowSpacing, 0});
+                place(*block, child, ctx.xf * (base * cell * local));
+            }
     }
     // Attributes sit in the insert's own space, but take ByBlock from it.
     if (!d.attributes.empty() && l.visible) {

@@ -3,7 +3,9 @@
 #include "cad/render/SceneBuilder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string>
 
 namespace cad::render::frontend {
 
@@ -83,6 +85,49 @@ void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
     Box box;
     for (const auto& o : outlines)
         for (const Vec3& p : o) box.add(p.xy());
+    // Only the lines the view shows are generated, and only as far as it shows them.
+    const Box seen = viewInPlane(ocs, d.elevation);
+    if (!seen.empty()) {
+        box = Box{std::max(box.minX, seen.minX), std::max(box.minY, seen.minY), std::min(box.maxX, seen.maxX),
+                  std::min(box.maxY, seen.maxY)};
+        if (box.empty()) return;
+    }
+    // The part of the line origin + t * u within the view.
+    auto inView = [&](double ox, double oy, double ux, double uy, double& t0, double& t1) {
+        if (seen.empty()) return;
+        for (const auto& [o, u, lo, hi] : {std::array<double, 4>{ox, ux, box.minX, box.maxX},
+                                           std::array<double, 4>{oy, uy, box.minY, box.maxY}}) {
+            if (std::fabs(u) < 1e-300) {
+                if (o < lo || o > hi) t1 = t0 - 1;
+                continue;
+            }
+            const double a = (lo - o) / u, b = (hi - o) / u;
+            t0 = std::max(t0, std::min(a, b));
+            t1 = std::min(t1, std::max(a, b));
+        }
+    };
+    std::size_t edges = 0;
+    for (const auto& o : outlines) edges += o.size();
+    // The work the pattern takes, counted before any of it is done: each
+    // line is cut by every boundary edge, then dashed along the boundary's
+    // extent. Too much of it fills the area as a denser pattern would look.
+    const double diagonal = std::hypot(box.width(), box.height());
+    double work = 0;
+    for (const HatchPatternLine& pl : d.lines) {
+        const double spacing = std::fabs(pl.offset.x * -std::sin(pl.angle) + pl.offset.y * std::cos(pl.angle));
+        if (!(spacing > 1e-12) || !std::isfinite(spacing)) continue;
+        const double lines = diagonal / spacing + 1;
+        double patternLength = 0;
+        for (double dash : pl.dashes) patternLength += std::fabs(dash);
+        const double dashes = patternLength > 0 ? (diagonal / patternLength + 1) * static_cast<double>(pl.dashes.size()) : 1;
+        work += lines * (static_cast<double>(edges) + dashes);
+    }
+    if (!(work <= static_cast<double>(options_.budgets.hatchWork))) {
+        simplify("a hatch pattern needs more than " + std::to_string(options_.budgets.hatchWork) +
+                 " steps; its area is filled");
+        fill(outlines, l.color, ocs);
+        return;
+    }
     long budget = kMaxHatchLines;
     std::vector<double> ts;  // where one pattern line crosses the boundary
     for (const HatchPatternLine& pl : d.lines) {
@@ -103,6 +148,7 @@ void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
             return;
         }
         budget -= static_cast<long>(k1 - k0 + 1);
+        scene_.work.hatchLines += static_cast<std::size_t>(k1 - k0 + 1);
         double patternLength = 0;
         for (double dash : pl.dashes) patternLength += std::fabs(dash);
         for (double k = k0; k <= k1; k += 1) {
@@ -122,12 +168,15 @@ void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
             }
             std::sort(ts.begin(), ts.end());
             for (std::size_t i = 0; i + 1 < ts.size(); i += 2) {
+                double t0 = ts[i], t1 = ts[i + 1];
+                inView(ox, oy, ux, uy, t0, t1);
+                if (!seen.empty() && !(t0 < t1)) continue;
                 if (pl.dashes.empty() || !(patternLength > 0)) {
-                    stroke({{ox + ux * ts[i], oy + uy * ts[i], d.elevation}, {ox + ux * ts[i + 1], oy + uy * ts[i + 1], d.elevation}},
+                    stroke({{ox + ux * t0, oy + uy * t0, d.elevation}, {ox + ux * t1, oy + uy * t1, d.elevation}},
                            false, l, ocs, false);
                     continue;
                 }
-                dashInterval(pl.dashes, patternLength, ts[i], ts[i + 1], ox, oy, ux, uy, d.elevation, l, ocs);
+                dashInterval(pl.dashes, patternLength, t0, t1, ox, oy, ux, uy, d.elevation, l, ocs);
             }
         }
     }

@@ -15,7 +15,9 @@ Scene buildScene(const Drawing& drawing, const RenderOptions& options);
 
 // One block's entities (model space, a layout's paper space) placed by
 // placement, with the named layers hidden as if frozen (a viewport's own).
+// What lies wholly outside view (scene coordinates; empty: no limit) is not
+// shown, and may be left out before it is worked out.
 Scene buildSpaceScene(const Drawing& drawing, const RenderOptions& options, const Block& space,
-                      const Xform& placement, const std::vector<std::string>& hiddenLayers);
+                      const Xform& placement, const std::vector<std::string>& hiddenLayers, const Box& view = {});
 
 }  // namespace cad::render

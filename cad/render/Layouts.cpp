@@ -102,7 +102,9 @@ public:
             if (outline.size() < 3) continue;
             Xform place;
             if (model && viewportPlacement(*v, &place)) {
-                Scene content = buildSpaceScene(drawing_, options_, *model, place, v->frozenLayers);
+                Box area;
+                for (const Vec2& p : outline) area.add(p);
+                Scene content = buildSpaceScene(drawing_, options_, *model, place, v->frozenLayers, area);
                 scene.clips.push_back(pathOf(outline));
                 scene.append(std::move(content), static_cast<int>(scene.clips.size() - 1));
             }

@@ -89,6 +89,14 @@ std::vector<std::string> ScenePicture::problems() const {
     return out;
 }
 
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified) {
+    const ScenePicture picture(drawing, options);
+    if (simplified) *simplified = picture.simplified();
+    return picture.toImage();
+}
+
+const std::string& ScenePicture::simplified() const { return prepared_->scene.simplified; }
+
 QImage ScenePicture::toImage() const { return paintScene(prepared_->scene, prepared_->view, prepared_->paint); }
 
 QSize ScenePicture::size() const { return {prepared_->view.width, prepared_->view.height}; }

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,18 @@ namespace cad::render {
 // or all in the foreground colour (black on white), as a monochrome plot.
 enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
+// How much work one picture may take, counted in what the renderer makes
+// rather than in time, so the same drawing always gives the same picture.
+// When a budget is reached the rest of the entity at hand is left out, the
+// picture is still made, and the scene says it was simplified, and why.
+struct WorkBudgets {
+    std::size_t primitives = 2000000;   // strokes, fills, texts and markers
+    std::size_t vertices = 16000000;    // points of strokes and fills
+    std::size_t glyphs = 50000;         // characters of text laid out
+    std::size_t instances = 500000;     // block references drawn, array cells included
+    std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
+};
+
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
     QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
@@ -35,6 +48,7 @@ struct RenderOptions {
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
     ColorMode colors = ColorMode::AsDrawn;
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
+    WorkBudgets budgets;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
@@ -44,6 +58,9 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options = {});
 // underlays that are missing or unreadable, a layout that does not exist)
 // added to *problems, one line each.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::vector<std::string>* problems);
+// The same, and why the picture leaves part of the drawing out (empty when
+// it is whole) into *simplified.
+QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified);
 
 // The picture for any device, raster or of the caller's own (a PDF page, an
 // SVG document): the scene is built and fitted once; size() is the picture's
@@ -59,6 +76,9 @@ public:
     // What could not be drawn: external references, pictures and underlays
     // that are missing or unreadable, a layout that does not exist.
     std::vector<std::string> problems() const;
+    // Why the scene leaves part of the drawing out: a work budget was
+    // reached. Empty when the picture is whole.
+    const std::string& simplified() const;
 
 private:
     struct Prepared;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <QRgb>
+#include <string>
 #include <vector>
 
 #include "cad/model/Geometry.h"
@@ -104,8 +105,18 @@ struct Scene {
     std::vector<QPainterPath> clips;  // areas that items are painted within (viewports)
     std::vector<std::string> problems;  // what could not be drawn, one line each
 
+    // What building the scene took, in the units of the work budgets.
+    struct Work {
+        std::size_t vertices = 0, glyphs = 0, instances = 0;
+        std::size_t culled = 0;   // block references and texts left out unexpanded: outside the view or below a pixel
+        std::size_t hatchLines = 0;  // pattern lines generated
+    } work;
+    std::string simplified;       // why part of the drawing was left out; empty when whole
+
     // What is drawn, clipped items counted only within their clip.
     Box extents() const;
+    // The box of one item, its clip left aside; empty for rays and construction lines.
+    Box boxOf(const Item& item) const;
     // Moves the other scene's items after ours, each painted within clip
     // (an index into clips, or -1 for none).
     void append(Scene&& other, int clip);

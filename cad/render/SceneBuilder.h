@@ -8,9 +8,11 @@
 #include <QTransform>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cad/model/Drawing.h"
@@ -26,9 +28,7 @@ namespace cad::render::frontend {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 24;            // nesting of inserts
-constexpr long kMaxArrayCopies = 10000;  // MINSERT rows x columns
-constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch
-constexpr std::size_t kMaxPrimitives = 1000000;
+constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch; more fill the area
 
 inline const PaintColor kForeground{qRgb(255, 255, 255), true};
 
@@ -62,7 +62,8 @@ inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 
 class Builder {
 public:
-    Builder(const Drawing& d, const RenderOptions& o);
+    // What lies wholly outside view (scene coordinates; empty: no limit) is not shown.
+    Builder(const Drawing& d, const RenderOptions& o, const Box& view = {});
     // The entities of one space placed by placement; entities on the hidden
     // layers are left out as if those layers were frozen.
     Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
@@ -82,6 +83,48 @@ private:
     mutable const Linetype* lastLinetype_ = nullptr;
     const Layer* findLayer(const std::string& name) const;
     const Linetype* findLinetype(const std::string& name) const;
+    std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
+
+    // ---- what can be seen (Frontend.cpp) ------------------------------------
+    // The part of the scene the picture shows (the window asked for, within a
+    // viewport's area); empty when the picture shows all that is drawn.
+    Box view_;
+    // What a block draws, in its own coordinates, learned from its first
+    // expansion; per block and the layer its entities on layer 0 take.
+    struct BlockBox {
+        Box box;              // empty: draws nothing there
+        bool bounded = true;  // false: rays, or markers sized by the view
+    };
+    std::map<std::pair<const Block*, const Layer*>, BlockBox> blockBoxes_;
+    std::vector<Box> learning_;   // scene boxes of references left out during expansions being learned
+    std::size_t cutShort_ = 0;    // expansions stopped by a cycle or the nesting limit
+    Box drawn_;                   // what the scene holds, up to its item drawnItems_
+    std::size_t drawnItems_ = 0;
+    // Whether a box of the scene lies wholly outside the view.
+    bool outsideView(const Box& box) const;
+    // Whether a box of the scene is smaller than a pixel of the picture
+    // wherever the picture ends up, and leaving it out changes no extents.
+    bool belowPixel(const Box& box);
+    // A reference to a block placed at xf: expanded, or passed over when
+    // what it draws cannot be seen.
+    void place(const Block& block, Context& child, const Xform& xf);
+
+    // ---- work budgets (Frontend.cpp) ----------------------------------------
+    // Notes the first budget reached, which makes the scene simplified.
+    void simplify(const std::string& why);
+    // How far a flattened curve of the given extent (in the coordinates xf
+    // maps to the drawing) may stray from the true one and stay well below
+    // a pixel of the picture; 0 when that cannot be told.
+    double flatness(double extent, const Xform& xf) const;
+    // Whether one more primitive of that many points fits the budgets.
+    bool room(std::size_t vertices);
+    // Whether another block reference fits the instance budget (and counts it).
+    bool instanceRoom();
+    // The part of a text the glyph budget lets through, counted in characters.
+    std::string withinGlyphs(const std::string& text);
+    // A block with nothing to draw at any placement: no entities, or only
+    // references to such blocks. Its references are passed over unexpanded.
+    bool blank(const Block& block);
 
     // ---- properties (SceneProperties.cpp) ---------------------------------
     const Layer* effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const;
@@ -159,6 +202,8 @@ private:
     void shape(const ShapeData& d, const Look& l, const Xform& ocs);
 
     // ---- hatches (DrawHatch.cpp) -------------------------------------------
+    // The part of a hatch's plane (at its elevation) the view can show; empty with no view.
+    Box viewInPlane(const Xform& ocs, double z) const;
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);
     static std::vector<std::vector<Vec3>> hatchOutlines(const HatchData& d);
     void hatch(const HatchData& d, const Look& l, const Xform& ocs);

@@ -13,7 +13,7 @@ void Builder::stroke(const std::vector<Vec3>& local, bool closed, const Look& l,
     s.points.reserve(local.size());
     for (const Vec3& p : local)
         if (finite(p)) s.points.push_back(xf.apply2(p));
-    if (s.points.size() < 2) return;
+    if (s.points.size() < 2 || !room(s.points.size())) return;
     s.closed = closed;
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
@@ -33,6 +33,9 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
         if (pts.size() >= 3) f.outlines.push_back(std::move(pts));
     }
     if (f.outlines.empty()) return;
+    std::size_t vertices = 0;
+    for (const auto& outline : f.outlines) vertices += outline.size();
+    if (!room(vertices)) return;
     f.color = color;
     f.background = background;
     scene_.add(std::move(f));
@@ -41,6 +44,7 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
 void Builder::text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
                    double lineweightMm) {
     if (planePaths.isEmpty()) return;
+    if (!room(static_cast<std::size_t>(planePaths.fill.elementCount() + planePaths.strokes.elementCount()))) return;
     TextShape t;
     const QTransform toWorld = planTransform(planeToWorld, z);
     t.path = toWorld.map(planePaths.fill);
@@ -63,9 +67,14 @@ void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const 
     bool anyWidth = false;
     for (const auto& w : v) anyWidth = anyWidth || w.startWidth > 0 || w.endWidth > 0;
     const std::size_t segments = closed ? v.size() : v.size() - 1;
+    // Arcs are flattened no finer than the picture can show.
+    Box extent;
+    for (const auto& w : v) extent.add(w.point.xy());
+    const double tolerance = extent.empty() ? 0 : flatness(std::max(extent.width(), extent.height()), xf);
     if (!anyWidth || !drawing_.header.fillMode) {
         std::vector<Vec3> pts{v[0].point};
-        for (std::size_t i = 0; i < segments; ++i) appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge);
+        for (std::size_t i = 0; i < segments; ++i)
+            appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge, tolerance);
         if (v.size() == 1) pts.push_back(v[0].point);
         // A closed polyline ends where it began; the stroke closes it. Two
         // vertices joined by bulges (a donut) close too: they are a ring.
@@ -77,7 +86,7 @@ void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const 
         const WideVertex& a = v[i];
         const Vec3 b = v[(i + 1) % v.size()].point;
         std::vector<Vec3> centre{a.point};
-        appendBulge(centre, a.point, b, a.bulge);
+        appendBulge(centre, a.point, b, a.bulge, tolerance);
         if (a.startWidth <= 0 && a.endWidth <= 0) {
             stroke(centre, false, l, xf);
             continue;

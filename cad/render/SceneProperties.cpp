@@ -138,7 +138,7 @@ bool Builder::layerFrozen(const Entity& e, const Context& ctx) const {
 
 bool Builder::layerHidden(const Layer* layer, const EntityCommon& c) const {
     if (hiddenLayers_.empty()) return false;
-    return hiddenLayers_.count(upperName(layer ? layer->name : c.layer)) != 0;
+    return hiddenLayers_.count(upperName(layer ? layer->name : c.layer.str())) != 0;
 }
 
 }  // namespace cad::render::frontend

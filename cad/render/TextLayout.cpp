@@ -526,7 +526,8 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         }
         case 'C': {
             bool relative = false;
-            const int aci = static_cast<int>(parseNumber(readParameter(s, j), &relative));
+            const double index = parseNumber(readParameter(s, j), &relative);
+            const int aci = index >= 1 && index <= 255 ? static_cast<int>(index) : 0;
             change([&](TextFormat& f) {
                 if (aci >= 1 && aci <= 255) f.color = paintFromIndex(aci);
                 else f.color = base.color;  // ByLayer / ByBlock: back to the entity's colour
@@ -535,8 +536,11 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
         }
         case 'c': {
             bool relative = false;
-            const auto rgb = static_cast<std::uint32_t>(parseNumber(readParameter(s, j), &relative));
-            change([&](TextFormat& f) { f.color = paintFromRgb(rgb); });
+            const double value = parseNumber(readParameter(s, j), &relative);
+            // Out of range is no colour: back to the entity's, as for \C.
+            const bool valid = value >= 0 && value <= 0xFFFFFF;
+            const auto rgb = valid ? static_cast<std::uint32_t>(value) : 0u;
+            change([&](TextFormat& f) { f.color = valid ? paintFromRgb(rgb) : base.color; });
             break;
         }
         case 'F': case 'f': {
@@ -848,10 +852,15 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                 const double lift = run.format.verticalAlign == 1   ? (line.height - own) / 2
                                     : run.format.verticalAlign == 2 ? line.height - own
                                                                     : 0;
-                TextPaths paths{std::move(out.back().path), std::move(out.back().strokes)};
+                // Swapped in and out: a QPainterPath has no move constructor, and a
+                // copy shared with the part would be copied whole by the next glyph
+                // added, once per run, making long text cost the square of its length.
+                TextPaths paths;
+                paths.fill.swap(out.back().path);
+                paths.strokes.swap(out.back().strokes);
                 addRun(paths, run, start, baselines[i] + shiftY + run.format.raise + lift);
-                out.back().path = std::move(paths.fill);
-                out.back().strokes = std::move(paths.strokes);
+                out.back().path.swap(paths.fill);
+                out.back().strokes.swap(paths.strokes);
             }
             x += advance;
         }

@@ -192,7 +192,7 @@ void compareHatch(Differ& d, const HatchData& a, const HatchData& b) {
 
 void compareGeometry(Differ& d, const EntityData& da, const EntityData& db) {
     // Called for data of one kind: the pairs of two kinds never reach the comparisons.
-    std::visit(
+    visitData(
         overloaded{
             []<class A, class B>(const A&, const B&) requires(!std::is_same_v<A, B>) {},
             [](const PlaceholderData&, const PlaceholderData&) {},  // nothing but the class name, which is the type

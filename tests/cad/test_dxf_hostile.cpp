@@ -115,6 +115,20 @@ TEST(DxfHostile, HugeCountsDoNotAllocateAhead) {
     EXPECT_EQ(cad::dxf::readDxf(std::string_view(text)).modelSpace()->entities.size(), 4u);
 }
 
+TEST(DxfHostile, RepeatedHeaderSectionsDecodeTheTextStyleOnce) {
+    // Twenty header sections, the first naming a style in Latin-1: the name
+    // is decoded from the file's bytes once, not again by every later
+    // section (which doubled its accented bytes each time).
+    std::string text = "0\nSECTION\n2\nHEADER\n9\n$TEXTSTYLE\n7\nSTAND\xC4RD\n0\nENDSEC\n";
+    for (int i = 0; i < 20; ++i) text += "0\nSECTION\n2\nHEADER\n9\n$CLAYER\n8\n0\n0\nENDSEC\n";
+    text += "0\nEOF\n";
+    gPeakBytes = gLiveBytes.load();
+    const std::size_t before = gLiveBytes;
+    const cad::Drawing d = cad::dxf::readDxf(std::string_view(text));
+    EXPECT_EQ(d.header.textStyle, "STAND\u00C4RD");
+    EXPECT_LT(gPeakBytes - before, 64u * text.size() + 1024 * 1024);
+}
+
 TEST(DxfHostile, ManyBlocksAndLayoutsStayFast) {
     // Tens of thousands of block records, blocks and layouts: each is looked
     // up by name or handle, never by walking all the others.

@@ -154,3 +154,26 @@ TEST(ConvertToolMisuse, TheReportNeverReplacesADrawing) {
 }
 
 }  // namespace
+
+TEST(ConvertToolMisuse, ADrawingDrawnOnlyInPartIsNamedAndItsPictureWritten) {
+    QTemporaryDir dir;
+    // An array of a million by a million cells of one line.
+    const QByteArray huge =
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nCELL\n70\n0\n10\n0\n20\n0\n30\n0\n"
+        "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n0\nENDBLK\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nCELL\n10\n0\n20\n0\n30\n0\n"
+        "70\n1000000\n71\n1000000\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n";
+    writeFile(dir.filePath("in/array.dxf"), huge);
+    writeFile(dir.filePath("in/line.dxf"), kLineDxf);
+    const QString report = dir.filePath("report.jsonl");
+    const ToolRun r = convert({"--jobs", "1", "--size", "64", "--report", report, dir.filePath("in")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("array.dxf"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("drawn in part: more than"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("block references"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("1 drawn in part"))) << r.err.toStdString();
+    const QByteArray lines = readFile(report);
+    EXPECT_EQ(lines.count("\"status\":\"simplified\""), 1) << lines.toStdString();
+    EXPECT_EQ(lines.count("\"status\":\"converted\""), 1) << lines.toStdString();
+    EXPECT_GT(QImage(dir.filePath("in/array.jpg")).width(), 0);
+}

@@ -348,7 +348,7 @@ TEST(RenderGeometry, ImagesShowTheirClipOutlineOnlyWhenClipped) {
     EXPECT_EQ(inkIn(image, QRect(20, 8, 60, 5)), 0) << "the upper edge of the frame is clipped away";
     EXPECT_EQ(inkIn(image, QRect(88, 20, 5, 60)), 0) << "the right edge of the frame is clipped away";
 
-    std::get<ImageData>(d.findBlock("*Model_Space")->entities.back().data).clipping = false;
+    d.findBlock("*Model_Space")->entities.back().as<ImageData>()->clipping = false;
     image = renderDrawing(d, onePixelPerUnit(100));
     EXPECT_GT(inkIn(image, QRect(20, 8, 60, 5)), 40) << "unclipped, the whole frame shows";
     EXPECT_GT(inkIn(image, QRect(88, 20, 5, 60)), 40);

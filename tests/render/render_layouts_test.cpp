@@ -10,6 +10,7 @@
 #include "DxfWriter.h"
 #include "RenderTestSupport.h"
 #include "cad/DrawingFile.h"
+#include "cad/render/Frontend.h"
 #include "cad/render/Layouts.h"
 
 namespace cad::render::testing {
@@ -102,6 +103,27 @@ TEST(RenderLayouts, EachViewportShowsItsPartOfModelSpaceAtItsScaleAndTwistAndNot
     QTemporaryDir other;
     const Drawing thawed = readText(twoViewports(false, false), other);
     EXPECT_GT(colourIn(renderDrawing(thawed, paperWindow()), paperRect(32, 32, 36, 36), kMagenta), 20);
+}
+
+TEST(RenderLayouts, ReferencesOutsideAViewportAreNotExpanded) {
+    // A hundred references a hundred units apart; the viewport looks at the first.
+    File f;
+    f.tileMode(false);
+    f.layer("0", 7, "10");
+    std::string part;
+    for (int i = 0; i < 100; ++i) part += dxfwriter::line(i / 10.0, 0, i / 10.0, 10, on(1));
+    f.block("PART", part);
+    for (int i = 0; i < 100; ++i) f.entities += insert("PART", i * 100.0, 0);
+    f.entities += viewport(sheet(200, 100));
+    Viewport a;
+    a.cx = 50, a.cy = 50, a.width = 40, a.height = 40, a.viewX = 5, a.viewY = 5, a.viewHeight = 20, a.id = 2;
+    f.entities += viewport(a);
+    QTemporaryDir dir;
+    const Drawing d = readText(f, dir);
+    EXPECT_EQ(buildScene(d, paperWindow()).work.culled, 99u);
+    const QImage image = renderDrawing(d, paperWindow());
+    EXPECT_GT(colourIn(image, paperRect(42, 42, 58, 58), kRed), 100);
+    EXPECT_EQ(colourIn(image, paperRect(62, 0, 200, 100), kRed), 0);
 }
 
 TEST(RenderLayouts, TileModeChoosesWhatOpensAndTheLayoutOptionOverridesIt) {

@@ -78,10 +78,13 @@ Outcome convertDrawing(const Job& job, const Options& o) {
 
     const std::string title = completeBaseName(fileNamePart(job.input));
     std::vector<std::string> notes;
+    std::string simplified;  // why a picture leaves part of the drawing out
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
         try {
-            bytes = encodeDrawing(drawing, options, o.format, o.quality, pictureTitle);
+            std::string part;
+            bytes = encodeDrawing(drawing, options, o.format, o.quality, pictureTitle, &part);
+            if (simplified.empty()) simplified = part;
             for (const std::string& p : cad::render::pictureProblems(drawing, options))
                 if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);
         } catch (const PictureError& e) {
@@ -119,6 +122,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             notes.push_back("layout " + name + " -> " + displayName(output));
         }
     }
+    if (!simplified.empty()) notes.insert(notes.begin(), simplified);
     for (std::size_t i = 0; i < notes.size(); ++i) outcome.reason += (i ? "; " : "") + notes[i];
 
     // Substitutions are named once by each worker; the supervisor names each once in all.
@@ -126,7 +130,8 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     const std::vector<std::string> substitutions = cad::render::fontSubstitutions();
     for (; named < substitutions.size(); ++named) outcome.fontSubstitutions.push_back(substitutions[named]);
 
-    outcome.status = Outcome::Status::Converted;
+    // The picture is written either way; a drawing shown only in part is named.
+    outcome.status = simplified.empty() ? Outcome::Status::Converted : Outcome::Status::Simplified;
     outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return outcome;
 }

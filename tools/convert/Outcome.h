@@ -6,9 +6,9 @@
 namespace lumicade::convert {
 
 struct Outcome {
-    // Status words of the report. A drawing drawn only in part because a
-    // work budget stopped it will be reported as its own status beside these.
-    enum class Status { Converted, Failed, Skipped };
+    // Status words of the report. Simplified: the picture was written, but
+    // a work budget left part of the drawing out (the reason says which).
+    enum class Status { Converted, Failed, Skipped, Simplified };
     Status status = Status::Failed;
     std::string reason;     // for anything but Converted; for Converted, what the pictures
                             // lack and the layout pictures written besides ("; " between)

@@ -16,8 +16,8 @@ namespace {
 
 std::vector<unsigned char> bytesOf(const QByteArray& data) { return {data.begin(), data.end()}; }
 
-QImage render(const cad::Drawing& drawing, const cad::render::RenderOptions& options) {
-    QImage picture = cad::render::renderDrawing(drawing, options);
+QImage render(const cad::render::ScenePicture& scene) {
+    QImage picture = scene.toImage();
     if (picture.isNull()) throw PictureError("cannot draw it: no memory for the picture");
     return picture;
 }
@@ -75,20 +75,22 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
 }  // namespace
 
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
-                                         Format format, int quality, const std::string& title) {
+                                         Format format, int quality, const std::string& title, std::string* simplified) {
+    const cad::render::ScenePicture scene(drawing, options);
+    if (simplified) *simplified = scene.simplified();
     switch (format) {
     case Format::Jpeg: {
         std::vector<unsigned char> bytes;
         std::string why;
-        if (encodeJpeg(render(drawing, options), quality, bytes, kDrawingSubsampling, &why) != JpegStatus::Ok)
+        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         return bytes;
     }
-    case Format::Png: return encodeRaster(render(drawing, options), "png");
-    case Format::Tiff: return encodeRaster(render(drawing, options), "tiff");
-    case Format::Bmp: return encodeRaster(render(drawing, options), "bmp");
-    case Format::Pdf: return encodePdf(cad::render::ScenePicture(drawing, options), title);
-    case Format::Svg: return encodeSvg(cad::render::ScenePicture(drawing, options), title);
+    case Format::Png: return encodeRaster(render(scene), "png");
+    case Format::Tiff: return encodeRaster(render(scene), "tiff");
+    case Format::Bmp: return encodeRaster(render(scene), "bmp");
+    case Format::Pdf: return encodePdf(scene, title);
+    case Format::Svg: return encodeSvg(scene, title);
     }
     throw PictureError("unknown format");
 }

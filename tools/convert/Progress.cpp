@@ -10,6 +10,7 @@ const char* statusWord(Outcome::Status status) {
     switch (status) {
     case Outcome::Status::Converted: return "converted";
     case Outcome::Status::Skipped: return "skipped";
+    case Outcome::Status::Simplified: return "simplified";
     case Outcome::Status::Failed: break;
     }
     return "failed";
@@ -29,12 +30,17 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
     ++done_;
     const bool failed = outcome.status == Outcome::Status::Failed;
     const bool skipped = outcome.status == Outcome::Status::Skipped;
+    const bool simplified = outcome.status == Outcome::Status::Simplified;
     failed_ += failed;
     skipped_ += skipped;
+    simplified_ += simplified;
     const std::string input = displayName(inputPath), output = displayName(outputPath);
     if (terminal_) {
         std::fprintf(stderr, "\r\033[K");
         if (failed) std::fprintf(stderr, "failed: %s: %s\n", input.c_str(), displayName(outcome.reason).c_str());
+        else if (simplified)
+            std::fprintf(stderr, "warning: %s -> %s drawn in part: %s\n", input.c_str(), output.c_str(),
+                         displayName(outcome.reason).c_str());
         else if (verbose_ && skipped) std::fprintf(stderr, "up to date: %s\n", input.c_str());
         else if (verbose_ || !outcome.reason.empty())
             std::fprintf(stderr, "%s -> %s%s\n", input.c_str(), output.c_str(), detail(outcome).c_str());
@@ -45,6 +51,9 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
                      displayName(fileNamePart(inputPath)).c_str());
     } else if (failed) {
         std::fprintf(stderr, "[%zu/%zu] failed: %s: %s\n", done_, total_, input.c_str(), displayName(outcome.reason).c_str());
+    } else if (simplified) {
+        std::fprintf(stderr, "[%zu/%zu] warning: %s -> %s drawn in part: %s\n", done_, total_, input.c_str(), output.c_str(),
+                     displayName(outcome.reason).c_str());
     } else if (skipped) {
         std::fprintf(stderr, "[%zu/%zu] up to date: %s\n", done_, total_, input.c_str());
     } else {
@@ -59,6 +68,7 @@ void Progress::summary(double seconds) const {
     std::fprintf(stderr, "Converted %zu of %zu drawing%s in %.1f s", converted, total_, total_ == 1 ? "" : "s", seconds);
     if (failed_) std::fprintf(stderr, "; %zu failed", failed_);
     if (skipped_) std::fprintf(stderr, "; %zu up to date", skipped_);
+    if (simplified_) std::fprintf(stderr, "; %zu drawn in part", simplified_);
     std::fprintf(stderr, ".\n");
 }
 

@@ -20,7 +20,7 @@ public:
 private:
     std::string detail(const Outcome& outcome) const;
 
-    std::size_t total_, done_ = 0, failed_ = 0, skipped_ = 0;
+    std::size_t total_, done_ = 0, failed_ = 0, skipped_ = 0, simplified_ = 0;
     bool terminal_, verbose_;
 };
 

@@ -222,7 +222,7 @@ void writeBody(Json& j, const BodyData& b) {
 }
 
 void writeData(Json& j, const EntityData& data) {
-    std::visit(
+    visitData(
         overloaded{
             [&](const PlaceholderData& d) {
                 j.value("className", d.className);
