@@ -143,7 +143,7 @@ TEST(RenderFonts, VerticalStylesRunDownFromTheirPoint) {
     d = withStyle("box.shx");
     d.textStyles[0].flags = 4;
     Entity centred = text("HH", 10);
-    auto& t = std::get<TextData>(centred.data);
+    auto& t = *centred.as<TextData>();
     t.horizontalAlign = 1;
     t.alignment = {100, 0, 0};
     add(d, centred);
