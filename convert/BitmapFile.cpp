@@ -3,10 +3,10 @@
 #include <QFile>
 #include <cstdint>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,14 +53,6 @@ std::optional<Header> rgb24Header(const QByteArray& b, qint64 size)
     return h;
 }
 
-// A file's pages mapped into memory, given back when the picture made of
-// them goes.
-struct Mapping {
-    void* address;
-    std::size_t size;
-    ~Mapping() { ::munmap(address, size); }
-};
-
 void setResolution(QImage& image, const Header& h)
 {
     if (h.xPerMetre > 0)
@@ -102,6 +94,27 @@ QImage decodeBitmap(const QByteArray& bytes)
     return image;
 }
 
+namespace {
+
+// Reads exactly `size` bytes at `at`; false on an error or a short file.
+bool readAt(int fd, void* into, std::size_t size, off_t at)
+{
+    auto* out = static_cast<char*>(into);
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, out, size, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        out += got;
+        at += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+}  // namespace
+
 QImage readBitmapFile(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -109,30 +122,27 @@ QImage readBitmapFile(const QString& path)
         return {};
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 54;
-    // A top-down 24-bit file, what the export writes, is mapped, not read:
-    // its rows are the picture's, so the picture is the file's own pages
-    // (in a memory-backed folder, the very memory the export wrote into).
-    // The mapping outlives the file's name: the file is deleted at once.
-    void* mapped = regular ? ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
-                           : MAP_FAILED;
-    if (mapped != MAP_FAILED) {
-        const auto size = static_cast<std::size_t>(info.st_size);
-        const QByteArray view = QByteArray::fromRawData(static_cast<const char*>(mapped), 54);
-        const std::optional<Header> h = rgb24Header(view, info.st_size);
-        if (h && h->topDown) {
-            ::close(fd);
-            auto* mapping = new Mapping{mapped, size};
-            QImage image(static_cast<const uchar*>(mapped) + h->offset, static_cast<int>(h->width),
-                         static_cast<int>(h->height), static_cast<qsizetype>(h->rowBytes), QImage::Format_BGR888,
-                         [](void* info) { delete static_cast<Mapping*>(info); }, mapping);
-            if (image.isNull()) {
-                delete mapping;
-                return {};
+    // A top-down 24-bit file, what the export writes, holds the picture's
+    // rows as they lie in memory: they are read straight into the picture,
+    // with no second copy. The file is read, not mapped: a file that shrank
+    // or a medium that went away fails this drawing instead of killing the
+    // program with SIGBUS.
+    if (regular) {
+        QByteArray head(54, Qt::Uninitialized);
+        if (readAt(fd, head.data(), 54, 0)) {
+            const std::optional<Header> h = rgb24Header(head, info.st_size);
+            if (h && h->topDown) {
+                QImage image(static_cast<int>(h->width), static_cast<int>(h->height), QImage::Format_BGR888);
+                const bool read = !image.isNull() && image.bytesPerLine() == h->rowBytes &&
+                                  readAt(fd, image.bits(), static_cast<std::size_t>(h->rowBytes * h->height),
+                                         static_cast<off_t>(h->offset));
+                ::close(fd);
+                if (!read)
+                    return {};
+                setResolution(image, *h);
+                return image;
             }
-            setResolution(image, *h);
-            return image;
         }
-        ::munmap(mapped, size);
     }
     // Any other kind of BMP: read whole and decoded.
     QFile file;

@@ -13,9 +13,9 @@ namespace lumicade {
 QImage decodeBitmap(const QByteArray& bytes);
 
 // The picture in a BMP file; a null image when it cannot be read or holds
-// none. A top-down 24-bit file, what the export writes, is not copied at
-// all: the picture is the file mapped into memory, and stays whole when the
-// file is deleted.
+// none. A top-down 24-bit file, what the export writes, is read straight
+// into the picture's rows; the picture owns its pixels, so the file may be
+// deleted at once.
 QImage readBitmapFile(const QString& path);
 
 }  // namespace lumicade
