@@ -11,43 +11,18 @@
 
 #include "DxfTestFiles.h"
 
-// Every allocation of this program is counted, so a test can see the most
-// memory held at once while the reader runs.
-namespace {
-std::atomic<std::size_t> gLiveBytes{0}, gPeakBytes{0};
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+#include "CountingAllocator.h"
 
-void* countedAlloc(std::size_t n) {
-    void* p = std::malloc(n + kHeader);
-    if (!p) throw std::bad_alloc();
-    *static_cast<std::size_t*>(p) = n;
-    std::size_t live = gLiveBytes += n;
-    std::size_t peak = gPeakBytes.load();
-    while (live > peak && !gPeakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(p) + kHeader;
-}
-void countedFree(void* p) noexcept {
-    if (!p) return;
-    void* base = static_cast<char*>(p) - kHeader;
-    gLiveBytes -= *static_cast<std::size_t*>(base);
-    std::free(base);
-}
-}  // namespace
-
-void* operator new(std::size_t n) { return countedAlloc(n); }
-void* operator new[](std::size_t n) { return countedAlloc(n); }
-void operator delete(void* p) noexcept { countedFree(p); }
-void operator delete[](void* p) noexcept { countedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
+using lumicade::testing::heldBytes;
+using lumicade::testing::peakBytes;
+using lumicade::testing::resetPeak;
 
 namespace {
 
 // Reads the bytes and checks the outcome and the memory it took.
 void readHostile(const std::string& bytes, const std::string& what) {
-    std::size_t before = gLiveBytes.load();
-    gPeakBytes = before;
+    const std::size_t before = heldBytes();
+    resetPeak();
     try {
         cad::Drawing d = cad::dxf::readDxf(std::string_view(bytes));
         (void)d;
@@ -56,7 +31,7 @@ void readHostile(const std::string& bytes, const std::string& what) {
     }
     // The model and the group list together stay within a small multiple
     // of the file's size.
-    std::size_t used = gPeakBytes.load() - before;
+    const std::size_t used = peakBytes() - before;
     EXPECT_LE(used, 40 * bytes.size() + (1u << 20)) << what;
 }
 
@@ -122,11 +97,11 @@ TEST(DxfHostile, RepeatedHeaderSectionsDecodeTheTextStyleOnce) {
     std::string text = "0\nSECTION\n2\nHEADER\n9\n$TEXTSTYLE\n7\nSTAND\xC4RD\n0\nENDSEC\n";
     for (int i = 0; i < 20; ++i) text += "0\nSECTION\n2\nHEADER\n9\n$CLAYER\n8\n0\n0\nENDSEC\n";
     text += "0\nEOF\n";
-    gPeakBytes = gLiveBytes.load();
-    const std::size_t before = gLiveBytes;
+    resetPeak();
+    const std::size_t before = heldBytes();
     const cad::Drawing d = cad::dxf::readDxf(std::string_view(text));
     EXPECT_EQ(d.header.textStyle, "STAND\u00C4RD");
-    EXPECT_LT(gPeakBytes - before, 64u * text.size() + 1024 * 1024);
+    EXPECT_LT(peakBytes() - before, 64u * text.size() + 1024 * 1024);
 }
 
 TEST(DxfHostile, ManyBlocksAndLayoutsStayFast) {

@@ -15,38 +15,11 @@
 #include "DxfTestFiles.h"
 #include "cad/DrawingFile.h"
 
-namespace {
-std::atomic<std::size_t> gLiveBytes{0}, gPeakBytes{0};
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+#include "CountingAllocator.h"
 
-void* countedAlloc(std::size_t n) {
-    void* p = std::malloc(n + kHeader);
-    if (!p) throw std::bad_alloc();
-    *static_cast<std::size_t*>(p) = n;
-    std::size_t live = gLiveBytes += n;
-    std::size_t peak = gPeakBytes.load();
-    while (live > peak && !gPeakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return static_cast<char*>(p) + kHeader;
-}
-void countedFree(void* p) noexcept {
-    if (!p) return;
-    void* base = static_cast<char*>(p) - kHeader;
-    gLiveBytes -= *static_cast<std::size_t*>(base);
-    std::free(base);
-}
-}  // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t n) { return countedAlloc(n); }
-void* operator new[](std::size_t n) { return countedAlloc(n); }
-void operator delete(void* p) noexcept { countedFree(p); }
-void operator delete[](void* p) noexcept { countedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { countedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { countedFree(p); }
+using lumicade::testing::heldBytes;
+using lumicade::testing::peakBytes;
+using lumicade::testing::resetPeak;
 
 namespace fs = std::filesystem;
 
@@ -57,10 +30,10 @@ constexpr std::size_t kMiB = 1u << 20;
 // The most bytes held at once while f ran, beyond what was held before.
 template <class F>
 std::size_t peakOf(F&& f) {
-    const std::size_t before = gLiveBytes.load();
-    gPeakBytes = before;
+    const std::size_t before = heldBytes();
+    resetPeak();
     f();
-    return gPeakBytes.load() - before;
+    return peakBytes() - before;
 }
 
 std::size_t peakReading(const fs::path& path) {

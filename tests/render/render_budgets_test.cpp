@@ -8,7 +8,7 @@
 
 #include "cad/dxf/DxfReader.h"
 #include "cad/render/Frontend.h"
-#include "tests/render/CountingAllocator.h"
+#include "CountingAllocator.h"
 #include "tests/render/RenderTestSupport.h"
 
 namespace cad::render {
