@@ -1,11 +1,11 @@
 #include "convert/JpegFile.h"
 
+#include "cad/model/ReplacingFile.h"
+
 #include <QFile>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
 #include <turbojpeg.h>
@@ -99,44 +99,10 @@ int writeNativeFileReplacing(const std::string& pathIn, const std::vector<unsign
     const bool exists = ::stat(path.c_str(), &existing) == 0;
     if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
 
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    static std::atomic<unsigned> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return fail(errno);
-    }
-    if (fd < 0) return fail(EEXIST);
-    auto abandon = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return fail(error);
-    };
-    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0) return abandon(errno);
-    const unsigned char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return abandon(n < 0 ? errno : EIO);
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    // A full disk may show only now; a file system that cannot sync is no failure.
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return abandon(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return fail(error);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return fail(error);
-    }
+    cad::ReplacingFile file;
+    if (!file.open(path, ".tmp")) return fail(errno);
+    if (exists && ::fchmod(file.fd(), existing.st_mode & 07777) != 0) return fail(errno);
+    if (!file.write(bytes.data(), bytes.size()) || !file.commit(true)) return fail(errno);
     return JpegStatus::Ok;
 }
 

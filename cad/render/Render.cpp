@@ -4,12 +4,10 @@
 #include <QString>
 #include <QSysInfo>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
@@ -17,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cad/model/ReplacingFile.h"
 #include "cad/render/Backend.h"
 #include "cad/render/Frontend.h"
 
@@ -113,20 +112,6 @@ void putLe(unsigned char* out, std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-bool writeAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // One row of a Format_RGB32 picture as blue-green-red bytes. In memory an
 // RGB32 pixel is blue, green, red, then the unused byte, so each pixel is
 // its first three bytes: one byte shuffle turns four pixels into twelve
@@ -203,23 +188,9 @@ bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOpti
     // Through a temporary file beside the target, so a failed write keeps the
     // old file. Not synced to disk: the bitmap is a hand-over that is read
     // back and deleted at once, and a sync would cost more than the rest.
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    static std::atomic<unsigned> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".bmp.tmp";
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return fail(std::strerror(errno));
-    }
-    if (fd < 0) return fail(std::strerror(EEXIST));
-    auto abandon = [&](int why) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return fail(std::strerror(why));
-    };
-    if (!writeAll(fd, headers, kHeaders)) return abandon(errno);
+    cad::ReplacingFile file;
+    if (!file.open(path, ".bmp.tmp")) return fail(std::strerror(errno));
+    if (!file.write(headers, kHeaders)) return fail(std::strerror(errno));
     // Bands of about 256 KiB; the padding at each row's end stays zero.
     const int bandRows = static_cast<int>(std::max<std::uint64_t>(1, (256 * 1024) / rowBytes));
     std::vector<unsigned char> band(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(bandRows), 0);
@@ -227,19 +198,10 @@ bool exportBmp(const Drawing& drawing, const std::string& path, const RenderOpti
         const int rows = std::min(bandRows, picture.height() - top);
         for (int y = 0; y < rows; ++y)
             toBlueGreenRed(picture.constScanLine(top + y), band.data() + static_cast<std::size_t>(y) * rowBytes, width);
-        if (!writeAll(fd, band.data(), static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(rows)))
-            return abandon(errno);
+        if (!file.write(band.data(), static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(rows)))
+            return fail(std::strerror(errno));
     }
-    if (::close(fd) != 0) {
-        const int why = errno;
-        ::unlink(temporary.c_str());
-        return fail(std::strerror(why));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int why = errno;
-        ::unlink(temporary.c_str());
-        return fail(std::strerror(why));
-    }
+    if (!file.commit(false)) return fail(std::strerror(errno));
     return true;
 }
 
