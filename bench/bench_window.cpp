@@ -26,6 +26,7 @@
 #include "FakeDialogs.h"
 #include "Form1.h"
 #include "Main.h"
+#include "QuietServices.h"
 #include "cad/DrawingFile.h"
 #include "cad/render/Render.h"
 #include "convert/EngineCadApplication.h"
@@ -34,21 +35,10 @@
 #include "platform/SettingsStore.h"
 
 using namespace lumicade;
+using lumicade::testing::NeverRandom;
+using lumicade::testing::QuietShell;
 
 namespace {
-
-class NeverRandom : public RandomSource {
-public:
-    void Randomize(double) override {}
-    double Rnd() override { return 0.5; }
-};
-
-class QuietShell : public Shell {
-public:
-    void open(const QString&) override {}
-    QString programFolder() const override { return QCoreApplication::applicationDirPath(); }
-    QString desktopFolder() const override { return QDir::tempPath(); }
-};
 
 QStringList drawingsIn(const QStringList& places)
 {
