@@ -1,9 +1,11 @@
 #include "cad/render/Backend.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace cad::render {
 
@@ -101,55 +103,154 @@ bool clipLine(QPointF base, QPointF dir, bool bothWays, const QRectF& r, QPointF
 
 }  // namespace
 
-namespace {
-
-Box itemBox(const Scene& scene, const Item& item) {
+Box boxOf(const Stroke& s) {
     Box box;
-    switch (item.kind) {
-    case Item::Kind::Stroke:
-        for (const Vec2& p : scene.strokes[item.index].points) box.add(p);
-        break;
-    case Item::Kind::Fill:
-        for (const auto& o : scene.fills[item.index].outlines)
-            for (const Vec2& p : o) box.add(p);
-        break;
-    case Item::Kind::Text: {
-        const TextShape& t = scene.texts[item.index];
-        for (const QPainterPath* path : {&t.path, &t.strokes}) {
-            if (path->isEmpty()) continue;
-            const QRectF r = path->boundingRect();
-            box.add(Vec2{r.left(), r.top()});
-            box.add(Vec2{r.right(), r.bottom()});
-        }
-        break;
-    }
-    case Item::Kind::Point: {
-        const PointMarker& p = scene.points[item.index];
-        box.add(p.position);
-        if (p.size > 0) {
-            box.add(Vec2{p.position.x - p.size / 2, p.position.y - p.size / 2});
-            box.add(Vec2{p.position.x + p.size / 2, p.position.y + p.size / 2});
-        }
-        break;
-    }
-    case Item::Kind::Infinite:
-        break;  // never counted: they run across whatever is shown
-    case Item::Kind::Raster: {
-        const RasterPicture& r = scene.rasters[item.index];
-        const QRectF area = r.clip.isEmpty() || r.clipInverted
-                                ? r.placement.mapRect(QRectF(0, 0, r.image.width(), r.image.height()))
-                                : r.clip.boundingRect();
-        box.add(Vec2{area.left(), area.top()});
-        box.add(Vec2{area.right(), area.bottom()});
-        break;
-    }
+    for (const Vec2& p : s.points) box.add(p);
+    return box;
+}
+
+Box boxOf(const Fill& f) {
+    Box box;
+    for (const auto& o : f.outlines)
+        for (const Vec2& p : o) box.add(p);
+    return box;
+}
+
+Box boxOf(const TextShape& t) {
+    Box box;
+    for (const QPainterPath* path : {&t.path, &t.strokes}) {
+        if (path->isEmpty()) continue;
+        const QRectF r = path->boundingRect();
+        box.add(Vec2{r.left(), r.top()});
+        box.add(Vec2{r.right(), r.bottom()});
     }
     return box;
 }
 
+Box boxOf(const PointMarker& p) {
+    Box box;
+    box.add(p.position);
+    if (p.size > 0) {
+        box.add(Vec2{p.position.x - p.size / 2, p.position.y - p.size / 2});
+        box.add(Vec2{p.position.x + p.size / 2, p.position.y + p.size / 2});
+    }
+    return box;
+}
+
+Box boxOf(const RasterPicture& r) {
+    Box box;
+    const QRectF area = r.clip.isEmpty() || r.clipInverted
+                            ? r.placement.mapRect(QRectF(0, 0, r.image.width(), r.image.height()))
+                            : r.clip.boundingRect();
+    box.add(Vec2{area.left(), area.top()});
+    box.add(Vec2{area.right(), area.bottom()});
+    return box;
+}
+
+PointStore& PointStore::operator=(PointStore&& other) noexcept {
+    blocks_ = std::move(other.blocks_);
+    spare_ = std::move(other.spare_);
+    free_ = std::exchange(other.free_, nullptr);
+    left_ = std::exchange(other.left_, 0);
+    other.blocks_.clear();
+    other.spare_.clear();
+    return *this;
+}
+
+Vec2* PointStore::claim(std::size_t n) {
+    if (n <= left_) return free_;
+    if (!spare_.empty() && spare_.back().size >= n) {
+        blocks_.push_back(std::move(spare_.back()));
+        spare_.pop_back();
+    } else {
+        // Blocks grow with the scene: a small drawing takes little, a large
+        // one a few blocks.
+        const std::size_t newest = blocks_.empty() ? 0 : blocks_.back().size;
+        const std::size_t size = std::max(n, std::clamp<std::size_t>(newest * 2, 1024, 65536));
+        blocks_.push_back({std::unique_ptr<Vec2[]>(new Vec2[size]), size});
+    }
+    free_ = blocks_.back().points.get();
+    left_ = blocks_.back().size;
+    return free_;
+}
+
+std::span<const Vec2> PointStore::keep(std::size_t n) {
+    const std::span<const Vec2> kept(free_, n);
+    free_ += n;
+    left_ -= n;
+    return kept;
+}
+
+void PointStore::adopt(PointStore&& other) {
+    // Ours stays the newest block, the one the next claim goes on filling.
+    const auto at = blocks_.empty() ? blocks_.end() : blocks_.end() - 1;
+    blocks_.insert(at, std::make_move_iterator(other.blocks_.begin()), std::make_move_iterator(other.blocks_.end()));
+    spare_.insert(spare_.end(), std::make_move_iterator(other.spare_.begin()), std::make_move_iterator(other.spare_.end()));
+    other = PointStore();
+}
+
+void PointStore::clear() {
+    for (Block& b : blocks_) spare_.push_back(std::move(b));
+    blocks_.clear();
+    // The largest last, where claim() looks first.
+    std::sort(spare_.begin(), spare_.end(), [](const Block& a, const Block& b) { return a.size < b.size; });
+    free_ = nullptr;
+    left_ = 0;
+}
+
+std::size_t PointStore::capacity() const {
+    std::size_t n = 0;
+    for (const auto* list : {&blocks_, &spare_})
+        for (const Block& b : *list) n += b.size;
+    return n;
+}
+
+namespace {
+
+// What the last scene of this thread let go of, for the next one.
+struct SceneStorage {
+    std::vector<Stroke> strokes;
+    std::vector<Item> order;
+    PointStore strokePoints;
+    std::size_t bytes() const {
+        return strokes.capacity() * sizeof(Stroke) + order.capacity() * sizeof(Item) +
+               strokePoints.capacity() * sizeof(Vec2);
+    }
+};
+
+// More than this is given back to the system rather than kept for a scene to come.
+constexpr std::size_t kKeptStorage = 64u << 20;
+
+SceneStorage& spareStorage() {
+    thread_local SceneStorage spare;
+    return spare;
+}
+
 }  // namespace
 
-Box Scene::boxOf(const Item& item) const { return itemBox(*this, item); }
+Scene::~Scene() {
+    SceneStorage& spare = spareStorage();
+    SceneStorage mine;
+    mine.strokes = std::move(strokes);
+    mine.order = std::move(order);
+    mine.strokePoints = std::move(strokePoints);
+    const std::size_t bytes = mine.bytes();
+    if (bytes <= spare.bytes() || bytes > kKeptStorage) return;
+    mine.strokes.clear();
+    mine.order.clear();
+    mine.strokePoints.clear();
+    spare = std::move(mine);
+}
+
+Scene Scene::reusingStorage() {
+    Scene scene;
+    SceneStorage& spare = spareStorage();
+    scene.strokes = std::move(spare.strokes);
+    scene.order = std::move(spare.order);
+    scene.strokePoints = std::move(spare.strokePoints);
+    spare = SceneStorage();
+    return scene;
+}
 
 Box Scene::extents() const {
     Box box;
@@ -157,7 +258,7 @@ Box Scene::extents() const {
     clipBounds.reserve(clips.size());
     for (const QPainterPath& c : clips) clipBounds.push_back(c.boundingRect());
     for (const Item& item : order) {
-        Box b = itemBox(*this, item);
+        Box b = item.box;
         if (b.empty()) continue;
         if (item.clip >= 0 && static_cast<std::size_t>(item.clip) < clipBounds.size()) {
             const QRectF& c = clipBounds[static_cast<std::size_t>(item.clip)];
@@ -179,7 +280,7 @@ void Scene::append(Scene&& other, int clip) {
         for (std::size_t i = 0; i < other.order.size(); ++i) {
             const Item& item = other.order[i];
             if (item.kind == Item::Kind::Infinite) continue;
-            const Box b = itemBox(other, item);
+            const Box& b = item.box;
             // What lies wholly outside the clip is never seen: it is left out
             // rather than painted and clipped away pixel by pixel.
             if (b.empty() || b.maxX < area.left() || b.minX > area.right() || b.maxY < area.top() || b.minY > area.bottom())
@@ -192,6 +293,7 @@ void Scene::append(Scene&& other, int clip) {
         into.insert(into.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
     };
     move(strokes, other.strokes);
+    strokePoints.adopt(std::move(other.strokePoints));
     move(fills, other.fills);
     move(texts, other.texts);
     move(points, other.points);
@@ -291,8 +393,40 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         for (double d : drawingUnits) dashes.push_back(d * view.scale);
         return dashes;
     };
+    // The raster engine draws a line with an antialiased pen no wider than a
+    // pixel on its own, pixel by pixel, whatever call it comes in: a run of
+    // such two-point strokes and dots with one pen goes to it in one call
+    // rather than one each, which paints the same pixels and saves setting
+    // the line drawing up again for every one. The dots of a run come after
+    // its lines (a dot is one opaque pixel, the same whichever comes first,
+    // unless a later line of the run crosses it). Wider pens outline a call
+    // as one shape, and other devices (PDF, SVG) keep their items apart, so
+    // those get one call each.
+    const QTransform::TransformationType placed = painter.combinedTransform().type();
+    const bool thinRuns = o.antialias && painter.paintEngine() &&
+                          painter.paintEngine()->type() == QPaintEngine::Raster && placed <= QTransform::TxTranslate;
+    std::vector<QLineF> runLines;
+    std::vector<QPointF> runDots;
+    PaintColor runColor;
+    double runMm = -1;
+    auto endRun = [&] {
+        if (!runLines.empty()) painter.drawLines(runLines.data(), static_cast<int>(runLines.size()));
+        if (!runDots.empty()) painter.drawPoints(runDots.data(), static_cast<int>(runDots.size()));
+        runLines.clear();
+        runDots.clear();
+        runMm = -1;
+    };
+    auto joinRun = [&](const PaintColor& c, double mm) {
+        if (mm == runMm && c.rgb == runColor.rgb && c.foreground == runColor.foreground) return;
+        endRun();
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(pen(c, mm));
+        runColor = c;
+        runMm = mm;
+    };
     int currentClip = -1;
     for (const Item& item : scene.order) {
+        if (item.kind != Item::Kind::Stroke || item.clip != currentClip) endRun();
         if (item.clip != currentClip) {
             currentClip = item.clip;
             if (currentClip >= 0 && static_cast<std::size_t>(currentClip) < scene.clips.size()) {
@@ -323,13 +457,21 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
                 const double dx = pixels[i].x() - first.x(), dy = pixels[i].y() - first.y();
                 zeroLength = dx * dx + dy * dy < 0.25;
             }
+            const bool continuous = !dashedAtThisScale(scaledDashes(s.dashes));
+            if (thinRuns && (zeroLength || (continuous && pixels.size() == 2)) && penWidth(s.lineweightMm, o) <= 1) {
+                joinRun(s.color, s.lineweightMm);
+                if (zeroLength) runDots.push_back(first);
+                else runLines.emplace_back(pixels[0], pixels[1]);
+                break;
+            }
+            endRun();
             painter.setBrush(Qt::NoBrush);
             painter.setPen(pen(s.color, s.lineweightMm));
             if (zeroLength) {
                 painter.drawPoint(first);
                 break;
             }
-            if (!dashedAtThisScale(scaledDashes(s.dashes))) {
+            if (continuous) {
                 // Continuous: the points as they are, without building a path.
                 painter.drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
                 break;
@@ -449,6 +591,7 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         }
         }
     }
+    endRun();
     painter.restore();
 }
 

@@ -48,7 +48,8 @@ Box intersection(const Box& a, const Box& b) {
 }  // namespace
 
 Builder::Builder(const Drawing& d, const RenderOptions& o, const Box& view)
-    : drawing_(d), options_(o), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)) {
+    : drawing_(d), options_(o), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)),
+      scene_(Scene::reusingStorage()) {
     ltScale_ = d.header.ltScale > 0 && std::isfinite(d.header.ltScale) ? d.header.ltScale : 1.0;
     view_ = view;
     if (options_.window.isValid()) {

@@ -22,7 +22,7 @@ const TextStyle* styleByHandle(const Drawing& d, Handle h) {
 
 }  // namespace
 
-void Builder::linetypeElements(const std::vector<Vec2>& points, bool closed, const Look& l, const Xform& xf) {
+void Builder::linetypeElements(std::span<const Vec2> points, bool closed, const Look& l, const Xform& xf) {
     const Linetype& type = *l.complex;
     const double scale = l.patternScale * xf.planScale();
     double period = 0;
@@ -33,7 +33,7 @@ void Builder::linetypeElements(const std::vector<Vec2>& points, bool closed, con
     }
     if (!(period > 0) || !std::isfinite(period) || !(scale > 0)) return;
 
-    std::vector<Vec2> path = points;
+    std::vector<Vec2> path(points.begin(), points.end());
     if (closed && !path.empty()) path.push_back(path.front());
     std::vector<double> along{0};  // distance at each point
     for (std::size_t i = 1; i < path.size(); ++i)

@@ -4,11 +4,13 @@
 // The backend only maps it to pixels.
 #include <QImage>
 #include <QPainterPath>
+#include <QRgb>
 #include <QTransform>
-#include <string>
 #include <algorithm>
 #include <cmath>
-#include <QRgb>
+#include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,16 +18,59 @@
 
 namespace cad::render {
 
-// A colour that is still to be matched to the background: colour 7 (and
-// anything else drawn "in the foreground colour") is black on a light
-// background and white on a dark one.
+// An area along the axes; empty until a point is added.
+struct Box {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    bool empty() const { return minX > maxX || minY > maxY; }
+    void add(Vec2 p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        minX = std::min(minX, p.x); maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y); maxY = std::max(maxY, p.y);
+    }
+    void add(const Box& b) { if (!b.empty()) { add(Vec2{b.minX, b.minY}); add(Vec2{b.maxX, b.maxY}); } }
+    double width() const { return maxX - minX; }
+    double height() const { return maxY - minY; }
+};
+
+// The points of a scene's strokes, kept together in large blocks instead of
+// an allocation of their own for each stroke. A block never moves once made,
+// so a stroke's points stay where they are while the scene grows, moves or
+// takes in another scene's blocks.
+class PointStore {
+public:
+    PointStore() = default;
+    PointStore(PointStore&& other) noexcept { *this = std::move(other); }
+    PointStore& operator=(PointStore&& other) noexcept;
+
+    // Room for up to n points after those kept so far; only the next
+    // keep() holds on to them.
+    Vec2* claim(std::size_t n);
+    // The first n points of the last claim, kept for good.
+    std::span<const Vec2> keep(std::size_t n);
+    // Takes over the other store's blocks, and what they hold with them.
+    void adopt(PointStore&& other);
+    // Lets go of every point; the blocks stay, for the points to come.
+    void clear();
+    std::size_t capacity() const;
+
+private:
+    struct Block {
+        std::unique_ptr<Vec2[]> points;
+        std::size_t size = 0;
+    };
+    std::vector<Block> blocks_;   // in use: the newest one last
+    std::vector<Block> spare_;    // emptied, to be used again
+    Vec2* free_ = nullptr;        // the unkept end of the newest block
+    std::size_t left_ = 0;        // how many points fit there
+};
+
 struct PaintColor {
     QRgb rgb = 0xFF000000u;
     bool foreground = false;
 };
 
 struct Stroke {
-    std::vector<Vec2> points;
+    std::span<const Vec2> points; // in the scene's point store
     bool closed = false;
     PaintColor color;
     double lineweightMm = 0.25;   // pen width in millimetres at plot scale
@@ -70,6 +115,7 @@ struct Item {
     enum class Kind { Stroke, Fill, Text, Point, Infinite, Raster } kind;
     std::size_t index;
     int clip = -1;                // index into Scene::clips: painted only inside that area
+    Box box = {};                 // what it covers, its clip left aside: worked out once, when it is added
 };
 
 // A picture placed in the drawing: image pixel (column, row from the top)
@@ -81,21 +127,27 @@ struct RasterPicture {
     bool clipInverted = false;    // paint outside clip, within the picture
 };
 
-struct Box {
-    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-    bool empty() const { return minX > maxX || minY > maxY; }
-    void add(Vec2 p) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
-        minX = std::min(minX, p.x); maxX = std::max(maxX, p.x);
-        minY = std::min(minY, p.y); maxY = std::max(maxY, p.y);
-    }
-    void add(const Box& b) { if (!b.empty()) { add(Vec2{b.minX, b.minY}); add(Vec2{b.maxX, b.maxY}); } }
-    double width() const { return maxX - minX; }
-    double height() const { return maxY - minY; }
-};
+// What each primitive covers in drawing coordinates; empty for rays and
+// construction lines, which run across whatever is shown.
+Box boxOf(const Stroke& s);
+Box boxOf(const Fill& f);
+Box boxOf(const TextShape& t);
+Box boxOf(const PointMarker& p);
+Box boxOf(const RasterPicture& r);
 
 struct Scene {
+    Scene() = default;
+    Scene(Scene&&) noexcept = default;
+    Scene& operator=(Scene&&) noexcept = default;
+    // Hands its storage on to the next scene this thread builds.
+    ~Scene();
+    // A scene in the storage that the last scene of this thread let go of,
+    // if any: drawing after drawing is built in the same memory, rather than
+    // in fresh pages that the system maps and clears one by one.
+    static Scene reusingStorage();
+
     std::vector<Stroke> strokes;
+    PointStore strokePoints;      // where the strokes' points are
     std::vector<Fill> fills;
     std::vector<TextShape> texts;
     std::vector<PointMarker> points;
@@ -116,17 +168,25 @@ struct Scene {
     // What is drawn, clipped items counted only within their clip.
     Box extents() const;
     // The box of one item, its clip left aside; empty for rays and construction lines.
-    Box boxOf(const Item& item) const;
+    const Box& boxOf(const Item& item) const { return item.box; }
     // Moves the other scene's items after ours, each painted within clip
     // (an index into clips, or -1 for none).
     void append(Scene&& other, int clip);
 
-    void add(Stroke s) { order.push_back({Item::Kind::Stroke, strokes.size()}); strokes.push_back(std::move(s)); }
-    void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size()}); fills.push_back(std::move(f)); }
-    void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size()}); texts.push_back(std::move(t)); }
-    void add(PointMarker p) { order.push_back({Item::Kind::Point, points.size()}); points.push_back(std::move(p)); }
+    // A stroke's points are in strokePoints. The box, when given, is that of its points.
+    void add(Stroke s) {
+        const Box box = cad::render::boxOf(s);
+        add(std::move(s), box);
+    }
+    void add(Stroke s, const Box& box) {
+        order.push_back({Item::Kind::Stroke, strokes.size(), -1, box});
+        strokes.push_back(std::move(s));
+    }
+    void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size(), -1, cad::render::boxOf(f)}); fills.push_back(std::move(f)); }
+    void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size(), -1, cad::render::boxOf(t)}); texts.push_back(std::move(t)); }
+    void add(PointMarker p) { order.push_back({Item::Kind::Point, points.size(), -1, cad::render::boxOf(p)}); points.push_back(std::move(p)); }
     void add(InfiniteLine l) { order.push_back({Item::Kind::Infinite, infinite.size()}); infinite.push_back(std::move(l)); }
-    void add(RasterPicture r) { order.push_back({Item::Kind::Raster, rasters.size()}); rasters.push_back(std::move(r)); }
+    void add(RasterPicture r) { order.push_back({Item::Kind::Raster, rasters.size(), -1, cad::render::boxOf(r)}); rasters.push_back(std::move(r)); }
 };
 
 }  // namespace cad::render

@@ -8,9 +8,11 @@
 #include <QTransform>
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -142,7 +144,10 @@ private:
         Vec3 point;
         double startWidth = 0, endWidth = 0, bulge = 0;
     };
-    void stroke(const std::vector<Vec3>& local, bool closed, const Look& l, const Xform& xf, bool dashed = true);
+    void stroke(std::span<const Vec3> local, bool closed, const Look& l, const Xform& xf, bool dashed = true);
+    void stroke(std::initializer_list<Vec3> local, bool closed, const Look& l, const Xform& xf, bool dashed = true) {
+        stroke(std::span<const Vec3>(local.begin(), local.size()), closed, l, xf, dashed);
+    }
     void fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
               bool background = false);
     void text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
@@ -150,7 +155,7 @@ private:
     void arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const Xform& xf);
     void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
     // The shapes and texts of a complex linetype along a stroke (world points) (LinetypeElements.cpp).
-    void linetypeElements(const std::vector<Vec2>& points, bool closed, const Look& l, const Xform& xf);
+    void linetypeElements(std::span<const Vec2> points, bool closed, const Look& l, const Xform& xf);
 
     // ---- entities and blocks (DrawEntities.cpp) ---------------------------
     void entity(const Entity& e, const Context& ctx);

@@ -7,19 +7,27 @@
 
 namespace cad::render::frontend {
 
-void Builder::stroke(const std::vector<Vec3>& local, bool closed, const Look& l, const Xform& xf, bool dashed) {
+void Builder::stroke(std::span<const Vec3> local, bool closed, const Look& l, const Xform& xf, bool dashed) {
     if (local.size() < 2) return;
-    Stroke s;
-    s.points.reserve(local.size());
+    // Straight into the scene's point store; what the budgets turn away is
+    // not kept there.
+    Vec2* out = scene_.strokePoints.claim(local.size());
+    std::size_t n = 0;
+    Box box;
     for (const Vec3& p : local)
-        if (finite(p)) s.points.push_back(xf.apply2(p));
-    if (s.points.size() < 2 || !room(s.points.size())) return;
+        if (finite(p)) {
+            out[n] = xf.apply2(p);
+            box.add(out[n++]);
+        }
+    if (n < 2 || !room(n)) return;
+    Stroke s;
+    s.points = scene_.strokePoints.keep(n);
     s.closed = closed;
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
     if (dashed) s.dashes = dashes(l, xf);
     if (dashed && l.complex && !s.dashes.empty()) linetypeElements(s.points, closed, l, xf);
-    scene_.add(std::move(s));
+    scene_.add(std::move(s), box);
 }
 
 void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
