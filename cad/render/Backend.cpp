@@ -403,8 +403,20 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
     // as one shape, and other devices (PDF, SVG) keep their items apart, so
     // those get one call each.
     const QTransform::TransformationType placed = painter.combinedTransform().type();
-    const bool thinRuns = o.antialias && painter.paintEngine() &&
-                          painter.paintEngine()->type() == QPaintEngine::Raster && placed <= QTransform::TxTranslate;
+    const bool raster = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    const bool thinRuns = o.antialias && raster && placed <= QTransform::TxTranslate;
+    // The raster engine draws such lines straight into the pixels when the
+    // painter clips to a rectangle, and through a list of spans that it
+    // blends in a second pass when it does not: the same pixels at several
+    // times the cost. So what is not within a viewport is clipped to the
+    // whole device rather than not at all.
+    const bool wholeDevice = raster && placed == QTransform::TxNone && !painter.hasClipping() && painter.device();
+    const QRect device = wholeDevice ? QRect(0, 0, painter.device()->width(), painter.device()->height()) : QRect();
+    auto unclipped = [&] {
+        if (wholeDevice) painter.setClipRect(device);
+        else painter.setClipping(false);
+    };
+    if (wholeDevice) unclipped();
     std::vector<QLineF> runLines;
     std::vector<QPointF> runDots;
     PaintColor runColor;
@@ -441,7 +453,7 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
                 else
                     painter.setClipPath(area);
             } else {
-                painter.setClipping(false);
+                unclipped();
             }
         }
         switch (item.kind) {

@@ -17,7 +17,15 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     // block on a layer that is off still show.
     if (!l.visible && !e.as<InsertData>()) return;
     const Xform& xf = ctx.xf;
-    const Xform ocs = xf * ocsToWcs(e.common.extrusion);
+    // The object coordinates of the planar kinds. Most entities lie in the
+    // plane of their block, where those are the block's own, and lines and
+    // the other kinds in world coordinates never ask.
+    Xform tilted;
+    auto ocs = [&]() -> const Xform& {
+        if (isDefaultExtrusion(e.common.extrusion)) return xf;
+        tilted = xf * ocsToWcs(e.common.extrusion);
+        return tilted;
+    };
 
     visitData(
         overloaded{
@@ -28,13 +36,13 @@ void Builder::entity(const Entity& e, const Context& ctx) {
                 std::vector<Vec3> pts;
                 appendArc(pts, d.center, d.radius, 0, 2 * kPi);
                 pts.pop_back();
-                stroke(pts, true, l, ocs);
+                stroke(pts, true, l, ocs());
             },
             [&](const ArcData& d) {
                 if (!(d.radius > 0)) return;
                 std::vector<Vec3> pts;
                 appendArc(pts, d.center, d.radius, d.startAngle, d.endAngle);
-                stroke(pts, false, l, ocs);
+                stroke(pts, false, l, ocs());
             },
             [&](const EllipseData& d) { ellipse(d, e, l, xf); },
             [&](const SplineData& d) {
@@ -51,19 +59,19 @@ void Builder::entity(const Entity& e, const Context& ctx) {
                     v.push_back({{lv.point.x, lv.point.y, d.elevation}, own ? lv.startWidth : d.constantWidth,
                                  own ? lv.endWidth : d.constantWidth, lv.bulge});
                 }
-                widePolyline(v, d.closed, l, ocs);
+                widePolyline(v, d.closed, l, ocs());
             },
-            [&](const PolylineData& d) { polyline(d, l, xf, ocs); },
-            [&](const TextData& d) { textEntity(e, d, l, ctx, ocs); },
+            [&](const PolylineData& d) { polyline(d, l, xf, ocs()); },
+            [&](const TextData& d) { textEntity(e, d, l, ctx, ocs()); },
             [&](const MTextData& d) { mtext(e, d, l, xf); },
             [&](const DimensionData& d) { dimension(e, d, l, ctx); },
             [&](const TableData& d) { table(e, d, l, ctx); },
             [&](const LeaderData& d) { leader(d, l, xf); },
-            [&](const HatchData& d) { hatch(d, l, ocs); },
+            [&](const HatchData& d) { hatch(d, l, ocs()); },
             [&](const SolidData& d) {
                 const std::vector<Vec3> quad{d.corners[0], d.corners[1], d.corners[3], d.corners[2]};
-                if (drawing_.header.fillMode) fill({quad}, l.color, ocs);
-                else stroke(quad, true, l, ocs);
+                if (drawing_.header.fillMode) fill({quad}, l.color, ocs());
+                else stroke(quad, true, l, ocs());
             },
             [&](const Face3DData& d) {
                 for (int i = 0; i < 4; ++i)
@@ -74,11 +82,11 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const MLineData& d) { mline(d, l, xf); },
             [&](const ImageData& d) {
                 if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, d, l, xf);
-                else underlay(e, d, l, ocs);
+                else underlay(e, d, l, ocs());
             },
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
-            [&](const ShapeData& d) { shape(d, l, ocs); },
+            [&](const ShapeData& d) { shape(d, l, ocs()); },
             [&](const ProxyEntityData& d) { wireframe(entitiesOfProxyGraphics(d.graphics, drawing_), e, l, ctx); },
             [&](const BodyData& d) { wireframe(entitiesOfBody(d), e, l, ctx); },
             [&](const MeshData& d) { wireframe(entitiesOfMesh(d), e, l, ctx); },

@@ -33,12 +33,13 @@ constexpr int kMaxDepth = 24;            // nesting of inserts
 constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch; more fill the area
 
 inline const PaintColor kForeground{qRgb(255, 255, 255), true};
+inline const std::string kContinuous = "Continuous";
 
 // What an insert passes on to the entities of its block.
 struct Context {
     Xform xf;
     PaintColor byBlockColor = kForeground;
-    std::string byBlockLinetype = "Continuous";
+    const std::string* byBlockLinetype = &kContinuous;  // a layer's, an entity's or kContinuous: they outlive the scene
     int byBlockLineweight = LineWeightDefault;
     const Layer* insertLayer = nullptr;  // where entities on layer "0" take their properties from
     bool inBlock = false;
@@ -49,7 +50,7 @@ struct Context {
 struct Look {
     bool visible = true;
     PaintColor color = kForeground;
-    std::string linetype = "Continuous";
+    const std::string* linetype = &kContinuous;  // as Context::byBlockLinetype
     double lineweightMm = 0.25;
     const std::vector<double>* pattern = nullptr;  // the linetype's unscaled dashes, when dashed
     const Linetype* complex = nullptr;  // a dashed linetype with shapes or texts
@@ -78,13 +79,26 @@ private:
     double ltScale_ = 1;
     std::vector<const Block*> active_;  // the chain of blocks being drawn, against self-reference
     std::set<std::string> hiddenLayers_;  // upper-case names: a viewport's frozen layers
-    // The layer and linetype last looked up: entities come in runs of one
-    // layer, and a name lookup is a case-folded copy and a hash each time.
-    mutable std::string lastLayerName_, lastLinetypeName_;
+    // What was last looked up: entities come in runs of one layer and one
+    // linetype, and a name lookup is a case-folded copy and a hash each time.
+    // Layer and linetype names of entities are shared, one string for each
+    // spelling, so the same name is the same string; the linetype names an
+    // entity takes from its layer or its block reference are those of the
+    // drawing's tables, which outlive the scene too.
+    mutable Name lastLayerName_;
     mutable const Layer* lastLayer_ = nullptr;
-    mutable const Linetype* lastLinetype_ = nullptr;
-    const Layer* findLayer(const std::string& name) const;
-    const Linetype* findLinetype(const std::string& name) const;
+    mutable bool lastLayerKnown_ = false;
+    enum class OwnLinetype { ByLayer, ByBlock, Named };
+    mutable const std::string* lastOwnLinetype_ = nullptr;
+    mutable OwnLinetype lastOwnKind_ = OwnLinetype::ByLayer;
+    mutable const std::string* lastDashedName_ = nullptr;
+    mutable const std::vector<double>* lastPattern_ = nullptr;
+    mutable const Linetype* lastComplex_ = nullptr;
+    mutable const Layer* lastColorLayer_ = nullptr;
+    mutable PaintColor lastLayerColor_;
+    const Layer* findLayer(Name name) const;
+    // The pattern of the linetype of that name, and the linetype when it has shapes or texts.
+    void dashesOf(const std::string* linetype, const std::vector<double>** pattern, const Linetype** complex) const;
     std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
 
     // ---- what can be seen (Frontend.cpp) ------------------------------------

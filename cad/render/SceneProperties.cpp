@@ -23,22 +23,36 @@ bool sameName(const std::string& name, const char* upper) {
 
 }  // namespace
 
-const Layer* Builder::findLayer(const std::string& name) const {
-    if (lastLayer_ && name == lastLayerName_) return lastLayer_;
+const Layer* Builder::findLayer(Name name) const {
+    if (lastLayerKnown_ && name == lastLayerName_) return lastLayer_;
     lastLayer_ = drawing_.findLayer(name);
     lastLayerName_ = name;
+    lastLayerKnown_ = true;
     return lastLayer_;
 }
 
-const Linetype* Builder::findLinetype(const std::string& name) const {
-    if (lastLinetype_ && name == lastLinetypeName_) return lastLinetype_;
-    lastLinetype_ = drawing_.findLinetype(name);
-    lastLinetypeName_ = name;
-    return lastLinetype_;
+void Builder::dashesOf(const std::string* linetype, const std::vector<double>** pattern, const Linetype** complex) const {
+    if (linetype != lastDashedName_) {
+        lastDashedName_ = linetype;
+        lastPattern_ = nullptr;
+        lastComplex_ = nullptr;
+        if (!sameName(*linetype, "CONTINUOUS")) {
+            if (const Linetype* type = drawing_.findLinetype(*linetype)) {
+                double total = 0;
+                for (double d : type->dashes) total += std::fabs(d);
+                if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) {
+                    lastPattern_ = &type->dashes;
+                    if (!type->elements.empty()) lastComplex_ = type;
+                }
+            }
+        }
+    }
+    *pattern = lastPattern_;
+    *complex = lastComplex_;
 }
 
 const Layer* Builder::effectiveLayer(const EntityCommon& c, const Context& ctx, bool* known) const {
-    if (ctx.inBlock && c.layer == "0") {
+    if (ctx.inBlock && c.layer == layerZero()) {
         *known = ctx.insertLayer != nullptr;
         return ctx.insertLayer;
     }
@@ -61,25 +75,31 @@ Look Builder::look(const Entity& e, const Context& ctx) const {
     if (c.invisible || layerHidden(layer, c)) l.visible = false;
 
     switch (c.color.kind) {
-    case Color::Kind::ByLayer: l.color = layer ? colorOf(layer->color) : kForeground; break;
+    case Color::Kind::ByLayer:
+        if (layer && layer != lastColorLayer_) {
+            lastColorLayer_ = layer;
+            lastLayerColor_ = colorOf(layer->color);
+        }
+        l.color = layer ? lastLayerColor_ : kForeground;
+        break;
     case Color::Kind::ByBlock: l.color = ctx.byBlockColor; break;
     case Color::Kind::Index: l.color = paintFromIndex(c.color.index); break;
     case Color::Kind::True: l.color = paintFromRgb(c.color.rgb); break;
     }
 
-    if (sameName(c.linetype, "BYLAYER") || c.linetype.empty()) l.linetype = layer ? layer->linetype : "Continuous";
-    else if (sameName(c.linetype, "BYBLOCK")) l.linetype = ctx.byBlockLinetype;
-    else l.linetype = c.linetype;
-    if (!sameName(l.linetype, "CONTINUOUS")) {
-        if (const Linetype* type = findLinetype(l.linetype)) {
-            double total = 0;
-            for (double d : type->dashes) total += std::fabs(d);
-            if (type->dashes.size() >= 2 && total > 0 && std::isfinite(total)) {
-                l.pattern = &type->dashes;
-                if (!type->elements.empty()) l.complex = type;
-            }
-        }
+    const std::string& own = c.linetype;
+    if (&own != lastOwnLinetype_) {
+        lastOwnLinetype_ = &own;
+        lastOwnKind_ = own.empty() || sameName(own, "BYLAYER") ? OwnLinetype::ByLayer
+                       : sameName(own, "BYBLOCK")              ? OwnLinetype::ByBlock
+                                                               : OwnLinetype::Named;
     }
+    switch (lastOwnKind_) {
+    case OwnLinetype::ByLayer: l.linetype = layer ? &layer->linetype : &kContinuous; break;
+    case OwnLinetype::ByBlock: l.linetype = ctx.byBlockLinetype; break;
+    case OwnLinetype::Named: l.linetype = &own; break;
+    }
+    dashesOf(l.linetype, &l.pattern, &l.complex);
     const double entityScale = c.linetypeScale > 0 && std::isfinite(c.linetypeScale) ? c.linetypeScale : 1.0;
     l.patternScale = ltScale_ * entityScale;
 
