@@ -459,6 +459,15 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         switch (item.kind) {
         case Item::Kind::Stroke: {
             const Stroke& s = scene.strokes[item.index];
+            // Most strokes are lines: straight to the run, without the list of pixels.
+            if (thinRuns && s.points.size() == 2 && !s.closed && s.dashes.empty() && penWidth(s.lineweightMm, o) <= 1) {
+                const QPointF a = view.toPixel(s.points[0]), b = view.toPixel(s.points[1]);
+                const double dx = b.x() - a.x(), dy = b.y() - a.y();
+                joinRun(s.color, s.lineweightMm);
+                if (dx * dx + dy * dy < 0.25) runDots.push_back(a);
+                else runLines.emplace_back(a, b);
+                break;
+            }
             pixels.clear();
             for (const Vec2& p : s.points) pixels.push_back(view.toPixel(p));
             if (s.closed) pixels.push_back(pixels.front());

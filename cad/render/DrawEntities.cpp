@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <variant>
 
 #include "cad/model/Overloaded.h"
@@ -20,11 +21,11 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     // The object coordinates of the planar kinds. Most entities lie in the
     // plane of their block, where those are the block's own, and lines and
     // the other kinds in world coordinates never ask.
-    Xform tilted;
+    std::optional<Xform> tilted;
     auto ocs = [&]() -> const Xform& {
         if (isDefaultExtrusion(e.common.extrusion)) return xf;
-        tilted = xf * ocsToWcs(e.common.extrusion);
-        return tilted;
+        if (!tilted) tilted = xf * ocsToWcs(e.common.extrusion);
+        return *tilted;
     };
 
     visitData(

@@ -155,7 +155,7 @@ double Builder::flatness(double extent, const Xform& xf) const {
     return std::isfinite(pixel) ? pixel / 8 : 0;
 }
 
-bool Builder::room(std::size_t vertices) {
+bool Builder::beyondBudget(std::size_t vertices) {
     const WorkBudgets& b = options_.budgets;
     if (scene_.order.size() >= b.primitives) {
         simplify("more than " + std::to_string(b.primitives) + " primitives to draw");

@@ -132,8 +132,20 @@ private:
     // maps to the drawing) may stray from the true one and stay well below
     // a pixel of the picture; 0 when that cannot be told.
     double flatness(double extent, const Xform& xf) const;
-    // Whether one more primitive of that many points fits the budgets.
-    bool room(std::size_t vertices);
+    // Whether one more primitive of that many points fits the budgets (and
+    // counts the points). Asked for every entity and primitive, so the answer
+    // "yes" costs two comparisons.
+    bool room(std::size_t vertices) {
+        const WorkBudgets& b = options_.budgets;
+        if (scene_.order.size() < b.primitives && scene_.work.vertices <= b.vertices &&
+            vertices <= b.vertices - scene_.work.vertices) {
+            scene_.work.vertices += vertices;
+            return true;
+        }
+        return beyondBudget(vertices);
+    }
+    // Notes which budget one more primitive of that many points would pass.
+    bool beyondBudget(std::size_t vertices);
     // Whether another block reference fits the instance budget (and counts it).
     bool instanceRoom();
     // The part of a text the glyph budget lets through, counted in characters.

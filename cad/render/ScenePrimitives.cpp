@@ -25,7 +25,7 @@ void Builder::stroke(std::span<const Vec3> local, bool closed, const Look& l, co
     s.closed = closed;
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
-    if (dashed) s.dashes = dashes(l, xf);
+    if (dashed && l.pattern) s.dashes = dashes(l, xf);
     if (dashed && l.complex && !s.dashes.empty()) linetypeElements(s.points, closed, l, xf);
     scene_.add(std::move(s), box);
 }
