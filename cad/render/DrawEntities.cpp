@@ -18,6 +18,12 @@ void Builder::entity(const Entity& e, const Context& ctx) {
     // block on a layer that is off still show.
     if (!l.visible && !e.as<InsertData>()) return;
     const Xform& xf = ctx.xf;
+    // Lines are most of a drawing: they go to their stroke without setting
+    // up the visitor of every kind.
+    if (const auto* line = e.as<LineData>()) {
+        stroke({line->start, line->end}, false, l, xf);
+        return;
+    }
     // The object coordinates of the planar kinds. Most entities lie in the
     // plane of their block, where those are the block's own, and lines and
     // the other kinds in world coordinates never ask.

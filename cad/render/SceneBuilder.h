@@ -96,6 +96,31 @@ private:
     mutable const Linetype* lastComplex_ = nullptr;
     mutable const Layer* lastColorLayer_ = nullptr;
     mutable PaintColor lastLayerColor_;
+    // The look last worked out and what it was worked out from: the
+    // entities of a block mostly come in runs of the same properties.
+    struct LookOf {
+        Name layer, linetype;
+        Color color;
+        int lineweight = 0;
+        double linetypeScale = 0;
+        bool invisible = false;
+        bool inBlock = false;
+        const Layer* insertLayer = nullptr;
+        PaintColor byBlockColor;
+        const std::string* byBlockLinetype = nullptr;
+        int byBlockLineweight = 0;
+        bool operator==(const LookOf& o) const {
+            return layer == o.layer && linetype == o.linetype && color == o.color && lineweight == o.lineweight &&
+                   linetypeScale == o.linetypeScale && invisible == o.invisible && inBlock == o.inBlock &&
+                   insertLayer == o.insertLayer && byBlockColor.rgb == o.byBlockColor.rgb &&
+                   byBlockColor.foreground == o.byBlockColor.foreground && byBlockLinetype == o.byBlockLinetype &&
+                   byBlockLineweight == o.byBlockLineweight;
+        }
+    };
+    mutable LookOf lastLookOf_;
+    mutable Look lastLook_;
+    mutable bool lastLookKnown_ = false;
+    Look resolvedLook(const Entity& e, const Context& ctx) const;
     const Layer* findLayer(Name name) const;
     // The pattern of the linetype of that name, and the linetype when it has shapes or texts.
     void dashesOf(const std::string* linetype, const std::vector<double>** pattern, const Linetype** complex) const;

@@ -67,6 +67,17 @@ PaintColor Builder::colorOf(const Color& c) {
 }
 
 Look Builder::look(const Entity& e, const Context& ctx) const {
+    const EntityCommon& c = e.common;
+    const LookOf of{c.layer, c.linetype, c.color, c.lineweight, c.linetypeScale, c.invisible, ctx.inBlock,
+                    ctx.insertLayer, ctx.byBlockColor, ctx.byBlockLinetype, ctx.byBlockLineweight};
+    if (lastLookKnown_ && of == lastLookOf_) return lastLook_;
+    lastLook_ = resolvedLook(e, ctx);
+    lastLookOf_ = of;
+    lastLookKnown_ = true;
+    return lastLook_;
+}
+
+Look Builder::resolvedLook(const Entity& e, const Context& ctx) const {
     Look l;
     const EntityCommon& c = e.common;
     bool known = false;
