@@ -157,8 +157,7 @@ PointStore& PointStore::operator=(PointStore&& other) noexcept {
     return *this;
 }
 
-Vec2* PointStore::claim(std::size_t n) {
-    if (n <= left_) return free_;
+Vec2* PointStore::newBlock(std::size_t n) {
     if (!spare_.empty() && spare_.back().size >= n) {
         blocks_.push_back(std::move(spare_.back()));
         spare_.pop_back();
@@ -172,13 +171,6 @@ Vec2* PointStore::claim(std::size_t n) {
     free_ = blocks_.back().points.get();
     left_ = blocks_.back().size;
     return free_;
-}
-
-std::span<const Vec2> PointStore::keep(std::size_t n) {
-    const std::span<const Vec2> kept(free_, n);
-    free_ += n;
-    left_ -= n;
-    return kept;
 }
 
 void PointStore::adopt(PointStore&& other) {

@@ -44,9 +44,14 @@ public:
 
     // Room for up to n points after those kept so far; only the next
     // keep() holds on to them.
-    Vec2* claim(std::size_t n);
+    Vec2* claim(std::size_t n) { return n <= left_ ? free_ : newBlock(n); }
     // The first n points of the last claim, kept for good.
-    std::span<const Vec2> keep(std::size_t n);
+    std::span<const Vec2> keep(std::size_t n) {
+        const std::span<const Vec2> kept(free_, n);
+        free_ += n;
+        left_ -= n;
+        return kept;
+    }
     // Takes over the other store's blocks, and what they hold with them.
     void adopt(PointStore&& other);
     // Lets go of every point; the blocks stay, for the points to come.
@@ -58,6 +63,7 @@ private:
         std::unique_ptr<Vec2[]> points;
         std::size_t size = 0;
     };
+    Vec2* newBlock(std::size_t n);
     std::vector<Block> blocks_;   // in use: the newest one last
     std::vector<Block> spare_;    // emptied, to be used again
     Vec2* free_ = nullptr;        // the unkept end of the newest block
