@@ -184,9 +184,15 @@ struct Scene {
         const Box box = cad::render::boxOf(s);
         add(std::move(s), box);
     }
-    void add(Stroke s, const Box& box) {
-        order.push_back({Item::Kind::Stroke, strokes.size(), -1, box});
-        strokes.push_back(std::move(s));
+    void add(Stroke s, const Box& box) { newStroke(box) = std::move(s); }
+    // A stroke of that box at the end of the painting order, to be filled in
+    // where it stands rather than moved there.
+    Stroke& newStroke(const Box& box) {
+        Item& item = order.emplace_back();
+        item.kind = Item::Kind::Stroke;
+        item.index = strokes.size();
+        item.box = box;
+        return strokes.emplace_back();
     }
     void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size(), -1, cad::render::boxOf(f)}); fills.push_back(std::move(f)); }
     void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size(), -1, cad::render::boxOf(t)}); texts.push_back(std::move(t)); }

@@ -20,14 +20,18 @@ void Builder::stroke(std::span<const Vec3> local, bool closed, const Look& l, co
             box.add(out[n++]);
         }
     if (n < 2 || !room(n)) return;
-    Stroke s;
-    s.points = scene_.strokePoints.keep(n);
+    const std::span<const Vec2> points = scene_.strokePoints.keep(n);
+    std::vector<double> pattern;
+    if (dashed && l.pattern) {
+        pattern = dashes(l, xf);
+        if (l.complex && !pattern.empty()) linetypeElements(points, closed, l, xf);
+    }
+    Stroke& s = scene_.newStroke(box);
+    s.points = points;
     s.closed = closed;
     s.color = l.color;
     s.lineweightMm = l.lineweightMm;
-    if (dashed && l.pattern) s.dashes = dashes(l, xf);
-    if (dashed && l.complex && !s.dashes.empty()) linetypeElements(s.points, closed, l, xf);
-    scene_.add(std::move(s), box);
+    s.dashes = std::move(pattern);
 }
 
 void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintColor& color, const Xform& xf,
