@@ -341,18 +341,41 @@ ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
     return v;
 }
 
+namespace {
+
+// The pixels of a Format_RGB32 picture being painted, for dots to be set
+// straight into them.
+struct Pixels {
+    uchar* bits = nullptr;
+    qsizetype bytesPerLine = 0;
+    int width = 0, height = 0;
+};
+
+void paintItems(QPainter& painter, const Scene& scene, const ViewTransform& view, const RenderOptions& o,
+                const Pixels& pixels);
+
+}  // namespace
+
 QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOptions& o) {
     QImage image(view.width, view.height, QImage::Format_RGB32);
     const QColor background = o.background.isValid() ? o.background : QColor(Qt::white);
     image.fill(background.rgb());
     if (image.isNull()) return image;
+    const Pixels pixels{image.bits(), image.bytesPerLine(), image.width(), image.height()};
     QPainter painter(&image);
-    paintSceneOn(painter, scene, view, o);
+    paintItems(painter, scene, view, o, pixels);
     painter.end();
     return image;
 }
 
 void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& view, const RenderOptions& o) {
+    paintItems(painter, scene, view, o, Pixels{});
+}
+
+namespace {
+
+void paintItems(QPainter& painter, const Scene& scene, const ViewTransform& view, const RenderOptions& o,
+                const Pixels& picture) {
     const QColor background = o.background.isValid() ? o.background : QColor(Qt::white);
     const QColor foreground = background.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 
@@ -409,13 +432,33 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         else painter.setClipping(false);
     };
     if (wholeDevice) unclipped();
+    // A dot of a pen no wider than a pixel is that one pixel, which the
+    // painter sets through a list of spans to blend: in a picture of our own,
+    // outside any viewport, it is set here instead.
+    const bool dotsStraightIn = wholeDevice && picture.bits && painter.device() &&
+                                painter.device()->width() == picture.width && painter.device()->height() == picture.height;
+    int currentClip = -1;
     std::vector<QLineF> runLines;
     std::vector<QPointF> runDots;
     PaintColor runColor;
     double runMm = -1;
     auto endRun = [&] {
         if (!runLines.empty()) painter.drawLines(runLines.data(), static_cast<int>(runLines.size()));
-        if (!runDots.empty()) painter.drawPoints(runDots.data(), static_cast<int>(runDots.size()));
+        if (!runDots.empty()) {
+            if (dotsStraightIn && currentClip < 0 && lastPen.color().alpha() == 255) {
+                // What the painter makes of a dot with such a pen: the one
+                // pixel nearest to it in the pen's colour, when it is within the picture.
+                const QRgb color = lastPen.color().rgba();
+                for (const QPointF& p : runDots) {
+                    if (!(std::fabs(p.x()) < 1e9 && std::fabs(p.y()) < 1e9)) continue;
+                    const int x = qRound(p.x()), y = qRound(p.y());
+                    if (x < 0 || y < 0 || x >= picture.width || y >= picture.height) continue;
+                    reinterpret_cast<QRgb*>(picture.bits + y * picture.bytesPerLine)[x] = color;
+                }
+            } else {
+                painter.drawPoints(runDots.data(), static_cast<int>(runDots.size()));
+            }
+        }
         runLines.clear();
         runDots.clear();
         runMm = -1;
@@ -428,7 +471,6 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
         runColor = c;
         runMm = mm;
     };
-    int currentClip = -1;
     for (const Item& item : scene.order) {
         if (item.kind != Item::Kind::Stroke || item.clip != currentClip) endRun();
         if (item.clip != currentClip) {
@@ -607,5 +649,7 @@ void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& vi
     endRun();
     painter.restore();
 }
+
+}  // namespace
 
 }  // namespace cad::render
