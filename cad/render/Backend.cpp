@@ -245,6 +245,7 @@ Scene Scene::reusingStorage() {
 }
 
 Box Scene::extents() const {
+    if (unclippedItems_ == order.size()) return unclipped_;
     Box box;
     std::vector<QRectF> clipBounds;
     clipBounds.reserve(clips.size());
@@ -291,6 +292,7 @@ void Scene::append(Scene&& other, int clip) {
     move(points, other.points);
     move(infinite, other.infinite);
     move(rasters, other.rasters);
+    const bool whole = clip < 0 && unclippedItems_ == order.size() && other.unclippedItems_ == other.order.size();
     order.reserve(order.size() + other.order.size());
     for (std::size_t i = 0; i < other.order.size(); ++i) {
         if (!keep[i]) continue;
@@ -300,6 +302,10 @@ void Scene::append(Scene&& other, int clip) {
         // do not nest, so the outer one is what counts.
         item.clip = clip;
         order.push_back(item);
+    }
+    if (whole) {
+        unclipped_.add(other.unclipped_);
+        unclippedItems_ = order.size();
     }
     move(problems, other.problems);
     work.vertices += other.work.vertices;

@@ -74,10 +74,10 @@ bool Builder::belowPixel(const Box& box) {
     } else {
         // The picture shows at least what is drawn so far; what lies within
         // that changes no extents when it is left out.
-        for (; drawnItems_ < scene_.order.size(); ++drawnItems_) drawn_.add(scene_.boxOf(scene_.order[drawnItems_]));
-        if (box.minX < drawn_.minX || box.maxX > drawn_.maxX || box.minY < drawn_.minY || box.maxY > drawn_.maxY)
+        const Box drawn = scene_.extents();
+        if (box.minX < drawn.minX || box.maxX > drawn.maxX || box.minY < drawn.minY || box.maxY > drawn.maxY)
             return false;
-        const Box seen = view_.empty() ? drawn_ : intersection(drawn_, view_);
+        const Box seen = view_.empty() ? drawn : intersection(drawn, view_);
         if (seen.empty()) return false;
         pixel = std::max(seen.width(), seen.height()) / options_.longSide;
     }

@@ -192,13 +192,41 @@ struct Scene {
         item.kind = Item::Kind::Stroke;
         item.index = strokes.size();
         item.box = box;
+        unclipped_.add(box);
+        ++unclippedItems_;
         return strokes.emplace_back();
     }
-    void add(Fill f) { order.push_back({Item::Kind::Fill, fills.size(), -1, cad::render::boxOf(f)}); fills.push_back(std::move(f)); }
-    void add(TextShape t) { order.push_back({Item::Kind::Text, texts.size(), -1, cad::render::boxOf(t)}); texts.push_back(std::move(t)); }
-    void add(PointMarker p) { order.push_back({Item::Kind::Point, points.size(), -1, cad::render::boxOf(p)}); points.push_back(std::move(p)); }
-    void add(InfiniteLine l) { order.push_back({Item::Kind::Infinite, infinite.size()}); infinite.push_back(std::move(l)); }
-    void add(RasterPicture r) { order.push_back({Item::Kind::Raster, rasters.size(), -1, cad::render::boxOf(r)}); rasters.push_back(std::move(r)); }
+    void add(Fill f) {
+        added({Item::Kind::Fill, fills.size(), -1, cad::render::boxOf(f)});
+        fills.push_back(std::move(f));
+    }
+    void add(TextShape t) {
+        added({Item::Kind::Text, texts.size(), -1, cad::render::boxOf(t)});
+        texts.push_back(std::move(t));
+    }
+    void add(PointMarker p) {
+        added({Item::Kind::Point, points.size(), -1, cad::render::boxOf(p)});
+        points.push_back(std::move(p));
+    }
+    void add(InfiniteLine l) {
+        added({Item::Kind::Infinite, infinite.size()});
+        infinite.push_back(std::move(l));
+    }
+    void add(RasterPicture r) {
+        added({Item::Kind::Raster, rasters.size(), -1, cad::render::boxOf(r)});
+        rasters.push_back(std::move(r));
+    }
+
+private:
+    void added(const Item& item) {
+        order.push_back(item);
+        unclipped_.add(item.box);
+        ++unclippedItems_;
+    }
+    // What the items added here and appended without a clip cover, kept as
+    // they come: while that is every item, the extents need no pass over them.
+    Box unclipped_;
+    std::size_t unclippedItems_ = 0;
 };
 
 }  // namespace cad::render

@@ -139,8 +139,6 @@ private:
     std::map<std::pair<const Block*, const Layer*>, BlockBox> blockBoxes_;
     std::vector<Box> learning_;   // scene boxes of references left out during expansions being learned
     std::size_t cutShort_ = 0;    // expansions stopped by a cycle or the nesting limit
-    Box drawn_;                   // what the scene holds, up to its item drawnItems_
-    std::size_t drawnItems_ = 0;
     // Whether a box of the scene lies wholly outside the view.
     bool outsideView(const Box& box) const;
     // Whether a box of the scene is smaller than a pixel of the picture
