@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <variant>
 
 #include "cad/model/Overloaded.h"
@@ -273,8 +275,46 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
             return;
         }
     }
-    for (const PlacedText& part : layoutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
+    for (const PlacedText& part : laidOutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
         text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
+}
+
+namespace {
+
+template <class T>
+void appendBytes(std::string& key, const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+}  // namespace
+
+const std::vector<PlacedText>& Builder::laidOutMText(const std::string& text, const TextFormat& f, double width,
+                                                     int attachment, double spacing, const MTextColumns& columns) {
+    std::string key;
+    key.reserve(text.size() + 160 + columns.heights.size() * sizeof(double));
+    for (double v : {f.height, f.widthFactor, f.oblique, f.tracking, f.raise, f.stackOf, width, spacing, columns.width,
+                     columns.gutter, columns.height})
+        appendBytes(key, v);
+    for (bool b : {f.underline, f.overline, f.strike, f.mono, f.underPrevious, f.vertical, f.color.has_value()})
+        appendBytes(key, b);
+    if (f.color) {
+        appendBytes(key, f.color->rgb);
+        appendBytes(key, f.color->foreground);
+    }
+    appendBytes(key, f.verticalAlign);
+    appendBytes(key, f.font.get());
+    appendBytes(key, f.folder.get());
+    appendBytes(key, attachment);
+    appendBytes(key, columns.count);
+    appendBytes(key, columns.heights.size());
+    for (double h : columns.heights) appendBytes(key, h);
+    key += text;
+    auto known = laidOut_.find(key);
+    if (known == laidOut_.end())
+        known = laidOut_.emplace(std::move(key), LaidOut{f.font, f.folder, layoutMText(text, f, width, attachment, spacing, columns)})
+                    .first;
+    return known->second.parts;
 }
 
 void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {

@@ -125,6 +125,18 @@ private:
     // The pattern of the linetype of that name, and the linetype when it has shapes or texts.
     void dashesOf(const std::string* linetype, const std::vector<double>** pattern, const Linetype** complex) const;
     std::unordered_map<const Block*, bool> blank_;  // blocks known to draw nothing, worked out once each
+    // Multiline texts laid out so far, by what their layout is made from,
+    // byte for byte: drawings repeat their texts (the values of dimensions,
+    // labels), and the same text in the same format lays out the same. The
+    // fonts are held so that their addresses in the keys stay theirs.
+    struct LaidOut {
+        std::shared_ptr<const TextFont> font;
+        std::shared_ptr<const std::filesystem::path> folder;
+        std::vector<PlacedText> parts;
+    };
+    std::unordered_map<std::string, LaidOut> laidOut_;
+    const std::vector<PlacedText>& laidOutMText(const std::string& text, const TextFormat& f, double width,
+                                                int attachment, double spacing, const MTextColumns& columns);
 
     // ---- what can be seen (Frontend.cpp) ------------------------------------
     // The part of the scene the picture shows (the window asked for, within a
