@@ -211,7 +211,7 @@ struct SceneStorage {
 };
 
 // More than this is given back to the system rather than kept for a scene to come.
-constexpr std::size_t kKeptStorage = 64u << 20;
+constexpr std::size_t kKeptStorage = 32u << 20;
 
 SceneStorage& spareStorage() {
     thread_local SceneStorage spare;
