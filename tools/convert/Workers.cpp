@@ -8,6 +8,9 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -54,7 +57,20 @@ bool readAll(int fd, void* data, std::size_t size) {
     return true;
 }
 
+// A worker converts drawing after drawing, each needing pictures of many
+// megabytes. By default the allocator hands blocks that large back to the
+// system when they are freed, and the next drawing then takes every page
+// fresh: a page fault and the kernel clearing it, for a buffer that is
+// filled again at once. Keep them in the heap instead.
+void keepLargeBuffers() {
+#ifdef __GLIBC__
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest the allocator takes
+    ::mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+}
+
 [[noreturn]] void workerMain(int jobs, int results, const std::function<Outcome(std::size_t)>& convert) {
+    keepLargeBuffers();
     for (std::uint64_t index = 0; readAll(jobs, &index, sizeof index);) {
         Outcome outcome;
         try {

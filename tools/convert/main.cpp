@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -154,6 +155,19 @@ int main(int argc, char** argv) {
     settings.workers = std::min<std::size_t>(o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : cores,
                                              std::max<std::size_t>(1, toConvert.size()));
     settings.timeoutSeconds = o.timeoutSeconds;
+    // With several workers the largest drawings go first, so that no worker
+    // is left alone with a big one at the end while the others have nothing
+    // to do. Their order in the report follows the order they finish anyway.
+    if (settings.workers > 1) {
+        std::vector<std::uintmax_t> sizes(jobs.size(), 0);
+        for (const std::size_t i : toConvert) {
+            std::error_code sizeError;
+            const std::uintmax_t size = std::filesystem::file_size(jobs[i].input, sizeError);
+            sizes[i] = sizeError ? 0 : size;
+        }
+        std::stable_sort(toConvert.begin(), toConvert.end(),
+                         [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+    }
     if (o.verbose)
         std::fprintf(stderr, "lumicade-convert: %zu drawing%s%s, %zu to convert in %zu worker%s\n", mine.size(),
                      mine.size() == 1 ? "" : "s",
