@@ -117,22 +117,18 @@ void Builder::place(const Block& block, Context& child, const Xform& xf) {
         return;
     }
     // The first expansion tells what the block draws, unless something cut it short.
-    const std::size_t first = scene_.order.size(), cut = cutShort_;
+    const std::size_t cut = cutShort_;
     const bool whole = scene_.simplified.empty();
     learning_.emplace_back();
+    scene_.beginTally();
     drawBlock(block, child, xf);
+    const Scene::Tally drawn = scene_.endTally();
     Box box = learning_.back();
     learning_.pop_back();
-    bool bounded = true;
-    for (std::size_t i = first; i < scene_.order.size(); ++i) {
-        const Item& item = scene_.order[i];
-        if (item.kind == Item::Kind::Infinite || (item.kind == Item::Kind::Point && !(scene_.points[item.index].size > 0)))
-            bounded = false;
-        box.add(scene_.boxOf(item));
-    }
+    box.add(drawn.box);
     Xform undone;
     if (whole && scene_.simplified.empty() && cutShort_ == cut && flatOnPlan(xf) && undonePlan(xf, &undone))
-        blockBoxes_[key] = {mapped(box, undone), bounded};
+        blockBoxes_[key] = {mapped(box, undone), drawn.bounded};
 }
 
 void Builder::simplify(const std::string& why) {

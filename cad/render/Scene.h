@@ -179,6 +179,24 @@ struct Scene {
     // (an index into clips, or -1 for none).
     void append(Scene&& other, int clip);
 
+    // What the items added between beginTally() and endTally() cover, and
+    // whether all of them have bounds (rays and markers sized by the view
+    // have none). Tallies nest: each takes in what those within it counted.
+    struct Tally {
+        Box box;
+        bool bounded = true;
+    };
+    void beginTally() { tallies_.emplace_back(); }
+    Tally endTally() {
+        const Tally done = tallies_.back();
+        tallies_.pop_back();
+        if (!tallies_.empty()) {
+            tallies_.back().box.add(done.box);
+            tallies_.back().bounded = tallies_.back().bounded && done.bounded;
+        }
+        return done;
+    }
+
     // A stroke's points are in strokePoints. The box, when given, is that of its points.
     void add(Stroke s) {
         const Box box = cad::render::boxOf(s);
@@ -192,8 +210,7 @@ struct Scene {
         item.kind = Item::Kind::Stroke;
         item.index = strokes.size();
         item.box = box;
-        unclipped_.add(box);
-        ++unclippedItems_;
+        counted(box, true);
         return strokes.emplace_back();
     }
     void add(Fill f) {
@@ -205,11 +222,11 @@ struct Scene {
         texts.push_back(std::move(t));
     }
     void add(PointMarker p) {
-        added({Item::Kind::Point, points.size(), -1, cad::render::boxOf(p)});
+        added({Item::Kind::Point, points.size(), -1, cad::render::boxOf(p)}, p.size > 0);
         points.push_back(std::move(p));
     }
     void add(InfiniteLine l) {
-        added({Item::Kind::Infinite, infinite.size()});
+        added({Item::Kind::Infinite, infinite.size()}, false);
         infinite.push_back(std::move(l));
     }
     void add(RasterPicture r) {
@@ -218,11 +235,19 @@ struct Scene {
     }
 
 private:
-    void added(const Item& item) {
+    void added(const Item& item, bool bounded = true) {
         order.push_back(item);
-        unclipped_.add(item.box);
-        ++unclippedItems_;
+        counted(item.box, bounded);
     }
+    void counted(const Box& box, bool bounded) {
+        unclipped_.add(box);
+        ++unclippedItems_;
+        if (!tallies_.empty()) {
+            tallies_.back().box.add(box);
+            if (!bounded) tallies_.back().bounded = false;
+        }
+    }
+    std::vector<Tally> tallies_;
     // What the items added here and appended without a clip cover, kept as
     // they come: while that is every item, the extents need no pass over them.
     Box unclipped_;
