@@ -86,6 +86,7 @@ void BitReader::skipBytes(std::uint64_t n) {
 std::vector<std::uint8_t> BitReader::bytes(std::size_t n) {
     if (n > bitsLeft() / 8) fail("a block of bytes runs past the end");
     std::vector<std::uint8_t> out(n);
+    if (n == 0) return out;  // no copy: an empty vector (and a reader of nothing) may hold no memory at all
     if ((pos_ & 7) == 0) {
         std::memcpy(out.data(), data_ + (pos_ >> 3), n);
         pos_ += n * 8;

@@ -107,6 +107,15 @@ TEST(DwgBitCodes, ReadingPastTheEndOrAbsurdCountsFailsCleanly)
     BitReader t(tv.data(), tv.size(), Version::R2000);
     EXPECT_THROW(t.TV(30), cad::ReadError);
 
+    // An empty block of bytes is read from any reader, one of no data too,
+    // without touching memory.
+    BitReader none(nullptr, 0, Version::R2000);
+    EXPECT_TRUE(none.bytes(0).empty());
+    BitReader atEnd(two.data(), two.size(), Version::R2000);
+    atEnd.skipBytes(2);
+    EXPECT_TRUE(atEnd.bytes(0).empty());
+    EXPECT_THROW(atEnd.bytes(1), cad::ReadError);
+
     // An overlong modular number does not loop for ever.
     std::vector<std::uint8_t> endless(40, 0xFF);
     BitReader m(endless.data(), endless.size(), Version::R2000);
