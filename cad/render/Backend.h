@@ -8,16 +8,6 @@
 
 namespace cad::render {
 
-// Where the drawing lands in the picture: pixel = (x - originX) * scale + offsetX,
-// with y running downwards.
-struct ViewTransform {
-    double scale = 1, originX = 0, originY = 0;
-    int width = 0, height = 0;
-    double marginX = 0, marginY = 0;
-    QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
-};
-
-ViewTransform fitView(const Box& extents, const RenderOptions& options);
 QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOptions& options);
 // The same on any device of view.width x view.height pixels, over whatever
 // the device holds already (paintScene fills the background first).

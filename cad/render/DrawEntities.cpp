@@ -1,5 +1,6 @@
 // Drawing of the geometric entities, texts, images and block references.
 #include "cad/render/SceneBuilder.h"
+#include "cad/render/QtParts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,7 +92,7 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const MLineData& d) { mline(d, l, xf); },
             [&](const ImageData& d) {
                 if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, d, l, xf);
-                else underlay(e, d, l, ocs());
+                else qtParts("an underlay").underlay(*this, e, d, l, ocs());
             },
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
@@ -429,7 +430,7 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     }
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
-    else picture(d, l, xf, clipped ? outline : std::vector<Vec3>{});
+    else qtParts("a raster image").picture(*this, d, l, xf, clipped ? outline : std::vector<Vec3>{});
     stroke(outline, true, l, xf, false);
 }
 

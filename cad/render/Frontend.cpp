@@ -238,4 +238,16 @@ Scene buildSpaceScene(const Drawing& drawing, const RenderOptions& options, cons
     return frontend::Builder(drawing, options, view).run(space, placement, hiddenLayers);
 }
 
+std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options) {
+    bool files = false;
+    for (const Block& b : drawing.blocks)
+        for (const Entity& e : b.entities)
+            if (const auto* im = e.as<ImageData>(); im && !im->filePath.empty()) files = true;
+    if (!files && options.layout.empty()) return drawing.referenceProblems;
+    std::vector<std::string> out = drawing.referenceProblems;
+    for (const std::string& p : buildScene(drawing, options).problems)
+        if (std::find(out.begin(), out.end(), p) == out.end()) out.push_back(p);
+    return out;
+}
+
 }  // namespace cad::render

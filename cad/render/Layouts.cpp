@@ -65,10 +65,10 @@ std::vector<Vec2> boundaryOutline(const Entity& e) {
     return out;
 }
 
-QPainterPath pathOf(const std::vector<Vec2>& outline) {
-    QPolygonF poly;
-    for (const Vec2& p : outline) poly << QPointF(p.x, p.y);
-    QPainterPath path;
+Path pathOf(const std::vector<Vec2>& outline) {
+    std::vector<QPointF> poly;
+    for (const Vec2& p : outline) poly.emplace_back(p.x, p.y);
+    Path path;
     path.addPolygon(poly);
     path.closeSubpath();
     return path;

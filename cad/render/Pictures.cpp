@@ -203,13 +203,13 @@ QImage bitonal(const QImage& image, QColor ink, QColor paper, bool transparent) 
     return mono.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QPainterPath outlinePath(const std::vector<Vec3>& outline, const Xform& xf) {
-    QPolygonF poly;
+Path outlinePath(const std::vector<Vec3>& outline, const Xform& xf) {
+    std::vector<QPointF> poly;
     for (const Vec3& p : outline) {
         const Vec2 q = xf.apply2(p);
-        if (std::isfinite(q.x) && std::isfinite(q.y)) poly << QPointF(q.x, q.y);
+        if (std::isfinite(q.x) && std::isfinite(q.y)) poly.emplace_back(q.x, q.y);
     }
-    QPainterPath path;
+    Path path;
     if (poly.size() >= 3) {
         path.addPolygon(poly);
         path.closeSubpath();
@@ -218,9 +218,9 @@ QPainterPath outlinePath(const std::vector<Vec3>& outline, const Xform& xf) {
 }
 
 // Plane point (x, y) = origin + ux * x + vy * y, seen through xf, as a 2D map.
-QTransform planeMap(Vec3 origin, Vec3 ux, Vec3 vy, const Xform& xf) {
+Affine planeMap(Vec3 origin, Vec3 ux, Vec3 vy, const Xform& xf) {
     const Vec2 o = xf.apply2(origin), a = xf.apply2(origin + ux), b = xf.apply2(origin + vy);
-    return QTransform(a.x - o.x, a.y - o.y, b.x - o.x, b.y - o.y, o.x, o.y);
+    return Affine(a.x - o.x, a.y - o.y, b.x - o.x, b.y - o.y, o.x, o.y);
 }
 
 // Inches of a page to the drawing's units.
@@ -268,11 +268,13 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
     // resolution it was decoded at.
     const double sx = d.size.x / image.width(), sy = d.size.y / image.height();
     RasterPicture r;
-    r.placement = QTransform::fromScale(sx, sy) *
+    r.placement = Affine::fromScale(sx, sy) *
                   planeMap(d.insertion + d.vVector * d.size.y, d.uVector, d.vVector * -1.0, xf);
-    r.clip = clipOutline.empty() ? QPainterPath() : outlinePath(clipOutline, xf);
+    r.clip = clipOutline.empty() ? Path() : outlinePath(clipOutline, xf);
     r.clipInverted = d.clipInverted && !r.clip.isEmpty();
-    r.image = std::move(image);
+    r.width = image.width();
+    r.height = image.height();
+    r.image = std::make_shared<const QImage>(std::move(image));
     scene_.add(std::move(r));
 }
 
@@ -321,11 +323,13 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
         const QColor background = options_.background.isValid() ? options_.background : QColor(Qt::white);
         adjust(image, 50, 50, std::clamp(d.fade, 0, 80), background);
         RasterPicture r;
-        r.placement = QTransform::fromScale(w / image.width(), h / image.height()) *
+        r.placement = Affine::fromScale(w / image.width(), h / image.height()) *
                       planeMap(at(0, h), d.uVector, d.vVector * -1.0, ocs);
-        r.clip = clipped ? outlinePath(clip, ocs) : QPainterPath();
+        r.clip = clipped ? outlinePath(clip, ocs) : Path();
         r.clipInverted = clipped && d.clipInverted;
-        r.image = std::move(image);
+        r.width = image.width();
+        r.height = image.height();
+        r.image = std::make_shared<const QImage>(std::move(image));
         scene_.add(std::move(r));
         frameOutline = {at(0, 0), at(w, 0), at(w, h), at(0, h)};
     }

@@ -72,15 +72,6 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::
     return picture.toImage();
 }
 
-std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOptions& options) {
-    bool files = false;
-    for (const Block& b : drawing.blocks)
-        for (const Entity& e : b.entities)
-            if (const auto* im = e.as<ImageData>(); im && !im->filePath.empty()) files = true;
-    if (!files && options.layout.empty()) return drawing.referenceProblems;
-    return ScenePicture(drawing, options).problems();
-}
-
 std::vector<std::string> ScenePicture::problems() const {
     std::vector<std::string> out = referenceProblems_;
     for (const std::string& p : prepared_->scene.problems)

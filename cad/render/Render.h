@@ -39,7 +39,7 @@ struct WorkBudgets {
 
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
-    QColor background = Qt::white;   // colour 7 is drawn in the contrasting black or white
+    QColor background = QColor(255, 255, 255);  // colour 7 is drawn in the contrasting black or white
     double margin = 0.02;            // blank border, as a fraction of the long side
     std::string layout;              // "" the space the drawing opens in, "Model", or a layout's name
     bool antialias = true;

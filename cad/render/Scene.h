@@ -2,10 +2,8 @@
 // The frontend's output: what to paint, in drawing (world XY) coordinates,
 // with every colour, linetype and visibility question already answered.
 // The backend only maps it to pixels.
-#include <QImage>
-#include <QPainterPath>
+#include <QPointF>
 #include <QRgb>
-#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -15,6 +13,9 @@
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/render/Path.h"
+
+class QImage;
 
 namespace cad::render {
 
@@ -93,8 +94,8 @@ struct Fill {
 // Glyphs already placed in drawing coordinates: outlines to fill (TrueType
 // faces) and pen strokes (shape fonts), drawn with the entity's pen.
 struct TextShape {
-    QPainterPath path;
-    QPainterPath strokes;
+    Path path;
+    Path strokes;
     PaintColor color;
     double lineweightMm = 0.25;
 };
@@ -127,9 +128,10 @@ struct Item {
 // A picture placed in the drawing: image pixel (column, row from the top)
 // maps to drawing coordinates through placement.
 struct RasterPicture {
-    QImage image;
-    QTransform placement;
-    QPainterPath clip;            // drawing coordinates; empty = the whole picture
+    std::shared_ptr<const QImage> image;  // never null in a scene
+    int width = 0, height = 0;    // the image's, in pixels
+    Affine placement;
+    Path clip;                    // drawing coordinates; empty = the whole picture
     bool clipInverted = false;    // paint outside clip, within the picture
 };
 
@@ -160,7 +162,7 @@ struct Scene {
     std::vector<InfiniteLine> infinite;
     std::vector<RasterPicture> rasters;
     std::vector<Item> order;      // painting order: later items cover earlier ones
-    std::vector<QPainterPath> clips;  // areas that items are painted within (viewports)
+    std::vector<Path> clips;      // areas that items are painted within (viewports)
     std::vector<std::string> problems;  // what could not be drawn, one line each
 
     // What building the scene took, in the units of the work budgets.
@@ -253,5 +255,18 @@ private:
     Box unclipped_;
     std::size_t unclippedItems_ = 0;
 };
+
+// Where the drawing lands in the picture: pixel = (x - originX) * scale + offsetX,
+// with y running downwards.
+struct ViewTransform {
+    double scale = 1, originX = 0, originY = 0;
+    int width = 0, height = 0;
+    double marginX = 0, marginY = 0;
+    QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
+};
+
+struct RenderOptions;
+// The picture fitted around extents, options.longSide pixels along its longer side.
+ViewTransform fitView(const Box& extents, const RenderOptions& options);
 
 }  // namespace cad::render

@@ -4,8 +4,7 @@
 // ByBlock through nested inserts) and turns it into paint primitives in world
 // XY coordinates. Its work is spread over files by concern: properties,
 // primitives, entities, annotations and hatches.
-#include <QPainterPath>
-#include <QTransform>
+#include <QColor>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
@@ -57,8 +56,8 @@ struct Look {
     double patternScale = 1;
 };
 
-inline QTransform planTransform(const Xform& x, double z) {
-    return QTransform(x.m[0][0], x.m[1][0], x.m[0][1], x.m[1][1], x.m[0][2] * z + x.t.x, x.m[1][2] * z + x.t.y);
+inline Affine planTransform(const Xform& x, double z) {
+    return Affine(x.m[0][0], x.m[1][0], x.m[0][1], x.m[1][1], x.m[0][2] * z + x.t.x, x.m[1][2] * z + x.t.y);
 }
 
 inline bool finite(Vec3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
@@ -70,6 +69,14 @@ public:
     // The entities of one space placed by placement; entities on the hidden
     // layers are left out as if those layers were frozen.
     Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
+
+    // ---- pictures and underlays (Pictures.cpp, through Qt) ------------------------------
+    // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
+    // coordinates before xf) when it is given.
+    void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
+    // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
+    void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
+    QColor resolved(const PaintColor& c) const;
 
 private:
     const Drawing& drawing_;
@@ -240,13 +247,6 @@ private:
     // drawn like a block's for their owner (ByBlock from it).
     void wireframe(std::vector<Entity> parts, const Entity& owner, const Look& l, const Context& ctx);
 
-    // ---- pictures and underlays (Pictures.cpp) ------------------------------
-    // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
-    // coordinates before xf) when it is given.
-    void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
-    // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
-    void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
-    QColor resolved(const PaintColor& c) const;
 
     // ---- annotations (DrawAnnotations.cpp) --------------------------------
     // A dimension draws its block, or what it can without one.

@@ -58,7 +58,7 @@ void Builder::text(const TextPaths& planePaths, const Xform& planeToWorld, doubl
     if (planePaths.isEmpty()) return;
     if (!room(static_cast<std::size_t>(planePaths.fill.elementCount() + planePaths.strokes.elementCount()))) return;
     TextShape t;
-    const QTransform toWorld = planTransform(planeToWorld, z);
+    const Affine toWorld = planTransform(planeToWorld, z);
     t.path = toWorld.map(planePaths.fill);
     t.strokes = toWorld.map(planePaths.strokes);
     t.color = color;

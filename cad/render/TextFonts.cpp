@@ -1,13 +1,12 @@
 #include "cad/render/TextFonts.h"
 
-#include <QFontDatabase>
 #include <QStringList>
 #include <cctype>
 #include <map>
 #include <mutex>
 
 #include "cad/fonts/FontFinder.h"
-#include "cad/render/Render.h"
+#include "cad/render/QtParts.h"
 
 namespace cad::render {
 
@@ -52,14 +51,10 @@ std::shared_ptr<const fonts::HersheyFont> loadHershey(Library& lib, const std::f
 
 // A TrueType file of the drawing's or the user's is handed to Qt once.
 QString trueTypeFamily(Library& lib, const std::filesystem::path& file, const std::string& family) {
+    const QtParts& qt = qtParts("a TrueType font file");
     std::lock_guard lock(lib.mutex);
     auto [it, fresh] = lib.trueTypeFiles.try_emplace(file);
-    if (fresh) {
-        ensureGuiApplication();  // the font database needs it
-        const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file.string()));
-        const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList{};
-        it->second = families.isEmpty() ? QString::fromStdString(family) : families.front();
-    }
+    if (fresh) it->second = qt.registerFontFile(file, family);
     return it->second;
 }
 

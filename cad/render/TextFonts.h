@@ -3,7 +3,6 @@
 // Hershey faces standing in for missing ones, and TrueType faces. Fonts are
 // found once per process (see cad/fonts/FontFinder.h for where) and shared
 // by every drawing and thread.
-#include <QFont>
 #include <QString>
 #include <filesystem>
 #include <memory>

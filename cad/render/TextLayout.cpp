@@ -1,13 +1,11 @@
 #include "cad/render/TextLayout.h"
 
 #include "cad/render/Palette.h"
-#include "cad/render/Render.h"
+#include "cad/render/QtParts.h"
+
+#include <QStringList>
 #include "cad/model/TextEscapes.h"
 
-#include <QFont>
-#include <QFontMetricsF>
-#include <QRawFont>
-#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -19,55 +17,6 @@ namespace cad::render {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-// Glyphs are outlined at this pixel size and scaled to the drawing.
-constexpr int kGlyphPixels = 200;
-
-struct FontInfo {
-    QFont font;
-    double capHeight = 1;
-    double descent = 0.3;
-};
-
-FontInfo makeFont(const QString& family, bool bold = false, bool italic = false, double capHeightEm = 0) {
-    ensureGuiApplication();  // Qt's fonts need it; drawings without such text never start it
-    FontInfo info;
-    info.font = QFont(family);
-    info.font.setPixelSize(kGlyphPixels);
-    info.font.setHintingPreference(QFont::PreferNoHinting);
-    info.font.setKerning(true);
-    info.font.setBold(bold);
-    info.font.setItalic(italic);
-    const QFontMetricsF metrics(info.font);
-    info.capHeight = capHeightEm > 0 ? kGlyphPixels * capHeightEm
-                     : metrics.capHeight() > 1 ? metrics.capHeight() : kGlyphPixels * 0.73;
-    info.descent = metrics.descent() / info.capHeight;
-    return info;
-}
-
-// One set of fonts per thread: Qt caches a font's engine per thread, and a
-// font shared between threads would look its engine up again, under a lock,
-// each time another thread used it.
-const FontInfo& fontFor(bool mono) {
-    thread_local const FontInfo sans = makeFont(QStringLiteral("DejaVu Sans"));
-    thread_local const FontInfo monospace = makeFont(QStringLiteral("DejaVu Sans Mono"));
-    return mono ? monospace : sans;
-}
-
-const FontInfo& fontFor(const QString& family, bool bold, bool italic, double capHeightEm = 0) {
-    thread_local std::map<std::tuple<QString, bool, bool, double>, FontInfo> fonts;
-    const auto key = std::make_tuple(family, bold, italic, capHeightEm);
-    auto it = fonts.find(key);
-    if (it == fonts.end()) it = fonts.emplace(key, makeFont(family, bold, italic, capHeightEm)).first;
-    return it->second;
-}
-
-// The Qt font a run is set in: its TrueType face, or the default ones.
-const FontInfo& qtFontFor(const TextFormat& f) {
-    if (f.font && f.font->kind == TextFont::Kind::TrueType && !f.font->family.isEmpty())
-        return fontFor(f.font->family, f.font->bold, f.font->italic, f.font->capHeight);
-    return fontFor(f.mono);
-}
-
 bool stroked(const TextFormat& f) { return f.font && f.font->stroked(); }
 
 // The classic fonts keep the degree sign, plus-minus and diameter at 127,
@@ -178,17 +127,8 @@ double strokeRun(const TextRun& run, double x, double baseline, TextPaths* paths
         }
         // A character the font lacks: from a font that has it (CJK text
         // without its big font), scaled to the same cap height.
-        c = classicSymbol(c);
-        const QString family = fallbackFamily(c);
-        const FontInfo& other = family.isEmpty() ? fontFor(false) : fontFor(family, false, false);
-        const QString text = QString::fromUcs4(&c, 1);
-        const double s = h / other.capHeight;
-        if (paths) {
-            QPainterPath glyph;
-            glyph.addText(0, 0, other.font, text);
-            paths->fill.addPath(QTransform(s * f.widthFactor, 0, -s * shear, -s, pen, baseline).map(glyph));
-        }
-        pen += QFontMetricsF(other.font).horizontalAdvance(text) * s * f.widthFactor + extra;
+        pen += qtParts("a character its shape font lacks").missingCharacter(classicSymbol(c), f, pen, baseline,
+                                                                          paths ? &paths->fill : nullptr) + extra;
     });
     return pen - x;
 }
@@ -330,22 +270,20 @@ void applyParagraphCode(const QString& code, double unit, ParagraphFormat& p) {
 
 bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fromStdString(fontFile)); }
 
-double descentRatio() { return fontFor(false).descent; }
+double descentRatio() { return qtParts("TrueType text").defaultDescent(); }
 
 double descentRatio(const TextFormat& f) {
     if (f.font && f.font->kind == TextFont::Kind::Shx)
         return f.font->shx->above() > 0 ? f.font->shx->below() / f.font->shx->above() : 0;
     if (f.font && f.font->kind == TextFont::Kind::Hershey) return f.font->hershey->descent();
-    return qtFontFor(f).descent;
+    return qtParts("TrueType text").descent(f);
 }
 
 double runAdvance(const TextRun& run) {
     // A tab on its own, where no paragraph places it: as wide as four spaces.
     if (run.text == QLatin1String("\t")) return runAdvance({QStringLiteral("    "), run.format});
     if (stroked(run.format)) return strokeRun(run, 0, 0, nullptr);
-    const FontInfo& f = qtFontFor(run.format);
-    const QFontMetricsF metrics(f.font);
-    double w = metrics.horizontalAdvance(run.text) * run.format.height / f.capHeight * run.format.widthFactor;
+    double w = qtParts("TrueType text").advance(run);
     if (run.format.tracking != 1 && std::isfinite(run.format.tracking) && run.format.tracking > 0)
         w += (run.format.tracking - 1) * run.format.height * 0.3 * run.text.size();
     return w;
@@ -358,23 +296,7 @@ void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
     if (stroked(fmt)) {
         width = strokeRun(run, x, baseline, &paths);
     } else {
-        const FontInfo& f = qtFontFor(fmt);
-        const double s = fmt.height / f.capHeight;
-        const double shear = std::tan(std::clamp(fmt.oblique, -1.4, 1.4));
-        QPainterPath glyphs;
-        if (fmt.tracking != 1 && std::isfinite(fmt.tracking) && fmt.tracking > 0) {
-            double pen = 0;
-            const QFontMetricsF metrics(f.font);
-            const double extra = (fmt.tracking - 1) * fmt.height * 0.3 / (s * fmt.widthFactor);
-            for (const QChar ch : run.text) {
-                glyphs.addText(pen, 0, f.font, QString(ch));
-                pen += metrics.horizontalAdvance(ch) + extra;
-            }
-        } else {
-            glyphs.addText(0, 0, f.font, run.text);
-        }
-        const QTransform toPlane(s * fmt.widthFactor, 0, -s * shear, -s, x, baseline);
-        paths.fill.addPath(toPlane.map(glyphs));
+        qtParts("TrueType text").outline(paths.fill, run, x, baseline);
         width = runAdvance(run);
     }
     if (fmt.underline || fmt.overline || fmt.strike) {
@@ -622,7 +544,7 @@ TextPaths layoutText(const TextData& t, const std::string& shown, const TextForm
         const int ha = t.horizontalAlign;
         const double lift = ha == 1 || ha == 4 ? length / 2 : ha == 2 ? length : 0;
         const Vec2 anchor = ha == 1 || ha == 2 || ha == 4 ? t.alignment.xy() : t.insertion.xy();
-        QTransform place;
+        Affine place;
         place.translate(anchor.x, anchor.y);
         place.rotateRadians(t.rotation);
         place.scale((t.generation & 2) ? -1 : 1, (t.generation & 4) ? -1 : 1);
@@ -647,7 +569,7 @@ TextPaths layoutText(const TextData& t, const std::string& shown, const TextForm
     // Backward and upside-down text are mirror images about the point they
     // hang from, as the mirror command leaves them.
     const double mirrorX = (t.generation & 2) ? -1 : 1, mirrorY = (t.generation & 4) ? -1 : 1;
-    QTransform place;
+    Affine place;
     auto placed = [&] { return TextPaths{place.map(paths.fill), place.map(paths.strokes)}; };
     if (ha == 3 || ha == 5) {
         // Aligned keeps the proportions, fit keeps the height; both run from the first point to the second.
@@ -846,15 +768,14 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
                 if (out.empty() || out.back().color.has_value() != run.format.color.has_value() ||
                     (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
                                           out.back().color->foreground != run.format.color->foreground)))
-                    out.push_back({QPainterPath{}, QPainterPath{}, run.format.color});
+                    out.push_back({Path{}, Path{}, run.format.color});
                 // A part smaller than its line sits on the baseline, in the middle or at the top (\A).
                 const double own = run.format.stackOf > 0 ? run.format.stackOf : run.format.height;
                 const double lift = run.format.verticalAlign == 1   ? (line.height - own) / 2
                                     : run.format.verticalAlign == 2 ? line.height - own
                                                                     : 0;
-                // Swapped in and out: a QPainterPath has no move constructor, and a
-                // copy shared with the part would be copied whole by the next glyph
-                // added, once per run, making long text cost the square of its length.
+                // Swapped in and out rather than copied: a copy would be made of the
+                // whole part once per run, making long text cost the square of its length.
                 TextPaths paths;
                 paths.fill.swap(out.back().path);
                 paths.strokes.swap(out.back().strokes);

@@ -4,7 +4,6 @@
 // stand-ins give pen strokes; TrueType faces give filled outlines. Text
 // without a font of its own (no style) is set in DejaVu Sans (DejaVu Sans
 // Mono for the monospaced ones).
-#include <QPainterPath>
 #include <QString>
 #include <filesystem>
 #include <cstdint>
@@ -46,14 +45,14 @@ struct TextRun {
 // Glyphs placed in the text plane: outlines to fill and pen strokes (open
 // subpaths) to draw with the entity's pen.
 struct TextPaths {
-    QPainterPath fill, strokes;
+    Path fill, strokes;
     bool isEmpty() const { return fill.isEmpty() && strokes.isEmpty(); }
 };
 
 // The glyphs of a part of multiline text, and the colour it asks for.
 struct PlacedText {
-    QPainterPath path;
-    QPainterPath strokes;
+    Path path;
+    Path strokes;
     std::optional<PaintColor> color;
 };
 
