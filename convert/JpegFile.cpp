@@ -3,7 +3,9 @@
 #include "cad/model/ReplacingFile.h"
 
 #include <QFile>
+#include <QSysInfo>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -36,32 +38,24 @@ struct Compressor {
 
 }  // namespace
 
-int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& out, ChromaSubsampling subsampling,
-               std::string* why) {
-    if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) {
+int encodeJpegPixels(const unsigned char* pixels, int width, int height, std::ptrdiff_t bytesPerLine, PixelLayout layout,
+                     int quality, std::vector<unsigned char>& out, ChromaSubsampling subsampling, std::string* why) {
+    if (!pixels || width <= 0 || height <= 0 || bytesPerLine <= 0 || bytesPerLine > INT_MAX) {
         if (why) *why = "no picture";
         return JpegStatus::InvalidParameter;
     }
-    // 0xffRRGGBB words lie in memory as B, G, R, X on every platform we build
-    // for. Three-byte pictures (a bitmap read back from a file) are taken as
-    // they lie too, rather than widened first.
-    const QImage::Format format = picture.format();
-    const bool threeBytes = format == QImage::Format_BGR888 || format == QImage::Format_RGB888;
-    const QImage rgb = format == QImage::Format_RGB32 || threeBytes ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    if (rgb.isNull()) return JpegStatus::OutOfMemory;
-    const int pixelFormat = format == QImage::Format_BGR888   ? TJPF_BGR
-                            : format == QImage::Format_RGB888 ? TJPF_RGB
+    const int pixelFormat = layout == PixelLayout::Bgr888 ? TJPF_BGR
+                            : layout == PixelLayout::Rgb888 ? TJPF_RGB
                             : QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX
                                                                             : TJPF_XRGB;
-
     Compressor tj;
     if (!tj.handle) {
         if (why) *why = tjGetErrorStr2(nullptr);
         return JpegStatus::GenericError;
     }
     unsigned long size = 0;
-    const int rc = tjCompress2(tj.handle, rgb.constBits(), rgb.width(), static_cast<int>(rgb.bytesPerLine()), rgb.height(),
-                               pixelFormat, &tj.buffer, &size, tjSubsampling(subsampling), quality, TJFLAG_ACCURATEDCT);
+    const int rc = tjCompress2(tj.handle, pixels, width, static_cast<int>(bytesPerLine), height, pixelFormat, &tj.buffer,
+                               &size, tjSubsampling(subsampling), quality, TJFLAG_ACCURATEDCT);
     if (rc != 0 || !tj.buffer || size == 0) {
         if (why) *why = tjGetErrorStr2(tj.handle);
         return JpegStatus::GenericError;
@@ -104,13 +98,6 @@ int writeNativeFileReplacing(const std::string& pathIn, const std::vector<unsign
     if (exists && ::fchmod(file.fd(), existing.st_mode & 07777) != 0) return fail(errno);
     if (!file.write(bytes.data(), bytes.size()) || !file.commit(true)) return fail(errno);
     return JpegStatus::Ok;
-}
-
-int writeJpegFile(const QImage& picture, const QString& path, int quality, std::string* why) {
-    std::vector<unsigned char> bytes;
-    const int status = encodeJpeg(picture, quality, bytes, kDrawingSubsampling, why);
-    if (status != JpegStatus::Ok) return status;
-    return writeFileReplacing(path, bytes, why);
 }
 
 }  // namespace lumicade

@@ -7,6 +7,7 @@
 // Results are GDI+ status numbers, which the error report shows.
 #include <QImage>
 #include <QString>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ constexpr int Win32Error = 7;        // the file could not be created, written o
 // lines on a plain background: full-resolution colour keeps them crisp.
 enum class ChromaSubsampling { Full444, Half422, Quarter420 };
 constexpr ChromaSubsampling kDrawingSubsampling = ChromaSubsampling::Full444;
+
+// How a picture's pixels lie in memory: 0xffRRGGBB words (QImage::Format_RGB32),
+// or three bytes a pixel.
+enum class PixelLayout { Rgb32, Bgr888, Rgb888 };
+
+// Encodes rows of pixels as they lie in memory; see encodeJpeg.
+int encodeJpegPixels(const unsigned char* pixels, int width, int height, std::ptrdiff_t bytesPerLine, PixelLayout layout,
+                     int quality, std::vector<unsigned char>& out, ChromaSubsampling subsampling = kDrawingSubsampling,
+                     std::string* why = nullptr);
 
 // Encodes the picture at its own pixel size. quality is handed to the
 // encoder unchanged (0..100, 100 best). Returns a status; *why gets the

@@ -250,4 +250,22 @@ std::vector<std::string> pictureProblems(const Drawing& drawing, const RenderOpt
     return out;
 }
 
+Box viewOf(const Scene& scene, const RenderOptions& options) {
+    Box view = scene.extents();
+    // Nothing but rays and construction lines: look at where they start.
+    if (view.empty())
+        for (const InfiniteLine& line : scene.infinite) view.add(line.base);
+    if (options.window.isValid()) {
+        const QRectF w = options.window.normalized();
+        view = Box{w.left(), w.top(), w.right(), w.bottom()};
+    }
+    return view;
+}
+
+RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options) {
+    RenderOptions paint = options;
+    paint.lineweights = options.lineweights && drawing.header.lwDisplay;
+    return paint;
+}
+
 }  // namespace cad::render

@@ -20,4 +20,11 @@ Scene buildScene(const Drawing& drawing, const RenderOptions& options);
 Scene buildSpaceScene(const Drawing& drawing, const RenderOptions& options, const Block& space,
                       const Xform& placement, const std::vector<std::string>& hiddenLayers, const Box& view = {});
 
+// The part of the drawing a picture of the scene shows: what is drawn, or the window asked for.
+Box viewOf(const Scene& scene, const RenderOptions& options);
+// The options a picture of the drawing is painted with: lineweights show
+// only when the drawing has their display switched on; otherwise every line
+// is drawn with the thinnest pen.
+RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options);
+
 }  // namespace cad::render

@@ -21,31 +21,6 @@
 
 namespace cad::render {
 
-namespace {
-
-// The view around what is drawn, or the window asked for.
-Box viewOf(const Scene& scene, const RenderOptions& options) {
-    Box view = scene.extents();
-    // Nothing but rays and construction lines: look at where they start.
-    if (view.empty())
-        for (const InfiniteLine& line : scene.infinite) view.add(line.base);
-    if (options.window.isValid()) {
-        const QRectF w = options.window.normalized();
-        view = Box{w.left(), w.top(), w.right(), w.bottom()};
-    }
-    return view;
-}
-
-// Lineweights show only when the drawing has their display switched on;
-// otherwise every line is drawn with the thinnest pen.
-RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options) {
-    RenderOptions paint = options;
-    paint.lineweights = options.lineweights && drawing.header.lwDisplay;
-    return paint;
-}
-
-}  // namespace
-
 struct ScenePicture::Prepared {
     Scene scene;
     RenderOptions paint;

@@ -12,7 +12,8 @@
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
-#include "tools/convert/PictureFormats.h"
+#include "tools/convert/PaintWithoutQt.h"
+#include "tools/convert/QtPictures.h"
 
 namespace lumicade::convert {
 
@@ -47,12 +48,6 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         return outcome;
     };
     if (!job.refusal.empty()) return failed(job.refusal);
-    // Pictures are painted without a GUI application: the renderer starts
-    // one the first time a text needs Qt's fonts. The vector writers may
-    // want it on their own.
-    if ((o.format == Format::Pdf || o.format == Format::Svg) && !cad::render::ensureGuiApplication())
-        return failed("cannot start Qt's font machinery");
-
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
@@ -69,7 +64,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     options.longSide = o.size;
     options.window = o.window;
-    options.background = o.blackBackground ? QColor(Qt::black) : QColor(Qt::white);
+    options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
     options.colors = o.colors;
     const bool all = o.layout == "*";
     options.layout = all ? std::string("Model") : o.layout;
@@ -78,17 +73,40 @@ Outcome convertDrawing(const Job& job, const Options& o) {
 
     const std::string title = completeBaseName(fileNamePart(job.input));
     std::vector<std::string> notes;
+    std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
     std::string simplified;  // why a picture leaves part of the drawing out
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
+        std::vector<std::string> problems;
         try {
             std::string part;
-            bytes = encodeDrawing(drawing, options, o.format, o.quality, pictureTitle, &part);
+            // JPEG pictures of drawings that need nothing of Qt are painted
+            // here; the rest through Qt's module, loaded at the first of them.
+            if (o.format != Format::Jpeg ||
+                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, bytes, &part, &problems)) {
+                std::string why;
+                const PaintWithQt paint = qtPainter(&why);
+                if (!paint) return "cannot load the Qt painter: " + why;
+                QtPictureRequest request;
+                request.drawing = &drawing;
+                request.options = &options;
+                request.format = o.format;
+                request.quality = o.quality;
+                request.title = pictureTitle;
+                request.fontFolders = o.fontDirs;
+                QtPictureResult result;
+                paint(request, result);
+                for (const std::string& line : result.substitutions)
+                    if (std::find(substitutions.begin(), substitutions.end(), line) == substitutions.end())
+                        substitutions.push_back(line);
+                if (!result.failure.empty()) return result.failure;
+                bytes = std::move(result.bytes);
+                part = std::move(result.simplified);
+                problems = std::move(result.problems);
+            }
             if (simplified.empty()) simplified = part;
-            for (const std::string& p : cad::render::pictureProblems(drawing, options))
+            for (const std::string& p : problems)
                 if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);
-        } catch (const PictureError& e) {
-            return e.what();
         } catch (const std::exception& e) {
             return std::string("cannot draw it: ") + e.what();
         }
@@ -126,9 +144,13 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     for (std::size_t i = 0; i < notes.size(); ++i) outcome.reason += (i ? "; " : "") + notes[i];
 
     // Substitutions are named once by each worker; the supervisor names each once in all.
-    static std::size_t named = 0;
-    const std::vector<std::string> substitutions = cad::render::fontSubstitutions();
-    for (; named < substitutions.size(); ++named) outcome.fontSubstitutions.push_back(substitutions[named]);
+    static std::vector<std::string> named;
+    for (const std::string& line : cad::render::fontSubstitutions()) substitutions.push_back(line);
+    for (const std::string& line : substitutions)
+        if (std::find(named.begin(), named.end(), line) == named.end()) {
+            named.push_back(line);
+            outcome.fontSubstitutions.push_back(line);
+        }
 
     // The picture is written either way; a drawing shown only in part is named.
     outcome.status = simplified.empty() ? Outcome::Status::Converted : Outcome::Status::Simplified;

@@ -76,6 +76,9 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
 
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
                                          Format format, int quality, const std::string& title, std::string* simplified) {
+    // The vector writers may want Qt's fonts on their own.
+    if ((format == Format::Pdf || format == Format::Svg) && !cad::render::ensureGuiApplication())
+        throw PictureError("cannot start Qt's font machinery");
     const cad::render::ScenePicture scene(drawing, options);
     if (simplified) *simplified = scene.simplified();
     switch (format) {

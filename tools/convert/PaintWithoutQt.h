@@ -1,0 +1,18 @@
+#pragma once
+// JPEG pictures painted by our own rasterizer, without Qt's GUI part.
+#include <string>
+#include <vector>
+
+#include "cad/model/Drawing.h"
+#include "cad/render/Render.h"
+
+namespace lumicade::convert {
+
+// The drawing's picture as JPEG bytes, painted and encoded without Qt's GUI
+// part. False, with nothing made, when the drawing needs Qt (TrueType text,
+// raster pictures, underlays). Throws for the renderer's own failures.
+bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
+                    int quality, std::vector<unsigned char>& bytes, std::string* simplified,
+                    std::vector<std::string>* problems);
+
+}  // namespace lumicade::convert

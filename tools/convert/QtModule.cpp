@@ -1,0 +1,28 @@
+// The converter's module for what it paints through Qt (see QtPictures.h).
+#include <algorithm>
+#include <exception>
+#include <mutex>
+
+#include "cad/render/TextFonts.h"
+#include "tools/convert/PictureFormats.h"
+#include "tools/convert/QtPictures.h"
+
+using namespace lumicade::convert;
+
+extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_with_qt(const QtPictureRequest& request,
+                                                                                      QtPictureResult& result) {
+    static std::once_flag folders;
+    std::call_once(folders, [&] {
+        cad::render::setFontFolders({request.fontFolders.begin(), request.fontFolders.end()});
+    });
+    try {
+        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.title,
+                                     &result.simplified);
+        result.problems = cad::render::pictureProblems(*request.drawing, *request.options);
+    } catch (const PictureError& e) {
+        result.failure = e.what();
+    } catch (const std::exception& e) {
+        result.failure = std::string("cannot draw it: ") + e.what();
+    }
+    result.substitutions = cad::render::fontSubstitutions();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Pictures painted through Qt: drawings with TrueType text, raster pictures
+// or underlays, and every format but JPEG. Qt's GUI part takes longer to
+// load than a small drawing takes to convert, so it lives in a module of its
+// own, loaded by a worker at the first drawing that needs it; drawings of
+// lines, areas and shape-font text are painted without it.
+#include <string>
+#include <vector>
+
+#include "cad/model/Drawing.h"
+#include "cad/render/Render.h"
+#include "tools/convert/Options.h"
+
+namespace lumicade::convert {
+
+struct QtPictureRequest {
+    const cad::Drawing* drawing = nullptr;
+    const cad::render::RenderOptions* options = nullptr;
+    Format format = Format::Jpeg;
+    int quality = 85;
+    std::string title;
+    std::vector<std::string> fontFolders;
+};
+
+struct QtPictureResult {
+    std::vector<unsigned char> bytes;  // the picture file, when made
+    std::string failure;               // why not, when not
+    std::string simplified;            // why the picture leaves part of the drawing out
+    std::vector<std::string> problems; // what could not be drawn (missing pictures...)
+    std::vector<std::string> substitutions;  // every font substitution the module made so far
+};
+
+// The module's one entry point, by this name.
+using PaintWithQt = void (*)(const QtPictureRequest& request, QtPictureResult& result);
+constexpr const char* kPaintWithQtSymbol = "lumicade_convert_paint_with_qt";
+
+// The entry point, the module loaded at the first call; null with *why set
+// when the module cannot be loaded.
+PaintWithQt qtPainter(std::string* why);
+
+}  // namespace lumicade::convert
