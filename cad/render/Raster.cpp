@@ -377,7 +377,7 @@ void Canvas::thinSegment(double x1, double y1, double x2, double y2, bool capBeg
         alphaStart = static_cast<int>(64 - (m1 & 63));
         alphaEnd = static_cast<int>(m2 & 63);
     }
-    const std::int64_t end = alphaEnd ? last : last - 1;  // the last step painted
+    const std::int64_t end = first == last || alphaEnd ? last : last - 1;  // the last step painted
     // Only the steps within the clip are taken.
     const std::int64_t lo = steep ? clipTop_ : clipLeft_, hi = (steep ? clipBottom_ : clipRight_) - 1;
     const std::int64_t from = std::max(first, lo), to = std::min(end, hi);
@@ -673,7 +673,7 @@ public:
                 pts_.push_back({tame(p.x), tame(p.y)});
         }
         if (pts_.size() < 2) return;
-        const bool closed = in.front() == in.back() && pts_.size() > 2;
+        const bool closed = in.front() == in.back() && pts_.size() > 3;
         if (closed) {
             if (pts_.front() == pts_.back()) pts_.pop_back();
             side(true);
@@ -715,7 +715,12 @@ private:
     }
     void join(Vec2 at, Vec2 before, Vec2 after, Vec2 onward) {
         const double turn = before.x * onward.x + before.y * onward.y;
-        if (turn < 0) {
+        const double back = before.x * onward.y - before.y * onward.x;  // < 0: turning back
+        if (back < 0 && std::fabs(turn) <= 1e-9 * h_ * std::hypot(onward.x, onward.y)) {
+            // Straight back: round about the corner as about an end.
+            capAround(at, before);
+            e_.add({at.x + after.x, at.y + after.y});
+        } else if (turn < 0) {
             arc(at, before, after);
         } else {
             // On the inside of the corner the sides cross: through the corner point.
