@@ -3,17 +3,14 @@
 #include <QImage>
 #include <QPainter>
 
+#include "cad/render/PaintRules.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
 
 namespace cad::render {
 
-// Where the drawing lands in the picture: pixel = (x - originX) * scale + offsetX,
-// with y running downwards.
-struct ViewTransform {
-    double scale = 1, originX = 0, originY = 0;
-    int width = 0, height = 0;
-    double marginX = 0, marginY = 0;
+// Where the drawing lands in the picture (see PixelView).
+struct ViewTransform : PixelView {
     QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
 };
 

@@ -12,7 +12,15 @@
 #include <string>
 #include <vector>
 
+#include <QDirIterator>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "cad/DrawingFile.h"
+#include "cad/render/Backend.h"
+#include "cad/render/Frontend.h"
 #include "cad/render/Raster.h"
+#include "cad/render/RasterScene.h"
 
 namespace cad::render {
 namespace {
@@ -342,6 +350,82 @@ TEST(RasterPainter, ClipsMatchQt) {
     }
     EXPECT_LE(rects.worst, 2) << rects.worstCase;
     EXPECT_LE(areas.worstRmse, 1.0) << areas.worstCase;
+}
+
+
+// The shared drawings: every DWG, and every DXF without a DWG beside it.
+std::vector<QString> sharedDrawings() {
+    std::vector<QString> files;
+    for (const char* folder : {LUMICADE_DRAWINGS_DIR, LUMICADE_LEGACY_DRAWINGS_DIR}) {
+        QDirIterator it(QString::fromUtf8(folder), {QStringLiteral("*.dwg"), QStringLiteral("*.dxf")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo file(it.next());
+            if (file.suffix().compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0 &&
+                QFileInfo::exists(file.path() + "/" + file.completeBaseName() + ".dwg"))
+                continue;
+            files.push_back(file.filePath());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+ClipOutlines clipOutlinesOf(const Scene& scene) {
+    ClipOutlines clips;
+    for (const QPainterPath& path : scene.clips) {
+        auto& outlines = clips.emplace_back();
+        for (const QPolygonF& poly : path.toSubpathPolygons()) {
+            auto& o = outlines.emplace_back();
+            for (const QPointF& p : poly) o.push_back({p.x(), p.y()});
+        }
+    }
+    return clips;
+}
+
+// Each shared drawing's scene at 2048 pixels, painted by Qt and by ours,
+// texts and pictures left out of both.
+TEST(RasterPainter, SharedDrawingsLookAsQtPaintsThem) {
+    const std::vector<QString> files = sharedDrawings();
+    if (files.empty()) GTEST_SKIP() << "no shared drawings at " << LUMICADE_DRAWINGS_DIR;
+    struct Result {
+        double rmse;
+        int worst;
+        QString file;
+    };
+    std::vector<Result> results;
+    for (const QString& file : files) {
+        Drawing drawing;
+        try {
+            drawing = readDrawingFile(file.toStdString());
+        } catch (const ReadError&) {
+            continue;  // what the readers refuse is their tests' business
+        }
+        RenderOptions o;
+        o.lineweights = drawing.header.lwDisplay;
+        Scene scene = buildScene(drawing, o);
+        std::erase_if(scene.order, [](const Item& item) {
+            return item.kind == Item::Kind::Text || item.kind == Item::Kind::Raster;
+        });
+        Box box = scene.extents();
+        if (box.empty())
+            for (const InfiniteLine& line : scene.infinite) box.add(line.base);
+        const ViewTransform view = fitView(box, o);
+        const QImage qt = paintScene(scene, view, o);
+        Canvas canvas(view.width, view.height, 0xFFFFFFFFu);
+        PaintOptions paint;
+        paint.longSide = o.longSide;
+        paint.lineweights = o.lineweights;
+        paintScene(canvas, scene, clipOutlinesOf(scene), view, paint);
+        const Difference d = compare(qt, canvas);
+        results.push_back({d.rmse, d.worst, file});
+
+        EXPECT_LE(d.rmse, 1.0) << file.toStdString();
+    }
+    std::sort(results.begin(), results.end(), [](const Result& a, const Result& b) { return a.rmse > b.rmse; });
+    for (std::size_t i = 0; i < std::min<std::size_t>(results.size(), 8); ++i)
+        std::printf("RMSE %.4f  worst %3d  %s\n", results[i].rmse, results[i].worst, qPrintable(results[i].file));
+    EXPECT_FALSE(results.empty());
 }
 
 }  // namespace
