@@ -10,7 +10,7 @@ namespace cad::render {
 namespace {
 
 // c * a / 255 for each byte of c, rounded as Qt rounds it.
-inline std::uint32_t byteMul(std::uint32_t c, std::uint32_t a) {
+[[gnu::always_inline]] inline std::uint32_t byteMul(std::uint32_t c, std::uint32_t a) {
     std::uint32_t t = (c & 0xff00ffu) * a;
     t = (t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8;
     t &= 0xff00ffu;
@@ -20,8 +20,10 @@ inline std::uint32_t byteMul(std::uint32_t c, std::uint32_t a) {
     return u | t;
 }
 
-// The colour over the pixel at coverage 0..255.
-inline std::uint32_t over(std::uint32_t pixel, std::uint32_t color, int coverage) {
+// The colour over the pixel at coverage 0..255 (a whole pixel takes the
+// colour as it is, the same as mixing would give).
+[[gnu::always_inline]] inline std::uint32_t over(std::uint32_t pixel, std::uint32_t color, int coverage) {
+    if (coverage >= 255) return color;
     const std::uint32_t c = byteMul(color, static_cast<std::uint32_t>(coverage));
     return c + byteMul(pixel, 255u - (c >> 24));
 }
@@ -168,7 +170,19 @@ Canvas::Canvas(std::uint32_t* pixels, int width, int height, std::ptrdiff_t byte
 Canvas::~Canvas() = default;
 
 void Canvas::fill(std::uint32_t color) {
-    for (int y = 0; y < height_; ++y) std::fill_n(row(y), width_, color);
+    if (width_ <= 0 || height_ <= 0) return;
+    // White and black, the usual backgrounds, are bytes all alike: set as
+    // bytes, and as one block when the rows follow each other.
+    const bool bytewise = ((color >> 8) & 0xFFFFFFu) == (color & 0xFFFFFFu);
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+    if (bytewise && stride_ == static_cast<std::ptrdiff_t>(rowBytes)) {
+        std::memset(pixels_, static_cast<int>(color & 0xFF), rowBytes * static_cast<std::size_t>(height_));
+        return;
+    }
+    for (int y = 0; y < height_; ++y) {
+        if (bytewise) std::memset(row(y), static_cast<int>(color & 0xFF), rowBytes);
+        else std::fill_n(row(y), width_, color);
+    }
 }
 
 void Canvas::clipToPicture() {
