@@ -353,6 +353,83 @@ TEST(RasterPainter, ClipsMatchQt) {
 }
 
 
+
+// Coordinates no drawing should have, and sizes far beyond the picture:
+// nothing crashes, hangs or paints outside what can be seen (UBSan checks the
+// conversions to integers in the sanitizer build).
+TEST(RasterPainter, HostileCoordinatesAreCutToThePicture) {
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const std::vector<double> wild{nan, inf, -inf, 1e300, -1e300, 1e308, -1e308, 3e9, -3e9, 1e15, 5e-324, 0};
+    Canvas canvas(kSide, kSide, kPaper);
+    const std::uint32_t ink = 0xFF102030u;
+    std::size_t n = 0;
+    for (double a : wild)
+        for (double b : wild) {
+            const Vec2 p{a, 10.5}, q{b, -b}, r{20.25, b};
+            canvas.thinLine(p, q, ink);
+            canvas.thinLine(r, q, ink);
+            canvas.dot(q, ink);
+            const std::vector<Vec2> line{p, q, r, p};
+            canvas.thinPolyline(line, ink);
+            const std::span<const Vec2> one(line);
+            canvas.widePolylines(std::span(&one, 1), 3 + (n % 5), ink);
+            canvas.widePolylines(std::span(&one, 1), std::fabs(b), ink);
+            canvas.fillPolygons(std::vector<std::vector<Vec2>>{line}, Canvas::FillRule::OddEven, ink);
+            canvas.fillEllipse({a, b}, std::fabs(a), 2, ink);
+            canvas.thinEllipse({b, 30}, std::fabs(b), std::fabs(a), ink);
+            canvas.fillRect(a, b, 1, 1, ink);
+            canvas.clipToRect(a, b, a, b);
+            canvas.thinLine({0, 0}, {kSide, kSide}, ink);
+            canvas.clipToArea(std::vector<std::vector<Vec2>>{line});
+            canvas.thinLine({0, kSide}, {kSide, 0}, ink);
+            canvas.clipToPicture();
+            ++n;
+        }
+    // A huge polyline and a huge area, mostly far outside: the work is what
+    // the picture shows, not what the coordinates span.
+    std::vector<Vec2> zigzag;
+    for (int i = 0; i < 200000; ++i) zigzag.push_back({i % 2 ? 1e12 : -1e12, i * 1e6 - 1e11});
+    canvas.thinPolyline(zigzag, ink);
+    canvas.fillPolygons(std::vector<std::vector<Vec2>>{zigzag}, Canvas::FillRule::Winding, ink);
+    const std::span<const Vec2> all(zigzag);
+    canvas.widePolylines(std::span(&all, 1), 9, ink);
+    // Far outside, nothing is painted.
+    Canvas blank(kSide, kSide, kPaper);
+    const std::vector<Vec2> far{{-1e300, -5}, {1e300, -5}, {1e300, -1e300}};
+    blank.thinPolyline(far, ink);
+    blank.fillPolygons(std::vector<std::vector<Vec2>>{far}, Canvas::FillRule::OddEven, ink);
+    const std::span<const Vec2> f(far);
+    blank.widePolylines(std::span(&f, 1), 4, ink);
+    blank.dot({nan, 3}, ink);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) ASSERT_EQ(blank.pixel(x, y), kPaper) << x << "," << y;
+}
+
+// A canvas over the caller's pixels paints them in place, rows of the
+// caller's stride, and leaves the bytes between rows alone.
+TEST(RasterPainter, PaintsIntoTheCallersPixels) {
+    QImage image(kSide, kSide, QImage::Format_RGB32);
+    image.fill(kPaper);
+    std::vector<std::uint32_t> padded(static_cast<std::size_t>(kSide + 3) * kSide, 0x12345678u);
+    for (int y = 0; y < kSide; ++y) std::fill_n(padded.data() + y * (kSide + 3), kSide, kPaper);
+    Canvas own(reinterpret_cast<std::uint32_t*>(image.bits()), kSide, kSide, image.bytesPerLine());
+    Canvas strided(padded.data(), kSide, kSide, (kSide + 3) * 4);
+    for (Canvas* c : {&own, &strided}) {
+        c->thinLine({3, 4}, {60, 50}, 0xFF0000FFu);
+        c->fillRect(10, 10, 20.5, 7.25, 0xFF00FF00u);
+    }
+    Canvas reference(kSide, kSide, kPaper);
+    reference.thinLine({3, 4}, {60, 50}, 0xFF0000FFu);
+    reference.fillRect(10, 10, 20.5, 7.25, 0xFF00FF00u);
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            ASSERT_EQ(image.pixel(x, y), reference.pixel(x, y)) << x << "," << y;
+            ASSERT_EQ(padded[y * (kSide + 3) + x], reference.pixel(x, y)) << x << "," << y;
+        }
+        for (int x = kSide; x < kSide + 3; ++x) ASSERT_EQ(padded[y * (kSide + 3) + x], 0x12345678u);
+    }
+}
+
 // The shared drawings: every DWG, and every DXF without a DWG beside it.
 std::vector<QString> sharedDrawings() {
     std::vector<QString> files;
