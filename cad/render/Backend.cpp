@@ -548,6 +548,9 @@ void paintItems(QPainter& painter, const Scene& scene, const ViewTransform& view
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(resolve(m.color, foreground, o.colors));
                 painter.drawEllipse(c, dot, dot);
+                // The circle and square around it are outlines, as around the other shapes.
+                painter.setPen(pen(m.color, m.lineweightMm));
+                painter.setBrush(Qt::NoBrush);
             }
             else if (shape == 2) {
                 painter.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));
