@@ -1,5 +1,6 @@
 #include "cad/model/Name.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -19,25 +20,36 @@ struct TextHash {
 // address while it grows, so a Name may point into it. A drawing adds only
 // the names its file spells out, so what the set holds is bounded by what
 // was read.
-struct Names {
+}  // namespace
+
+struct NameTable {
     std::mutex mutex;
     std::unordered_set<std::string, TextHash, std::equal_to<>> texts;
+    const std::string none;
 };
 
-Names& names() {
-    static Names* all = new Names;  // never destroyed: names outlive every static drawing
-    return *all;
+namespace {
+
+// This copy's own table, until a program shares its own with it.
+std::atomic<NameTable*>& table() {
+    static std::atomic<NameTable*> current{new NameTable};  // never destroyed: names outlive every static drawing
+    return current;
 }
+
+NameTable& names() { return *table().load(std::memory_order_acquire); }
 
 }  // namespace
 
-const std::string& Name::none() {
-    static const std::string* none = new std::string;
-    return *none;
+NameTable* processNames() { return &names(); }
+
+void shareNames(NameTable* program) {
+    if (program) table().store(program, std::memory_order_release);
 }
 
+const std::string& Name::none() { return names().none; }
+
 const std::string& Name::intern(std::string_view text) {
-    Names& all = names();
+    NameTable& all = names();
     std::lock_guard lock(all.mutex);
     auto it = all.texts.find(text);
     if (it == all.texts.end()) it = all.texts.emplace(text).first;

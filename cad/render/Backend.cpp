@@ -1,5 +1,7 @@
 #include "cad/render/Backend.h"
 
+#include "cad/render/PaintRules.h"
+
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -11,93 +13,33 @@ namespace cad::render {
 
 namespace {
 
-// Lineweights are millimetres on paper: the picture's long side stands for
-// the long side of an A3 sheet.
-constexpr double kSheetMm = 420.0;
-constexpr int kMinSide = 16;
-
 QColor resolve(const PaintColor& c, const QColor& foreground, ColorMode mode) {
-    if (c.foreground || mode == ColorMode::Monochrome) return foreground;
-    if (mode == ColorMode::Grayscale) {
-        const int grey = qGray(c.rgb);
-        return QColor(grey, grey, grey);
-    }
-    return QColor::fromRgb(c.rgb);
+    return QColor::fromRgb(resolveColor(c.rgb, c.foreground, foreground.rgb(), mode));
 }
 
-double penWidth(double mm, const RenderOptions& o) {
-    if (!o.lineweights) return 1.0;
-    const double px = mm * o.longSide / kSheetMm;
-    return std::clamp(px, 1.0, 64.0);
-}
+double penWidth(double mm, const RenderOptions& o) { return cad::render::penWidth(mm, o.lineweights, o.longSide); }
 
-// Cuts a polyline (in pixels) into its dashes. A pattern finer than a few
-// pixels is drawn as a continuous line, as it would look anyway.
-bool dashedAtThisScale(const std::vector<double>& dashes) {
-    double period = 0;
-    for (double d : dashes) period += std::fabs(d);
-    return !dashes.empty() && period >= 3.0 && std::isfinite(period);
-}
-
+// The polyline's dashes as the pieces of a path.
 void addDashed(QPainterPath& out, const std::vector<QPointF>& pts, const std::vector<double>& dashes) {
-    if (!dashedAtThisScale(dashes)) {
-        out.moveTo(pts[0]);
-        for (std::size_t i = 1; i < pts.size(); ++i) out.lineTo(pts[i]);
-        return;
-    }
-    std::size_t index = 0;
-    double left = std::fabs(dashes[0]);  // what remains of the current dash or gap
-    bool budgetExceeded = false;
-    long pieces = 0;
-    for (std::size_t i = 1; i < pts.size() && !budgetExceeded; ++i) {
-        QPointF a = pts[i - 1];
-        const QPointF b = pts[i];
-        const double ex = b.x() - a.x(), ey = b.y() - a.y();
-        double segment = std::sqrt(ex * ex + ey * ey);
-        if (segment <= 0) continue;
-        const double dx = (b.x() - a.x()) / segment, dy = (b.y() - a.y()) / segment;
-        while (segment > 0) {
-            const double d = dashes[index];
-            const double step = std::min(left, segment);
-            const QPointF next(a.x() + dx * step, a.y() + dy * step);
-            if (d > 0) {
-                out.moveTo(a);
-                out.lineTo(next);
-            } else if (d == 0 && left == 0) {
-                out.moveTo(a);
-                out.lineTo(a.x() + dx * 0.5, a.y() + dy * 0.5);  // a dot
-            }
-            a = next;
-            segment -= step;
-            left -= step;
-            if (left <= 1e-9) {
-                index = (index + 1) % dashes.size();
-                left = std::fabs(dashes[index]);
-                if (++pieces > 2000000) {
-                    budgetExceeded = true;
-                    break;
-                }
-            }
-        }
+    thread_local std::vector<Vec2> points;
+    thread_local DashPieces pieces;
+    points.clear();
+    for (const QPointF& p : pts) points.push_back({p.x(), p.y()});
+    cutDashes(points, dashes, pieces);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const auto piece = pieces[i];
+        out.moveTo(piece[0].x, piece[0].y);
+        for (std::size_t j = 1; j < piece.size(); ++j) out.lineTo(piece[j].x, piece[j].y);
     }
 }
 
-// The part of the line base + t * dir inside the rectangle, if any.
 bool clipLine(QPointF base, QPointF dir, bool bothWays, const QRectF& r, QPointF* a, QPointF* b) {
-    double t0 = bothWays ? -1e300 : 0, t1 = 1e300;
-    auto clip = [&](double p, double q) {  // p * t <= q
-        if (std::fabs(p) < 1e-15) return q >= 0;
-        const double t = q / p;
-        if (p < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
-        return true;
-    };
-    if (!clip(-dir.x(), base.x() - r.left()) || !clip(dir.x(), r.right() - base.x()) ||
-        !clip(-dir.y(), base.y() - r.top()) || !clip(dir.y(), r.bottom() - base.y()))
+    Vec2 from, to;
+    if (!cad::render::clipLine({base.x(), base.y()}, {dir.x(), dir.y()}, bothWays, r.left(), r.top(), r.right(),
+                               r.bottom(), &from, &to))
         return false;
-    if (t0 > t1) return false;
-    *a = base + dir * t0;
-    *b = base + dir * t1;
+    *a = QPointF(from.x, from.y);
+    *b = QPointF(to.x, to.y);
     return true;
 }
 
@@ -361,6 +303,9 @@ void paintItems(QPainter& painter, const Scene& scene, const ViewTransform& view
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(resolve(m.color, foreground, o.colors));
                 painter.drawEllipse(c, dot, dot);
+                // The circle and square around it are outlines, as around the other shapes.
+                painter.setPen(pen(m.color, m.lineweightMm));
+                painter.setBrush(Qt::NoBrush);
             }
             else if (shape == 2) {
                 painter.drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "cad/render/PaintRules.h"
 #include "cad/render/Render.h"
 #include "cad/render/Scene.h"
 

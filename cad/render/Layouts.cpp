@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cad/render/Frontend.h"
+#include "cad/render/QtParts.h"
 
 namespace cad::render {
 
@@ -227,7 +228,11 @@ bool layoutHasContent(const Drawing& drawing, const RenderOptions& options) {
         }
         if (!any) return false;
     }
-    return !buildScene(drawing, options).order.empty();
+    try {
+        return !buildScene(drawing, options).order.empty();
+    } catch (const NeedsQt&) {
+        return true;  // something to draw, in a face or a picture only Qt draws
+    }
 }
 
 Scene buildScene(const Drawing& drawing, const RenderOptions& options) {

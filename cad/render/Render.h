@@ -16,14 +16,12 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/render/PaintRules.h"
 
 class QPainter;
 
 namespace cad::render {
 
-// How colours reach the picture: as the drawing has them, as shades of grey,
-// or all in the foreground colour (black on white), as a monochrome plot.
-enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
 // How much work one picture may take, counted in what the renderer makes
 // rather than in time, so the same drawing always gives the same picture.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/render/PaintRules.h"
 #include "cad/render/Path.h"
 
 class QImage;
@@ -256,12 +257,8 @@ private:
     std::size_t unclippedItems_ = 0;
 };
 
-// Where the drawing lands in the picture: pixel = (x - originX) * scale + offsetX,
-// with y running downwards.
-struct ViewTransform {
-    double scale = 1, originX = 0, originY = 0;
-    int width = 0, height = 0;
-    double marginX = 0, marginY = 0;
+// Where the drawing lands in the picture (see PixelView).
+struct ViewTransform : PixelView {
     QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
 };
 

@@ -5,6 +5,7 @@
 
 #include "cad/render/Frontend.h"
 #include "cad/render/QtParts.h"
+#include "cad/render/RasterScene.h"
 #include "convert/JpegFile.h"
 
 namespace lumicade::convert {
@@ -15,13 +16,35 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
     using namespace cad::render;
     try {
         const Scene scene = buildScene(drawing, options);
-        (void)scene;
-        (void)blackBackground;
-        (void)quality;
-        (void)bytes;
-        (void)simplified;
-        (void)problems;
-        return false;
+        if (!paintsWithoutQt(scene)) return false;
+        const RenderOptions paint = paintOptions(drawing, options);
+        const ViewTransform view = fitView(viewOf(scene, options), paint);
+        PaintOptions how;
+        how.background = blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
+        how.longSide = paint.longSide;
+        how.lineweights = paint.lineweights;
+        how.colors = paint.colors;
+        // Viewports are polygons: their outlines as they are.
+        ClipOutlines clips;
+        for (const Path& area : scene.clips) {
+            auto& outlines = clips.emplace_back();
+            for (const Path::Element& e : area.elements()) {
+                if (e.isMoveTo() || outlines.empty()) outlines.emplace_back();
+                outlines.back().push_back(cad::Vec2{e.x, e.y});
+            }
+        }
+        Canvas canvas(view.width, view.height, how.background);
+        paintScene(canvas, scene, clips, view, how);
+        std::string why;
+        if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
+                             canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling,
+                             &why) != JpegStatus::Ok)
+            throw std::runtime_error("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
+        *simplified = scene.simplified;
+        *problems = drawing.referenceProblems;
+        for (const std::string& p : scene.problems)
+            if (std::find(problems->begin(), problems->end(), p) == problems->end()) problems->push_back(p);
+        return true;
     } catch (const NeedsQt&) {
         return false;
     }

@@ -13,6 +13,7 @@ extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_wi
                                                                                       QtPictureResult& result) {
     static std::once_flag folders;
     std::call_once(folders, [&] {
+        cad::shareNames(request.names);
         cad::render::setFontFolders({request.fontFolders.begin(), request.fontFolders.end()});
     });
     try {

@@ -20,6 +20,7 @@ struct QtPictureRequest {
     int quality = 85;
     std::string title;
     std::vector<std::string> fontFolders;
+    cad::NameTable* names = cad::processNames();  // the program's, which its drawings' names point into
 };
 
 struct QtPictureResult {

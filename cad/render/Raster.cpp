@@ -1,0 +1,789 @@
+#include "cad/render/Raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace cad::render {
+
+namespace {
+
+// c * a / 255 for each byte of c, rounded as Qt rounds it.
+[[gnu::always_inline]] inline std::uint32_t byteMul(std::uint32_t c, std::uint32_t a) {
+    std::uint32_t t = (c & 0xff00ffu) * a;
+    t = (t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8;
+    t &= 0xff00ffu;
+    std::uint32_t u = ((c >> 8) & 0xff00ffu) * a;
+    u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u);
+    u &= 0xff00ff00u;
+    return u | t;
+}
+
+// The colour over the pixel at coverage 0..255 (a whole pixel takes the
+// colour as it is, the same as mixing would give).
+[[gnu::always_inline]] inline std::uint32_t over(std::uint32_t pixel, std::uint32_t color, int coverage) {
+    if (coverage >= 255) return color;
+    const std::uint32_t c = byteMul(color, static_cast<std::uint32_t>(coverage));
+    return c + byteMul(pixel, 255u - (c >> 24));
+}
+
+inline std::int64_t floorDiv(std::int64_t a, std::int64_t b) {  // b > 0
+    std::int64_t q = a / b;
+    if ((a % b) < 0) --q;
+    return q;
+}
+
+// Coordinates beyond this are far outside any picture: they are clamped here,
+// so that differences of two stay finite.
+constexpr double kFar = 1e150;
+inline double tame(double v) { return std::clamp(v, -kFar, kFar); }
+
+// Corners of areas sit on a grid of 1/64 pixel.
+inline double onGrid(double v) { return std::fabs(v) < 1e12 ? std::floor(v * 64 + 0.5) / 64 : v; }
+
+constexpr double kKappa = 0.5522847498;
+
+}  // namespace
+
+// The edges of an area: closed contours, one after the other.
+struct Canvas::Edges {
+    std::vector<Vec2> points;
+    std::vector<std::size_t> ends;  // one past each contour's last point
+    bool finite = true;             // of the contour being added
+    void close() {
+        const std::size_t begin = ends.empty() ? 0 : ends.back();
+        if (!finite || points.size() - begin < 2) points.resize(begin);
+        else ends.push_back(points.size());
+        finite = true;
+    }
+    void add(Vec2 p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) finite = false;
+        points.push_back({tame(p.x), tame(p.y)});
+    }
+    void clear() {
+        points.clear();
+        ends.clear();
+        finite = true;
+    }
+
+    // Coverage cells of the area being covered: winding and area on the grid
+    // of 1/256 pixel, as x within the clip and y below its top.
+    struct Cell {
+        std::int64_t key;  // row << 32 | column
+        int cover;
+        int area;
+    };
+    std::vector<Cell> cells;
+    std::int64_t lastKey = -1;
+    void addCell(std::int64_t x, std::int64_t y, int cover, int area) {
+        if (cover == 0 && area == 0) return;
+        const std::int64_t key = (y << 32) | x;
+        if (key == lastKey) {
+            cells.back().cover += cover;
+            cells.back().area += area;
+            return;
+        }
+        cells.push_back({key, cover, area});
+        lastKey = key;
+    }
+    void scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1, std::int64_t x2, std::int64_t fy2);
+    void line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
+};
+
+// Part of an edge within one row of pixels, fy in 0..256 from the row's top:
+// each pixel it passes gets the height it spans and the area to its left.
+void Canvas::Edges::scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1, std::int64_t x2, std::int64_t fy2) {
+    if (fy1 == fy2) return;
+    const std::int64_t ex1 = x1 >> 8, ex2 = x2 >> 8;
+    const std::int64_t fx1 = x1 & 255, fx2 = x2 & 255;
+    if (ex1 == ex2) {
+        const std::int64_t dy = fy2 - fy1;
+        addCell(ex1, ey, static_cast<int>(dy), static_cast<int>((fx1 + fx2) * dy));
+        return;
+    }
+    const std::int64_t dy = fy2 - fy1;
+    std::int64_t dx = x2 - x1, dist = 256 - fx1, entry = 256, step = 1;
+    if (dx < 0) {
+        dx = -dx;
+        dist = fx1;
+        entry = 0;
+        step = -1;
+    }
+    std::int64_t y = fy1, fx = fx1, ex = ex1;
+    while (ex != ex2) {
+        // Where the edge crosses into the next pixel, rounded down.
+        const std::int64_t yb = fy1 + floorDiv(dist * dy, dx);
+        const std::int64_t delta = yb - y;
+        addCell(ex, ey, static_cast<int>(delta), static_cast<int>((fx + entry) * delta));
+        y = yb;
+        fx = 256 - entry;
+        ex += step;
+        dist += 256;
+    }
+    const std::int64_t delta = fy2 - y;
+    addCell(ex2, ey, static_cast<int>(delta), static_cast<int>((fx + fx2) * delta));
+}
+
+void Canvas::Edges::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+    const std::int64_t ey1 = y1 >> 8, ey2 = y2 >> 8;
+    const std::int64_t fy1 = y1 & 255, fy2 = y2 & 255;
+    if (ey1 == ey2) {
+        scanline(ey1, x1, fy1, x2, fy2);
+        return;
+    }
+    const std::int64_t dx = x2 - x1;
+    std::int64_t dy = y2 - y1, dist = 256 - fy1, entry = 256, step = 1;
+    if (dy < 0) {
+        dy = -dy;
+        dist = fy1;
+        entry = 0;
+        step = -1;
+    }
+    std::int64_t x = x1, fy = fy1, ey = ey1;
+    while (ey != ey2) {
+        const std::int64_t xb = x1 + floorDiv(dist * dx, dy);
+        scanline(ey, x, fy, xb, entry);
+        x = xb;
+        fy = 256 - entry;
+        ey += step;
+        dist += 256;
+    }
+    scanline(ey2, x, fy, x2, fy2);
+}
+
+Canvas::Canvas(int width, int height, std::uint32_t fillColor)
+    : width_(std::max(0, width)), height_(std::max(0, height)), scratch_(std::make_unique<Edges>()) {
+    own_.reset(new std::uint32_t[static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) + 1]);
+    pixels_ = own_.get();
+    stride_ = static_cast<std::ptrdiff_t>(width_) * 4;
+    fill(fillColor);
+    clipToPicture();
+}
+
+Canvas::Canvas(std::uint32_t* pixels, int width, int height, std::ptrdiff_t bytesPerLine)
+    : pixels_(pixels), width_(std::max(0, width)), height_(std::max(0, height)), stride_(bytesPerLine),
+      scratch_(std::make_unique<Edges>()) {
+    clipToPicture();
+}
+
+Canvas::~Canvas() = default;
+
+void Canvas::fill(std::uint32_t color) {
+    if (width_ <= 0 || height_ <= 0) return;
+    // White and black, the usual backgrounds, are bytes all alike: set as
+    // bytes, and as one block when the rows follow each other.
+    const bool bytewise = ((color >> 8) & 0xFFFFFFu) == (color & 0xFFFFFFu);
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+    if (bytewise && stride_ == static_cast<std::ptrdiff_t>(rowBytes)) {
+        std::memset(pixels_, static_cast<int>(color & 0xFF), rowBytes * static_cast<std::size_t>(height_));
+        return;
+    }
+    for (int y = 0; y < height_; ++y) {
+        if (bytewise) std::memset(row(y), static_cast<int>(color & 0xFF), rowBytes);
+        else std::fill_n(row(y), width_, color);
+    }
+}
+
+void Canvas::clipToPicture() {
+    clipLeft_ = 0;
+    clipTop_ = 0;
+    clipRight_ = width_;
+    clipBottom_ = height_;
+    mask_.clear();
+}
+
+void Canvas::clipToRect(double left, double top, double width, double height) {
+    // The sides go to the nearest pixel boundary, as the painter's do.
+    auto pixel = [](double v) { return static_cast<int>(std::floor(std::clamp(v, -1e9, 1e9) + 0.5)); };
+    if (!(std::isfinite(left) && std::isfinite(top) && std::isfinite(width) && std::isfinite(height))) {
+        clipLeft_ = clipTop_ = clipRight_ = clipBottom_ = 0;
+        mask_.clear();
+        return;
+    }
+    if (width < 0) { left += width; width = -width; }
+    if (height < 0) { top += height; height = -height; }
+    clipLeft_ = std::clamp(pixel(left), 0, width_);
+    clipTop_ = std::clamp(pixel(top), 0, height_);
+    clipRight_ = std::clamp(pixel(left + width), clipLeft_, width_);
+    clipBottom_ = std::clamp(pixel(top + height), clipTop_, height_);
+    mask_.clear();
+}
+
+void Canvas::clipToArea(std::span<const std::vector<Vec2>> outlines) {
+    // The area's coverage is painted into a mask of its box, white on black.
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    for (const auto& o : outlines)
+        for (const Vec2& p : o) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+            minX = std::min(minX, p.x); maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y); maxY = std::max(maxY, p.y);
+        }
+    clipToPicture();
+    if (minX > maxX) {
+        clipRight_ = clipLeft_;
+        clipBottom_ = clipTop_;
+        return;
+    }
+    const int left = static_cast<int>(std::clamp(std::floor(minX), 0.0, double(width_)));
+    const int top = static_cast<int>(std::clamp(std::floor(minY), 0.0, double(height_)));
+    const int right = static_cast<int>(std::clamp(std::ceil(maxX) + 1, double(left), double(width_)));
+    const int bottom = static_cast<int>(std::clamp(std::ceil(maxY) + 1, double(top), double(height_)));
+    const int w = right - left, h = bottom - top;
+    if (w <= 0 || h <= 0) {
+        clipRight_ = clipLeft_;
+        clipBottom_ = clipTop_;
+        return;
+    }
+    std::vector<std::uint32_t> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xFF000000u);
+    {
+        Canvas maskCanvas(coverage.data(), w, h, static_cast<std::ptrdiff_t>(w) * 4);
+        std::vector<std::vector<Vec2>> moved;
+        moved.reserve(outlines.size());
+        for (const auto& o : outlines) {
+            auto& m = moved.emplace_back();
+            m.reserve(o.size());
+            for (const Vec2& p : o) m.push_back({p.x - left, p.y - top});
+        }
+        maskCanvas.fillPolygons(moved, FillRule::OddEven, 0xFFFFFFFFu);
+    }
+    clipLeft_ = left;
+    clipTop_ = top;
+    clipRight_ = right;
+    clipBottom_ = bottom;
+    mask_.resize(coverage.size());
+    for (std::size_t i = 0; i < coverage.size(); ++i) mask_[i] = static_cast<std::uint8_t>(coverage[i] & 0xFF);
+}
+
+inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {
+    if (x < clipLeft_ || x >= clipRight_ || y < clipTop_ || y >= clipBottom_ || coverage <= 0) return;
+    if (!mask_.empty()) {
+        const int m = mask_[static_cast<std::size_t>(y - clipTop_) * static_cast<std::size_t>(clipRight_ - clipLeft_) +
+                            static_cast<std::size_t>(x - clipLeft_)];
+        if (m < 255) coverage = (coverage * m) >> 8;
+        if (coverage <= 0) return;
+    }
+    std::uint32_t& p = row(y)[x];
+    p = over(p, color, coverage);
+}
+
+void Canvas::blendSpan(int x, int y, int length, int coverage, std::uint32_t color) {
+    // Within the clip already.
+    std::uint32_t* p = row(y) + x;
+    if (!mask_.empty()) {
+        for (int i = 0; i < length; ++i) blend(x + i, y, coverage, color);
+        return;
+    }
+    if (coverage >= 255) {
+        std::fill_n(p, length, color);
+        return;
+    }
+    const std::uint32_t c = byteMul(color, static_cast<std::uint32_t>(coverage));
+    const std::uint32_t inverse = 255u - (c >> 24);
+    for (int i = 0; i < length; ++i) p[i] = c + byteMul(p[i], inverse);
+}
+
+// ---------------------------------------------------------------- thin pens
+
+void Canvas::dot(Vec2 p, std::uint32_t color) {
+    if (!(std::fabs(p.x) < 1e9 && std::fabs(p.y) < 1e9)) return;
+    // Halves round up, as Qt's qRound does.
+    const int x = static_cast<int>(std::floor(p.x + 0.5)), y = static_cast<int>(std::floor(p.y + 0.5));
+    blend(x, y, 255, color);
+}
+
+void Canvas::thinLine(Vec2 a, Vec2 b, std::uint32_t color) {
+    if (a == b) {
+        dot(a, color);
+        return;
+    }
+    thinSegment(a.x, a.y, b.x, b.y, true, true, color);
+}
+
+void Canvas::thinPolyline(std::span<const Vec2> points, std::uint32_t color) {
+    if (points.size() < 2) return;
+    const bool closed = points.front() == points.back();
+    for (std::size_t i = 1; i < points.size(); ++i)
+        thinSegment(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, !closed && i == 1,
+                    !closed && i + 1 == points.size(), color);
+}
+
+// One segment of a pen a pixel wide. The line is cut to the picture (and a
+// pixel around it) in floating point, then stepped along its longer axis on
+// a grid of 1/64 pixel; across it, the two pixels it falls between share the
+// colour by how near it runs to each. Free ends reach half a pixel further.
+void Canvas::thinSegment(double x1, double y1, double x2, double y2, bool capBegin, bool capEnd, std::uint32_t color) {
+    if (!(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2))) return;
+    if (clipLeft_ >= clipRight_ || clipTop_ >= clipBottom_) return;
+    x1 = tame(x1), y1 = tame(y1), x2 = tame(x2), y2 = tame(y2);
+    // The cut is to the whole picture whatever the clip, so that a line is
+    // the same wherever it is clipped.
+    const double xmin = -1, xmax = width_ + 1, ymin = -1, ymax = height_ + 1;
+    if (x1 < xmin) {
+        if (x2 <= xmin) return;
+        y1 += (y2 - y1) / (x2 - x1) * (xmin - x1);
+        x1 = xmin;
+    } else if (x1 > xmax) {
+        if (x2 >= xmax) return;
+        y1 += (y2 - y1) / (x2 - x1) * (xmax - x1);
+        x1 = xmax;
+    }
+    if (x2 < xmin) {
+        y2 += (y2 - y1) / (x2 - x1) * (xmin - x2);
+        x2 = xmin;
+    } else if (x2 > xmax) {
+        y2 += (y2 - y1) / (x2 - x1) * (xmax - x2);
+        x2 = xmax;
+    }
+    if (y1 < ymin) {
+        if (y2 <= ymin) return;
+        x1 += (x2 - x1) / (y2 - y1) * (ymin - y1);
+        y1 = ymin;
+    } else if (y1 > ymax) {
+        if (y2 >= ymax) return;
+        x1 += (x2 - x1) / (y2 - y1) * (ymax - y1);
+        y1 = ymax;
+    }
+    if (y2 < ymin) {
+        x2 += (x2 - x1) / (y2 - y1) * (ymin - y2);
+        y2 = ymin;
+    } else if (y2 > ymax) {
+        x2 += (x2 - x1) / (y2 - y1) * (ymax - y2);
+        y2 = ymax;
+    }
+    // A line along an edge of the cut may still have ends outside it.
+    if (!(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2))) return;
+    if (std::fabs(x1) > 1e7 || std::fabs(x2) > 1e7 || std::fabs(y1) > 1e7 || std::fabs(y2) > 1e7) return;
+
+    // On the grid of 1/64 pixel, towards zero.
+    std::int64_t ax = static_cast<std::int64_t>(x1 * 64), ay = static_cast<std::int64_t>(y1 * 64);
+    std::int64_t bx = static_cast<std::int64_t>(x2 * 64), by = static_cast<std::int64_t>(y2 * 64);
+    const std::int64_t dx = bx - ax, dy = by - ay;
+    const bool steep = std::llabs(dx) < std::llabs(dy);
+    // Stepping runs along "major" (y for a steep line, x otherwise); "minor"
+    // is across it.
+    std::int64_t m1, n1, m2, n2, dm, dn;
+    if (steep) {
+        m1 = ay; n1 = ax; m2 = by; n2 = bx; dm = dy; dn = dx;
+    } else {
+        if (dx == 0) return;
+        m1 = ax; n1 = ay; m2 = bx; n2 = by; dm = dx; dn = dy;
+    }
+    const std::int64_t inc = (dn * 65536) / dm;  // minor per major, 16.16, towards zero
+    if (m1 > m2) {
+        std::swap(m1, m2);
+        std::swap(n1, n2);
+        std::swap(capBegin, capEnd);
+    }
+    std::int64_t n = (n1 - 32) * 1024;
+    n -= (((m1 & 63) - 32) * inc) >> 6;
+    if (capBegin) {
+        m1 -= 32;
+        n -= inc >> 1;
+    }
+    if (capEnd) m2 += 32;
+    const std::int64_t first = m1 >> 6, last = m2 >> 6;
+    int alphaStart, alphaEnd;
+    if (first == last) {
+        alphaStart = static_cast<int>(m2 - m1);
+        alphaEnd = 0;
+    } else {
+        alphaStart = static_cast<int>(64 - (m1 & 63));
+        alphaEnd = static_cast<int>(m2 & 63);
+    }
+    const std::int64_t end = first == last || alphaEnd ? last : last - 1;  // the last step painted
+    // Only the steps within the clip are taken.
+    const std::int64_t lo = steep ? clipTop_ : clipLeft_, hi = (steep ? clipBottom_ : clipRight_) - 1;
+    const std::int64_t from = std::max(first, lo), to = std::min(end, hi);
+    if (from > to) return;
+    const int nlo = steep ? clipLeft_ : clipTop_, nhi = (steep ? clipRight_ : clipBottom_) - 1;
+    std::int64_t pos = n + (from - first) * inc;
+    const bool plain = mask_.empty();
+    for (std::int64_t m = from; m <= to; ++m, pos += inc) {
+        const int share = m == first ? alphaStart : (m == last ? alphaEnd : 64);
+        const int alpha = static_cast<int>(static_cast<std::uint8_t>(pos >> 8));
+        const int near = static_cast<int>(pos >> 16);
+        const int c0 = (255 - alpha) * share >> 6, c1 = alpha * share >> 6;
+        const int mi = static_cast<int>(m);
+        if (plain) {
+            if (steep) {
+                std::uint32_t* r = row(mi);
+                if (near >= nlo && near <= nhi && c0 > 0) r[near] = over(r[near], color, c0);
+                if (near + 1 >= nlo && near + 1 <= nhi && c1 > 0) r[near + 1] = over(r[near + 1], color, c1);
+            } else {
+                if (near >= nlo && near <= nhi && c0 > 0) row(near)[mi] = over(row(near)[mi], color, c0);
+                if (near + 1 >= nlo && near + 1 <= nhi && c1 > 0) row(near + 1)[mi] = over(row(near + 1)[mi], color, c1);
+            }
+        } else if (steep) {
+            blend(near, mi, c0, color);
+            blend(near + 1, mi, c1, color);
+        } else {
+            blend(mi, near, c0, color);
+            blend(mi, near + 1, c1, color);
+        }
+    }
+}
+
+namespace {
+
+// A cubic curve's points split in two halves until flat enough, the way the
+// painter's own flattening goes: `flat` decides whether a piece may stand as
+// its chord.
+struct Cubic {
+    Vec2 p[4];
+};
+
+void split(const Cubic& c, Cubic* first, Cubic* second) {
+    auto mid = [](Vec2 a, Vec2 b) { return Vec2{(a.x + b.x) * 0.5, (a.y + b.y) * 0.5}; };
+    const Vec2 ab = mid(c.p[0], c.p[1]), bc = mid(c.p[1], c.p[2]), cd = mid(c.p[2], c.p[3]);
+    const Vec2 abc = mid(ab, bc), bcd = mid(bc, cd), m = mid(abc, bcd);
+    *first = {{c.p[0], ab, abc, m}};
+    *second = {{m, bcd, cd, c.p[3]}};
+}
+
+// The outlines of areas: pieces of curve are cut until their control points
+// lie within a quarter pixel of the chord, relative to its length.
+template <class Out>
+void flattenForFill(const Cubic& curve, Out&& out) {
+    Cubic stack[10];
+    int levels[10];
+    stack[0] = curve;
+    levels[0] = 9;
+    int top = 0;
+    while (top >= 0) {
+        Cubic& b = stack[top];
+        const double ex = b.p[3].x - b.p[0].x, ey = b.p[3].y - b.p[0].y;
+        double l = std::fabs(ex) + std::fabs(ey), d;
+        if (l > 1.) {
+            d = std::fabs(ex * (b.p[0].y - b.p[1].y) - ey * (b.p[0].x - b.p[1].x)) +
+                std::fabs(ex * (b.p[0].y - b.p[2].y) - ey * (b.p[0].x - b.p[2].x));
+        } else {
+            d = std::fabs(b.p[0].x - b.p[1].x) + std::fabs(b.p[0].y - b.p[1].y) + std::fabs(b.p[0].x - b.p[2].x) +
+                std::fabs(b.p[0].y - b.p[2].y);
+            l = 1.;
+        }
+        if (d < 0.25 * l || levels[top] == 0) {
+            out(b.p[3]);
+            --top;
+        } else {
+            Cubic a, c;
+            split(b, &a, &c);
+            stack[top] = c;            // the second half waits below
+            stack[top + 1] = a;
+            levels[top + 1] = --levels[top];
+            ++top;
+        }
+    }
+}
+
+// The four quarters of an ellipse, from its rightmost point downwards
+// (clockwise on the screen), as the painter builds them.
+std::array<Cubic, 4> ellipseQuarters(Vec2 center, double rx, double ry) {
+    const double x = center.x - rx, y = center.y - ry, w = 2 * rx, h = 2 * ry;
+    const double w2 = w / 2, h2 = h / 2, w2k = w2 * kKappa, h2k = h2 * kKappa;
+    const Vec2 p[13] = {{x + w, y + h2},       {x + w, y + h2 + h2k}, {x + w2 + w2k, y + h}, {x + w2, y + h},
+                        {x + w2 - w2k, y + h}, {x, y + h2 + h2k},     {x, y + h2},           {x, y + h2 - h2k},
+                        {x + w2 - w2k, y},     {x + w2, y},           {x + w2 + w2k, y},     {x + w, y + h2 - h2k},
+                        {x + w, y + h2}};
+    return {Cubic{{p[0], p[1], p[2], p[3]}}, Cubic{{p[3], p[4], p[5], p[6]}}, Cubic{{p[6], p[7], p[8], p[9]}},
+            Cubic{{p[9], p[10], p[11], p[12]}}};
+}
+
+}  // namespace
+
+void Canvas::thinEllipse(Vec2 center, double rx, double ry, std::uint32_t color) {
+    if (!(std::isfinite(center.x) && std::isfinite(center.y) && std::isfinite(rx) && std::isfinite(ry))) return;
+    // A thin pen follows a curve in pieces halved until the control points
+    // lie within a quarter of the chord's Manhattan length of it, at most six times.
+    for (const Cubic& quarter : ellipseQuarters(center, rx, ry)) {
+        struct Piece {
+            Cubic c;
+            int level;
+        };
+        Piece stack[8];
+        int top = 0;
+        stack[0] = {quarter, 6};
+        while (top >= 0) {
+            const Piece piece = stack[top--];
+            const Cubic& c = piece.c;
+            if (piece.level > 0) {
+                const double dx = c.p[3].x - c.p[0].x, dy = c.p[3].y - c.p[0].y;
+                const double len = 0.25 * (std::fabs(dx) + std::fabs(dy));
+                if (std::fabs(dx * (c.p[0].y - c.p[2].y) - dy * (c.p[0].x - c.p[2].x)) >= len ||
+                    std::fabs(dx * (c.p[0].y - c.p[1].y) - dy * (c.p[0].x - c.p[1].x)) >= len) {
+                    Cubic a, b;
+                    split(c, &a, &b);
+                    stack[++top] = {b, piece.level - 1};
+                    stack[++top] = {a, piece.level - 1};
+                    continue;
+                }
+            }
+            thinSegment(c.p[0].x, c.p[0].y, c.p[3].x, c.p[3].y, false, false, color);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- areas
+
+void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
+    const int L = clipLeft_, T = clipTop_, R = clipRight_, B = clipBottom_;
+    e.cells.clear();
+    e.lastKey = -1;
+    if (L >= R || T >= B) return;
+    const double maxX = (R - L) * 256.0, maxY = (B - T) * 256.0;
+    auto emit = [&](double xa, double ya, double xb, double yb) {
+        auto gx = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - L) * 256 + 0.5), 0.0, maxX)); };
+        auto gy = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - T) * 256 + 0.5), 0.0, maxY)); };
+        e.line(gx(xa), gy(ya), gx(xb), gy(yb));
+    };
+    auto edge = [&](Vec2 a, Vec2 b) {
+        double x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
+        if (y0 == y1) return;
+        if ((y0 <= T && y1 <= T) || (y0 >= B && y1 >= B)) return;
+        if ((x0 >= R && x1 >= R)) return;
+        // Within the rows of the clip.
+        if (y0 < T || y0 > B || y1 < T || y1 > B) {
+            const double t0 = (std::clamp(y0, double(T), double(B)) - y0) / (y1 - y0);
+            const double t1 = (std::clamp(y1, double(T), double(B)) - y0) / (y1 - y0);
+            const double ex = x1 - x0;
+            const double nx0 = x0 + ex * t0, nx1 = x0 + ex * t1;
+            y0 = std::clamp(y0, double(T), double(B));
+            y1 = std::clamp(y1, double(T), double(B));
+            x0 = nx0;
+            x1 = nx1;
+        }
+        if (x0 <= L && x1 <= L) {
+            // What lies left of the clip only counts how often it winds.
+            emit(L, y0, L, y1);
+            return;
+        }
+        // Cut where it crosses the left and right sides.
+        double ys[4] = {y0, 0, 0, y1};
+        double xs[4] = {x0, 0, 0, x1};
+        int n = 1;
+        double cuts[2];
+        int ncuts = 0;
+        for (double side : {double(L), double(R)}) {
+            if ((x0 < side) != (x1 < side)) cuts[ncuts++] = (side - x0) / (x1 - x0);
+        }
+        if (ncuts == 2 && cuts[0] > cuts[1]) std::swap(cuts[0], cuts[1]);
+        for (int i = 0; i < ncuts; ++i) {
+            xs[n] = x0 + (x1 - x0) * cuts[i];
+            ys[n] = y0 + (y1 - y0) * cuts[i];
+            ++n;
+        }
+        xs[n] = x1;
+        ys[n] = y1;
+        for (int i = 0; i < n; ++i) {
+            const double xa = xs[i], xb = xs[i + 1], mid = (xa + xb) / 2;
+            if (mid >= R) continue;
+            if (mid <= L) emit(L, ys[i], L, ys[i + 1]);
+            else emit(std::clamp(xa, double(L), double(R)), ys[i], std::clamp(xb, double(L), double(R)), ys[i + 1]);
+        }
+    };
+    std::size_t begin = 0;
+    for (const std::size_t end : e.ends) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const Vec2 a = e.points[i], b = e.points[i + 1 < end ? i + 1 : begin];
+            edge({onGrid(a.x), onGrid(a.y)}, {onGrid(b.x), onGrid(b.y)});
+        }
+        begin = end;
+    }
+    if (e.cells.empty()) return;
+    std::sort(e.cells.begin(), e.cells.end(), [](const Edges::Cell& a, const Edges::Cell& b) { return a.key < b.key; });
+    const int clipWidth = R - L;
+    auto level = [rule](std::int64_t area) {
+        int c = static_cast<int>(area >> 9);
+        if (c < 0) c = -c;
+        if (rule == FillRule::OddEven) {
+            c &= 511;
+            if (c > 256) c = 512 - c;
+            else if (c == 256) c = 255;
+        } else if (c >= 256) {
+            c = 255;
+        }
+        return c;
+    };
+    std::size_t i = 0;
+    const std::size_t count = e.cells.size();
+    while (i < count) {
+        const std::int64_t y = e.cells[i].key >> 32;
+        std::int64_t cover = 0;
+        int x = 0;
+        while (i < count && (e.cells[i].key >> 32) == y) {
+            const int cx = static_cast<int>(e.cells[i].key & 0xffffffff);
+            std::int64_t cellCover = 0, cellArea = 0;
+            while (i < count && e.cells[i].key == ((y << 32) | cx)) {
+                cellCover += e.cells[i].cover;
+                cellArea += e.cells[i].area;
+                ++i;
+            }
+            if (cx >= clipWidth) {
+                // Beyond the right side: nothing more of this row shows.
+                while (i < count && (e.cells[i].key >> 32) == y) ++i;
+                break;
+            }
+            if (cx > x && cover != 0) {
+                const int c = level(cover * 512);
+                if (c) blendSpan(L + x, T + static_cast<int>(y), cx - x, c, color);
+            }
+            cover += cellCover;
+            const std::int64_t area = cover * 512 - cellArea;
+            if (area != 0) {
+                const int c = level(area);
+                if (c) blendSpan(L + cx, T + static_cast<int>(y), 1, c, color);
+            }
+            x = cx + 1;
+        }
+        if (cover != 0 && x < clipWidth) {
+            const int c = level(cover * 512);
+            if (c) blendSpan(L + x, T + static_cast<int>(y), clipWidth - x, c, color);
+        }
+    }
+}
+
+void Canvas::fillPolygons(std::span<const std::vector<Vec2>> outlines, FillRule rule, std::uint32_t color) {
+    Edges& e = *scratch_;
+    e.clear();
+    for (const auto& o : outlines) {
+        for (const Vec2& p : o) e.add(p);
+        e.close();
+    }
+    cover(e, rule, color);
+}
+
+void Canvas::fillEllipse(Vec2 center, double rx, double ry, std::uint32_t color) {
+    Edges& e = *scratch_;
+    e.clear();
+    const auto quarters = ellipseQuarters(center, rx, ry);
+    e.add(quarters[0].p[0]);
+    for (const Cubic& q : quarters) flattenForFill(q, [&](Vec2 p) { e.add(p); });
+    e.close();
+    cover(e, FillRule::Winding, color);
+}
+
+void Canvas::fillRect(double left, double top, double width, double height, std::uint32_t color) {
+    const std::vector<Vec2> outline{{left, top}, {left + width, top}, {left + width, top + height}, {left, top + height}};
+    fillPolygons(std::span(&outline, 1), FillRule::Winding, color);
+}
+
+// ---------------------------------------------------------------- wide pens
+
+namespace {
+
+// The outline of a pen of half-width h along polylines: down one side of each
+// with round corners on the outside, round about its end, back up the other
+// side and round about its start; a closed polyline gives the two sides as
+// loops of their own.
+class Outliner {
+public:
+    Outliner(Canvas::Edges& e, double h) : e_(e), h_(h) {}
+
+    void polyline(std::span<const Vec2> in) {
+        pts_.clear();
+        for (const Vec2& p : in) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+            if (pts_.empty() || std::hypot(p.x - pts_.back().x, p.y - pts_.back().y) > 1e-9)
+                pts_.push_back({tame(p.x), tame(p.y)});
+        }
+        if (pts_.size() < 2) return;
+        const bool closed = in.front() == in.back() && pts_.size() > 3;
+        if (closed) {
+            if (pts_.front() == pts_.back()) pts_.pop_back();
+            side(true);
+            e_.close();
+            std::reverse(pts_.begin(), pts_.end());
+            side(true);
+            e_.close();
+            return;
+        }
+        side(false);
+        capAround(pts_.back(), normal(pts_[pts_.size() - 2], pts_.back()));
+        std::reverse(pts_.begin(), pts_.end());
+        side(false);
+        capAround(pts_.back(), normal(pts_[pts_.size() - 2], pts_.back()));
+        e_.close();
+    }
+
+private:
+    // The left-hand normal of a -> b, h long.
+    Vec2 normal(Vec2 a, Vec2 b) const {
+        const double dx = b.x - a.x, dy = b.y - a.y, l = std::hypot(dx, dy);
+        return {dy / l * h_, -dx / l * h_};
+    }
+    // One side along the points, its corners rounded where they stand out.
+    void side(bool closed) {
+        const std::size_t n = pts_.size();
+        const std::size_t segments = closed ? n : n - 1;
+        for (std::size_t i = 0; i < segments; ++i) {
+            const Vec2 a = pts_[i], b = pts_[(i + 1) % n];
+            const Vec2 nm = normal(a, b);
+            if (i > 0 || closed) {
+                const Vec2 prev = pts_[(i + n - 1) % n];
+                join(a, normal(prev, a), nm, {b.x - a.x, b.y - a.y});
+            } else {
+                e_.add({a.x + nm.x, a.y + nm.y});
+            }
+            e_.add({b.x + nm.x, b.y + nm.y});
+        }
+    }
+    void join(Vec2 at, Vec2 before, Vec2 after, Vec2 onward) {
+        const double turn = before.x * onward.x + before.y * onward.y;
+        const double back = before.x * onward.y - before.y * onward.x;  // < 0: turning back
+        if (back < 0 && std::fabs(turn) <= 1e-9 * h_ * std::hypot(onward.x, onward.y)) {
+            // Straight back: round about the corner as about an end.
+            capAround(at, before);
+            e_.add({at.x + after.x, at.y + after.y});
+        } else if (turn < 0) {
+            arc(at, before, after);
+        } else {
+            // On the inside of the corner the sides cross: through the corner point.
+            e_.add(at);
+            e_.add({at.x + after.x, at.y + after.y});
+        }
+    }
+    // Round about an end, from one side to the other.
+    void capAround(Vec2 at, Vec2 nm) {
+        const Vec2 ahead{-nm.y, nm.x};
+        arc(at, nm, ahead);
+        arc(at, ahead, {-nm.x, -nm.y});
+    }
+    // The shorter arc from at + from to at + to (radius h), as cubic pieces of
+    // at most a quarter turn, flattened as the painter flattens areas.
+    void arc(Vec2 at, Vec2 from, Vec2 to) {
+        const double a0 = std::atan2(from.y, from.x);
+        double sweep = std::atan2(to.y, to.x) - a0;
+        while (sweep > M_PI) sweep -= 2 * M_PI;
+        while (sweep < -M_PI) sweep += 2 * M_PI;
+        const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (M_PI / 2) - 1e-9)));
+        const double step = sweep / pieces, k = 4.0 / 3.0 * std::tan(step / 4);
+        Vec2 p{at.x + from.x, at.y + from.y};
+        e_.add(p);
+        for (int i = 0; i < pieces; ++i) {
+            const double t1 = a0 + step * (i + 1), t0 = a0 + step * i;
+            const Vec2 end = i + 1 == pieces ? Vec2{at.x + to.x, at.y + to.y}
+                                             : Vec2{at.x + h_ * std::cos(t1), at.y + h_ * std::sin(t1)};
+            const Vec2 c1{p.x - k * h_ * std::sin(t0), p.y + k * h_ * std::cos(t0)};
+            const Vec2 c2{end.x + k * h_ * std::sin(t1), end.y - k * h_ * std::cos(t1)};
+            flattenForFill(Cubic{{p, c1, c2, end}}, [&](Vec2 q) { e_.add(q); });
+            p = end;
+        }
+    }
+
+    Canvas::Edges& e_;
+    double h_;
+    std::vector<Vec2> pts_;
+};
+
+}  // namespace
+
+void Canvas::widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color) {
+    Edges& e = *scratch_;
+    e.clear();
+    if (!(width > 0) || !std::isfinite(width)) return;
+    Outliner outliner(e, width / 2);
+    for (const auto& line : polylines) outliner.polyline(line);
+    cover(e, FillRule::Winding, color);
+}
+
+}  // namespace cad::render
