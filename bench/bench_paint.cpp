@@ -38,20 +38,16 @@ std::shared_ptr<Prepared> prepare(const std::string& path) {
     }
     p->options.lineweights = drawing.header.lwDisplay;
     p->scene = cad::render::buildScene(drawing, p->options);
-    std::erase_if(p->scene.order, [](const cad::render::Item& item) {
-        return item.kind == cad::render::Item::Kind::Text || item.kind == cad::render::Item::Kind::Raster;
+    // Texts of TrueType faces and raster pictures are Qt's alone.
+    std::erase_if(p->scene.order, [&](const cad::render::Item& item) {
+        return (item.kind == cad::render::Item::Kind::Text && !p->scene.texts[item.index].path.isEmpty()) ||
+               item.kind == cad::render::Item::Kind::Raster;
     });
     cad::render::Box box = p->scene.extents();
     if (box.empty())
         for (const auto& line : p->scene.infinite) box.add(line.base);
     p->view = cad::render::fitView(box, p->options);
-    for (const QPainterPath& path : p->scene.clips) {
-        auto& outlines = p->clips.emplace_back();
-        for (const QPolygonF& poly : path.toSubpathPolygons()) {
-            auto& o = outlines.emplace_back();
-            for (const QPointF& q : poly) o.push_back({q.x(), q.y()});
-        }
-    }
+    p->clips = cad::render::clipOutlines(p->scene);
     return p;
 }
 

@@ -19,6 +19,7 @@ for f in /usr/bin/lumicade /usr/bin/lumicade-convert /usr/bin/lumicade-dump /usr
          /usr/share/doc/lumicade/README.md; do
   grep -qxF "$f" <<<"$files" || { echo "FAIL: the package lacks $f"; failed=1; }
 done
+grep -q '^/usr/lib/.*lumicade/lumicade-convert-qt\.so$' <<<"$files" || { echo "FAIL: the package lacks the converter's Qt module"; failed=1; }
 # Nothing outside /usr, and no build-tree leftovers.
 stray=$(grep -v '^/usr/\|^/$\|^/usr$' <<<"$files" || true)
 [ -z "$stray" ] || { echo "FAIL: files outside /usr: $stray"; failed=1; }

@@ -5,6 +5,18 @@
 
 namespace cad::render {
 
+ClipOutlines clipOutlines(const Scene& scene) {
+    ClipOutlines clips;
+    for (const Path& area : scene.clips) {
+        auto& outlines = clips.emplace_back();
+        for (const Path::Element& e : area.elements()) {
+            if (e.isMoveTo() || outlines.empty()) outlines.emplace_back();
+            outlines.back().push_back(Vec2{e.x, e.y});
+        }
+    }
+    return clips;
+}
+
 bool paintsWithoutQt(const Scene& scene) {
     // Texts of shape fonts are pen strokes; filled outlines come from TrueType faces.
     return scene.rasters.empty() &&

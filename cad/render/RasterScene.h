@@ -23,6 +23,9 @@ struct PaintOptions {
 // The scene's clip areas (Scene::clips), each as outlines in drawing coordinates.
 using ClipOutlines = std::vector<std::vector<std::vector<Vec2>>>;
 
+// The scene's clip areas as outlines: viewports are polygons.
+ClipOutlines clipOutlines(const Scene& scene);
+
 // Whether every item of the scene is of a kind painted here.
 bool paintsWithoutQt(const Scene& scene);
 

@@ -58,6 +58,14 @@ if [ -e "$build/cad/render/lumicade-pdfpages.so" ]; then
   find "$prefix" -path '*/lib*/lumicade/lumicade-pdfpages.so' | grep -q . || fail "the PDF module is not installed"
 fi
 
+# What the converter paints through Qt is a module beside the programs, which
+# the installed converter finds: PNG pictures are always painted through it.
+find "$prefix" -path '*/lib*/lumicade/lumicade-convert-qt.so' | grep -q . || fail "the converter's Qt module is not installed"
+sample=$(ls "$prefix"/share/lumicade/Samples/* | head -1)
+"$prefix/bin/lumicade-convert" --format png --size 64 --output-dir "$prefix/png" "$sample" >/dev/null 2>&1 \
+  || fail "the installed converter cannot paint through its Qt module"
+[ -n "$(ls "$prefix/png" 2>/dev/null)" ] || fail "no PNG picture written"
+
 # The installed thumbnailer works from its installed place.
 "$prefix/bin/lumicade-thumbnail" -s 48 "$(ls "$prefix"/share/lumicade/Samples/* | head -1)" "$prefix/t.png" \
   || fail "the installed thumbnailer fails on a sample"

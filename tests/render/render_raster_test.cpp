@@ -448,17 +448,7 @@ std::vector<QString> sharedDrawings() {
     return files;
 }
 
-ClipOutlines clipOutlinesOf(const Scene& scene) {
-    ClipOutlines clips;
-    for (const QPainterPath& path : scene.clips) {
-        auto& outlines = clips.emplace_back();
-        for (const QPolygonF& poly : path.toSubpathPolygons()) {
-            auto& o = outlines.emplace_back();
-            for (const QPointF& p : poly) o.push_back({p.x(), p.y()});
-        }
-    }
-    return clips;
-}
+ClipOutlines clipOutlinesOf(const Scene& scene) { return clipOutlines(scene); }
 
 
 // A scene of every kind painted here, drawn with each pen, pattern, marker,

@@ -24,15 +24,7 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         how.longSide = paint.longSide;
         how.lineweights = paint.lineweights;
         how.colors = paint.colors;
-        // Viewports are polygons: their outlines as they are.
-        ClipOutlines clips;
-        for (const Path& area : scene.clips) {
-            auto& outlines = clips.emplace_back();
-            for (const Path::Element& e : area.elements()) {
-                if (e.isMoveTo() || outlines.empty()) outlines.emplace_back();
-                outlines.back().push_back(cad::Vec2{e.x, e.y});
-            }
-        }
+        const ClipOutlines clips = clipOutlines(scene);
         Canvas canvas(view.width, view.height, how.background);
         paintScene(canvas, scene, clips, view, how);
         std::string why;
