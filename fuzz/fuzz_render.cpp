@@ -1,11 +1,14 @@
 // Any bytes read as a DXF drawing, then drawn into a small picture: the
 // scene is built and painted within the work budgets, whatever the drawing
-// holds. Drawings the reader refuses end there.
+// holds, through Qt and with the painter of our own. Drawings the reader
+// refuses end there.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "cad/dxf/DxfReader.h"
+#include "cad/render/Frontend.h"
+#include "cad/render/RasterScene.h"
 #include "cad/render/Render.h"
 
 // fontconfig keeps a few bytes of its configuration to the end of the
@@ -36,5 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string simplified;
     const QImage picture = cad::render::renderDrawing(drawing, options, &simplified);
     (void)picture;
+
+    // The painter of our own on the same scene, where it paints it all.
+    using namespace cad::render;
+    const Scene scene = buildScene(drawing, options);
+    if (!paintsWithoutQt(scene)) return 0;
+    const RenderOptions paint = paintOptions(drawing, options);
+    const ViewTransform view = fitView(viewOf(scene, options), paint);
+    PaintOptions how;
+    how.longSide = paint.longSide;
+    how.lineweights = paint.lineweights;
+    Canvas canvas(view.width, view.height, how.background);
+    paintScene(canvas, scene, clipOutlines(scene), view, how);
     return 0;
 }
