@@ -679,7 +679,7 @@ class Outliner {
 public:
     Outliner(Canvas::Edges& e, double h) : e_(e), h_(h) {}
 
-    void polyline(std::span<const Vec2> in) {
+    void polyline(std::span<const Vec2> in, bool open) {
         pts_.clear();
         for (const Vec2& p : in) {
             if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
@@ -687,7 +687,7 @@ public:
                 pts_.push_back({tame(p.x), tame(p.y)});
         }
         if (pts_.size() < 2) return;
-        const bool closed = in.front() == in.back() && pts_.size() > 3;
+        const bool closed = !open && in.front() == in.back() && pts_.size() > 3;
         if (closed) {
             if (pts_.front() == pts_.back()) pts_.pop_back();
             side(true);
@@ -718,29 +718,119 @@ private:
         for (std::size_t i = 0; i < segments; ++i) {
             const Vec2 a = pts_[i], b = pts_[(i + 1) % n];
             const Vec2 nm = normal(a, b);
+            const Vec2 start{a.x + nm.x, a.y + nm.y}, end{b.x + nm.x, b.y + nm.y};
             if (i > 0 || closed) {
                 const Vec2 prev = pts_[(i + n - 1) % n];
-                join(a, normal(prev, a), nm, {b.x - a.x, b.y - a.y});
+                const Vec2 before = normal(prev, a);
+                join(a, {prev.x + before.x, prev.y + before.y}, {a.x + before.x, a.y + before.y}, start, end);
             } else {
-                e_.add({a.x + nm.x, a.y + nm.y});
+                e_.add(start);
             }
-            e_.add({b.x + nm.x, b.y + nm.y});
+            e_.add(end);
         }
     }
-    void join(Vec2 at, Vec2 before, Vec2 after, Vec2 onward) {
-        const double turn = before.x * onward.x + before.y * onward.y;
-        const double back = before.x * onward.y - before.y * onward.x;  // < 0: turning back
-        if (back < 0 && std::fabs(turn) <= 1e-9 * h_ * std::hypot(onward.x, onward.y)) {
-            // Straight back: round about the corner as about an end.
-            capAround(at, before);
-            e_.add({at.x + after.x, at.y + after.y});
-        } else if (turn < 0) {
-            arc(at, before, after);
-        } else {
-            // On the inside of the corner the sides cross: through the corner point.
-            e_.add(at);
-            e_.add({at.x + after.x, at.y + after.y});
+    // Where the sides of two segments (p1 -> p2, then n1 -> n2) meet at a
+    // corner. Inside it (the sides cross, or the next starts behind the
+    // last), when the next is longer than half the pen, they go through the
+    // corner point. Otherwise round about it: from
+    // the last side's direction by the difference of the two directions'
+    // angles, clockwise on the screen, as Qt's stroker goes; where the
+    // directions lie either side of the x axis that is the long way round,
+    // within the corner's circle.
+    void join(Vec2 at, Vec2 p1, Vec2 p2, Vec2 n1, Vec2 n2) {
+        if (p2 == n1) return;
+        const double ax = p2.x - p1.x, ay = p2.y - p1.y, bx = n1.x - n2.x, by = n1.y - n2.y;
+        const double cx = p1.x - n1.x, cy = p1.y - n1.y;
+        const double den = ay * bx - ax * by;
+        bool crossing = false;
+        if (den != 0 && std::isfinite(den)) {
+            const double na = (by * cx - bx * cy) / den, nb = (ax * cy - ay * cx) / den;
+            crossing = na >= 0 && na <= 1 && nb >= 0 && nb <= 1;
         }
+        auto angle = [](double dx, double dy) {  // degrees, counterclockwise on the screen
+            const double a = std::atan2(-dy, dx) * (180 / M_PI);
+            return a < 0 ? a + 360 : a;
+        };
+        const double last = angle(ax, ay), next = angle(n2.x - n1.x, n2.y - n1.y);
+        double behind = last - angle(n1.x - p2.x, n1.y - p2.y);
+        if (behind < 0) behind += 360;
+        if ((crossing || behind > 90.01) && std::hypot(n2.x - n1.x, n2.y - n1.y) > h_) {
+            e_.add(at);
+            e_.add(n1);
+            return;
+        }
+        arcBy(at, last + 90, -std::fabs(next - last));
+        e_.add(n1);
+    }
+    // The arc of radius h about at from the angle start by sweep (degrees,
+    // counterclockwise on the screen), flattened as the painter flattens
+    // areas. As Qt's painter curves it: cut where it crosses the axes, each
+    // piece part of the cubic curve that stands for a whole quarter circle.
+    void arcBy(Vec2 at, double start, double sweep) {
+        if (!(std::fabs(sweep) > 0) || !std::isfinite(start) || !std::isfinite(sweep)) return;
+        sweep = std::clamp(sweep, -360.0, 360.0);
+        const int step = sweep > 0 ? 1 : -1;
+        const double finish = start + sweep;
+        int first = static_cast<int>(std::floor(start / 90)), last = static_cast<int>(std::floor(finish / 90));
+        // No piece of nothing at either end.
+        if (step > 0 && finish == last * 90.0) --last;
+        if (step < 0 && start == first * 90.0) --first;
+        auto axis = [](int quarter) {  // the unit vector at quarter * 90 degrees
+            switch (((quarter % 4) + 4) % 4) {
+            case 0: return Vec2{1, 0};
+            case 1: return Vec2{0, -1};
+            case 2: return Vec2{-1, 0};
+            default: return Vec2{0, 1};
+            }
+        };
+        e_.add({at.x + h_ * std::cos(start * M_PI / 180), at.y - h_ * std::sin(start * M_PI / 180)});
+        for (int q = first;; q += step) {
+            // The quarter from q * 90 to (q + 1) * 90 degrees.
+            const Vec2 u0 = axis(q), u1 = axis(q + 1);
+            const double kh = kKappa * h_;
+            Cubic c{{{at.x + h_ * u0.x, at.y + h_ * u0.y},
+                     {at.x + h_ * u0.x + kh * u1.x, at.y + h_ * u0.y + kh * u1.y},
+                     {at.x + h_ * u1.x + kh * u0.x, at.y + h_ * u1.y + kh * u0.y},
+                     {at.x + h_ * u1.x, at.y + h_ * u1.y}}};
+            double from = std::clamp((start - q * 90.0) / 90, 0.0, 1.0);
+            double to = std::clamp((finish - q * 90.0) / 90, 0.0, 1.0);
+            from = quarterParameter(from * 90);
+            to = quarterParameter(to * 90);
+            Cubic piece = part(c, std::min(from, to), std::max(from, to));
+            if (step < 0) piece = Cubic{{piece.p[3], piece.p[2], piece.p[1], piece.p[0]}};
+            flattenForFill(piece, [&](Vec2 v) { e_.add(v); });
+            if (q == last) break;
+        }
+    }
+    // Where on the cubic quarter circle the point at this angle (0..90
+    // degrees from its start) lies.
+    static double quarterParameter(double degrees) {
+        if (degrees <= 0) return 0;
+        if (degrees >= 90) return 1;
+        const double target = degrees * M_PI / 180;
+        double lo = 0, hi = 1;
+        for (int i = 0; i < 40; ++i) {
+            const double t = (lo + hi) / 2, s = 1 - t;
+            const double x = s * s * s + 3 * s * s * t + 3 * s * t * t * kKappa;
+            const double y = 3 * s * s * t * kKappa + 3 * s * t * t + t * t * t;
+            (std::atan2(y, x) < target ? lo : hi) = t;
+        }
+        return (lo + hi) / 2;
+    }
+    // The part of the curve between parameters a <= b.
+    static Cubic part(const Cubic& c, double a, double b) {
+        auto at = [](const Cubic& k, double t, Cubic* left, Cubic* right) {
+            auto mix = [t](Vec2 p, Vec2 q) { return Vec2{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t}; };
+            const Vec2 ab = mix(k.p[0], k.p[1]), bc = mix(k.p[1], k.p[2]), cd = mix(k.p[2], k.p[3]);
+            const Vec2 abc = mix(ab, bc), bcd = mix(bc, cd), m = mix(abc, bcd);
+            if (left) *left = {{k.p[0], ab, abc, m}};
+            if (right) *right = {{m, bcd, cd, k.p[3]}};
+        };
+        Cubic rest = c, piece = c;
+        if (a > 0) at(c, a, nullptr, &rest);
+        if (b < 1) at(rest, a < 1 ? (b - a) / (1 - a) : 0, &piece, nullptr);
+        else piece = rest;
+        return piece;
     }
     // Round about an end, from one side to the other.
     void capAround(Vec2 at, Vec2 nm) {
@@ -777,12 +867,13 @@ private:
 
 }  // namespace
 
-void Canvas::widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color) {
+void Canvas::widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color,
+                           Ends ends) {
     Edges& e = *scratch_;
     e.clear();
     if (!(width > 0) || !std::isfinite(width)) return;
     Outliner outliner(e, width / 2);
-    for (const auto& line : polylines) outliner.polyline(line);
+    for (const auto& line : polylines) outliner.polyline(line, ends == Ends::Open);
     cover(e, FillRule::Winding, color);
 }
 
