@@ -140,10 +140,8 @@ TEST(RasterPainter, ThinLinesAtEveryAngleAndOffsetMatchQt) {
         pair.canvas.thinPolyline(pts, color);
         polylines.add(pair.finish(), describe(pts));
     }
-    EXPECT_LE(lines.worst, 1) << lines.worstCase;
-    EXPECT_LE(polylines.worst, 1) << polylines.worstCase;
-    EXPECT_LE(lines.worstRmse, 0.1) << lines.worstCase;
-    EXPECT_LE(polylines.worstRmse, 0.1) << polylines.worstCase;
+    EXPECT_EQ(lines.worst, 0) << lines.worstCase;
+    EXPECT_EQ(polylines.worst, 0) << polylines.worstCase;
 }
 
 
@@ -201,6 +199,20 @@ TEST(RasterPainter, FilledPolygonsWithHolesMatchQt) {
         }
         hairlines.add(pair.finish(), describe(outlines[0]));
     }
+    // 1x1 rectangles at fractional positions (what a text too small to read
+    // becomes): Qt covers these with a rasterizer of its own, rounded a
+    // little differently.
+    Tally rects("fractional rectangles");
+    std::uniform_real_distribution<double> inside(1.0, kSide - 3.0);
+    for (int round = 0; round < 300; ++round) {
+        Pair pair;
+        const QRgb color = randomColor(rng);
+        const double x = inside(rng), y = inside(rng);
+        pair.painter.fillRect(QRectF(x, y, 1, 1), QColor::fromRgb(color));
+        pair.canvas.fillRect(x, y, 1, 1, color);
+        rects.add(pair.finish(), std::to_string(x) + "," + std::to_string(y));
+    }
+    EXPECT_LE(rects.worst, 8) << rects.worstCase;
     EXPECT_LE(fills.worst, 2) << fills.worstCase;
     EXPECT_LE(fills.worstRmse, 0.2) << fills.worstCase;
     EXPECT_LE(hairlines.worst, 2) << hairlines.worstCase;
