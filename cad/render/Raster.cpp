@@ -260,7 +260,7 @@ inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {
     if (!mask_.empty()) {
         const int m = mask_[static_cast<std::size_t>(y - clipTop_) * static_cast<std::size_t>(clipRight_ - clipLeft_) +
                             static_cast<std::size_t>(x - clipLeft_)];
-        if (m < 255) coverage = (coverage * m) >> 8;
+        if (m < 255) coverage = (coverage * m + 127) / 255;  // the share of the share, rounded
         if (coverage <= 0) return;
     }
     std::uint32_t& p = row(y)[x];
