@@ -631,6 +631,22 @@ TEST(RasterPainter, DotMarkersKeepTheirCircleAndSquareHollow) {
     }
 }
 
+
+// The contrasting foreground and the greys of a grayscale picture, as Qt's
+// colours work them out, for every shade of grey and many colours.
+TEST(RasterPainter, ForegroundAndGreysAreQtsOwn) {
+    std::mt19937 rng(8);
+    std::vector<QRgb> colours;
+    for (int g = 0; g < 256; ++g) colours.push_back(qRgb(g, g, g));
+    for (int i = 0; i < 5000; ++i) colours.push_back(0xFF000000u | (static_cast<QRgb>(rng()) & 0xFFFFFFu));
+    for (QRgb c : colours) {
+        const QRgb expected = QColor::fromRgb(c).lightness() >= 128 ? 0xFF000000u : 0xFFFFFFFFu;
+        ASSERT_EQ(foregroundFor(c), expected) << std::hex << c;
+        const int grey = qGray(c);
+        ASSERT_EQ(resolveColor(c, false, 0xFF000000u, ColorMode::Grayscale), qRgb(grey, grey, grey)) << std::hex << c;
+    }
+}
+
 // Each shared drawing's scene at 2048 pixels, painted by Qt and by ours,
 // texts and pictures left out of both.
 TEST(RasterPainter, SharedDrawingsLookAsQtPaintsThem) {
