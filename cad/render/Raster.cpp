@@ -70,15 +70,16 @@ struct Canvas::Edges {
     // Coverage cells of the area being covered: winding and area on the grid
     // of 1/256 pixel, as x within the clip and y below its top.
     struct Cell {
-        std::int64_t key;  // row << 32 | column
+        std::int64_t key;  // row << 32 | column + 1
         int cover;
         int area;
     };
     std::vector<Cell> cells;
     std::int64_t lastKey = -1;
+    std::int64_t columns = 0, rows = 0;  // of the clip
     void addCell(std::int64_t x, std::int64_t y, int cover, int area) {
         if (cover == 0 && area == 0) return;
-        const std::int64_t key = (y << 32) | x;
+        const std::int64_t key = (y << 32) | (x + 1);
         if (key == lastKey) {
             cells.back().cover += cover;
             cells.back().area += area;
@@ -92,17 +93,21 @@ struct Canvas::Edges {
 };
 
 // Part of an edge within one row of pixels, fy in 0..256 from the row's top:
-// each pixel it passes gets the height it spans and the area to its left.
+// each pixel it passes gets the height it spans and the twice the area left of
+// it. Where it crosses into the next pixel is rounded down, measured from
+// where it starts, so that an edge gives the same cells however far it runs
+// outside the clip. Pixels left of the clip only count how often the edge
+// winds (in column -1); those right of it do not count.
 void Canvas::Edges::scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1, std::int64_t x2, std::int64_t fy2) {
     if (fy1 == fy2) return;
     const std::int64_t ex1 = x1 >> 8, ex2 = x2 >> 8;
     const std::int64_t fx1 = x1 & 255, fx2 = x2 & 255;
+    const std::int64_t dy = fy2 - fy1;
     if (ex1 == ex2) {
-        const std::int64_t dy = fy2 - fy1;
-        addCell(ex1, ey, static_cast<int>(dy), static_cast<int>((fx1 + fx2) * dy));
+        if (ex1 < 0) addCell(-1, ey, static_cast<int>(dy), 0);
+        else if (ex1 < columns) addCell(ex1, ey, static_cast<int>(dy), static_cast<int>((fx1 + fx2) * dy));
         return;
     }
-    const std::int64_t dy = fy2 - fy1;
     std::int64_t dx = x2 - x1, dist = 256 - fx1, entry = 256, step = 1;
     if (dx < 0) {
         dx = -dx;
@@ -110,24 +115,42 @@ void Canvas::Edges::scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1,
         entry = 0;
         step = -1;
     }
-    std::int64_t y = fy1, fx = fx1, ex = ex1;
-    while (ex != ex2) {
-        // Where the edge crosses into the next pixel, rounded down.
-        const std::int64_t yb = fy1 + floorDiv(dist * dy, dx);
-        const std::int64_t delta = yb - y;
-        addCell(ex, ey, static_cast<int>(delta), static_cast<int>((fx + entry) * delta));
-        y = yb;
-        fx = 256 - entry;
-        ex += step;
-        dist += 256;
+    const std::int64_t m = (ex2 - ex1) * step;  // the pixels after the first
+    // Where the edge leaves the j-th pixel from its start.
+    auto leaves = [&](std::int64_t j) { return j == m ? fy2 : fy1 + floorDiv((dist + j * 256) * dy, dx); };
+    auto enters = [&](std::int64_t j) { return j == 0 ? fy1 : leaves(j - 1); };
+    // The pixels within the clip: column ex1 + step * j in [0, columns).
+    std::int64_t from, to;
+    if (step > 0) {
+        from = std::max<std::int64_t>(0, -ex1);
+        to = std::min(m, columns - 1 - ex1);
+        if (ex1 < 0) {
+            const std::int64_t last = std::min(m, -ex1 - 1);
+            addCell(-1, ey, static_cast<int>(leaves(last) - fy1), 0);
+        }
+    } else {
+        from = std::max<std::int64_t>(0, ex1 - (columns - 1));
+        to = std::min(m, ex1);
+        if (ex1 - m < 0) {
+            const std::int64_t first = std::max<std::int64_t>(0, ex1 + 1);
+            addCell(-1, ey, static_cast<int>(fy2 - enters(first)), 0);
+        }
     }
-    const std::int64_t delta = fy2 - y;
-    addCell(ex2, ey, static_cast<int>(delta), static_cast<int>((fx + fx2) * delta));
+    for (std::int64_t j = from; j <= to; ++j) {
+        const std::int64_t y0 = enters(j), y1 = leaves(j);
+        const std::int64_t in = j == 0 ? fx1 : 256 - entry, out = j == m ? fx2 : entry;
+        const std::int64_t delta = y1 - y0;
+        addCell(ex1 + step * j, ey, static_cast<int>(delta), static_cast<int>((in + out) * delta));
+    }
 }
 
+// An edge on the grid of 1/256 pixel, cut into rows; only the rows of the
+// clip are walked.
 void Canvas::Edges::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+    if (y1 == y2) return;
     const std::int64_t ey1 = y1 >> 8, ey2 = y2 >> 8;
     const std::int64_t fy1 = y1 & 255, fy2 = y2 & 255;
+    if ((ey1 < 0 && ey2 < 0) || (ey1 >= rows && ey2 >= rows)) return;
     if (ey1 == ey2) {
         scanline(ey1, x1, fy1, x2, fy2);
         return;
@@ -140,16 +163,20 @@ void Canvas::Edges::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std:
         entry = 0;
         step = -1;
     }
-    std::int64_t x = x1, fy = fy1, ey = ey1;
-    while (ey != ey2) {
-        const std::int64_t xb = x1 + floorDiv(dist * dx, dy);
-        scanline(ey, x, fy, xb, entry);
-        x = xb;
-        fy = 256 - entry;
-        ey += step;
-        dist += 256;
+    const std::int64_t n = (ey2 - ey1) * step;
+    auto leaves = [&](std::int64_t k) { return k == n ? x2 : x1 + floorDiv((dist + k * 256) * dx, dy); };
+    std::int64_t from, to;
+    if (step > 0) {
+        from = std::max<std::int64_t>(0, -ey1);
+        to = std::min(n, rows - 1 - ey1);
+    } else {
+        from = std::max<std::int64_t>(0, ey1 - (rows - 1));
+        to = std::min(n, ey1);
     }
-    scanline(ey2, x, fy, x2, fy2);
+    for (std::int64_t k = from; k <= to; ++k) {
+        const std::int64_t xa = k == 0 ? x1 : leaves(k - 1), xb = leaves(k);
+        scanline(ey1 + step * k, xa, k == 0 ? fy1 : 256 - entry, xb, k == n ? fy2 : entry);
+    }
 }
 
 Canvas::Canvas(int width, int height, std::uint32_t fillColor)
@@ -531,14 +558,27 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
     e.lastKey = -1;
     if (L >= R || T >= B) return;
     const double maxX = (R - L) * 256.0, maxY = (B - T) * 256.0;
+    e.columns = R - L;
+    e.rows = B - T;
     auto emit = [&](double xa, double ya, double xb, double yb) {
         auto gx = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - L) * 256 + 0.5), 0.0, maxX)); };
         auto gy = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - T) * 256 + 0.5), 0.0, maxY)); };
         e.line(gx(xa), gy(ya), gx(xb), gy(yb));
     };
+    // Edges within reach go on the grid as they are, so that the pixels
+    // along the clip are those the whole edge gives; farther ones are first
+    // cut to the clip.
+    constexpr double kReach = 1 << 20;
+    const double nearLeft = L - kReach, nearRight = R + kReach, nearTop = T - kReach, nearBottom = B + kReach;
     auto edge = [&](Vec2 a, Vec2 b) {
         double x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
         if (y0 == y1) return;
+        if (x0 > nearLeft && x0 < nearRight && x1 > nearLeft && x1 < nearRight && y0 > nearTop && y0 < nearBottom &&
+            y1 > nearTop && y1 < nearBottom) {
+            auto grid = [](double v) { return static_cast<std::int64_t>(std::floor(v * 256 + 0.5)); };
+            e.line(grid(x0 - L), grid(y0 - T), grid(x1 - L), grid(y1 - T));
+            return;
+        }
         if ((y0 <= T && y1 <= T) || (y0 >= B && y1 >= B)) return;
         if ((x0 >= R && x1 >= R)) return;
         // Within the rows of the clip.
@@ -611,9 +651,10 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
         std::int64_t cover = 0;
         int x = 0;
         while (i < count && (e.cells[i].key >> 32) == y) {
-            const int cx = static_cast<int>(e.cells[i].key & 0xffffffff);
+            const std::int64_t key = e.cells[i].key;
+            const int cx = static_cast<int>(key & 0xffffffff) - 1;
             std::int64_t cellCover = 0, cellArea = 0;
-            while (i < count && e.cells[i].key == ((y << 32) | cx)) {
+            while (i < count && e.cells[i].key == key) {
                 cellCover += e.cells[i].cover;
                 cellArea += e.cells[i].area;
                 ++i;
@@ -628,6 +669,7 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
                 if (c) blendSpan(L + x, T + static_cast<int>(y), cx - x, c, color);
             }
             cover += cellCover;
+            if (cx < 0) continue;  // what lies left of the clip
             const std::int64_t area = cover * 512 - cellArea;
             if (area != 0) {
                 const int c = level(area);
