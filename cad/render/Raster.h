@@ -78,8 +78,8 @@ public:
     void fillEllipse(Vec2 center, double rx, double ry, std::uint32_t color);
     void fillRect(double left, double top, double width, double height, std::uint32_t color);
 
-    // The edges of an area, gathered before it is covered (used by the
-    // stroking and by the tests).
+    // The edges of an area, gathered before it is covered, and the cells of
+    // coverage they give.
     struct Edges;
 
 private:
