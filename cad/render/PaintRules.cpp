@@ -11,9 +11,10 @@ constexpr double kSheetMm = 420.0;
 
 std::uint32_t foregroundFor(std::uint32_t background) {
     const int r = (background >> 16) & 0xFF, g = (background >> 8) & 0xFF, b = background & 0xFF;
-    // The lightness of HSL, on 16 bits as colours keep it.
+    // The lightness of HSL, worked out on 16 bits and rounded back to 8.
     const int hi = std::max({r, g, b}) * 257, lo = std::min({r, g, b}) * 257;
-    const int lightness = ((hi + lo) / 2) / 257;
+    const int wide = (hi + lo + 1) / 2;
+    const int lightness = (wide - (wide >> 8) + 0x80) >> 8;
     return lightness >= 128 ? 0xFF000000u : 0xFFFFFFFFu;
 }
 

@@ -70,15 +70,16 @@ struct Canvas::Edges {
     // Coverage cells of the area being covered: winding and area on the grid
     // of 1/256 pixel, as x within the clip and y below its top.
     struct Cell {
-        std::int64_t key;  // row << 32 | column
+        std::int64_t key;  // row << 32 | column + 1
         int cover;
         int area;
     };
     std::vector<Cell> cells;
     std::int64_t lastKey = -1;
+    std::int64_t columns = 0, rows = 0;  // of the clip
     void addCell(std::int64_t x, std::int64_t y, int cover, int area) {
         if (cover == 0 && area == 0) return;
-        const std::int64_t key = (y << 32) | x;
+        const std::int64_t key = (y << 32) | (x + 1);
         if (key == lastKey) {
             cells.back().cover += cover;
             cells.back().area += area;
@@ -92,17 +93,21 @@ struct Canvas::Edges {
 };
 
 // Part of an edge within one row of pixels, fy in 0..256 from the row's top:
-// each pixel it passes gets the height it spans and the area to its left.
+// each pixel it passes gets the height it spans and the twice the area left of
+// it. Where it crosses into the next pixel is rounded down, measured from
+// where it starts, so that an edge gives the same cells however far it runs
+// outside the clip. Pixels left of the clip only count how often the edge
+// winds (in column -1); those right of it do not count.
 void Canvas::Edges::scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1, std::int64_t x2, std::int64_t fy2) {
     if (fy1 == fy2) return;
     const std::int64_t ex1 = x1 >> 8, ex2 = x2 >> 8;
     const std::int64_t fx1 = x1 & 255, fx2 = x2 & 255;
+    const std::int64_t dy = fy2 - fy1;
     if (ex1 == ex2) {
-        const std::int64_t dy = fy2 - fy1;
-        addCell(ex1, ey, static_cast<int>(dy), static_cast<int>((fx1 + fx2) * dy));
+        if (ex1 < 0) addCell(-1, ey, static_cast<int>(dy), 0);
+        else if (ex1 < columns) addCell(ex1, ey, static_cast<int>(dy), static_cast<int>((fx1 + fx2) * dy));
         return;
     }
-    const std::int64_t dy = fy2 - fy1;
     std::int64_t dx = x2 - x1, dist = 256 - fx1, entry = 256, step = 1;
     if (dx < 0) {
         dx = -dx;
@@ -110,24 +115,42 @@ void Canvas::Edges::scanline(std::int64_t ey, std::int64_t x1, std::int64_t fy1,
         entry = 0;
         step = -1;
     }
-    std::int64_t y = fy1, fx = fx1, ex = ex1;
-    while (ex != ex2) {
-        // Where the edge crosses into the next pixel, rounded down.
-        const std::int64_t yb = fy1 + floorDiv(dist * dy, dx);
-        const std::int64_t delta = yb - y;
-        addCell(ex, ey, static_cast<int>(delta), static_cast<int>((fx + entry) * delta));
-        y = yb;
-        fx = 256 - entry;
-        ex += step;
-        dist += 256;
+    const std::int64_t m = (ex2 - ex1) * step;  // the pixels after the first
+    // Where the edge leaves the j-th pixel from its start.
+    auto leaves = [&](std::int64_t j) { return j == m ? fy2 : fy1 + floorDiv((dist + j * 256) * dy, dx); };
+    auto enters = [&](std::int64_t j) { return j == 0 ? fy1 : leaves(j - 1); };
+    // The pixels within the clip: column ex1 + step * j in [0, columns).
+    std::int64_t from, to;
+    if (step > 0) {
+        from = std::max<std::int64_t>(0, -ex1);
+        to = std::min(m, columns - 1 - ex1);
+        if (ex1 < 0) {
+            const std::int64_t last = std::min(m, -ex1 - 1);
+            addCell(-1, ey, static_cast<int>(leaves(last) - fy1), 0);
+        }
+    } else {
+        from = std::max<std::int64_t>(0, ex1 - (columns - 1));
+        to = std::min(m, ex1);
+        if (ex1 - m < 0) {
+            const std::int64_t first = std::max<std::int64_t>(0, ex1 + 1);
+            addCell(-1, ey, static_cast<int>(fy2 - enters(first)), 0);
+        }
     }
-    const std::int64_t delta = fy2 - y;
-    addCell(ex2, ey, static_cast<int>(delta), static_cast<int>((fx + fx2) * delta));
+    for (std::int64_t j = from; j <= to; ++j) {
+        const std::int64_t y0 = enters(j), y1 = leaves(j);
+        const std::int64_t in = j == 0 ? fx1 : 256 - entry, out = j == m ? fx2 : entry;
+        const std::int64_t delta = y1 - y0;
+        addCell(ex1 + step * j, ey, static_cast<int>(delta), static_cast<int>((in + out) * delta));
+    }
 }
 
+// An edge on the grid of 1/256 pixel, cut into rows; only the rows of the
+// clip are walked.
 void Canvas::Edges::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+    if (y1 == y2) return;
     const std::int64_t ey1 = y1 >> 8, ey2 = y2 >> 8;
     const std::int64_t fy1 = y1 & 255, fy2 = y2 & 255;
+    if ((ey1 < 0 && ey2 < 0) || (ey1 >= rows && ey2 >= rows)) return;
     if (ey1 == ey2) {
         scanline(ey1, x1, fy1, x2, fy2);
         return;
@@ -140,16 +163,20 @@ void Canvas::Edges::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std:
         entry = 0;
         step = -1;
     }
-    std::int64_t x = x1, fy = fy1, ey = ey1;
-    while (ey != ey2) {
-        const std::int64_t xb = x1 + floorDiv(dist * dx, dy);
-        scanline(ey, x, fy, xb, entry);
-        x = xb;
-        fy = 256 - entry;
-        ey += step;
-        dist += 256;
+    const std::int64_t n = (ey2 - ey1) * step;
+    auto leaves = [&](std::int64_t k) { return k == n ? x2 : x1 + floorDiv((dist + k * 256) * dx, dy); };
+    std::int64_t from, to;
+    if (step > 0) {
+        from = std::max<std::int64_t>(0, -ey1);
+        to = std::min(n, rows - 1 - ey1);
+    } else {
+        from = std::max<std::int64_t>(0, ey1 - (rows - 1));
+        to = std::min(n, ey1);
     }
-    scanline(ey2, x, fy, x2, fy2);
+    for (std::int64_t k = from; k <= to; ++k) {
+        const std::int64_t xa = k == 0 ? x1 : leaves(k - 1), xb = leaves(k);
+        scanline(ey1 + step * k, xa, k == 0 ? fy1 : 256 - entry, xb, k == n ? fy2 : entry);
+    }
 }
 
 Canvas::Canvas(int width, int height, std::uint32_t fillColor)
@@ -260,7 +287,7 @@ inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {
     if (!mask_.empty()) {
         const int m = mask_[static_cast<std::size_t>(y - clipTop_) * static_cast<std::size_t>(clipRight_ - clipLeft_) +
                             static_cast<std::size_t>(x - clipLeft_)];
-        if (m < 255) coverage = (coverage * m) >> 8;
+        if (m < 255) coverage = (coverage * m + 127) / 255;  // the share of the share, rounded
         if (coverage <= 0) return;
     }
     std::uint32_t& p = row(y)[x];
@@ -531,14 +558,27 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
     e.lastKey = -1;
     if (L >= R || T >= B) return;
     const double maxX = (R - L) * 256.0, maxY = (B - T) * 256.0;
+    e.columns = R - L;
+    e.rows = B - T;
     auto emit = [&](double xa, double ya, double xb, double yb) {
         auto gx = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - L) * 256 + 0.5), 0.0, maxX)); };
         auto gy = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - T) * 256 + 0.5), 0.0, maxY)); };
         e.line(gx(xa), gy(ya), gx(xb), gy(yb));
     };
+    // Edges within reach go on the grid as they are, so that the pixels
+    // along the clip are those the whole edge gives; farther ones are first
+    // cut to the clip.
+    constexpr double kReach = 1 << 20;
+    const double nearLeft = L - kReach, nearRight = R + kReach, nearTop = T - kReach, nearBottom = B + kReach;
     auto edge = [&](Vec2 a, Vec2 b) {
         double x0 = a.x, y0 = a.y, x1 = b.x, y1 = b.y;
         if (y0 == y1) return;
+        if (x0 > nearLeft && x0 < nearRight && x1 > nearLeft && x1 < nearRight && y0 > nearTop && y0 < nearBottom &&
+            y1 > nearTop && y1 < nearBottom) {
+            auto grid = [](double v) { return static_cast<std::int64_t>(std::floor(v * 256 + 0.5)); };
+            e.line(grid(x0 - L), grid(y0 - T), grid(x1 - L), grid(y1 - T));
+            return;
+        }
         if ((y0 <= T && y1 <= T) || (y0 >= B && y1 >= B)) return;
         if ((x0 >= R && x1 >= R)) return;
         // Within the rows of the clip.
@@ -611,9 +651,10 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
         std::int64_t cover = 0;
         int x = 0;
         while (i < count && (e.cells[i].key >> 32) == y) {
-            const int cx = static_cast<int>(e.cells[i].key & 0xffffffff);
+            const std::int64_t key = e.cells[i].key;
+            const int cx = static_cast<int>(key & 0xffffffff) - 1;
             std::int64_t cellCover = 0, cellArea = 0;
-            while (i < count && e.cells[i].key == ((y << 32) | cx)) {
+            while (i < count && e.cells[i].key == key) {
                 cellCover += e.cells[i].cover;
                 cellArea += e.cells[i].area;
                 ++i;
@@ -628,6 +669,7 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
                 if (c) blendSpan(L + x, T + static_cast<int>(y), cx - x, c, color);
             }
             cover += cellCover;
+            if (cx < 0) continue;  // what lies left of the clip
             const std::int64_t area = cover * 512 - cellArea;
             if (area != 0) {
                 const int c = level(area);
@@ -679,7 +721,7 @@ class Outliner {
 public:
     Outliner(Canvas::Edges& e, double h) : e_(e), h_(h) {}
 
-    void polyline(std::span<const Vec2> in) {
+    void polyline(std::span<const Vec2> in, bool open) {
         pts_.clear();
         for (const Vec2& p : in) {
             if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
@@ -687,7 +729,7 @@ public:
                 pts_.push_back({tame(p.x), tame(p.y)});
         }
         if (pts_.size() < 2) return;
-        const bool closed = in.front() == in.back() && pts_.size() > 3;
+        const bool closed = !open && in.front() == in.back() && pts_.size() > 3;
         if (closed) {
             if (pts_.front() == pts_.back()) pts_.pop_back();
             side(true);
@@ -718,29 +760,119 @@ private:
         for (std::size_t i = 0; i < segments; ++i) {
             const Vec2 a = pts_[i], b = pts_[(i + 1) % n];
             const Vec2 nm = normal(a, b);
+            const Vec2 start{a.x + nm.x, a.y + nm.y}, end{b.x + nm.x, b.y + nm.y};
             if (i > 0 || closed) {
                 const Vec2 prev = pts_[(i + n - 1) % n];
-                join(a, normal(prev, a), nm, {b.x - a.x, b.y - a.y});
+                const Vec2 before = normal(prev, a);
+                join(a, {prev.x + before.x, prev.y + before.y}, {a.x + before.x, a.y + before.y}, start, end);
             } else {
-                e_.add({a.x + nm.x, a.y + nm.y});
+                e_.add(start);
             }
-            e_.add({b.x + nm.x, b.y + nm.y});
+            e_.add(end);
         }
     }
-    void join(Vec2 at, Vec2 before, Vec2 after, Vec2 onward) {
-        const double turn = before.x * onward.x + before.y * onward.y;
-        const double back = before.x * onward.y - before.y * onward.x;  // < 0: turning back
-        if (back < 0 && std::fabs(turn) <= 1e-9 * h_ * std::hypot(onward.x, onward.y)) {
-            // Straight back: round about the corner as about an end.
-            capAround(at, before);
-            e_.add({at.x + after.x, at.y + after.y});
-        } else if (turn < 0) {
-            arc(at, before, after);
-        } else {
-            // On the inside of the corner the sides cross: through the corner point.
-            e_.add(at);
-            e_.add({at.x + after.x, at.y + after.y});
+    // Where the sides of two segments (p1 -> p2, then n1 -> n2) meet at a
+    // corner. Inside it (the sides cross, or the next starts behind the
+    // last), when the next is longer than half the pen, they go through the
+    // corner point. Otherwise round about it: from
+    // the last side's direction by the difference of the two directions'
+    // angles, clockwise on the screen, as Qt's stroker goes; where the
+    // directions lie either side of the x axis that is the long way round,
+    // within the corner's circle.
+    void join(Vec2 at, Vec2 p1, Vec2 p2, Vec2 n1, Vec2 n2) {
+        if (p2 == n1) return;
+        const double ax = p2.x - p1.x, ay = p2.y - p1.y, bx = n1.x - n2.x, by = n1.y - n2.y;
+        const double cx = p1.x - n1.x, cy = p1.y - n1.y;
+        const double den = ay * bx - ax * by;
+        bool crossing = false;
+        if (den != 0 && std::isfinite(den)) {
+            const double na = (by * cx - bx * cy) / den, nb = (ax * cy - ay * cx) / den;
+            crossing = na >= 0 && na <= 1 && nb >= 0 && nb <= 1;
         }
+        auto angle = [](double dx, double dy) {  // degrees, counterclockwise on the screen
+            const double a = std::atan2(-dy, dx) * (180 / M_PI);
+            return a < 0 ? a + 360 : a;
+        };
+        const double last = angle(ax, ay), next = angle(n2.x - n1.x, n2.y - n1.y);
+        double behind = last - angle(n1.x - p2.x, n1.y - p2.y);
+        if (behind < 0) behind += 360;
+        if ((crossing || behind > 90.01) && std::hypot(n2.x - n1.x, n2.y - n1.y) > h_) {
+            e_.add(at);
+            e_.add(n1);
+            return;
+        }
+        arcBy(at, last + 90, -std::fabs(next - last));
+        e_.add(n1);
+    }
+    // The arc of radius h about at from the angle start by sweep (degrees,
+    // counterclockwise on the screen), flattened as the painter flattens
+    // areas. As Qt's painter curves it: cut where it crosses the axes, each
+    // piece part of the cubic curve that stands for a whole quarter circle.
+    void arcBy(Vec2 at, double start, double sweep) {
+        if (!(std::fabs(sweep) > 0) || !std::isfinite(start) || !std::isfinite(sweep)) return;
+        sweep = std::clamp(sweep, -360.0, 360.0);
+        const int step = sweep > 0 ? 1 : -1;
+        const double finish = start + sweep;
+        int first = static_cast<int>(std::floor(start / 90)), last = static_cast<int>(std::floor(finish / 90));
+        // No piece of nothing at either end.
+        if (step > 0 && finish == last * 90.0) --last;
+        if (step < 0 && start == first * 90.0) --first;
+        auto axis = [](int quarter) {  // the unit vector at quarter * 90 degrees
+            switch (((quarter % 4) + 4) % 4) {
+            case 0: return Vec2{1, 0};
+            case 1: return Vec2{0, -1};
+            case 2: return Vec2{-1, 0};
+            default: return Vec2{0, 1};
+            }
+        };
+        e_.add({at.x + h_ * std::cos(start * M_PI / 180), at.y - h_ * std::sin(start * M_PI / 180)});
+        for (int q = first;; q += step) {
+            // The quarter from q * 90 to (q + 1) * 90 degrees.
+            const Vec2 u0 = axis(q), u1 = axis(q + 1);
+            const double kh = kKappa * h_;
+            Cubic c{{{at.x + h_ * u0.x, at.y + h_ * u0.y},
+                     {at.x + h_ * u0.x + kh * u1.x, at.y + h_ * u0.y + kh * u1.y},
+                     {at.x + h_ * u1.x + kh * u0.x, at.y + h_ * u1.y + kh * u0.y},
+                     {at.x + h_ * u1.x, at.y + h_ * u1.y}}};
+            double from = std::clamp((start - q * 90.0) / 90, 0.0, 1.0);
+            double to = std::clamp((finish - q * 90.0) / 90, 0.0, 1.0);
+            from = quarterParameter(from * 90);
+            to = quarterParameter(to * 90);
+            Cubic piece = part(c, std::min(from, to), std::max(from, to));
+            if (step < 0) piece = Cubic{{piece.p[3], piece.p[2], piece.p[1], piece.p[0]}};
+            flattenForFill(piece, [&](Vec2 v) { e_.add(v); });
+            if (q == last) break;
+        }
+    }
+    // Where on the cubic quarter circle the point at this angle (0..90
+    // degrees from its start) lies.
+    static double quarterParameter(double degrees) {
+        if (degrees <= 0) return 0;
+        if (degrees >= 90) return 1;
+        const double target = degrees * M_PI / 180;
+        double lo = 0, hi = 1;
+        for (int i = 0; i < 40; ++i) {
+            const double t = (lo + hi) / 2, s = 1 - t;
+            const double x = s * s * s + 3 * s * s * t + 3 * s * t * t * kKappa;
+            const double y = 3 * s * s * t * kKappa + 3 * s * t * t + t * t * t;
+            (std::atan2(y, x) < target ? lo : hi) = t;
+        }
+        return (lo + hi) / 2;
+    }
+    // The part of the curve between parameters a <= b.
+    static Cubic part(const Cubic& c, double a, double b) {
+        auto at = [](const Cubic& k, double t, Cubic* left, Cubic* right) {
+            auto mix = [t](Vec2 p, Vec2 q) { return Vec2{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t}; };
+            const Vec2 ab = mix(k.p[0], k.p[1]), bc = mix(k.p[1], k.p[2]), cd = mix(k.p[2], k.p[3]);
+            const Vec2 abc = mix(ab, bc), bcd = mix(bc, cd), m = mix(abc, bcd);
+            if (left) *left = {{k.p[0], ab, abc, m}};
+            if (right) *right = {{m, bcd, cd, k.p[3]}};
+        };
+        Cubic rest = c, piece = c;
+        if (a > 0) at(c, a, nullptr, &rest);
+        if (b < 1) at(rest, a < 1 ? (b - a) / (1 - a) : 0, &piece, nullptr);
+        else piece = rest;
+        return piece;
     }
     // Round about an end, from one side to the other.
     void capAround(Vec2 at, Vec2 nm) {
@@ -777,12 +909,13 @@ private:
 
 }  // namespace
 
-void Canvas::widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color) {
+void Canvas::widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color,
+                           Ends ends) {
     Edges& e = *scratch_;
     e.clear();
     if (!(width > 0) || !std::isfinite(width)) return;
     Outliner outliner(e, width / 2);
-    for (const auto& line : polylines) outliner.polyline(line);
+    for (const auto& line : polylines) outliner.polyline(line, ends == Ends::Open);
     cover(e, FillRule::Winding, color);
 }
 

@@ -66,16 +66,20 @@ public:
     void thinEllipse(Vec2 center, double rx, double ry, std::uint32_t color);
 
     // A pen wider than a pixel with round ends and corners: several polylines
-    // (dashes) outlined together and filled as one area.
-    void widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color);
+    // (dashes) outlined together and filled as one area. One whose last point
+    // is its first is a loop without ends, unless the ends are kept open (as
+    // a polyline of Qt's painter keeps them).
+    enum class Ends { LoopWhenClosed, Open };
+    void widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color,
+                       Ends ends = Ends::LoopWhenClosed);
 
     // Areas bounded by several outlines.
     void fillPolygons(std::span<const std::vector<Vec2>> outlines, FillRule rule, std::uint32_t color);
     void fillEllipse(Vec2 center, double rx, double ry, std::uint32_t color);
     void fillRect(double left, double top, double width, double height, std::uint32_t color);
 
-    // The edges of an area, gathered before it is covered (used by the
-    // stroking and by the tests).
+    // The edges of an area, gathered before it is covered, and the cells of
+    // coverage they give.
     struct Edges;
 
 private:

@@ -155,7 +155,7 @@ private:
                 canvas_.thinPolyline(pixels_, pen);
             } else {
                 const std::span<const Vec2> one(pixels_);
-                canvas_.widePolylines(std::span(&one, 1), w, pen);
+                canvas_.widePolylines(std::span(&one, 1), w, pen, Canvas::Ends::Open);
             }
             return;
         }

@@ -140,10 +140,8 @@ TEST(RasterPainter, ThinLinesAtEveryAngleAndOffsetMatchQt) {
         pair.canvas.thinPolyline(pts, color);
         polylines.add(pair.finish(), describe(pts));
     }
-    EXPECT_LE(lines.worst, 1) << lines.worstCase;
-    EXPECT_LE(polylines.worst, 1) << polylines.worstCase;
-    EXPECT_LE(lines.worstRmse, 0.1) << lines.worstCase;
-    EXPECT_LE(polylines.worstRmse, 0.1) << polylines.worstCase;
+    EXPECT_EQ(lines.worst, 0) << lines.worstCase;
+    EXPECT_EQ(polylines.worst, 0) << polylines.worstCase;
 }
 
 
@@ -201,9 +199,22 @@ TEST(RasterPainter, FilledPolygonsWithHolesMatchQt) {
         }
         hairlines.add(pair.finish(), describe(outlines[0]));
     }
-    EXPECT_LE(fills.worst, 2) << fills.worstCase;
-    EXPECT_LE(fills.worstRmse, 0.2) << fills.worstCase;
-    EXPECT_LE(hairlines.worst, 2) << hairlines.worstCase;
+    // 1x1 rectangles at fractional positions (what a text too small to read
+    // becomes): Qt covers these with a rasterizer of its own, rounded a
+    // little differently.
+    Tally rects("fractional rectangles");
+    std::uniform_real_distribution<double> inside(1.0, kSide - 3.0);
+    for (int round = 0; round < 300; ++round) {
+        Pair pair;
+        const QRgb color = randomColor(rng);
+        const double x = inside(rng), y = inside(rng);
+        pair.painter.fillRect(QRectF(x, y, 1, 1), QColor::fromRgb(color));
+        pair.canvas.fillRect(x, y, 1, 1, color);
+        rects.add(pair.finish(), std::to_string(x) + "," + std::to_string(y));
+    }
+    EXPECT_LE(rects.worst, 8) << rects.worstCase;
+    EXPECT_EQ(fills.worst, 0) << fills.worstCase;
+    EXPECT_EQ(hairlines.worst, 0) << hairlines.worstCase;
 }
 
 TEST(RasterPainter, WidePensMatchQt) {
@@ -227,7 +238,7 @@ TEST(RasterPainter, WidePensMatchQt) {
         for (const Vec2& p : pts) poly << QPointF(p.x, p.y);
         pair.painter.drawPolyline(poly);
         const std::span<const Vec2> one(pts);
-        pair.canvas.widePolylines(std::span(&one, 1), width, color);
+        pair.canvas.widePolylines(std::span(&one, 1), width, color, Canvas::Ends::Open);
         polylines.add(pair.finish(), describe(pts) + " width " + std::to_string(width));
     }
     for (int round = 0; round < 150; ++round) {
@@ -259,12 +270,14 @@ TEST(RasterPainter, WidePensMatchQt) {
         dot.canvas.widePolylines(std::span(&t, 1), width, color);
         dots.add(dot.finish(), describe(tiny));
     }
-    // Where a segment is shorter than half the pen and turns sharply, Qt
-    // rounds the inner corner too, which covers a little more than the pen
-    // would: the one known difference, a few pixels of the widest pens.
-    EXPECT_LE(polylines.worstRmse, 4.0) << polylines.worstRmseCase;
-    EXPECT_LE(dashes.worstRmse, 1.0) << dashes.worstRmseCase;
-    EXPECT_LE(dots.worstRmse, 1.0) << dots.worstRmseCase;
+    // What is left differs where the curves of round corners and ends are
+    // flattened at other points: a few levels on a pixel here and there.
+    EXPECT_LE(polylines.worst, 8) << polylines.worstCase;
+    EXPECT_LE(dashes.worst, 8) << dashes.worstCase;
+    EXPECT_LE(dots.worst, 8) << dots.worstCase;
+    EXPECT_LE(polylines.worstRmse, 0.5) << polylines.worstRmseCase;
+    EXPECT_LE(dashes.worstRmse, 0.5) << dashes.worstRmseCase;
+    EXPECT_LE(dots.worstRmse, 0.5) << dots.worstRmseCase;
 }
 
 TEST(RasterPainter, DotsAndPointMarkersMatchQt) {
@@ -303,7 +316,7 @@ TEST(RasterPainter, DotsAndPointMarkersMatchQt) {
     }
     EXPECT_EQ(dots.worst, 0) << dots.worstCase;
     EXPECT_LE(circles.worst, 1) << circles.worstCase;
-    EXPECT_LE(discs.worstRmse, 1.0) << discs.worstCase;
+    EXPECT_LE(discs.worst, 1) << discs.worstCase;
 }
 
 TEST(RasterPainter, ClipsMatchQt) {
@@ -348,8 +361,8 @@ TEST(RasterPainter, ClipsMatchQt) {
             areas.add(pair.finish(), describe(pts) + " clip " + describe(area[0]));
         }
     }
-    EXPECT_LE(rects.worst, 2) << rects.worstCase;
-    EXPECT_LE(areas.worstRmse, 1.0) << areas.worstCase;
+    EXPECT_EQ(rects.worst, 0) << rects.worstCase;
+    EXPECT_EQ(areas.worst, 0) << areas.worstCase;
 }
 
 
@@ -571,7 +584,8 @@ TEST(RasterPainter, ScenesOfEveryKindLookAsTheQtBackendPaintsThem) {
         tally.add(compare(qt, canvas), "round " + std::to_string(round));
 
     }
-    EXPECT_LE(tally.worstRmse, 1.0) << tally.worstRmseCase;
+    EXPECT_LE(tally.worst, 8) << tally.worstCase;
+    EXPECT_LE(tally.worstRmse, 0.1) << tally.worstRmseCase;
 }
 
 
@@ -606,6 +620,22 @@ TEST(RasterPainter, DotMarkersKeepTheirCircleAndSquareHollow) {
     }
 }
 
+
+// The contrasting foreground and the greys of a grayscale picture, as Qt's
+// colours work them out, for every shade of grey and many colours.
+TEST(RasterPainter, ForegroundAndGreysAreQtsOwn) {
+    std::mt19937 rng(8);
+    std::vector<QRgb> colours;
+    for (int g = 0; g < 256; ++g) colours.push_back(qRgb(g, g, g));
+    for (int i = 0; i < 5000; ++i) colours.push_back(0xFF000000u | (static_cast<QRgb>(rng()) & 0xFFFFFFu));
+    for (QRgb c : colours) {
+        const QRgb expected = QColor::fromRgb(c).lightness() >= 128 ? 0xFF000000u : 0xFFFFFFFFu;
+        ASSERT_EQ(foregroundFor(c), expected) << std::hex << c;
+        const int grey = qGray(c);
+        ASSERT_EQ(resolveColor(c, false, 0xFF000000u, ColorMode::Grayscale), qRgb(grey, grey, grey)) << std::hex << c;
+    }
+}
+
 // Each shared drawing's scene at 2048 pixels, painted by Qt and by ours,
 // texts and pictures left out of both.
 TEST(RasterPainter, SharedDrawingsLookAsQtPaintsThem) {
@@ -627,8 +657,10 @@ TEST(RasterPainter, SharedDrawingsLookAsQtPaintsThem) {
         RenderOptions o;
         o.lineweights = drawing.header.lwDisplay;
         Scene scene = buildScene(drawing, o);
-        std::erase_if(scene.order, [](const Item& item) {
-            return item.kind == Item::Kind::Text || item.kind == Item::Kind::Raster;
+        // Texts of TrueType faces and raster pictures are Qt's alone.
+        std::erase_if(scene.order, [&](const Item& item) {
+            return (item.kind == Item::Kind::Text && !scene.texts[item.index].path.isEmpty()) ||
+                   item.kind == Item::Kind::Raster;
         });
         Box box = scene.extents();
         if (box.empty())
