@@ -2,10 +2,9 @@
 
 #include "cad/render/Palette.h"
 #include "cad/render/QtParts.h"
-
-#include <QStringList>
 #include "cad/model/TextEscapes.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <map>
