@@ -1,6 +1,8 @@
 #include "tools/convert/PaintWithoutQt.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <stdexcept>
 
 #include "cad/render/Frontend.h"
@@ -25,7 +27,13 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         how.lineweights = paint.lineweights;
         how.colors = paint.colors;
         const ClipOutlines clips = clipOutlines(scene);
-        Canvas canvas(view.width, view.height, how.background);
+        std::unique_ptr<Canvas> picture;
+        try {
+            picture = std::make_unique<Canvas>(view.width, view.height, how.background);
+        } catch (const std::bad_alloc&) {
+            throw std::runtime_error("no memory for the picture");  // as the Qt painter says it
+        }
+        Canvas& canvas = *picture;
         paintScene(canvas, scene, clips, view, how);
         std::string why;
         if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
