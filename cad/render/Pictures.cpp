@@ -16,10 +16,7 @@
 #include "cad/render/SceneBuilder.h"
 
 #ifdef LUMICADE_HAVE_POPPLER
-#include <dlfcn.h>
-
-#include <filesystem>
-
+#include "cad/render/Modules.h"
 #include "cad/render/PdfPages.h"
 #endif
 
@@ -109,28 +106,14 @@ Loaded loadRaster(const QString& path, const QString&) {
 }
 
 #ifdef LUMICADE_HAVE_POPPLER
-// The module is looked for where it is installed beside the running
-// program (bin/../lib/lumicade, whatever the prefix), then where it was built.
+// Where the module is installed, beside the running program, or else built.
 RenderPdfPage pdfModule(std::string* why) {
     static std::once_flag once;
     static RenderPdfPage entry = nullptr;
     static std::string failure;
     std::call_once(once, [] {
-        std::error_code error;
-        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-        const std::string installed =
-            error ? std::string() : (program.parent_path().parent_path() / LUMICADE_PDF_MODULE_INSTALLED).string();
-        for (const std::string& file : {installed, std::string(LUMICADE_PDF_MODULE_BUILT)}) {
-            if (file.empty()) continue;
-            void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!module) {
-                if (failure.empty()) failure = ::dlerror();
-                continue;
-            }
-            entry = reinterpret_cast<RenderPdfPage>(::dlsym(module, kRenderPdfPageSymbol));
-            if (entry) return;
-            failure = file + " has no " + kRenderPdfPageSymbol;
-        }
+        entry = reinterpret_cast<RenderPdfPage>(
+            moduleEntry(LUMICADE_PDF_MODULE_INSTALLED, LUMICADE_PDF_MODULE_BUILT, kRenderPdfPageSymbol, &failure));
     });
     if (!entry) *why = failure;
     return entry;
