@@ -13,6 +13,7 @@
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
 #include "tools/convert/PaintWithoutQt.h"
+#include "tools/convert/PictureFormats.h"
 #include "tools/convert/QtPictures.h"
 
 namespace lumicade::convert {
@@ -107,6 +108,8 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             if (simplified.empty()) simplified = part;
             for (const std::string& p : problems)
                 if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);
+        } catch (const PictureError& e) {
+            return e.what();
         } catch (const std::exception& e) {
             return std::string("cannot draw it: ") + e.what();
         }

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <stdexcept>
 
 #include "cad/render/Frontend.h"
 #include "cad/render/QtParts.h"
 #include "cad/render/RasterScene.h"
 #include "convert/JpegFile.h"
+#include "tools/convert/PictureFormats.h"
 
 namespace lumicade::convert {
 
@@ -31,7 +31,7 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         try {
             picture = std::make_unique<Canvas>(view.width, view.height, how.background);
         } catch (const std::bad_alloc&) {
-            throw std::runtime_error("no memory for the picture");  // as the Qt painter says it
+            throw PictureError("cannot draw it: no memory for the picture");
         }
         Canvas& canvas = *picture;
         paintScene(canvas, scene, clips, view, how);
@@ -39,7 +39,7 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
                              canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling,
                              &why) != JpegStatus::Ok)
-            throw std::runtime_error("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
+            throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         *simplified = scene.simplified;
         *problems = drawing.referenceProblems;
         for (const std::string& p : scene.problems)

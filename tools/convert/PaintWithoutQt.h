@@ -10,7 +10,9 @@ namespace lumicade::convert {
 
 // The drawing's picture as JPEG bytes, painted and encoded without Qt's GUI
 // part. False, with nothing made, when the drawing needs Qt (TrueType text,
-// raster pictures, underlays). Throws for the renderer's own failures.
+// raster pictures, underlays). Throws PictureError, in the words the Qt
+// painter uses, when the picture cannot be made, and lets the renderer's own
+// failures through.
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
                     int quality, std::vector<unsigned char>& bytes, std::string* simplified,
                     std::vector<std::string>* problems);
