@@ -346,38 +346,29 @@ void Canvas::thinSegment(double x1, double y1, double x2, double y2, bool capBeg
     // The cut is to the whole picture whatever the clip, so that a line is
     // the same wherever it is clipped.
     const double xmin = -1, xmax = width_ + 1, ymin = -1, ymax = height_ + 1;
+    // Moves the end (a, b) along the segment to where its first coordinate is bound.
+    const auto cut = [](double& a, double& b, double otherA, double otherB, double bound) {
+        b += (otherB - b) / (otherA - a) * (bound - a);
+        a = bound;
+    };
     if (x1 < xmin) {
         if (x2 <= xmin) return;
-        y1 += (y2 - y1) / (x2 - x1) * (xmin - x1);
-        x1 = xmin;
+        cut(x1, y1, x2, y2, xmin);
     } else if (x1 > xmax) {
         if (x2 >= xmax) return;
-        y1 += (y2 - y1) / (x2 - x1) * (xmax - x1);
-        x1 = xmax;
+        cut(x1, y1, x2, y2, xmax);
     }
-    if (x2 < xmin) {
-        y2 += (y2 - y1) / (x2 - x1) * (xmin - x2);
-        x2 = xmin;
-    } else if (x2 > xmax) {
-        y2 += (y2 - y1) / (x2 - x1) * (xmax - x2);
-        x2 = xmax;
-    }
+    if (x2 < xmin) cut(x2, y2, x1, y1, xmin);
+    else if (x2 > xmax) cut(x2, y2, x1, y1, xmax);
     if (y1 < ymin) {
         if (y2 <= ymin) return;
-        x1 += (x2 - x1) / (y2 - y1) * (ymin - y1);
-        y1 = ymin;
+        cut(y1, x1, y2, x2, ymin);
     } else if (y1 > ymax) {
         if (y2 >= ymax) return;
-        x1 += (x2 - x1) / (y2 - y1) * (ymax - y1);
-        y1 = ymax;
+        cut(y1, x1, y2, x2, ymax);
     }
-    if (y2 < ymin) {
-        x2 += (x2 - x1) / (y2 - y1) * (ymin - y2);
-        y2 = ymin;
-    } else if (y2 > ymax) {
-        x2 += (x2 - x1) / (y2 - y1) * (ymax - y2);
-        y2 = ymax;
-    }
+    if (y2 < ymin) cut(y2, x2, y1, x1, ymin);
+    else if (y2 > ymax) cut(y2, x2, y1, x1, ymax);
     // A line along an edge of the cut may still have ends outside it.
     if (!(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2))) return;
     if (std::fabs(x1) > 1e7 || std::fabs(x2) > 1e7 || std::fabs(y1) > 1e7 || std::fabs(y2) > 1e7) return;
