@@ -71,6 +71,7 @@ void readLayout(ObjectReader& r, DecodeState& s);
 void readLinetype(ObjectReader& r, DecodeState& s);
 void readMLineStyle(ObjectReader& r, DecodeState& s);
 void readStyle(ObjectReader& r, DecodeState& s);
+void readViewportRecord(ObjectReader& r, DecodeState& s);
 void readImageDefinition(ObjectReader& r, DecodeState& s);
 void readPdfDefinition(ObjectReader& r, DecodeState& s);
 void readDwfDefinition(ObjectReader& r, DecodeState& s);

@@ -2,6 +2,7 @@
 // (blocks, layers, linetypes, text styles, dimension styles), layouts and
 // multiline styles. One function per kind; owner, reactors and extension
 // dictionary have been read before.
+#include <cmath>
 #include <exception>
 #include <unordered_map>
 
@@ -284,6 +285,28 @@ void readUnderlayDefinition(R& r, S& s, const char* kind) {
 void readPdfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "PDFDEFINITION"); }
 void readDwfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DWFDEFINITION"); }
 void readDgnDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DGNDEFINITION"); }
+
+// The viewport table: only *ACTIVE matters to us, the view model space was
+// saved with. With tiled viewports several records carry that name; the
+// first one read is taken, which is the one the CAD application lists first.
+void readViewportRecord(R& r, S& s) {
+    auto& d = r.dat;
+    const std::string name = readTableName(r);
+    SavedView v;
+    v.height = d.BD();
+    v.width = d.BD();
+    v.center = d.RD2();
+    v.target = d.BD3();
+    v.direction = d.BD3();
+    v.twist = d.BD();
+    if (upperName(name) != "*ACTIVE" || s.drawing->header.modelView.present) return;
+    const bool usable = v.height > 0 && v.width > 0 && std::isfinite(v.height) && std::isfinite(v.width) &&
+                        std::isfinite(v.center.x) && std::isfinite(v.center.y) && std::isfinite(v.twist) &&
+                        std::isfinite(v.direction.x + v.direction.y + v.direction.z + v.target.x + v.target.y + v.target.z);
+    if (!usable) return;
+    v.present = true;
+    s.drawing->header.modelView = v;
+}
 
 void readMLineStyle(R& r, S& s) {
     MLineStyleRecord m;

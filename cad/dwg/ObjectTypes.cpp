@@ -68,7 +68,7 @@ constexpr ObjectType kTypes[] = {
     {62, "UCS_CONTROL", ObjectKind::Object},
     {63, "UCS", ObjectKind::Object},
     {64, "VPORT_CONTROL", ObjectKind::Object},
-    {65, "VPORT", ObjectKind::Object},
+    {65, "VPORT", ObjectKind::Object, nullptr, objects::readViewportRecord},
     {66, "APPID_CONTROL", ObjectKind::Object},
     {67, "APPID", ObjectKind::Object, nullptr, objects::readApplication},
     {68, "DIMSTYLE_CONTROL", ObjectKind::Object},

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <unordered_map>
 
@@ -70,6 +71,7 @@ private:
     void readLinetype(const Record& r);
     void readStyle(const Record& r);
     void readDimStyle(const Record& r);
+    void readViewportRecord(const Record& r);
     void readBlockRecord(const Record& r);
     void finish();
 
@@ -193,6 +195,7 @@ void Reader::readTables(const Group* begin, const Group* end) {
         else if (r.type == "LTYPE") readLinetype(r);
         else if (r.type == "STYLE") readStyle(r);
         else if (r.type == "DIMSTYLE") readDimStyle(r);
+        else if (r.type == "VPORT") readViewportRecord(r);
         else if (r.type == "BLOCK_RECORD") readBlockRecord(r);
     }
 }
@@ -287,6 +290,38 @@ void Reader::readStyle(const Record& r) {
         }
     if (s.handle) ctx_.styleNames[s.handle] = s.name;
     d_.textStyles.push_back(std::move(s));
+}
+
+// Of the viewport table only *ACTIVE matters: the view model space was saved
+// with. Tiled viewports give several records of that name; the first counts.
+void Reader::readViewportRecord(const Record& r) {
+    std::string name;
+    SavedView v;
+    double aspect = 0;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        switch (g.code) {
+        case 2: name = ctx_.str(g); break;
+        case 12: v.center.x = toDouble(g); break;
+        case 22: v.center.y = toDouble(g); break;
+        case 16: v.direction.x = toDouble(g); break;
+        case 26: v.direction.y = toDouble(g); break;
+        case 36: v.direction.z = toDouble(g); break;
+        case 17: v.target.x = toDouble(g); break;
+        case 27: v.target.y = toDouble(g); break;
+        case 37: v.target.z = toDouble(g); break;
+        case 40: v.height = toDouble(g); break;
+        case 41: aspect = toDouble(g); break;
+        case 51: v.twist = toDouble(g) * kDegree; break;
+        default: break;
+        }
+    });
+    SavedView& saved = d_.header.modelView;
+    if (saved.present || upperName(name) != "*ACTIVE") return;
+    v.width = v.height * aspect;
+    v.present = v.height > 0 && v.width > 0 && std::isfinite(v.width) && std::isfinite(v.center.x) &&
+                std::isfinite(v.center.y) && std::isfinite(v.twist) &&
+                std::isfinite(v.direction.x + v.direction.y + v.direction.z + v.target.x + v.target.y + v.target.z);
+    if (v.present) saved = v;
 }
 
 void Reader::readDimStyle(const Record& r) {

@@ -18,7 +18,7 @@ TEST(ConvertTool, UsageErrorsExitWithTwo) {
                                     QStringList{"--quality"}, QStringList{"--background", "grey", "a.dxf"},
                                     QStringList{"--bogus", "a.dxf"}, QStringList{"--size", "x", "a.dxf"},
                                     QStringList{"--window", "0,0,inf,1", "a.dxf"}, QStringList{"--window", "nan,0,1,1", "a.dxf"},
-                                    QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"},
+                                    QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"}, QStringList{"--view", "top", "a.dxf"},
                                     QStringList{"--format", "gif", "a.dxf"}, QStringList{"--shard", "4/4", "a.dxf"},
                                     QStringList{"--shard", "1", "a.dxf"}, QStringList{"--timeout", "-1", "a.dxf"},
                                     QStringList{"--monochrome", "--grayscale", "a.dxf"},
@@ -34,7 +34,7 @@ TEST(ConvertTool, HelpGoesToStandardOutputAndNamesEveryOption) {
     const ToolRun r = convert({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--format", "--output-dir", "--mirror-tree", "--quality", "--size", "--background",
-                               "--monochrome", "--grayscale", "--window", "--recursive", "--extension",
+                               "--monochrome", "--grayscale", "--window", "--view", "--recursive", "--extension",
                                "--skip-up-to-date", "--shard", "--jobs", "--timeout", "--report", "--verbose", "--help"})
         EXPECT_TRUE(r.out.contains(option)) << option;
 }

@@ -65,6 +65,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     options.longSide = o.size;
     options.window = o.window;
+    options.view = o.view;
     options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
     options.colors = o.colors;
     const bool all = o.layout == "*";

@@ -31,6 +31,10 @@ const char* const kUsage =
     "                        --background black), as a monochrome plot\n"
     "      --grayscale       colours as shades of grey\n"
     "      --window X0,Y0,X1,Y1  show this part of the drawing instead of all of it\n"
+    "      --view V          what the picture frames: extents (default: all that\n"
+    "                        is drawn) or saved (the view the drawing was saved\n"
+    "                        with, as the CAD application opens it; extents\n"
+    "                        where the drawing stores none)\n"
     "      --layout L        what to draw: active (default: the space the drawing\n"
     "                        opens in), model, a layout's name, or all: model\n"
     "                        space as plan.jpg plus plan-LAYOUT.jpg for each\n"
@@ -222,6 +226,11 @@ Options parseArguments(int argc, char** argv) {
             if (!ok || v[0] == v[2] || v[1] == v[3])
                 throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + displayName(text) + "\""};
             o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+        } else if (arg == "--view") {
+            const std::string v = take();
+            if (v == "extents") o.view = cad::render::ViewChoice::Extents;
+            else if (v == "saved") o.view = cad::render::ViewChoice::Saved;
+            else throw UsageError{"--view is extents or saved, not \"" + displayName(v) + "\""};
         } else if (arg == "--recursive") {
             o.recursive = flag();
         } else if (arg == "--extension") {

@@ -22,6 +22,7 @@ struct Options {
     double timeoutSeconds = 120;              // per drawing; 0: none
     bool recursive = false;
     QRectF window;
+    cad::render::ViewChoice view = cad::render::ViewChoice::Extents;
     std::string layout;                       // "" the active space, "Model", "*" all, or a layout's name
     std::vector<std::string> extensions{"dwg", "dxf"};  // lower case
     std::vector<std::string> inputs;          // file-system bytes, as given
