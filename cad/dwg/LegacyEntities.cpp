@@ -100,10 +100,12 @@ enum Type {
     kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
 };
 
-// The flag bits of the common part.
+// The flag bits of the common part. Paper space entities carry bit 64, and
+// with it a byte of further flags after the option word; bit 16 is set in
+// none of the files we have seen, and is taken to add no field.
 enum Flag {
-    kHasColor = 1, kHasLinetype = 2, kHasElevation = 4, kHasThickness = 8, kHasExtraFlags = 16,
-    kHasHandle = 32, kSequenceFollows = 128,
+    kHasColor = 1, kHasLinetype = 2, kHasElevation = 4, kHasThickness = 8,
+    kHasHandle = 32, kPaperSpace = 64, kSequenceFollows = 128,
 };
 // The bits of the extra flags byte.
 enum ExtraFlag { kHasExtendedData = 2, kHasViewport = 4 };
@@ -162,7 +164,7 @@ public:
         c.layer = nameAt(names_.layers, layer, "0");
         opts_ = c_.RS();
         unsigned extra = 0;
-        if (flags & kHasExtraFlags) {
+        if (flags & kPaperSpace) {
             c.paperSpace = true;
             extra = c_.RC();
         }

@@ -179,7 +179,8 @@ private:
         c.skip(4 * 8 + 4 * 32);   // unit conversions and their names
         c.RD();                   // DIMTFAC
         c.skip(3 * 24 + 2);       // PUCSORG, PUCSXDIR, PUCSYDIR, PUCSNAME
-        c.RS(), c.RS(), c.RS();   // TILEMODE, PLIMCHECK, one not known
+        h.tileMode = c.RS() != 0;
+        c.RS(), c.RS();  // PLIMCHECK, one not known
         h.pExtMin = c.RD3();
         h.pExtMax = c.RD3();
     }

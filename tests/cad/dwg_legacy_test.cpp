@@ -210,6 +210,29 @@ TEST(LegacyDwg, VersionStringsOfTheFirstReleases)
     }
 }
 
+// An R11 drawing drawn in paper space, with handles, extended data and the
+// viewport each entity belongs to: every record reads, with its text, and
+// the picture shows the sheet.
+TEST(LegacyDwg, AnOfficeDrawingOfRelease11ReadsWhole)
+{
+    Drawing d = cad::readDrawingFile((kLegacy / "r11" / "ACEB10.dwg").string());
+    EXPECT_FALSE(d.header.tileMode);
+    ASSERT_NE(d.paperSpace(), nullptr);
+    auto counts = cad::countEntityKinds(d);
+    EXPECT_EQ(counts["TEXT"], 70);
+    EXPECT_EQ(counts["ARC"], 8);
+    EXPECT_EQ(counts["LINE"], 266);
+    EXPECT_EQ(d.paperSpace()->entities.size(), 414u);
+    EXPECT_TRUE(d.skipped.empty()) << ::testing::PrintToString(d.skipped);
+    EXPECT_TRUE(d.warnings.empty()) << ::testing::PrintToString(d.warnings);
+    const Entity* text = firstOfKind(*d.paperSpace(), "TEXT");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->as<cad::TextData>()->value, "Mounting Holes");
+    EXPECT_EQ(text->common.layer, "DIM");
+    EXPECT_NEAR(text->as<cad::TextData>()->insertion.x, 19.4032, 1e-4);
+    EXPECT_NEAR(text->as<cad::TextData>()->insertion.y, 4.3313, 1e-4);
+}
+
 // Section and table places that point outside the file give a clear error.
 TEST(LegacyDwg, PlacesBeyondTheEndAreRefused)
 {
