@@ -96,7 +96,7 @@ constexpr bool kEnforceChecks = true;
 
 enum Type {
     kLine = 1, kPoint = 2, kCircle = 3, kShape = 4, kText = 7, kArc = 8, kTrace = 9, kSolid = 11,
-    kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17, kPolyline = 19,
+    kRepeat = 5, kEndRep = 6, kLoad = 10, kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17, kPolyline = 19,
     kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
 };
 
@@ -112,8 +112,6 @@ enum ExtraFlag { kHasExtendedData = 2, kHasViewport = 4 };
 
 const char* typeName(int type) {
     switch (type) {
-    case 5: return "REPEAT";
-    case 6: return "ENDREP";
     case 10: return "LOAD";
     case 18: return "JUMP";
     default: return "unknown entity type";
@@ -152,7 +150,81 @@ public:
         case kFace3D: face3D(); break;
         case kDimension: dimension(); break;
         case kViewport: viewport(); break;
+        case kRepeat: out_.kind = Record::Kind::RepeatBegin; break;
+        case kEndRep: endRepeat(); break;
         default: break;
+        }
+    }
+
+    // Releases before 2.0: a signed type word (negative when the entity was
+    // erased), the layer number, then the kind's fields, none optional and
+    // none announced. What each kind holds is taken from sample drawings and
+    // the listings of that time; kinds after INSERT are not known there.
+    bool early(int type) {
+        e_.common.layer = nameAt(names_.layers, c_.RS(), "0");
+        switch (type) {
+        case kLine: {
+            auto& d = set<LineData>("LINE");
+            d.start = planar();
+            d.end = planar();
+            return true;
+        }
+        case kPoint: set<PointData>("POINT").position = planar(); return true;
+        case kCircle:
+        case kArc: {
+            Vec3 center = planar();
+            double radius = c_.RD();
+            if (type == kCircle) {
+                set<CircleData>("CIRCLE") = CircleData{center, radius};
+                return true;
+            }
+            double start = c_.RD();
+            set<ArcData>("ARC") = ArcData{center, radius, start, c_.RD()};
+            return true;
+        }
+        case kShape: {
+            auto& d = set<ShapeData>("SHAPE");
+            d.insertion = planar();
+            d.size = c_.RD();
+            d.rotation = c_.RD();
+            d.number = c_.RS();
+            return true;
+        }
+        case kRepeat: out_.kind = Record::Kind::RepeatBegin; return true;
+        case kEndRep: endRepeat(); return true;
+        case kText: {
+            auto& d = set<TextData>("TEXT");
+            d.insertion = planar();
+            d.height = c_.RD();
+            d.rotation = c_.RD();
+            d.value = c_.TV(facts_.codePage);
+            return true;
+        }
+        case kTrace: case kSolid: {
+            auto& d = set<SolidData>(type == kTrace ? "TRACE" : "SOLID");
+            for (Vec3& p : d.corners) p = planar();
+            return true;
+        }
+        case kLoad:  // the name of a shape file to load, nothing to draw
+            out_.kind = Record::Kind::Erased;
+            c_.TV(facts_.codePage);
+            return true;
+        case kBlock:
+            out_.kind = Record::Kind::BlockBegin;
+            out_.blockName = c_.TV(facts_.codePage);
+            e_.data = PointData{planar(), 0};
+            return true;
+        case kEndBlk: out_.kind = Record::Kind::BlockEnd; return true;
+        case kInsert: {
+            auto& d = set<InsertData>("INSERT");
+            d.blockName = c_.TV(facts_.codePage);
+            d.insertion = planar();
+            d.scale.x = c_.RD();
+            d.scale.y = c_.RD();
+            d.rotation = c_.RD();
+            return true;
+        }
+        default: return false;
         }
     }
 
@@ -394,6 +466,17 @@ private:
         if (opt(0x4000)) e_.common.extrusion = c_.RD3();
         if (opt(0x8000)) c_.RS();  // dimension style
     }
+    // The array's counts and spacings. Which count is the columns and which
+    // spacing runs along x is a guess: the samples space both alike; the
+    // order follows the arrayed INSERT's (columns, rows, then their spacings).
+    void endRepeat() {
+        out_.kind = Record::Kind::RepeatEnd;
+        RepeatArray& a = out_.repeat;
+        a.columns = c_.RS();
+        a.rows = c_.RS();
+        a.columnSpacing = c_.RD();
+        a.rowSpacing = c_.RD();
+    }
     void viewport() {
         auto& d = set<ViewportData>("VIEWPORT");
         d.center = c_.RD3();
@@ -411,9 +494,31 @@ private:
     double elevation_ = 0;
 };
 
+Record readEarlyRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {
+    std::size_t start = section.position();
+    int type = 0;
+    Record out;
+    try {
+        type = section.RSs();
+        RecordReader reader(section, facts, names, out);
+        if (!reader.early(type < 0 ? -type : type)) {
+            out.kind = Record::Kind::Unreadable;
+            out.skippedName = typeName(type < 0 ? -type : type);
+            return out;
+        }
+        if (type < 0) out.kind = Record::Kind::Erased;
+    } catch (const ReadError&) {
+        out.kind = Record::Kind::Damaged;  // it runs past the end of its section
+        section.seek(section.end());
+    }
+    out.size = section.position() - start;
+    return out;
+}
+
 }  // namespace
 
 Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {
+    if (facts.release < Release::R2_0) return readEarlyRecord(section, facts, names);
     std::size_t start = section.position();
     int type = section.RC();
     unsigned flags = section.RC();
@@ -437,7 +542,7 @@ Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& nam
             return out;
         }
     }
-    bool known = type >= kLine && type <= kViewport && type != 5 && type != 6 && type != 10 && type != 18;
+    bool known = type >= kLine && type <= kViewport && type != kLoad && type != 18;
     if (!known) {
         out.kind = Record::Kind::Unknown;
         out.skippedName = typeName(type);
