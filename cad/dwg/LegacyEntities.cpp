@@ -520,12 +520,20 @@ Record readEarlyRecord(Cursor& section, const FileFacts& facts, const TableNames
 Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {
     if (facts.release < Release::R2_0) return readEarlyRecord(section, facts, names);
     std::size_t start = section.position();
+    Record out;
+    if (section.left() < 4) {
+        out.kind = Record::Kind::Unreadable;
+        out.skippedName = "entity record cut short";
+        return out;
+    }
     int type = section.RC();
     unsigned flags = section.RC();
     std::size_t size = section.RS();
-    if (size < 4 || size > section.end() - start)
-        throw ReadError("the DWG file is damaged: an entity record has an impossible size");
-    Record out;
+    if (size < 4 || size > section.end() - start) {
+        out.kind = Record::Kind::Unreadable;
+        out.skippedName = "entity record of an impossible size";
+        return out;
+    }
     out.size = size;
     section.seek(start + size);
     if (type & 0x80) {

@@ -82,8 +82,8 @@ struct Record {
         RepeatEnd,   // ENDREP, with the array's rows and columns
         Unknown,     // a type we do not read (counted as skipped)
         Damaged,     // its check value does not match, or its fields overrun it
-        Unreadable,  // a record without a size whose type we do not know: the
-                     // records after it cannot be found
+        Unreadable,  // the records after it cannot be found: its size cannot
+                     // be right, or it has none and a type we do not know
     };
     Kind kind = Kind::Unknown;
     std::size_t size = 0;  // bytes to the next record
@@ -96,11 +96,10 @@ struct Record {
 };
 
 // Reads the record at the cursor's position (its first byte is the type)
-// and leaves the cursor after it. Throws cad::ReadError when the record's
-// size cannot be right, since the records that follow are then lost too.
-// Releases before 2.0 give no sizes: their records end where their fields
-// do, and one that runs past the section is Damaged, with the cursor at the
-// section's end.
+// and leaves the cursor after it, or where it was when the record is
+// Unreadable. Releases before 2.0 give no sizes: their records end where
+// their fields do, and one that runs past the section is Damaged, with the
+// cursor at the section's end.
 Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& names);
 
 }  // namespace cad::dwg::legacy

@@ -411,8 +411,9 @@ private:
             case Record::Kind::Unknown: d_.noteSkipped(r.skippedName); continue;
             case Record::Kind::Unreadable:
                 d_.noteSkipped(r.skippedName);
-                d_.warnings.push_back("the " + std::string(what) + " holds a record of a kind we cannot step over: " +
-                                      std::to_string(end - at) + " byte(s) of records were left out");
+                d_.warnings.push_back("the DWG file is damaged: its " + std::string(what) +
+                                      " holds a record we cannot step over, and the " + std::to_string(end - at) +
+                                      " byte(s) from it on were left out");
                 c.seek(end);
                 continue;
             case Record::Kind::SequenceEnd: open = nullptr; continue;

@@ -343,15 +343,36 @@ TEST(LegacyDwg, AFirstReleaseFileCutShort)
         ASSERT_FALSE(d.warnings.empty());
         EXPECT_NE(d.warnings[0].find(c.warning), std::string::npos) << d.warnings[0];
     }
-    // A record of a kind these releases did not have ends the entities:
-    // the records after it cannot be found, and the drawing says so.
-    std::vector<std::uint8_t> unknown = whole;
-    unknown[0x2AB] = 40;  // the TRACE
-    Drawing d = cad::dwg::readDwg(unknown);
-    EXPECT_EQ(d.modelSpace()->entities.size(), 5u);
-    EXPECT_EQ(d.skipped.size(), 1u);
-    ASSERT_EQ(d.warnings.size(), 1u);
-    EXPECT_NE(d.warnings[0].find("left out"), std::string::npos) << d.warnings[0];
+}
+
+// A record whose end cannot be found (a size that cannot be right, or no
+// size and a kind we do not know) ends its section, not the drawing: what
+// came before it and the other sections stay, and the drawing says so.
+TEST(LegacyDwg, ARecordWeCannotStepOverEndsOnlyItsSection)
+{
+    struct Case {
+        const char* file;
+        std::size_t at;
+        std::uint8_t value;
+        std::size_t modelEntities;
+        const char* block;  // a definition still read, or ""
+    } cases[] = {
+        {"r11/entities-2d.dwg", 0x6F1 + 2, 0x02, 1, "BLOCK1"},  // the LINE's size, too small
+        {"r11/entities-2d.dwg", 0x6F1 + 3, 0x7F, 1, "BLOCK1"},  // past the section's end
+        {"r1.4/entities.dwg", 0x2AB, 40, 5, ""},  // the TRACE made a kind release 1.40 did not have
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.at));
+        std::vector<std::uint8_t> bytes = load(kLegacy / c.file);
+        ASSERT_GT(bytes.size(), c.at);
+        bytes[c.at] = c.value;
+        Drawing d = cad::dwg::readDwg(bytes);
+        EXPECT_EQ(d.modelSpace()->entities.size(), c.modelEntities);
+        EXPECT_TRUE(!*c.block || d.findBlock(c.block)) << c.block;
+        EXPECT_EQ(d.skipped.size(), 1u);
+        ASSERT_EQ(d.warnings.size(), 1u);
+        EXPECT_NE(d.warnings[0].find("left out"), std::string::npos) << d.warnings[0];
+    }
 }
 
 // An R11 drawing drawn in paper space, with handles, extended data and the
