@@ -95,9 +95,9 @@ constexpr bool kEnforceChecks = true;
 #endif
 
 enum Type {
-    kLine = 1, kPoint = 2, kCircle = 3, kShape = 4, kText = 7, kArc = 8, kTrace = 9, kSolid = 11,
-    kRepeat = 5, kEndRep = 6, kLoad = 10, kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17, kPolyline = 19,
-    kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
+    kLine = 1, kPoint = 2, kCircle = 3, kShape = 4, kRepeat = 5, kEndRep = 6, kText = 7, kArc = 8, kTrace = 9,
+    kLoad = 10, kSolid = 11, kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17,
+    kPolyline = 19, kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
 };
 
 // The flag bits of the common part. Paper space entities carry bit 64, and
@@ -112,7 +112,6 @@ enum ExtraFlag { kHasExtendedData = 2, kHasViewport = 4 };
 
 const char* typeName(int type) {
     switch (type) {
-    case 10: return "LOAD";
     case 18: return "JUMP";
     default: return "unknown entity type";
     }
@@ -205,8 +204,8 @@ public:
             for (Vec3& p : d.corners) p = planar();
             return true;
         }
-        case kLoad:  // the name of a shape file to load, nothing to draw
-            out_.kind = Record::Kind::Erased;
+        case kLoad:
+            out_.kind = Record::Kind::Undrawn;
             c_.TV(facts_.codePage);
             return true;
         case kBlock:
@@ -550,7 +549,11 @@ Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& nam
             return out;
         }
     }
-    bool known = type >= kLine && type <= kViewport && type != kLoad && type != 18;
+    if (type == kLoad) {
+        out.kind = Record::Kind::Undrawn;
+        return out;
+    }
+    bool known = type >= kLine && type <= kViewport && type != 18;
     if (!known) {
         out.kind = Record::Kind::Unknown;
         out.skippedName = typeName(type);

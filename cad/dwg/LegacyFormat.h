@@ -78,6 +78,7 @@ struct Record {
         BlockBegin,
         BlockEnd,
         Erased,      // deleted in the drawing, kept in the file
+        Undrawn,     // LOAD: names a shape file for the shapes, draws nothing
         RepeatBegin, // REPEAT: the entities up to ENDREP are arrayed
         RepeatEnd,   // ENDREP, with the array's rows and columns
         Unknown,     // a type we do not read (counted as skipped)

@@ -406,7 +406,8 @@ private:
             std::size_t at = c.position();
             Record r = legacy::readRecord(c, facts_, names_);
             switch (r.kind) {
-            case Record::Kind::Erased: continue;
+            case Record::Kind::Erased:
+            case Record::Kind::Undrawn: continue;
             case Record::Kind::Damaged: ++damaged_, open = nullptr; continue;
             case Record::Kind::Unknown: d_.noteSkipped(r.skippedName); continue;
             case Record::Kind::Unreadable:

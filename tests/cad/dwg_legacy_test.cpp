@@ -448,6 +448,21 @@ TEST(LegacyDwg, AnUnmatchedRepeatKeepsItsEntities)
     }
 }
 
+// LOAD names the shape file later SHAPEs draw from: it draws nothing and
+// loses nothing.
+TEST(LegacyDwg, ALoadRecordIsNoLoss)
+{
+    std::vector<std::uint8_t> bytes = load(kLegacy / "r2.10" / "entities.dwg");
+    ASSERT_GT(bytes.size(), 0x469u);
+    ASSERT_EQ(bytes[0x469], 4);  // the SHAPE, as the file header places the entities
+    bytes[0x469] = 10;
+    Drawing d = cad::dwg::readDwg(bytes);
+    EXPECT_EQ(cad::countEntityKinds(d).count("SHAPE"), 0u);
+    EXPECT_EQ(cad::countEntityKinds(d)["SOLID"], 1);
+    EXPECT_TRUE(d.skipped.empty()) << ::testing::PrintToString(d.skipped);
+    EXPECT_TRUE(d.warnings.empty()) << ::testing::PrintToString(d.warnings);
+}
+
 // Section and table places that point outside the file give a clear error.
 TEST(LegacyDwg, PlacesBeyondTheEndAreRefused)
 {
