@@ -98,6 +98,12 @@ private:
             throw ReadError("the DWG file is truncated: its header variables are incomplete");
         }
         d_.header.codePage = codePageName(facts_.codePage);
+        // No style table either: the texts of these releases are all in the
+        // one font they came with.
+        TextStyle standard;
+        standard.name = d_.header.textStyle = "Standard";
+        standard.fontFile = "txt";
+        d_.textStyles.push_back(std::move(standard));
         spaces();
         if (entitiesEnd < c.position()) throw ReadError("the DWG file is damaged: its entities end before they begin");
         if (entitiesEnd > f_.size()) {

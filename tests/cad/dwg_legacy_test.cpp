@@ -321,6 +321,9 @@ TEST(LegacyDwg, AFirstReleaseFileCutShort)
 {
     const std::vector<std::uint8_t> whole = load(kLegacy / "r1.4" / "entities.dwg");
     ASSERT_GT(whole.size(), 0x300u);
+    const cad::TextStyle* style = cad::dwg::readDwg(whole).findTextStyle("Standard");
+    ASSERT_NE(style, nullptr);  // the one font of these releases
+    EXPECT_EQ(style->fontFile, "txt");
     struct Case {
         std::size_t keep;
         int entities;         // model space entities read; -1 refused
