@@ -12,6 +12,7 @@
 #include "cad/acis/Acis.h"
 #include "cad/dxf/DxfModeler.h"
 #include "cad/dxf/DxfRecords.h"
+#include "cad/model/RepeatArray.h"
 
 namespace cad::dxf {
 
@@ -81,6 +82,9 @@ private:
     void readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
                            Block* block);
     Block& spaceBlock(const char* name);
+    // A name for the block of a REPEAT array that no block has yet: the
+    // first free one from `next` on, which then moves past it.
+    std::string repeatBlockName(std::size_t& next) const;
     // The block of that name, or a new one made from the given definition.
     std::size_t addBlock(Block&& b);
 
@@ -434,10 +438,46 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
     Block* openBlock = nullptr;
     std::size_t openIndex = 0;
     bool open = false;
+    // The REPEAT whose ENDREP has not come yet: the list its entities go to
+    // and where they start in it. Their blocks are added once the records
+    // are read, since adding one moves the lists.
+    Block* repeatBlock = nullptr;
+    std::size_t repeatFirst = 0;
+    std::string repeatLayer;
+    std::vector<Block> repeated;
+    std::size_t nextRepeat = 1;
     for (std::size_t i = first; i < last; ++i) {
         const Record& r = records[i];
         if (r.type == "SEQEND") {
             open = false;
+            continue;
+        }
+        if (r.type == "REPEAT" || r.type == "ENDREP") {
+            open = false;
+            RepeatArray array;
+            std::string layer = "0";
+            // ENDREP's counts and spacings, in the order the DWG record holds
+            // them; which of each pair runs along x is a guess, as there.
+            for (const Group* g = r.begin; g < r.end; ++g) {
+                switch (g->code) {
+                case 8: layer = ctx_.str(*g); break;
+                case 70: array.columns = toInt(*g); break;
+                case 71: array.rows = toInt(*g); break;
+                case 40: array.columnSpacing = toDouble(*g); break;
+                case 41: array.rowSpacing = toDouble(*g); break;
+                default: break;
+                }
+            }
+            Block* list = block ? block : model;  // no paper space before these arrays were dropped
+            if (r.type == "REPEAT") {
+                repeatBlock = list, repeatFirst = list->entities.size(), repeatLayer = layer;
+            } else if (repeatBlock == list) {
+                repeated.push_back(foldRepeatArray(list->entities, repeatFirst, array,
+                                                   repeatBlockName(nextRepeat), repeatLayer));
+                repeatBlock = nullptr;
+            } else {
+                d_.noteSkipped("ENDREP without its REPEAT");
+            }
             continue;
         }
         if (r.type == "VERTEX") {
@@ -471,6 +511,14 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
             openIndex = target->entities.size() - 1;
         }
     }
+    // A REPEAT without its ENDREP leaves its entities drawn once, as they are.
+    if (repeatBlock) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+    for (Block& b : repeated) addBlock(std::move(b));
+}
+
+std::string Reader::repeatBlockName(std::size_t& next) const {
+    while (blockByName_.count("*R" + std::to_string(next))) ++next;
+    return "*R" + std::to_string(next++);
 }
 
 void Reader::readObjects(const Group* begin, const Group* end) {
