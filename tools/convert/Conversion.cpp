@@ -14,7 +14,9 @@
 #include "tools/convert/FileNames.h"
 #include "tools/convert/PaintWithoutQt.h"
 #include "tools/convert/PictureFormats.h"
+#include "tools/convert/PictureRecord.h"
 #include "tools/convert/QtPictures.h"
+#include "tools/convert/UpToDate.h"
 
 namespace lumicade::convert {
 
@@ -52,6 +54,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
+    // Taken before the drawing is read: a change while it is converted
+    // shows at the next run.
+    const std::string record = pictureRecord(job.input, o);
     cad::Drawing drawing;
     try {
         drawing = cad::openDrawing(job.input);
@@ -94,6 +99,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 request.format = o.format;
                 request.quality = o.quality;
                 request.title = pictureTitle;
+                request.record = record;
                 request.fontFolders = o.fontDirs;
                 QtPictureResult result;
                 paint(request, result);
@@ -105,6 +111,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 part = std::move(result.simplified);
                 problems = std::move(result.problems);
             }
+            addRecord(o.format, bytes, record);
             if (simplified.empty()) simplified = part;
             for (const std::string& p : problems)
                 if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);

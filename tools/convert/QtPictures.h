@@ -19,6 +19,7 @@ struct QtPictureRequest {
     Format format = Format::Jpeg;
     int quality = 85;
     std::string title;
+    std::string record;  // what the picture is made from, for PDF metadata
     std::vector<std::string> fontFolders;
     cad::NameTable* names = cad::processNames();  // the program's, which its drawings' names point into
 };

@@ -141,11 +141,13 @@ int main(int argc, char** argv) {
         if (!jobs[i].refusal.empty()) {
             outcome.reason = jobs[i].refusal;
             finished(i, outcome);
-        } else if (o.skipUpToDate && pictureUpToDate(jobs[i].input, jobs[i].output)) {
+        } else if (std::string why; o.skipUpToDate && pictureUpToDate(jobs[i].input, jobs[i].output, o, &why)) {
             outcome.status = Outcome::Status::Skipped;
-            outcome.reason = "its picture is newer than the drawing";
+            outcome.reason = "its picture is up to date";
             finished(i, outcome);
         } else {
+            if (o.skipUpToDate && o.verbose)
+                std::fprintf(stderr, "%s: converted again: %s\n", displayName(jobs[i].input).c_str(), why.c_str());
             toConvert.push_back(i);
         }
     }
