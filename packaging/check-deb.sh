@@ -24,7 +24,7 @@ grep -q '^/usr/lib/.*lumicade/lumicade-convert-qt\.so$' <<<"$files" || { echo "F
 stray=$(grep -v '^/usr/\|^/$\|^/usr$' <<<"$files" || true)
 [ -z "$stray" ] || { echo "FAIL: files outside /usr: $stray"; failed=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libturbojpeg0 libstdc++6 libfontconfig1 fonts-dejavu-core shared-mime-info \
+for d in libqt6widgets6 libqt6gui6 libjpeg62-turbo libstdc++6 libfontconfig1 fonts-dejavu-core shared-mime-info \
          hershey-fonts-data fonts-liberation2 fonts-wqy-microhei; do
   grep -q "\b$d\b" <<<"$depends" || { echo "FAIL: the package does not depend on $d ($depends)"; failed=1; }
 done

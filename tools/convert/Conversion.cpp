@@ -81,6 +81,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     std::vector<std::string> notes;
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
     std::string simplified;  // why a picture leaves part of the drawing out
+    const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
         std::vector<std::string> problems;
@@ -89,7 +90,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             // JPEG pictures of drawings that need nothing of Qt are painted
             // here; the rest through Qt's module, loaded at the first of them.
             if (o.format != Format::Jpeg ||
-                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, bytes, &part, &problems)) {
+                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &part, &problems)) {
                 std::string why;
                 const PaintWithQt paint = qtPainter(&why);
                 if (!paint) return "cannot load the Qt painter: " + why;
@@ -98,6 +99,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 request.options = &options;
                 request.format = o.format;
                 request.quality = o.quality;
+                request.tables = tables;
                 request.title = pictureTitle;
                 request.record = record;
                 request.fontFolders = o.fontDirs;

@@ -25,6 +25,8 @@ const char* const kUsage =
     "                        (a/b/plan.dwg -> DIR/a/b/plan.jpg), or whole when it\n"
     "                        lies outside it\n"
     "  -q, --quality N       JPEG quality 0..100, 100 best (default 85)\n"
+    "      --fast            JPEG with standard Huffman tables: the same pixels in\n"
+    "                        about 70 % larger files, a quarter sooner\n"
     "  -s, --size PX         pixels along the picture's long side (default 2048)\n"
     "      --background COL  white or black (default white)\n"
     "      --monochrome      every colour in black on white (white on black with\n"
@@ -240,6 +242,8 @@ Options parseArguments(int argc, char** argv) {
             while (!ext.empty() && ext.back() == ' ') ext.pop_back();
             if (ext.empty()) throw UsageError{"--extension needs an extension, such as dwg"};
             o.extensions = {asciiLower(ext)};
+        } else if (arg == "--fast") {
+            o.fast = flag();
         } else if (arg == "--mirror-tree") {
             o.mirrorTree = flag();
         } else if (arg == "--monochrome") {

@@ -97,7 +97,7 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
 }  // namespace
 
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
-                                         Format format, int quality, const std::string& title,
+                                         Format format, int quality, HuffmanTables tables, const std::string& title,
                                          const std::string& record, std::string* simplified) {
     // The vector writers may want Qt's fonts on their own.
     if ((format == Format::Pdf || format == Format::Svg) && !cad::render::ensureGuiApplication())
@@ -108,7 +108,7 @@ std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad:
     case Format::Jpeg: {
         std::vector<unsigned char> bytes;
         std::string why;
-        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why) != JpegStatus::Ok)
+        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why, tables) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         return bytes;
     }

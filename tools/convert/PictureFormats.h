@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cad/render/Render.h"
+#include "convert/JpegFile.h"
 #include "tools/convert/Options.h"
 
 namespace lumicade::convert {
@@ -21,7 +22,7 @@ struct PictureError : std::runtime_error {
 // keep the record (see PictureRecord.h) in their metadata; the other
 // formats get it added to their bytes.
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& render,
-                                         Format format, int quality, const std::string& title,
+                                         Format format, int quality, HuffmanTables tables, const std::string& title,
                                          const std::string& record, std::string* simplified = nullptr);
 
 }  // namespace lumicade::convert
