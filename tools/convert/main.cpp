@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
         std::string line;
         while (std::getline(std::cin, line)) {
             while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            if (!line.empty()) o.inputs.push_back(line);
+            // A line of blanks is an empty line, not a file called "  ".
+            if (line.find_first_not_of(" \t") != std::string::npos) o.inputs.push_back(line);
         }
     }
     if (!o.outputDir.empty()) {
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
     // Pictures are named over the whole list, before it is split into
     // shards, so that every part names them as a single run would.
     const std::vector<Job> jobs = planOutputs(collectDrawings(o), o);
+    if (jobs.empty() && !o.recursive)
+        for (const std::string& folder : foldersWithSubfolders(o))
+            std::fprintf(stderr, "lumicade-convert: no drawings in %s itself; --recursive looks into its subfolders\n",
+                         displayName(folder).c_str());
     if (isOneOf(o.reportFile, jobs)) {
         std::fprintf(stderr, "lumicade-convert: the report %s would overwrite one of the drawings\n",
                      displayName(o.reportFile).c_str());
