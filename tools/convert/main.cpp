@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
             finished(i, outcome);
         } else {
             if (o.skipUpToDate && o.verbose)
-                std::fprintf(stderr, "%s: converted again: %s\n", displayName(jobs[i].input).c_str(), why.c_str());
+                std::fprintf(stderr, "%s: not up to date: %s\n", displayName(jobs[i].input).c_str(), why.c_str());
             toConvert.push_back(i);
         }
     }
