@@ -46,7 +46,7 @@ const char* const kUsage =
     "      --skip-up-to-date leave out a drawing whose picture was made from it as it\n"
     "                        is now, with the same options that change pixels, by\n"
     "                        this version (each picture records them); -v says\n"
-    "                        why the others are converted again\n"
+    "                        why the others are not up to date\n"
     "      --shard K/N       convert only part K of N (K from 0 to N-1), chosen by a\n"
     "                        hash of each path: N machines given the same list\n"
     "                        share it without overlap\n"
