@@ -14,7 +14,9 @@
 #include "tools/convert/FileNames.h"
 #include "tools/convert/PaintWithoutQt.h"
 #include "tools/convert/PictureFormats.h"
+#include "tools/convert/PictureRecord.h"
 #include "tools/convert/QtPictures.h"
+#include "tools/convert/UpToDate.h"
 
 namespace lumicade::convert {
 
@@ -52,6 +54,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
+    // Taken before the drawing is read: a change while it is converted
+    // shows at the next run.
+    const std::string record = pictureRecord(job.input, o);
     cad::Drawing drawing;
     try {
         drawing = cad::openDrawing(job.input);
@@ -77,6 +82,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     std::vector<std::string> notes;
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
     std::string simplified;  // why a picture leaves part of the drawing out
+    const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
         std::vector<std::string> problems;
@@ -85,7 +91,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             // JPEG pictures of drawings that need nothing of Qt are painted
             // here; the rest through Qt's module, loaded at the first of them.
             if (o.format != Format::Jpeg ||
-                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, bytes, &part, &problems)) {
+                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &part, &problems)) {
                 std::string why;
                 const PaintWithQt paint = qtPainter(&why);
                 if (!paint) return "cannot load the Qt painter: " + why;
@@ -94,7 +100,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 request.options = &options;
                 request.format = o.format;
                 request.quality = o.quality;
+                request.tables = tables;
                 request.title = pictureTitle;
+                request.record = record;
                 request.fontFolders = o.fontDirs;
                 QtPictureResult result;
                 paint(request, result);
@@ -106,6 +114,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 part = std::move(result.simplified);
                 problems = std::move(result.problems);
             }
+            addRecord(o.format, bytes, record);
             if (simplified.empty()) simplified = part;
             for (const std::string& p : problems)
                 if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);

@@ -12,6 +12,7 @@ enum class Format { Jpeg, Png, Tiff, Bmp, Pdf, Svg };
 
 struct Options {
     int quality = 85;
+    bool fast = false;                        // JPEG with the standard Huffman tables: the same pixels, sooner, larger
     std::string outputDir;                    // file-system bytes; empty: beside each drawing
     bool mirrorTree = false;                  // with outputDir: keep each drawing's folder below it
     int size = 2048;

@@ -13,7 +13,7 @@
 namespace lumicade::convert {
 
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
-                    int quality, std::vector<unsigned char>& bytes, std::string* simplified,
+                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, std::string* simplified,
                     std::vector<std::string>* problems) {
     using namespace cad::render;
     try {
@@ -37,8 +37,8 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         paintScene(canvas, scene, clips, view, how);
         std::string why;
         if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
-                             canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling,
-                             &why) != JpegStatus::Ok)
+                             canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling, &why,
+                             tables) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         *simplified = scene.simplified;
         *problems = drawing.referenceProblems;

@@ -17,8 +17,9 @@ extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_wi
         cad::render::setFontFolders({request.fontFolders.begin(), request.fontFolders.end()});
     });
     try {
-        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.title,
-                                     &result.simplified);
+        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.tables,
+                                     request.title,
+                                     request.record, &result.simplified);
         result.problems = cad::render::pictureProblems(*request.drawing, *request.options);
     } catch (const PictureError& e) {
         result.failure = e.what();
