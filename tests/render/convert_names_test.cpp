@@ -83,6 +83,7 @@ TEST(ConvertToolNames, APictureIsUpToDateOnlyWhenMadeFromThisDrawingWithTheseOpt
         {{"--monochrome"}, "colours as-drawn, not monochrome"},
         {{"--background", "black"}, "background white, not black"},
         {{"--window", "0,0,50,50"}, "window"},
+        {{"--view", "saved"}, "view extents, not saved"},
     };
     for (const auto& change : changes) {
         const ToolRun again = convert(base + change.options);

@@ -65,6 +65,7 @@ void addPixelOptions(const Options& o, Fields& fields) {
     fields.emplace_back("window", w.isNull() ? std::string() : number(w.left()) + "," + number(w.top()) + "," +
                                                                    number(w.right()) + "," + number(w.bottom()));
     fields.emplace_back("layout", o.layout);
+    fields.emplace_back("view", o.view == cad::render::ViewChoice::Saved ? "saved" : "extents");
     std::string fonts;
     for (const std::string& dir : o.fontDirs) fonts += (fonts.empty() ? "" : ",") + encoded(dir);
     fields.emplace_back("font-dirs", fonts);
