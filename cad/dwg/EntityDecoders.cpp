@@ -1035,7 +1035,11 @@ void readUnderlay(R& r, E& e, const char* type) {
     for (std::size_t i = 0; i < n; ++i) u.clip.push_back(d.RD2());
     u.clipType = n > 2 ? 2 : 1;
     if (u.clipType == 2 && !(u.clip.front() == u.clip.back())) u.clip.push_back(u.clip.front());
-    if (flags & 16) {  // the inner boundary of an inverted clip replaces the outer one
+    // The inner boundary of an inverted clip replaces the outer one. Files
+    // saved as 2004 keep the flag but end after the outer boundary: the
+    // inner one is read only where the data goes on (a guess from such
+    // files; the descriptions always have it).
+    if ((flags & 16) && d.bitsLeft() > 0) {
         std::size_t inner = d.count(d.BS(), 128);
         std::vector<Vec2> pts;
         for (std::size_t i = 0; i < inner; ++i) pts.push_back(d.RD2());
