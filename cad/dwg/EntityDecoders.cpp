@@ -242,7 +242,9 @@ void readMText(R& r, E& e) {
     }
     e.style = r.H();
     if (r.since(Version::R2004) && (d.BL() & 1)) {
-        skip("background_scale", d.BL());
+        // The border scale is a double (1.5 by default, 1.25 seen): the
+        // format's descriptions give a long here, which fails the rest.
+        skip("background_scale", d.BD());
         skip("background_color", r.CMC());
         skip("background_transparency", d.BL());
     }

@@ -221,8 +221,8 @@ std::vector<std::uint8_t> columnedMText(Version v) {
     }
     m.handles.H(5, 0);  // style
     if (v >= Version::R2004) {
-        m.data.BL(1);  // background fill: scale, colour, transparency
-        m.data.BL(2);
+        m.data.BL(1);  // background fill: scale (a double), colour, transparency
+        m.data.BD(1.25);
         m.data.BS(0);
         m.data.BL(0xC2102030);
         m.data.RC(0);
