@@ -38,7 +38,7 @@ Color ObjectReader::CMC(int* storedIndex) {
     return Color::fromIndex(index < 0 ? -index : index);
 }
 
-Color ObjectReader::ENC() {
+Color ObjectReader::ENC(Handle* book) {
     if (!since(Version::R2004)) return Color::fromIndex(dat.BSs());
     std::uint16_t raw = dat.BS();
     unsigned flags = raw >> 8;
@@ -48,7 +48,8 @@ Color ObjectReader::ENC() {
     // The colour, then its transparency: a colour from the colour books by
     // reference to the object that holds it, else a true colour here.
     if (flags & 0x40) {
-        H();
+        const Handle h = H();
+        if (book) *book = h;
     } else if (flags & 0x80) {
         rgb = dat.BL();
         trueColor = true;
