@@ -1,5 +1,5 @@
 // A drawing saved as DWG and as ASCII and binary DXF paints the same
-// picture from each of them.
+// picture from each of them, underlays whose file is missing included.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,6 +54,22 @@ TEST(RenderSavedDrawings, DwgAndBothDxfFormsPaintAlike) {
         // far more.
         EXPECT_LE(differingPixels(ascii, renderDrawing(readDrawingFile(base + ".dwg"), o)), 100);
     }
+}
+
+TEST(RenderSavedDrawings, UnderlaysWhosePdfIsMissingShowTheirFramesAndAreNamed) {
+    // Three PDF underlays of a 2004 drawing, clipped, their file not beside it.
+    const std::string dwg = std::string(LUMICADE_DRAWINGS_DIR) + "/2004/Underlay.dwg";
+    RenderOptions o;
+    o.longSide = 600;
+    o.antialias = false;
+    std::vector<std::string> fromDwg, fromDxf;
+    const QImage picture = renderDrawing(readDrawingFile(dwg), o, &fromDwg);
+    const QImage expected = renderDrawing(readDrawingFile(fs::path(dwg).replace_extension(".dxf").string()), o, &fromDxf);
+    EXPECT_EQ(differingPixels(expected, picture), 0);
+    EXPECT_GT(inkIn(picture, picture.rect()), 600);
+    ASSERT_FALSE(fromDwg.empty());
+    EXPECT_EQ(fromDwg, fromDxf);
+    EXPECT_EQ(fromDwg.front().rfind("PDF not found: ", 0), 0u) << fromDwg.front();
 }
 
 }  // namespace
