@@ -347,6 +347,15 @@ void readEllipse(R& r, E& e) {
 // there for the fit to be the one it made.
 void interpolateFitPoints(SplineData& s) {
     if (s.degree != 3 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
+    // Two fit points make one span over the parameters 0 to 1 whose end
+    // derivatives are the stored tangents, lengths and all: so the DXF
+    // export writes such a spline.
+    if (s.fitPoints.size() == 2) {
+        const Vec3 a = s.fitPoints[0], b = s.fitPoints[1];
+        s.knots = {0, 0, 0, 0, 1, 1, 1, 1};
+        s.controlPoints = {a, a + s.startTangent * (1.0 / 3), b - s.endTangent * (1.0 / 3), b};
+        return;
+    }
     std::optional<FittedSpline> fit = fitCubicThrough(s.fitPoints, s.startTangent, s.endTangent);
     if (!fit) return;
     s.knots = std::move(fit->knots);
