@@ -95,6 +95,9 @@ void readAttributeTail(R& r, TextData& t) {
         unsigned kind = d.RC();  // 1 single line, 2 multi-line attribute, 4 multi-line definition
         if (kind > 1) {
             skip("mtext", r.H());  // the MTEXT that holds the lines
+            // Its text comes before the tag among the strings. (A guess
+            // from 2018 files: the descriptions leave the part out.)
+            skip("lines", r.T());
             unsigned annotativeSize = d.BS();
             if (annotativeSize > 1) {
                 skip("annotative_data_bytes", d.RC());
