@@ -73,8 +73,8 @@ void readMesh(ObjectReader& r, EntityRecord& e) {
     m.version = d.BS();
     d.B();  // blend crease
     // The level of subdivision (DXF 91), then straight away the vertices of
-    // level 0: no points of the subdivided levels come between, as one
-    // description of the format has it.
+    // level 0: no points of the subdivided levels come between, whatever
+    // one description of the format says.
     m.subdivisionLevel = static_cast<int>(d.BL());
     std::size_t n = d.count(d.BL(), 3);
     m.vertices.reserve(n);

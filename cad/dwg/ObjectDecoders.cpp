@@ -288,7 +288,7 @@ void readPdfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "PDFDEFINITION
 void readDwfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DWFDEFINITION"); }
 void readDgnDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DGNDEFINITION"); }
 
-// A colour of the colour books: its true colour, and its name and book's.
+// A colour of the colour books, as the entities that name it show it.
 void readBookColor(R& r, S& s) { s.bookColors[r.self] = r.CMC(); }
 
 void readMLineStyle(R& r, S& s) {
