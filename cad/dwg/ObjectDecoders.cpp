@@ -288,9 +288,6 @@ void readPdfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "PDFDEFINITION
 void readDwfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DWFDEFINITION"); }
 void readDgnDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DGNDEFINITION"); }
 
-// A colour of the colour books, as the entities that name it show it.
-void readBookColor(R& r, S& s) { s.bookColors[r.self] = r.CMC(); }
-
 void readMLineStyle(R& r, S& s) {
     MLineStyleRecord m;
     auto& d = r.dat;
@@ -311,6 +308,9 @@ void readMLineStyle(R& r, S& s) {
     }
     s.mlineStyles[r.self] = std::move(m);
 }
+
+// A colour of the colour books, as the entities that name it show it.
+void readBookColor(R& r, S& s) { s.bookColors[r.self] = r.CMC(); }
 
 }  // namespace objects
 
