@@ -53,6 +53,22 @@ const std::map<std::string, std::set<std::string>> kFileDifferences = {
 
 std::string nameInDrawings(const fs::path& p) { return fs::relative(p, kDrawings).generic_string(); }
 
+// The shapes and texts of the complex linetypes, by linetype name.
+std::vector<std::string> linetypeElements(const Drawing& d) {
+    std::vector<std::string> out;
+    for (const cad::Linetype& lt : d.linetypes)
+        for (const cad::LinetypeElement& e : lt.elements) {
+            char line[256];
+            std::snprintf(line, sizeof line, "%s dash %zu %s %d \"%s\" style %llx scale %g rotation %g offset %g,%g %s",
+                          lt.name.c_str(), e.dash, e.isText ? "text" : "shape", e.shapeNumber, e.text.c_str(),
+                          static_cast<unsigned long long>(e.style), e.scale, e.rotation, e.offset.x, e.offset.y,
+                          e.absoluteRotation ? "upright" : "along");
+            out.push_back(line);
+        }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 }  // namespace
 
 TEST(DwgVersions, EachDrawingMatchesTheDxfBesideIt)
@@ -79,6 +95,7 @@ TEST(DwgVersions, EachDrawingMatchesTheDxfBesideIt)
         for (const std::string& d : cad::compare::compareHeaders(fromDxf, fromDwg))
             if (!cad::compare::aboutExtents(d)) headers += d + "\n";
         EXPECT_EQ(headers, "");
+        EXPECT_EQ(linetypeElements(fromDwg), linetypeElements(fromDxf));
         // The drawing's units (imperial or metric) come from a section of
         // their own in these versions.
         EXPECT_EQ(fromDwg.header.measurement, fromDxf.header.measurement);
@@ -112,22 +129,6 @@ const std::map<std::string, std::set<std::string>> kSavedDifferences = [] {
                                                         {"sample/sample_AC1018.dwg", inTheFiles},
                                                         {"sample/sample_AC1032.dwg", of2018}};
 }();
-
-// The shapes and texts of the complex linetypes, by linetype name.
-std::vector<std::string> linetypeElements(const Drawing& d) {
-    std::vector<std::string> out;
-    for (const cad::Linetype& lt : d.linetypes)
-        for (const cad::LinetypeElement& e : lt.elements) {
-            char line[256];
-            std::snprintf(line, sizeof line, "%s dash %zu %s %d \"%s\" style %llx scale %g rotation %g offset %g,%g %s",
-                          lt.name.c_str(), e.dash, e.isText ? "text" : "shape", e.shapeNumber, e.text.c_str(),
-                          static_cast<unsigned long long>(e.style), e.scale, e.rotation, e.offset.x, e.offset.y,
-                          e.absoluteRotation ? "upright" : "along");
-            out.push_back(line);
-        }
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 }  // namespace
 
