@@ -70,6 +70,7 @@ void readLayer(ObjectReader& r, DecodeState& s);
 void readLayout(ObjectReader& r, DecodeState& s);
 void readLinetype(ObjectReader& r, DecodeState& s);
 void readMLineStyle(ObjectReader& r, DecodeState& s);
+void readBookColor(ObjectReader& r, DecodeState& s);
 void readStyle(ObjectReader& r, DecodeState& s);
 void readViewportRecord(ObjectReader& r, DecodeState& s);
 void readImageDefinition(ObjectReader& r, DecodeState& s);

@@ -141,8 +141,9 @@ void readLinetype(R& r, S& s) {
     lt.patternLength = d.BD();
     skip("alignment", d.RC());
     unsigned dashes = d.RC();
-    // The DWG flags of a dash: 1 absolute rotation, 2 a shape (by number),
-    // 4 a text (the number is where it starts in the strings area).
+    // The DWG flags of a dash are those of DXF: 1 absolute rotation, 2 a
+    // text (the number is where it starts in the strings area), 4 a shape
+    // (by number). Texts also set 8.
     bool anyText = false;
     for (unsigned i = 0; i < dashes; ++i) {
         lt.dashes.push_back(d.BD());
@@ -155,11 +156,13 @@ void readLinetype(R& r, S& s) {
         const unsigned flags = d.BS();
         if (!(flags & 6)) continue;
         e.absoluteRotation = flags & 1;
-        e.isText = flags & 4;
+        e.isText = flags & 2;
         anyText = anyText || e.isText;
         lt.elements.push_back(std::move(e));
     }
-    if (anyText) {  // 256 bytes up to 2004 (there even without texts), 512 later
+    // The strings area: 256 bytes up to 2004, there even without texts;
+    // from 2007 on 512 bytes, there only when a dash holds a text.
+    if (anyText) {
         const bool wide = r.since(Version::R2007);
         const std::vector<std::uint8_t> area = d.bytes(wide ? 512 : 256);
         for (LinetypeElement& e : lt.elements) {
@@ -328,6 +331,9 @@ void readMLineStyle(R& r, S& s) {
     }
     s.mlineStyles[r.self] = std::move(m);
 }
+
+// A colour of the colour books, as the entities that name it show it.
+void readBookColor(R& r, S& s) { s.bookColors[r.self] = r.CMC(); }
 
 }  // namespace objects
 

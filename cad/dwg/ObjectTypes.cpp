@@ -105,6 +105,7 @@ constexpr ObjectType kTypes[] = {
     {0, "SWEPTSURFACE", ObjectKind::Entity, entities::readModelerBody},
     {0, "NURBSURFACE", ObjectKind::Entity, entities::readModelerBody},
     {0, "MESH", ObjectKind::Entity, entities::readMesh},
+    {0, "DBCOLOR", ObjectKind::Object, nullptr, objects::readBookColor},
     {0, "IMAGEDEF", ObjectKind::Object, nullptr, objects::readImageDefinition},
     {0, "PDFDEFINITION", ObjectKind::Object, nullptr, objects::readPdfDefinition},
     {0, "DWFDEFINITION", ObjectKind::Object, nullptr, objects::readDwfDefinition},

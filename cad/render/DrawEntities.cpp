@@ -438,7 +438,8 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
 // style that has it: pen strokes at its size, width factor and slant.
 void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
     std::vector<const TextStyle*> candidates;
-    if (const TextStyle* s = drawing_.findTextStyle(d.style); s && (s->flags & 1)) candidates.push_back(s);
+    const TextStyle* own = drawing_.findTextStyle(d.style);
+    if (own && (own->flags & 1)) candidates.push_back(own);
     for (const TextStyle& s : drawing_.textStyles)
         if ((s.flags & 1) && !s.fontFile.empty()) candidates.push_back(&s);
     for (const TextStyle* style : candidates) {
@@ -462,6 +463,7 @@ void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
         }
         return;
     }
+    shapeNotFound(d.name.empty() ? std::to_string(d.number) : d.name, own && (own->flags & 1) ? own : nullptr);
 }
 
 }  // namespace cad::render::frontend
