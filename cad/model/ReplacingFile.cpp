@@ -26,7 +26,7 @@ bool ReplacingFile::open(const std::string& target, const char* suffix) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = folder + ".lumicade-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + suffix;
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ >= 0) return true;
         if (errno != EEXIST) return false;
     }

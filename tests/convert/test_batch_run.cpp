@@ -379,3 +379,23 @@ TEST_F(BatchRun, NameClashesAreFoundThroughEverySpellingOfTheFolder)
 }
 
 }  // namespace
+
+TEST_F(BatchRun, ALinkWhereAPictureGoesIsReplacedNeverWrittenThrough)
+{
+    // Beside the drawing, in a shared folder: a link planted at the
+    // picture's name that leads out of the batch.
+    QDir().mkpath(path(QStringLiteral("elsewhere")));
+    QFile keep(path(QStringLiteral("elsewhere/keep.dwg")));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("kept drawing");
+    keep.close();
+    addDrawing(QStringLiteral("shared/site.dwg"), Qt::red);
+    ASSERT_TRUE(QFile::link(QStringLiteral("../elsewhere/keep.dwg"), path(QStringLiteral("shared/site.jpg"))));
+    form.opt1 = false;
+    form.opt2 = true;
+    run();
+    ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
+    EXPECT_EQ(keep.readAll(), QByteArray("kept drawing"));
+    EXPECT_FALSE(QFileInfo(path(QStringLiteral("shared/site.jpg"))).isSymLink());
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("shared/site.jpg"))), Qt::red));
+}

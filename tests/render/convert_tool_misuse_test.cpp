@@ -53,6 +53,28 @@ TEST(ConvertToolMisuse, AnOutputReachedThroughALinkNeverOverwritesAnInput) {
     EXPECT_TRUE(QFileInfo(dir.filePath("other/q.jpg")).isSymLink());
 }
 
+TEST(ConvertToolMisuse, ALinkAtAPictureNameIsReplacedNeverWrittenThrough) {
+    QTemporaryDir dir;
+    // A link to a file beside the drawing and one to a file outside the
+    // batch, met by a drawing named alone and by a folder scan.
+    const QString other = writeFile(dir.filePath("b/other.dwg"), "other drawing");
+    const QString keep = writeFile(dir.filePath("elsewhere/keep.dwg"), "kept drawing");
+    writeFile(dir.filePath("b/plan.dxf"), kLineDxf);
+    writeFile(dir.filePath("c/site.dxf"), kLineDxf);
+    ASSERT_TRUE(QFile::link(QStringLiteral("other.dwg"), dir.filePath("b/plan.jpg")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../elsewhere/keep.dwg"), dir.filePath("c/site.jpg")));
+    for (const QStringList& args : {QStringList{dir.filePath("b/plan.dxf")}, QStringList{dir.filePath("c")}}) {
+        const ToolRun r = convert(args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    EXPECT_EQ(readFile(other), QByteArray("other drawing"));
+    EXPECT_EQ(readFile(keep), QByteArray("kept drawing"));
+    for (const char* picture : {"b/plan.jpg", "c/site.jpg"}) {
+        EXPECT_FALSE(QFileInfo(dir.filePath(picture)).isSymLink()) << picture;
+        EXPECT_FALSE(QImage(dir.filePath(picture)).isNull()) << picture;
+    }
+}
+
 TEST(ConvertToolMisuse, NamesThatAreNotUtf8AreConvertedAndShownSafely) {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.filePath("in"));

@@ -129,3 +129,18 @@ TEST(ThumbnailTool, WritesAPngOrNothing) {
     EXPECT_EQ(runTool({QStringLiteral("--help")}, nullptr, &text), 0);
     EXPECT_TRUE(text.startsWith(QLatin1String("Usage: lumicade-thumbnail [-s SIZE] INPUT OUTPUT")));
 }
+
+TEST(ThumbnailTool, ALinkAtTheOutputIsReplacedNeverWrittenThrough) {
+    QTemporaryDir dir;
+    const QString keep = dir.filePath(QStringLiteral("keep.dwg"));
+    QFile k(keep);
+    ASSERT_TRUE(k.open(QIODevice::WriteOnly));
+    k.write("kept drawing");
+    k.close();
+    const QString out = dir.filePath(QStringLiteral("thumb.png"));
+    ASSERT_TRUE(QFile::link(keep, out));
+    EXPECT_EQ(runTool({QStringLiteral("-s"), QStringLiteral("32"), drawing("example_2013.dwg"), out}), 0);
+    EXPECT_EQ([&] { QFile f(keep); f.open(QIODevice::ReadOnly); return f.readAll(); }(), QByteArray("kept drawing"));
+    EXPECT_FALSE(QFileInfo(out).isSymLink());
+    EXPECT_FALSE(QImage(out, "PNG").isNull());
+}

@@ -3,14 +3,16 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <vector>
 
 #include "cad/DrawingFile.h"
 #include "cad/dwg/DwgPreview.h"
+#include "cad/model/ReplacingFile.h"
 #include "cad/render/Render.h"
 
 namespace lumicade {
@@ -105,12 +107,21 @@ Thumbnail MakeThumbnail(const QString& path, int size) {
     return t;
 }
 
+// Encoded whole first, then written beside the output and renamed over it:
+// a symbolic link at the output is replaced, never written through, which
+// QSaveFile would do.
 bool WriteThumbnailPng(const QImage& image, const QString& output, QString* error) {
-    QSaveFile out(output);
-    if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-        if (error) *error = QStringLiteral("cannot write ") + output + (out.errorString().isEmpty() ? QString() : QStringLiteral(": ") + out.errorString());
+    auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("cannot write ") + output + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
         return false;
-    }
+    };
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return fail({});
+    cad::ReplacingFile file;
+    if (!file.open(QFile::encodeName(output).toStdString(), ".tmp") ||
+        !file.write(png.constData(), static_cast<std::size_t>(png.size())) || !file.commit(false))
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
     return true;
 }
 
