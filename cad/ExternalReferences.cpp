@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cad/DrawingFile.h"
+#include "cad/model/ReadableFile.h"
 #include "cad/model/ReferencedFiles.h"
 
 namespace cad {
@@ -22,6 +23,9 @@ namespace fs = std::filesystem;
 constexpr int kMaxNesting = 16;
 // Entities brought in from all references of one drawing together.
 constexpr std::size_t kMaxReferencedEntities = 5'000'000;
+// Bytes read from all references of one drawing together: each file is
+// weighed before it is read, and one that would pass this is not read at all.
+constexpr std::uint64_t kMaxReferencedBytes = 1ULL << 30;
 
 std::string canonical(const std::string& path) {
     std::error_code ec;
@@ -138,7 +142,18 @@ private:
         }
         std::unique_ptr<Drawing> d;
         try {
-            d = std::make_unique<Drawing>(readDrawingFile(path));
+            ReadableFile file;
+            std::vector<std::uint8_t> bytes;
+            const bool opened = file.open(path, kMaxDrawingBytes);
+            if (opened && file.size() > kMaxReferencedBytes - bytesRead_) {
+                note("external reference " + name + " is not read: the drawing's references together pass " +
+                     std::to_string(kMaxReferencedBytes >> 20) + " MB: " + path);
+            } else if (!opened || !file.read(bytes)) {
+                note("external reference " + name + " cannot be read: " + path + ": " + file.problem());
+            } else {
+                bytesRead_ += bytes.size();
+                d = std::make_unique<Drawing>(readDrawingBytes(std::move(bytes), path));
+            }
         } catch (const std::bad_alloc&) {
             note("external reference " + name + " is too large to read: " + path);
         } catch (const std::exception& e) {
@@ -219,6 +234,7 @@ private:
     std::vector<std::string> chain_;
     std::map<std::string, std::unique_ptr<Drawing>> cache_;
     std::size_t merged_ = 0;
+    std::uint64_t bytesRead_ = 0;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // module where it was built, see PdfPages.h), adjusted as the entity asks
 // and placed on its frame.
 #include <QColor>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "cad/model/ReadableFile.h"
 #include "cad/model/ReferencedFiles.h"
 #include "cad/render/SceneBuilder.h"
 
@@ -29,7 +31,7 @@ namespace {
 // format allows it, and otherwise left as their frame.
 constexpr qint64 kMaxDecodedPixels = 64LL * 1024 * 1024;
 constexpr int kMaxSide = 8192;
-constexpr qint64 kMaxFileBytes = 1LL << 30;
+constexpr std::uint64_t kMaxFileBytes = 1ULL << 30;
 // Decoded pictures kept for the next entity or drawing that shows them.
 constexpr qint64 kCacheBytes = 512LL * 1024 * 1024;
 // PDF pages are drawn at most this many pixels along their long side.
@@ -82,11 +84,15 @@ private:
 Loaded loadRaster(const QString& path, const QString&) {
     Loaded out;
     const std::string name = QFileInfo(path).fileName().toStdString();
-    if (QFileInfo(path).size() > kMaxFileBytes) {
-        out.problem = "picture " + name + " is too large to read";
+    ReadableFile file;
+    QFile device;
+    if (!file.open(QFile::encodeName(path).toStdString(), kMaxFileBytes) ||
+        !device.open(file.fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+        out.problem = "picture " + name + " cannot be read: " + file.problem();
         return out;
     }
-    QImageReader reader(path);
+    // The name's ending is a hint; the content decides where it is wrong.
+    QImageReader reader(&device, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxDecodedPixels) {
@@ -122,8 +128,9 @@ RenderPdfPage pdfModule(std::string* why) {
 Loaded loadPdfPage(const QString& path, const QString& pageName) {
     Loaded out;
     const std::string name = QFileInfo(path).fileName().toStdString();
-    if (QFileInfo(path).size() > kMaxFileBytes) {
-        out.problem = "PDF " + name + " is too large to read";
+    ReadableFile file;
+    if (!file.open(QFile::encodeName(path).toStdString(), kMaxFileBytes)) {
+        out.problem = "PDF " + name + " cannot be read: " + file.problem();
         return out;
     }
     std::string why;
@@ -133,7 +140,8 @@ Loaded loadPdfPage(const QString& path, const QString& pageName) {
         return out;
     }
     PdfPage page;
-    render(path, pageName, name, kMaxPagePixels, page);
+    // Poppler opens the file by name: it is given the one already checked.
+    render(QString::fromStdString(file.descriptorPath()), pageName, name, kMaxPagePixels, page);
     out.image = std::move(page.image);
     out.problem = std::move(page.problem);
     return out;

@@ -4,9 +4,13 @@
 // drawing is named, and the exit status tells.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
+#include <functional>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,25 +138,79 @@ TEST(ConvertToolMisuse, AFileSizeLimitFailsOnlyTheOversizedPicturesWithTheSystem
     EXPECT_TRUE(leftovers(dir.filePath("in")).isEmpty()) << leftovers(dir.filePath("in")).join(' ').toStdString();
 }
 
+// The converter's worker processes, as the system lists a process's children.
+std::vector<pid_t> workersOf(qint64 converter) {
+    const QByteArray list = readFile(QStringLiteral("/proc/%1/task/%1/children").arg(converter));
+    std::vector<pid_t> pids;
+    for (const QByteArray& pid : list.split(' '))
+        if (!pid.trimmed().isEmpty()) pids.push_back(static_cast<pid_t>(pid.trimmed().toInt()));
+    return pids;
+}
+
+// Starts the converter and waits until seen(p) holds or it ends.
+void startAndWaitFor(QProcess& p, const QStringList& args, const std::function<bool(QProcess&)>& seen) {
+    p.start(QStringLiteral(LUMICADE_CONVERT_PROGRAM), args);
+    ASSERT_TRUE(p.waitForStarted());
+    while (p.state() == QProcess::Running && !seen(p)) ::usleep(1000);
+}
+
+// A slow drawing: a line arrayed a million by a million times, cut short by
+// the work budget only after a while at a large size.
+const QByteArray kArrayDxf =
+    "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nCELL\n70\n0\n10\n0\n20\n0\n30\n0\n"
+    "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n0\nENDBLK\n0\nENDSEC\n"
+    "0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nCELL\n10\n0\n20\n0\n30\n0\n"
+    "70\n1000000\n71\n1000000\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n";
+
 TEST(ConvertToolMisuse, ADrawingThatNeverEndsFailsAloneAfterTheTimeout) {
     QTemporaryDir dir;
-    // A pipe with no writer: opening it waits for ever, as a drawing on a
-    // stalled network share would.
-    const QString stalled = dir.filePath("a_stalled.dxf");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(stalled).constData(), 0644), 0);
+    // A drawing on a stalled network share never answers: here its worker
+    // is stopped as soon as it is seen, at work on the first drawing.
+    const QString stalled = writeFile(dir.filePath("a_stalled.dxf"), kArrayDxf);
     writeFile(dir.filePath("in/b.dxf"), kLineDxf);
     writeFile(dir.filePath("in/c.dxf"), kLineDxf);
-    for (const char* jobs : {"1", "2"}) {
-        QFile::remove(dir.filePath("in/b.jpg"));
-        QFile::remove(dir.filePath("in/c.jpg"));
-        // Long enough for a worker to start Qt's font machinery under a sanitizer.
-        const ToolRun r = convert({"--timeout", "3", "--jobs", jobs, "--size", "64", stalled, dir.filePath("in")});
-        EXPECT_EQ(r.status, 1) << jobs << ": " << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QLatin1String("a_stalled.dxf: took longer than 3 s"))) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QLatin1String("Converted 2 of 3 drawings"))) << r.err.toStdString();
-        EXPECT_FALSE(QImage(dir.filePath("in/b.jpg")).isNull()) << jobs;
-        EXPECT_FALSE(QImage(dir.filePath("in/c.jpg")).isNull()) << jobs;
-    }
+    QProcess p;
+    // Long enough for a worker to start Qt's font machinery under a sanitizer.
+    startAndWaitFor(p, {"--timeout", "3", "--jobs", "1", "--size", "4096", stalled, dir.filePath("in")}, [](QProcess& c) {
+        const std::vector<pid_t> workers = workersOf(c.processId());
+        for (pid_t w : workers) ::kill(w, SIGSTOP);
+        return !workers.empty();
+    });
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String("a_stalled.dxf: took longer than 3 s"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String("Converted 2 of 3 drawings"))) << err.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("in/b.jpg")).isNull());
+    EXPECT_FALSE(QImage(dir.filePath("in/c.jpg")).isNull());
+}
+
+TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.dxf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.dxf")));
+    // A drawing that references a 2 GB file (sparse: it takes no room).
+    const QString huge = dir.filePath("huge.dxf");
+    ASSERT_EQ(::truncate(QFile::encodeName(writeFile(huge, {})).constData(), 2LL << 30), 0);
+    writeFile(dir.filePath("host.dxf"),
+              "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nHUGE\n70\n4\n10\n0\n20\n0\n30\n0\n3\nHUGE\n1\nhuge.dxf\n"
+              "0\nENDBLK\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nHUGE\n10\n0\n20\n0\n30\n0\n"
+              "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n50\n0\nENDSEC\n0\nEOF\n");
+    QElapsedTimer clock;
+    clock.start();
+    // No time limit: nothing may wait or read for long. The pipe comes once
+    // named, once from a list on standard input.
+    const ToolRun r = convert({"--timeout", "0", "--jobs", "1", "--size", "64", pipe, dir.filePath("zero.dxf"),
+                               dir.filePath("host.dxf"), "-"},
+                              QFile::encodeName(pipe) + "\n");
+    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1String("not a regular file but a pipe")), 2) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("not a regular file but a device"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("external reference HUGE cannot be read"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("File too large"))) << r.err.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("host.jpg")).isNull()) << "the rest of the host is drawn";
 }
 
 TEST(ConvertToolMisuse, ThingsInAScannedFolderThatAreNoDrawingsAreNamedNotDropped) {
@@ -179,13 +237,7 @@ TEST(ConvertToolMisuse, TheReportNeverReplacesADrawing) {
 
 TEST(ConvertToolMisuse, ADrawingDrawnOnlyInPartIsNamedAndItsPictureWritten) {
     QTemporaryDir dir;
-    // An array of a million by a million cells of one line.
-    const QByteArray huge =
-        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nCELL\n70\n0\n10\n0\n20\n0\n30\n0\n"
-        "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n0\nENDBLK\n0\nENDSEC\n"
-        "0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nCELL\n10\n0\n20\n0\n30\n0\n"
-        "70\n1000000\n71\n1000000\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n";
-    writeFile(dir.filePath("in/array.dxf"), huge);
+    writeFile(dir.filePath("in/array.dxf"), kArrayDxf);
     writeFile(dir.filePath("in/line.dxf"), kLineDxf);
     const QString report = dir.filePath("report.jsonl");
     const ToolRun r = convert({"--jobs", "1", "--size", "64", "--report", report, dir.filePath("in")});

@@ -12,6 +12,7 @@
 
 #include "cad/DrawingFile.h"
 #include "cad/dwg/DwgPreview.h"
+#include "cad/model/ReadableFile.h"
 #include "cad/model/ReplacingFile.h"
 #include "cad/render/Render.h"
 
@@ -21,7 +22,7 @@ namespace {
 
 // The preview lies near the start of the file; this much is always enough to
 // reach it, and reading no more keeps thumbnails of large drawings quick.
-constexpr qint64 kPreviewReach = 8 << 20;
+constexpr std::uint64_t kPreviewReach = 8 << 20;
 
 void putLe32(QByteArray& b, int at, quint32 v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
@@ -70,14 +71,12 @@ QImage DecodeStoredPreview(const cad::Preview& preview) {
 
 Thumbnail MakeThumbnail(const QString& path, int size) {
     Thumbnail t;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        t.error = QStringLiteral("cannot open ") + path;
+    cad::ReadableFile file;
+    std::vector<std::uint8_t> bytes;
+    if (!file.open(QFile::encodeName(path).toStdString(), cad::kMaxDrawingBytes) || !file.read(bytes, kPreviewReach)) {
+        t.error = QStringLiteral("cannot open ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(file.problem().c_str());
         return t;
     }
-    const QByteArray head = file.read(kPreviewReach);
-    file.close();
-    const std::vector<std::uint8_t> bytes(head.begin(), head.end());
     const cad::Preview preview = cad::dwg::readDwgPreview(bytes);
     // A stored picture is used only when it need not be enlarged; a blurred
     // thumbnail is worse than the moment it takes to draw the drawing.
