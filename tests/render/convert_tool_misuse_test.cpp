@@ -9,11 +9,13 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
-#include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "ConvertToolSupport.h"
 
@@ -183,6 +185,59 @@ TEST(ConvertToolMisuse, ADrawingThatNeverEndsFailsAloneAfterTheTimeout) {
     EXPECT_TRUE(err.contains(QLatin1String("Converted 2 of 3 drawings"))) << err.toStdString();
     EXPECT_FALSE(QImage(dir.filePath("in/b.jpg")).isNull());
     EXPECT_FALSE(QImage(dir.filePath("in/c.jpg")).isNull());
+}
+
+TEST(ConvertToolMisuse, NoTemporaryFileOutlivesAKilledWorkerOrAnInterruptedRun) {
+    for (const bool interrupt : {false, true}) {
+        SCOPED_TRACE(interrupt ? "SIGINT to the run" : "a worker killed");
+        QTemporaryDir dir;
+        writeFile(dir.filePath("in/a.dxf"), kSquareDxf);
+        writeFile(dir.filePath("in/b.dxf"), kLineDxf);
+        const QString report = dir.filePath("report.jsonl");
+        QProcess p;
+        // The worker is stopped in the middle of writing a large picture.
+        startAndWaitFor(p, {"--format", "bmp", "--size", "4096", "--jobs", "1", "--report", report, dir.filePath("in")},
+                        [&](QProcess& c) {
+                            if (leftovers(dir.filePath("in")).isEmpty()) return false;
+                            for (pid_t w : workersOf(c.processId())) ::kill(w, SIGSTOP);
+                            return true;
+                        });
+        ASSERT_FALSE(leftovers(dir.filePath("in")).isEmpty()) << "the picture was written before it could be caught";
+        if (interrupt) ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        else
+            for (pid_t w : workersOf(p.processId())) ::kill(w, SIGKILL);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_TRUE(leftovers(dir.filePath("in")).isEmpty()) << leftovers(dir.filePath("in")).join(' ').toStdString();
+        const QByteArray lines = readFile(report);
+        if (interrupt) {
+            EXPECT_EQ(p.exitCode(), 128 + SIGINT) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("Converted 0 of 2 drawings"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("stopped by SIGINT"))) << err.toStdString();
+            EXPECT_EQ(lines.count("\"status\":\"interrupted\""), 1) << lines.toStdString();
+            EXPECT_EQ(lines.count('\n'), 1) << "the drawing not begun has no line";
+        } else {
+            EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("its conversion crashed"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("Converted 1 of 2 drawings"))) << err.toStdString();
+        }
+    }
+}
+
+TEST(ConvertToolMisuse, TemporaryFilesLeftLongAgoAreRemovedAtTheStart) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("in/a.dxf"), kLineDxf);
+    const QString old = writeFile(dir.filePath("in/.lumicade-999999-0.tmp"), "left by a power cut");
+    const QString fresh = writeFile(dir.filePath("in/.lumicade-999999-1.bmp.tmp"), "another run's, under way");
+    const QString other = writeFile(dir.filePath("in/.lumicade-notes.tmp"), "not one of ours");
+    const timespec twoDaysAgo{::time(nullptr) - 2 * 24 * 3600, 0};
+    const timespec times[2] = {twoDaysAgo, twoDaysAgo};
+    for (const QString& path : {old, other}) ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    const ToolRun r = convert({"--size", "64", dir.filePath("in")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_TRUE(QFileInfo::exists(other));
 }
 
 TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {

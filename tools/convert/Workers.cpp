@@ -16,6 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cad/model/ReplacingFile.h"
+
 namespace lumicade::convert {
 
 namespace {
@@ -71,6 +73,9 @@ void keepLargeBuffers() {
 
 [[noreturn]] void workerMain(int jobs, int results, const std::function<Outcome(std::size_t)>& convert) {
     keepLargeBuffers();
+    // Not the supervisor's handlers: a worker stopped by a signal removes
+    // the picture it was writing and ends.
+    cad::ReplacingFile::removeTemporaryFilesOnSignals();
     for (std::uint64_t index = 0; readAll(jobs, &index, sizeof index);) {
         Outcome outcome;
         try {
@@ -187,20 +192,33 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
         return true;
     };
 
-    auto fail = [&](std::size_t index, std::string reason, double milliseconds) {
+    auto fail = [&](std::size_t index, std::string reason, double milliseconds,
+                    Outcome::Status status = Outcome::Status::Failed) {
         Outcome outcome;
-        outcome.status = Outcome::Status::Failed;
+        outcome.status = status;
         outcome.reason = std::move(reason);
         outcome.milliseconds = milliseconds;
         finished(index, outcome);
+    };
+
+    // A worker that ended in the middle of a drawing: reaped, its leftovers
+    // cleaned, and the drawing failed with why.
+    auto abandon = [&](Worker& w, const std::function<std::string(int)>& why, double milliseconds,
+                       Outcome::Status status = Outcome::Status::Failed) {
+        const pid_t pid = w.pid;
+        const int ending = reap(w);
+        w.pid = -1;
+        w.busy = false;
+        if (settings.abandoned) settings.abandoned(pid, w.index);
+        fail(w.index, why(ending), milliseconds, status);
     };
 
     auto hand = [&](Worker& w) {
         const std::size_t index = indexes[next++];
         const std::uint64_t message = index;
         if (!writeAll(w.jobs, &message, sizeof message)) {
-            fail(index, endingOf(reap(w)) + " before it began", 0);
-            w.pid = -1;
+            w.index = index;
+            abandon(w, [](int status) { return endingOf(status) + " before it began"; }, 0);
             return;
         }
         w.busy = true;
@@ -240,31 +258,48 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
         }
         std::vector<pollfd> fds;
         std::vector<Worker*> polled;
+        if (settings.interruptFd >= 0) {
+            fds.push_back({settings.interruptFd, POLLIN, 0});
+            polled.push_back(nullptr);
+        }
         for (Worker& w : pool) {
             if (!w.busy) continue;
             fds.push_back({w.results, POLLIN, 0});
             polled.push_back(&w);
         }
         if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) {
+            const std::string why = std::string("lost track of its worker: ") + std::strerror(errno);
             for (Worker* w : polled) {
+                if (!w) continue;
                 ::kill(w->pid, SIGKILL);
-                reap(*w);
-                fail(w->index, std::string("lost track of its worker: ") + std::strerror(errno), 0);
-                w->pid = -1;
+                abandon(*w, [&](int) { return why; }, 0);
             }
             removeEnded();
             continue;
         }
+        if (settings.interruptFd >= 0 && fds[0].revents) {
+            // Whatever was under way ends here; nothing else begins.
+            for (Worker& w : pool) {
+                if (w.pid < 0) continue;
+                if (!w.busy) {
+                    reap(w);
+                    continue;
+                }
+                ::kill(w.pid, SIGKILL);
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
+                abandon(w, [](int) { return std::string("interrupted"); }, ms, Outcome::Status::Interrupted);
+            }
+            return;
+        }
         for (std::size_t k = 0; k < fds.size(); ++k) {
-            if (!fds[k].revents) continue;
+            if (!fds[k].revents || !polled[k]) continue;
             Worker& w = *polled[k];
             char buffer[4096];
             const ssize_t n = ::read(w.results, buffer, sizeof buffer);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) {
                 const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
-                fail(w.index, endingOf(reap(w)), ms);
-                w.pid = -1;
+                abandon(w, &endingOf, ms);
                 continue;
             }
             w.received.append(buffer, static_cast<std::size_t>(n));
@@ -290,10 +325,9 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
                 const double seconds = std::chrono::duration<double>(late - w.started).count();
                 if (seconds < settings.timeoutSeconds) continue;
                 ::kill(w.pid, SIGKILL);
-                reap(w);
-                w.pid = -1;
-                fail(w.index, "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)",
-                     seconds * 1000);
+                abandon(w, [&](int) {
+                    return "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)";
+                }, seconds * 1000);
             }
         }
         removeEnded();

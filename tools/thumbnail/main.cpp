@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "cad/model/ReplacingFile.h"
 #include "tools/thumbnail/Thumbnail.h"
 
 namespace {
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
     }
     if (pathCount != 2) return usage("INPUT and OUTPUT are needed");
 
+    // A file manager that gives up on a thumbnail stops us with a signal:
+    // the picture half written goes with us.
+    cad::ReplacingFile::removeTemporaryFilesOnSignals();
     const QString input = QString::fromLocal8Bit(paths[0]), output = QString::fromLocal8Bit(paths[1]);
     const lumicade::Thumbnail thumbnail = lumicade::MakeThumbnail(input, size);
     QString error = thumbnail.error;
