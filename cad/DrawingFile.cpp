@@ -37,9 +37,9 @@ Drawing readDrawingBytes(std::vector<std::uint8_t> bytes, const std::string& pat
     return d;
 }
 
-Drawing openDrawing(const std::string& path) {
+Drawing openDrawing(const std::string& path, const ReferenceRules& rules) {
     Drawing d = readDrawingFile(path);
-    attachExternalReferences(d, path);
+    attachExternalReferences(d, path, rules);
     return d;
 }
 

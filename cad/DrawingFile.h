@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/ReferencedFiles.h"
 
 namespace cad {
 
@@ -22,7 +23,8 @@ Drawing readDrawingBytes(std::vector<std::uint8_t> bytes, const std::string& pat
 
 // The drawing as the CAD application opens it: read, with its external
 // references brought in (see ExternalReferences.h). A reference that is
-// missing or unreadable does not fail it: Drawing::referenceProblems names it.
-Drawing openDrawing(const std::string& path);
+// missing, unreadable or refused by the rules does not fail it:
+// Drawing::referenceProblems names it.
+Drawing openDrawing(const std::string& path, const ReferenceRules& rules = {});
 
 }  // namespace cad

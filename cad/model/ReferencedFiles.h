@@ -20,4 +20,18 @@ std::string findReferencedFile(const std::string& storedPath, const std::string&
 // The stored path with "\" turned into "/", for messages and look-ups.
 std::string portablePath(const std::string& storedPath);
 
+// Which of the files found may be drawn. A drawing from elsewhere may name
+// any file of this machine ("../../../home/x/secret.dwg", "/etc/..."), and
+// the CAD application would draw it: Any does the same, Below only files in
+// the folder tree of the drawing being drawn (links followed, so a link
+// cannot lead out), None no file but the drawing itself.
+enum class ReferenceScope { Any, Below, None };
+struct ReferenceRules {
+    ReferenceScope scope = ReferenceScope::Any;
+    std::string root;  // Below: the folder of the drawing being drawn
+};
+
+// Why the rules refuse the file found at path; "" when they allow it.
+std::string refusedReference(const ReferenceRules& rules, const std::string& path);
+
 }  // namespace cad

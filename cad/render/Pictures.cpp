@@ -242,6 +242,10 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
         scene_.problems.push_back("picture not found: " + portablePath(d.filePath));
         return;
     }
+    if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
+        scene_.problems.push_back("picture not drawn, " + why + ": " + portablePath(d.filePath));
+        return;
+    }
     Loaded loaded = PictureCache::instance().get(QString::fromStdString(found), {}, &loadRaster);
     if (loaded.image.isNull()) {
         scene_.problems.push_back(loaded.problem);
@@ -280,6 +284,8 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
         // DWF and DGN pages need their own readers; the frame marks the place.
     } else if (found.empty()) {
         problem = "PDF not found: " + portablePath(d.filePath);
+    } else if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
+        problem = "PDF not drawn, " + why + ": " + portablePath(d.filePath);
     } else if (shown) {
 #ifdef LUMICADE_HAVE_POPPLER
         Loaded loaded = PictureCache::instance().get(QString::fromStdString(found), QString::fromStdString(d.page), &loadPdfPage);

@@ -268,6 +268,47 @@ TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {
     EXPECT_FALSE(QImage(dir.filePath("host.jpg")).isNull()) << "the rest of the host is drawn";
 }
 
+// A drawing whose external references name the given files, one block each.
+QByteArray referencing(const QStringList& paths) {
+    QByteArray blocks, inserts;
+    for (int i = 0; i < paths.size(); ++i) {
+        const QByteArray name = "REF" + QByteArray::number(i);
+        blocks += "0\nBLOCK\n8\n0\n2\n" + name + "\n70\n4\n10\n0\n20\n0\n30\n0\n3\n" + name + "\n1\n" +
+                  QFile::encodeName(paths[i]) + "\n0\nENDBLK\n";
+        inserts += "0\nINSERT\n8\n0\n2\n" + name + "\n10\n0\n20\n0\n30\n0\n";
+    }
+    return "0\nSECTION\n2\nBLOCKS\n" + blocks + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" + inserts +
+           "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n50\n0\nENDSEC\n0\nEOF\n";
+}
+
+TEST(ConvertToolMisuse, ReferencesBelowKeepADrawingFromOutsideInItsOwnFolder) {
+    QTemporaryDir dir;
+    const QString secret = writeFile(dir.filePath("x/secret.dxf"), kSquareDxf);
+    const QString inside = writeFile(dir.filePath("plans/site/parts/inside.dxf"), kLineDxf);
+    ASSERT_TRUE(QFile::link(secret, dir.filePath("plans/site/parts/link.dxf")));
+    // A climb out, a full path, a link that leads out, and a file below.
+    const QString host = writeFile(dir.filePath("plans/site/host.dxf"),
+                                   referencing({"../../x/secret.dxf", secret, "parts/link.dxf", "parts\\inside.dxf"}));
+    struct Case {
+        const char* scope;
+        int outside, refused;  // of the files drawn: outside the folder; references not drawn
+    };
+    for (const Case& c : {Case{"any", 2, 0}, Case{"below", 0, 3}, Case{"none", 0, 4}}) {
+        const ToolRun r = convert({"--references", c.scope, "--size", "64", "--report", "-", host});
+        EXPECT_EQ(r.status, 0) << c.scope << ": " << r.err.toStdString();
+        const QByteArray line = r.out;
+        const qsizetype at = line.indexOf("\"references\":[");
+        ASSERT_GE(at, 0) << line.toStdString();
+        const QByteArray listed = line.mid(at, line.indexOf(']', at) - at);
+        EXPECT_EQ(listed.count("secret.dxf") + listed.count("link.dxf"), c.outside) << c.scope << ": " << listed.toStdString();
+        EXPECT_EQ(listed.count("inside.dxf"), c.scope == std::string("none") ? 0 : 1) << c.scope << ": " << listed.toStdString();
+        EXPECT_EQ(r.err.count(QLatin1String(" not drawn, ")), c.refused) << c.scope << ": " << r.err.toStdString();
+    }
+    const ToolRun wrong = convert({"--references", "some", host});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("--references is any, below or none"))) << wrong.err.toStdString();
+}
+
 TEST(ConvertToolMisuse, ThingsInAScannedFolderThatAreNoDrawingsAreNamedNotDropped) {
     QTemporaryDir dir;
     writeFile(dir.filePath("in/good.dxf"), kLineDxf);

@@ -52,17 +52,20 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
+    std::error_code error;
+    const std::string drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     cad::Drawing drawing;
     try {
-        drawing = cad::openDrawing(job.input);
+        drawing = cad::openDrawing(job.input, {o.references, drawingFolder});
     } catch (const std::exception& e) {
         return failed(e.what());
     }
     outcome.entities = entityCount(drawing);
-    std::error_code error;
+    outcome.references = drawing.referencedFiles;
 
     cad::render::RenderOptions options;
-    options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
+    options.drawingFolder = drawingFolder;
+    options.references = {o.references, drawingFolder};
     options.longSide = o.size;
     options.window = o.window;
     options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);

@@ -18,6 +18,8 @@ struct Outcome {
     // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),
     // each named by a worker the first time it made that substitution.
     std::vector<std::string> fontSubstitutions;
+    // The files drawn besides the drawing: external references, pictures, underlays.
+    std::vector<std::string> references;
 };
 
 const char* statusWord(Outcome::Status status);

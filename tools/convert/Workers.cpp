@@ -25,7 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A worker's answer: this header, then the reason's bytes, then the font
-// substitutions, one a line.
+// substitutions, one a line, then the files referenced, one a line.
 struct ResultHeader {
     std::uint64_t index;
     std::int32_t status;
@@ -33,7 +33,21 @@ struct ResultHeader {
     double milliseconds;
     std::uint32_t reasonLength;
     std::uint32_t notesLength;
+    std::uint32_t referencesLength;
 };
+
+std::string lines(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += item + '\n';
+    return text;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        items.push_back(text.substr(at, end - at));
+    return items;
+}
 
 bool writeAll(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
@@ -87,16 +101,19 @@ void keepLargeBuffers() {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = "an unexpected failure";
         }
-        std::string notes;
-        for (const std::string& line : outcome.fontSubstitutions) notes += line + '\n';
+        // A file name with a line break in it cannot be told apart here; it
+        // is left out of the list rather than split in two.
+        std::erase_if(outcome.references, [](const std::string& path) { return path.find('\n') != std::string::npos; });
+        const std::string notes = lines(outcome.fontSubstitutions), references = lines(outcome.references);
         const ResultHeader header{index,
                                   static_cast<std::int32_t>(outcome.status),
                                   outcome.entities,
                                   outcome.milliseconds,
                                   static_cast<std::uint32_t>(outcome.reason.size()),
-                                  static_cast<std::uint32_t>(notes.size())};
+                                  static_cast<std::uint32_t>(notes.size()),
+                                  static_cast<std::uint32_t>(references.size())};
         if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()) ||
-            !writeAll(results, notes.data(), notes.size()))
+            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, references.data(), references.size()))
             ::_exit(1);
     }
     // No destructors, no atexit handlers: they belong to the supervisor.
@@ -306,15 +323,15 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             ResultHeader header{};
             if (w.received.size() < sizeof header) continue;
             std::memcpy(&header, w.received.data(), sizeof header);
-            if (w.received.size() < sizeof header + header.reasonLength + header.notesLength) continue;
+            const std::size_t notesAt = sizeof header + header.reasonLength, referencesAt = notesAt + header.notesLength;
+            if (w.received.size() < referencesAt + header.referencesLength) continue;
             Outcome outcome;
             outcome.status = static_cast<Outcome::Status>(header.status);
             outcome.entities = header.entities;
             outcome.milliseconds = header.milliseconds;
             outcome.reason = w.received.substr(sizeof header, header.reasonLength);
-            const std::string notes = w.received.substr(sizeof header + header.reasonLength, header.notesLength);
-            for (std::size_t at = 0, end; (end = notes.find('\n', at)) != std::string::npos; at = end + 1)
-                outcome.fontSubstitutions.push_back(notes.substr(at, end - at));
+            outcome.fontSubstitutions = splitLines(w.received.substr(notesAt, header.notesLength));
+            outcome.references = splitLines(w.received.substr(referencesAt, header.referencesLength));
             w.busy = false;
             finished(w.index, outcome);
         }
