@@ -26,11 +26,16 @@ namespace cad::render::frontend {
 
 namespace {
 
-// Pictures larger than this are not decoded whole: a scan of 100,000 x
-// 100,000 pixels would need 40 GB. They are read scaled down where the
-// format allows it, and otherwise left as their frame.
+// Pictures larger than this are not kept whole: a scan of 100,000 x
+// 100,000 pixels would need 40 GB. They are read scaled down, by the
+// decoder itself where the format allows it (JPEG), or else whole and then
+// scaled when that fits the decoding budget; beyond it they are left as
+// their frame, and named.
 constexpr qint64 kMaxDecodedPixels = 64LL * 1024 * 1024;
 constexpr int kMaxSide = 8192;
+// Memory one decoding may take. Qt's readers stop at 256 MB by default
+// (128 MB in older releases), which refuses an ordinary 36-megapixel scan.
+constexpr qint64 kMaxDecodeBytes = 1LL << 30;
 constexpr std::uint64_t kMaxFileBytes = 1ULL << 30;
 // Decoded pictures kept for the next entity or drawing that shows them.
 constexpr qint64 kCacheBytes = 512LL * 1024 * 1024;
@@ -94,6 +99,7 @@ Loaded loadRaster(const QString& path, const QString&) {
     // The name's ending is a hint; the content decides where it is wrong.
     QImageReader reader(&device, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
+    reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes >> 20));
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxDecodedPixels) {
         // Formats that can decode at a lower resolution (JPEG) do so; for the

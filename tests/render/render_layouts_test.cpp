@@ -319,6 +319,25 @@ TEST(RenderPictures, AMissingPictureKeepsItsFrameAndIsNamed) {
     EXPECT_GT(inkIn(image, image.rect()), 100);  // the frame
 }
 
+// An ordinary scanned plan of 36 megapixels: more than Qt's image reader
+// takes by default, well within what the renderer decodes.
+TEST(RenderPictures, AScanOfManyMegapixelsIsDrawn) {
+    QTemporaryDir dir;
+    QImage scan(6000, 6000, QImage::Format_RGB32);
+    scan.fill(kRed);
+    ASSERT_TRUE(scan.save(dir.filePath(QStringLiteral("scan.jpg")), "JPEG", 50));
+    scan = QImage();
+    File f;
+    f.layer("0", 7, "10");
+    f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
+    f.objects += imageDefinition("A1", "scan.jpg");
+    const Drawing d = readText(f, dir);
+    std::vector<std::string> problems;
+    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_GT(colourIn(image, image.rect(), kRed), 500);
+}
+
 TEST(RenderPictures, APdfPageShowsUnderItsUnderlay) {
     QTemporaryDir dir;
     {
