@@ -8,9 +8,11 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <utility>
 
+#include "cad/model/ReplacingFile.h"
 #include "convert/BatchContext.h"
 #include "convert/BitmapFile.h"
 #include "convert/CadExport.h"
@@ -116,8 +118,19 @@ public:
 
     int renamed() const { return renamed_; }
 
+    // The first time this run writes into a folder, the temporary files an
+    // earlier run left there a day or more ago (a power cut, a kill) go.
+    void clearStaleTemporaryFiles(const QString& picture)
+    {
+        constexpr long kDay = 24L * 60 * 60;
+        const QString folder = QFileInfo(picture).absolutePath();
+        if (cleared_.insert(folder).second)
+            cad::ReplacingFile::removeStale(QFile::encodeName(folder).toStdString(), kDay);
+    }
+
 private:
     std::map<FileId, FileId> written_;
+    std::set<QString> cleared_;
     int renamed_ = 0;
 };
 
@@ -224,6 +237,7 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
         if (quality < 0 || quality > 255)
             throw VbError::make(ErrNo::Overflow);
         const QString place = pictures.placeFor(output, source);
+        pictures.clearStaleTemporaryFiles(place);
         if (SaveJPG(form.dialogs(), form.creatorPicture(), place, static_cast<quint8>(quality)))
             pictures.wrote(place, source, place != output);
     });
