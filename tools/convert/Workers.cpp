@@ -25,7 +25,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A worker's answer: this header, then the reason's bytes, then the font
-// substitutions, one a line, then the files referenced, one a line.
+// substitutions, one a line, then the files referenced, each ended by a
+// zero byte (a file's name may hold a line break, never a zero).
 struct ResultHeader {
     std::uint64_t index;
     std::int32_t status;
@@ -36,16 +37,16 @@ struct ResultHeader {
     std::uint32_t referencesLength;
 };
 
-std::string lines(const std::vector<std::string>& items) {
+std::string joined(const std::vector<std::string>& items, char end) {
     std::string text;
-    for (const std::string& item : items) text += item + '\n';
+    for (const std::string& item : items) text += item + end;
     return text;
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
+std::vector<std::string> split(const std::string& text, char end) {
     std::vector<std::string> items;
-    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        items.push_back(text.substr(at, end - at));
+    for (std::size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + 1)
+        items.push_back(text.substr(at, next - at));
     return items;
 }
 
@@ -101,10 +102,7 @@ void keepLargeBuffers() {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = "an unexpected failure";
         }
-        // A file name with a line break in it cannot be told apart here; it
-        // is left out of the list rather than split in two.
-        std::erase_if(outcome.references, [](const std::string& path) { return path.find('\n') != std::string::npos; });
-        const std::string notes = lines(outcome.fontSubstitutions), references = lines(outcome.references);
+        const std::string notes = joined(outcome.fontSubstitutions, '\n'), references = joined(outcome.references, '\0');
         const ResultHeader header{index,
                                   static_cast<std::int32_t>(outcome.status),
                                   outcome.entities,
@@ -330,8 +328,8 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             outcome.entities = header.entities;
             outcome.milliseconds = header.milliseconds;
             outcome.reason = w.received.substr(sizeof header, header.reasonLength);
-            outcome.fontSubstitutions = splitLines(w.received.substr(notesAt, header.notesLength));
-            outcome.references = splitLines(w.received.substr(referencesAt, header.referencesLength));
+            outcome.fontSubstitutions = split(w.received.substr(notesAt, header.notesLength), '\n');
+            outcome.references = split(w.received.substr(referencesAt, header.referencesLength), '\0');
             w.busy = false;
             finished(w.index, outcome);
         }
