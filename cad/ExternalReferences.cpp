@@ -23,9 +23,6 @@ namespace fs = std::filesystem;
 constexpr int kMaxNesting = 16;
 // Entities brought in from all references of one drawing together.
 constexpr std::size_t kMaxReferencedEntities = 5'000'000;
-// Bytes read from all references of one drawing together: each file is
-// weighed before it is read, and one that would pass this is not read at all.
-constexpr std::uint64_t kMaxReferencedBytes = 1ULL << 30;
 
 std::string canonical(const std::string& path) {
     std::error_code ec;
@@ -163,9 +160,11 @@ private:
             ReadableFile file;
             std::vector<std::uint8_t> bytes;
             const bool opened = file.open(path, kMaxDrawingBytes);
-            if (opened && file.size() > kMaxReferencedBytes - bytesRead_) {
+            // Each file is weighed before it is read; one that would pass the
+            // budget of all references together is not read at all.
+            if (opened && file.size() > rules_.byteBudget - std::min(bytesRead_, rules_.byteBudget)) {
                 note("external reference " + name + " is not read: the drawing's references together pass " +
-                     std::to_string(kMaxReferencedBytes >> 20) + " MB: " + path);
+                     std::to_string(rules_.byteBudget >> 20) + " MB: " + path);
             } else if (!opened || !file.read(bytes)) {
                 note("external reference " + name + " cannot be read: " + path + ": " + file.problem());
             } else {

@@ -8,6 +8,7 @@
 //   3. the file name alone in that folder (the names of files copied from
 //      elsewhere match without regard to case, as on the system that wrote
 //      them).
+#include <cstdint>
 #include <string>
 
 namespace cad {
@@ -29,6 +30,9 @@ enum class ReferenceScope { Any, Below, None };
 struct ReferenceRules {
     ReferenceScope scope = ReferenceScope::Any;
     std::string root;  // Below: the folder of the drawing being drawn
+    // Bytes read from all external references of one drawing together:
+    // twenty references to files of 900 MB would otherwise take minutes.
+    std::uint64_t byteBudget = 1ULL << 30;
 };
 
 // Why the rules refuse the file found at path; "" when they allow it.
