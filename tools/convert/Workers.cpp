@@ -292,7 +292,10 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             removeEnded();
             continue;
         }
-        if (settings.interruptFd >= 0 && fds[0].revents) {
+        // Asked afresh rather than from fds: a worker that the same Ctrl+C
+        // ended may have woken the poll before the signal's byte arrived.
+        pollfd stop{settings.interruptFd, POLLIN, 0};
+        if (settings.interruptFd >= 0 && ::poll(&stop, 1, 0) > 0) {
             // Whatever was under way ends here; nothing else begins.
             for (Worker& w : pool) {
                 if (w.pid < 0) continue;
