@@ -47,6 +47,11 @@ const char* const kUsage =
     "      --extension EXT   the drawings to take from folders (default: dwg and dxf)\n"
     "      --font-dir DIR    look for the drawings' fonts there too, after each\n"
     "                        drawing's own folder (may be repeated)\n"
+    "      --references R    the other files a drawing may show (external\n"
+    "                        references, pictures, underlays): any (default, as the\n"
+    "                        CAD application does), below: only those in the\n"
+    "                        drawing's own folder tree, or none; use below or none\n"
+    "                        for drawings from outside\n"
     "      --skip-up-to-date leave out a drawing whose picture was made from it as it\n"
     "                        is now, with the same options that change pixels, by\n"
     "                        this version (each picture records them); -v says\n"
@@ -67,15 +72,17 @@ const char* const kUsage =
     "      --timeout SECONDS give up a drawing that takes longer (default 120;\n"
     "                        0: no limit); the others go on\n"
     "      --report FILE     one JSON line per drawing: input, output, status\n"
-    "                        (converted, failed, skipped), reason, entities,\n"
-    "                        milliseconds; - for standard output\n"
+    "                        (converted, failed, skipped, interrupted), reason,\n"
+    "                        entities, milliseconds, references (the other files\n"
+    "                        drawn); - for standard output\n"
     "  -v, --verbose         name every drawing with its entity count and time, and\n"
     "                        each font that was not found and what stood in for it\n"
     "  -h, --help            show this text and exit\n"
     "      --version         show the version and exit\n"
     "\n"
     "Exit status: 0 when every drawing was converted or up to date, 1 when some\n"
-    "failed (each is named with its reason), 2 for a usage error.\n"
+    "failed (each is named with its reason), 2 for a usage error, 128 + N when\n"
+    "signal N (INT, TERM, HUP) stopped the run.\n"
     "\n"
     "Examples:\n"
     "  lumicade-convert plan.dwg                        plan.jpg beside plan.dwg\n"
@@ -266,6 +273,12 @@ Options parseArguments(int argc, char** argv) {
             if (o.reportFile.empty()) throw UsageError{"--report needs a file, or - for standard output"};
         } else if (arg == "--shard") {
             parseShard(take(), o);
+        } else if (arg == "--references") {
+            const std::string r = take();
+            if (r == "any") o.references = cad::ReferenceScope::Any;
+            else if (r == "below") o.references = cad::ReferenceScope::Below;
+            else if (r == "none") o.references = cad::ReferenceScope::None;
+            else throw UsageError{"--references is any, below or none, not \"" + displayName(r) + "\""};
         } else if (arg == "--verbose") {
             o.verbose = flag();
         } else if (arg == "--font-dir") {

@@ -8,7 +8,8 @@ namespace lumicade::convert {
 struct Outcome {
     // Status words of the report. Simplified: the picture was written, but
     // a work budget left part of the drawing out (the reason says which).
-    enum class Status { Converted, Failed, Skipped, Simplified };
+    // Interrupted: under way when the run was stopped by a signal.
+    enum class Status { Converted, Failed, Skipped, Simplified, Interrupted };
     Status status = Status::Failed;
     std::string reason;     // for anything but Converted; for Converted, what the pictures
                             // lack and the layout pictures written besides ("; " between)
@@ -17,6 +18,8 @@ struct Outcome {
     // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),
     // each named by a worker the first time it made that substitution.
     std::vector<std::string> fontSubstitutions;
+    // The files drawn besides the drawing: external references, pictures, underlays.
+    std::vector<std::string> references;
 };
 
 const char* statusWord(Outcome::Status status);

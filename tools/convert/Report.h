@@ -1,7 +1,8 @@
 #pragma once
 // --report FILE: one JSON object a line for every drawing of the run, for
-// scripts: {"input", "output", "status", "reason", "entities", "milliseconds"}.
-// Unknown values (no picture named, the drawing never read) are null.
+// scripts: {"input", "output", "status", "reason", "entities", "milliseconds",
+// "references"}. Unknown values (no picture named, the drawing never read)
+// are null; references, the other files drawn, is a list, empty when none.
 #include <cstdio>
 #include <string>
 
