@@ -839,6 +839,8 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         ProxyGraphics drawn;
         if (!graphics.empty()) drawn = decodeProxyGraphics(graphics.data(), graphics.size());
         if (!drawn.empty()) {
+            if (ctx.drawing)
+                for (const auto& [what, count] : skippedRecords(drawn)) ctx.drawing->noteSkipped(what, count);
             e.data = ProxyEntityData{e.type, std::move(drawn)};
         } else {
             e.data = PlaceholderData{e.type};

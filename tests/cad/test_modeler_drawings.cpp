@@ -2,6 +2,8 @@
 // real drawings and in small DXF files written here.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 
 #include "DxfTestFiles.h"
@@ -94,6 +96,38 @@ TEST(ModelerDrawings, ObjectsOfUnknownClassesDrawTheirGraphics) {
     // Without graphics an unknown class stays a counted placeholder.
     EXPECT_NE(dxftest::findByHandle(d, 0x2C)->as<cad::PlaceholderData>(), nullptr);
     EXPECT_EQ(d.skipped, (std::map<std::string, int>{{"FROBNICATOR", 1}}));
+}
+
+TEST(ModelerDrawings, GraphicsRecordsWeCannotDrawAreListedAsSkipped) {
+    // A circle, then a record of a kind we do not know.
+    const std::string graphics =
+        "5400000002000000"
+        "4000000002000000000000000000F03F0000000000000040000000000000000000000000"
+        "0000084000000000000000000000000000000000000000000000F03F"
+        "0C0000003300000000000000";
+    Drawing d = dxftest::read(dxftest::dxfWithEntities("0\nAECC_WALL\n5\n2B\n100\nAcDbEntity\n8\n0\n92\n84\n310\n" +
+                                                       graphics + "\n"));
+    const Entity* e = dxftest::findByHandle(d, 0x2B);
+    ASSERT_NE(e, nullptr);
+    ASSERT_NE(e->as<cad::ProxyEntityData>(), nullptr);
+    EXPECT_EQ(d.skipped, (std::map<std::string, int>{{"proxy graphics primitive 51", 1}}));
+}
+
+TEST(ModelerDrawings, ArchitecturalObjectsDrawAllOfTheirGraphics) {
+    // Each holds its outline, its class name and an empty closing record.
+    const std::string path = std::string(LUMICADE_DRAWINGS_DIR) + "/../drawings-b/custom-objects/AecObjects.dwg";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << path;
+    Drawing d = cad::readDrawingFile(path);
+    int objects = 0;
+    for (const Entity& e : d.modelSpace()->entities) {
+        const cad::ProxyEntityData* p = e.as<cad::ProxyEntityData>();
+        if (!p) continue;
+        ++objects;
+        EXPECT_EQ(p->graphics.skippedPrimitives, 0) << e.type;
+        EXPECT_FALSE(p->graphics.damaged) << e.type;
+    }
+    EXPECT_GT(objects, 0);
+    EXPECT_TRUE(d.skipped.empty()) << ::testing::PrintToString(d.skipped);
 }
 
 TEST(ModelerDrawings, R14ExportOfAMultileaderIsDrawnFromItsGraphics) {
