@@ -361,6 +361,7 @@ TEST(DwgReader, MultileadersSetTheirTextAsTheExportDoes)
     };
     const std::pair<std::string, std::string> pairs[] = {
         {"2010/Leader", ""}, {"2018/Leader", ""}, {"example_2007", ""}, {"example_2013", ""}, {"sample_2018", ""},
+        {"../drawings-b/sample/sample_AC1015", "_ascii"}, {"../drawings-b/sample/sample_AC1018", "_ascii"},
         {"../drawings-b/sample/sample_AC1032", "_ascii"}};
     int framed = 0, notTopLeft = 0;
     for (const auto& [name, exportSuffix] : pairs) {
