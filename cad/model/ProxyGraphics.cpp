@@ -275,6 +275,7 @@ std::string narrowText(std::pair<const std::uint8_t*, std::size_t> s, ProxyTextD
     return out;
 }
 
+// Counts a record that is not drawn, by its type; the stream goes on.
 bool skipped(std::uint32_t type, ProxyGraphics& g) {
     ++g.skippedPrimitives;
     ++g.skippedTypes[type];
