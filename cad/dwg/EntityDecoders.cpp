@@ -1112,6 +1112,58 @@ void readTable(R& r, E& e) {
     e.blockHeader = r.H();
 }
 
+// How the text of a multileader is set: as multiline text would be.
+void readMLeaderTextLayout(R& r, MLeaderData& m) {
+    auto& d = r.dat;
+    skip("rotation", d.BD());  // already in the direction
+    m.textWidth = d.BD();
+    skip("height", d.BD());
+    m.lineSpacingFactor = d.BD();
+    skip("line_spacing_style", d.BS());
+    skip("color", r.CMC());
+    m.textAttachment = d.BS();
+    skip("flow_direction", d.BS());
+    skip("background_color", r.CMC());
+    skip("background_scale", d.BD());
+    skip("background_transparency", d.BL());
+    skip("background_fill", d.B());
+    skip("background_mask", d.B());
+    skip("column_type", d.BS());
+    skip("auto_height", d.B());
+    skip("column_width", d.BD());
+    skip("column_gutter", d.BD());
+    skip("column_flow_reversed", d.B());
+    std::size_t columns = d.count(d.BL(), 2);
+    for (std::size_t i = 0; i < columns; ++i) skip("column_height", d.BD());
+    skip("word_break", d.B());
+    skip("unknown", d.B());
+}
+
+// The properties the multileader keeps of its own, each its style's unless
+// overridden; of them only the text frame changes what we draw.
+void readMLeaderOwnProperties(R& r, MLeaderData& m) {
+    auto& d = r.dat;
+    skip("style", r.H());
+    skip("override_flags", d.BL());
+    skip("leader_type", d.BS());
+    skip("line_color", r.CMC());
+    skip("line_linetype", r.H());
+    skip("line_weight", d.BL());
+    skip("landing", d.B());
+    skip("dogleg", d.B());
+    skip("landing_distance", d.BD());
+    skip("arrowhead", r.H());
+    skip("arrow_size", d.BD());
+    skip("content_type", d.BS());
+    skip("text_style", r.H());
+    skip("text_left", d.BS());
+    skip("text_right", d.BS());
+    skip("text_angle_type", d.BS());
+    skip("text_alignment", d.BS());
+    skip("text_color", r.CMC());
+    m.textFrame = d.B();
+}
+
 void readMLeader(R& r, E& e) {
     auto& m = set<MLeaderData>(e, "MULTILEADER");
     auto& d = r.dat;
@@ -1171,13 +1223,25 @@ void readMLeader(R& r, E& e) {
         e.style = r.H();
         m.textLocation = d.BD3();
         m.textDirection = d.BD3();
+        readMLeaderTextLayout(r, m);
     } else if (d.B()) {  // block content
         e.blockHeader = r.H();
         skip("normal", d.BD3());
         m.blockPosition = d.BD3();
         m.blockScale = d.BD3();
         m.blockRotation = d.BD();
+        skip("color", r.CMC());
+        for (int i = 0; i < 16; ++i) skip("transform", d.BD());
     }
+    skip("base", d.BD3());
+    skip("base_direction", d.BD3());
+    skip("base_vertical", d.BD3());
+    skip("normal_reversed", d.B());
+    if (r.since(Version::R2010)) {
+        skip("text_top", d.BS());
+        skip("text_bottom", d.BS());
+    }
+    readMLeaderOwnProperties(r, m);
 }
 
 

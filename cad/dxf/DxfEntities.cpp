@@ -643,6 +643,9 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
             case 41: d.textHeight = D(g); break;
             case 140: d.arrowSize = D(g); break;
             case 145: d.landingGap = D(g); break;
+            case 43: d.textWidth = D(g); break;
+            case 45: d.lineSpacingFactor = D(g); break;
+            case 171: d.textAttachment = I(g); break;
             case 46: d.blockRotation = D(g); break;
             case 340: {
                 auto it = ctx.styleNames.find(toHandle(g));
@@ -662,6 +665,7 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
         switch (g.code) {
         case 170: break;
         case 42: if (d.arrowSize == 0) d.arrowSize = D(g); break;
+        case 292: d.textFrame = I(g) != 0; break;
         case 344: {
             auto it = ctx.blockRecordNames.find(toHandle(g));
             if (d.blockName.empty() && it != ctx.blockRecordNames.end()) d.blockName = it->second;
@@ -841,6 +845,8 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         ProxyGraphics drawn;
         if (!graphics.empty()) drawn = decodeProxyGraphics(graphics.data(), graphics.size());
         if (!drawn.empty()) {
+            if (ctx.drawing)
+                for (const auto& [what, count] : skippedRecords(drawn)) ctx.drawing->noteSkipped(what, count);
             e.data = ProxyEntityData{e.type, std::move(drawn)};
         } else {
             e.data = PlaceholderData{e.type};

@@ -177,7 +177,7 @@ public:
     const TextStyle* findTextStyle(const std::string& name) const;
     Block* findBlock(const std::string& name);
 
-    void noteSkipped(const std::string& what) { ++skipped[what]; }
+    void noteSkipped(const std::string& what, int count = 1) { skipped[what] += count; }
 
 private:
     // Table names compare without regard to case, as in the CAD application.

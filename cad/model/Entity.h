@@ -233,6 +233,12 @@ struct MLeaderData {
     std::string textStyle;            // resolved style name, when known
     Vec3 blockScale{1, 1, 1};
     double blockRotation = 0;
+    // How the text is set, as multiline text: its attachment point at the
+    // location (1 top left ... 9 bottom right; 0 when the file gives none),
+    // the width it wraps at (0: no wrapping) and its line spacing.
+    int textAttachment = 0;
+    double textWidth = 0, lineSpacingFactor = 1;
+    bool textFrame = false;           // a frame around the text, the landing gap away from it
 };
 struct ShapeData {
     Vec3 insertion;

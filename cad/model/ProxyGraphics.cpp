@@ -275,6 +275,13 @@ std::string narrowText(std::pair<const std::uint8_t*, std::size_t> s, ProxyTextD
     return out;
 }
 
+// Counts a record that is not drawn, by its type; the stream goes on.
+bool skipped(std::uint32_t type, ProxyGraphics& g) {
+    ++g.skippedPrimitives;
+    ++g.skippedTypes[type];
+    return true;
+}
+
 // One record; false when it does not fit its size.
 bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDecoder decode, int codePage) {
     ProxyPrimitive p;
@@ -439,9 +446,15 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
         p.kind = Kind::LwPolyline;
         if (!readLwPolyline(r, p)) return false;
         break;
-    default:
-        ++g.skippedPrimitives;
+    case 21:
+        // The public descriptions leave this number out. The architectural
+        // objects close their graphics with it, holding no fields: we take
+        // it for a marker that draws nothing. One with fields is not the
+        // record we know.
+        if (r.left() != 0) return skipped(type, g);
         return true;
+    default:
+        return skipped(type, g);
     }
     if (!r.ok()) return false;
     g.primitives.push_back(std::move(p));
@@ -470,7 +483,7 @@ std::vector<std::pair<int, int>> shellEdges(const std::vector<std::int32_t>& fac
 ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, ProxyTextDecoder text, int codePage) {
     ProxyGraphics g;
     if (!data || size < 8) {
-        g.damaged = size != 0;
+        g.damaged = g.cutShort = size != 0;
         return g;
     }
     Record header(data, 8);
@@ -496,12 +509,20 @@ ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, Pr
         // next one still starts where the size says.
         if (!decodeRecord(type, body, g, text, codePage)) {
             g.damaged = true;
-            ++g.skippedPrimitives;
+            skipped(type, g);
         }
         pos += recordSize;
     }
-    if (i < count) g.damaged = true;  // fewer records than the header promised
+    if (i < count) g.damaged = g.cutShort = true;  // fewer records than the header promised
     return g;
+}
+
+std::vector<std::pair<std::string, int>> skippedRecords(const ProxyGraphics& graphics) {
+    std::vector<std::pair<std::string, int>> out;
+    for (const auto& [type, count] : graphics.skippedTypes)
+        out.emplace_back("proxy graphics primitive " + std::to_string(type), count);
+    if (graphics.cutShort) out.emplace_back("proxy graphics cut short", 1);
+    return out;
 }
 
 }  // namespace cad

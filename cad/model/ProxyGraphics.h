@@ -7,7 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cad/model/Geometry.h"
@@ -67,7 +69,9 @@ struct ProxyPrimitive {
 struct ProxyGraphics {
     std::vector<ProxyPrimitive> primitives;
     int skippedPrimitives = 0;  // kinds we know of but do not draw, and unknown kinds
+    std::map<std::uint32_t, int> skippedTypes;  // the same records by their type number
     bool damaged = false;       // the stream ended early or a record did not fit its size
+    bool cutShort = false;      // the stream ended before the records its header promised
     bool empty() const { return primitives.empty(); }
 };
 
@@ -79,6 +83,11 @@ struct ProxyGraphics {
 using ProxyTextDecoder = std::string (*)(const std::uint8_t* bytes, std::size_t size, int codePage);
 ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, ProxyTextDecoder text = nullptr,
                                   int codePage = 0);
+
+// What the drawing notes as skipped for the records of these graphics that
+// were not drawn, with how many of each: one name per record type, and one
+// for a stream that ended early.
+std::vector<std::pair<std::string, int>> skippedRecords(const ProxyGraphics& graphics);
 
 // Edges of a shell's face list, each as a pair of vertex indices, in the
 // order the stored edge flags follow (face by face, then around each face).

@@ -60,13 +60,26 @@ void Builder::mleader(const Entity& e, const MLeaderData& d, const Look& l, cons
     }
     if (!d.text.empty()) {
         const TextFormat f = baseFormat(d.textStyle.empty() ? "Standard" : d.textStyle, d.textHeight, 1, 0);
-        // The text hangs from its location on the side its leaders come from.
-        int attachment = 1;
-        Vec3 landing = d.textLocation;
-        if (!d.landingPoints.empty()) landing = d.landingPoints[0];
-        else if (!d.leaderLines.empty() && !d.leaderLines[0].empty()) landing = d.leaderLines[0].back();
-        if (dot(landing - d.textLocation, d.textDirection) > 0) attachment = 3;
-        mtextAt(d.text, f, 0, attachment, 1, d.textLocation, d.textDirection, e.common.extrusion, l.color, ctx.xf);
+        int attachment = d.textAttachment;
+        if (attachment < 1 || attachment > 9) {
+            // None stored: the text hangs from its location on the side its leaders come from.
+            attachment = 1;
+            Vec3 landing = d.textLocation;
+            if (!d.landingPoints.empty()) landing = d.landingPoints[0];
+            else if (!d.leaderLines.empty() && !d.leaderLines[0].empty()) landing = d.leaderLines[0].back();
+            if (dot(landing - d.textLocation, d.textDirection) > 0) attachment = 3;
+        }
+        const double width = d.textWidth > 0 && std::isfinite(d.textWidth) ? d.textWidth : 0;
+        Box box;
+        mtextAt(d.text, f, width, attachment, d.lineSpacingFactor, d.textLocation, d.textDirection,
+                e.common.extrusion, l.color, ctx.xf, {}, &box);
+        if (d.textFrame && !box.empty()) {
+            // The frame keeps the landing gap from the lines on every side.
+            const double gap = d.landingGap > 0 && std::isfinite(d.landingGap) ? d.landingGap : 0;
+            stroke({{box.minX - gap, box.minY - gap, 0}, {box.maxX + gap, box.minY - gap, 0},
+                    {box.maxX + gap, box.maxY + gap, 0}, {box.minX - gap, box.maxY + gap, 0}},
+                   true, l, ctx.xf * textPlane(d.textLocation, d.textDirection, e.common.extrusion), false);
+        }
     }
     if (!d.blockName.empty()) {
         const Block* b = drawing_.findBlock(d.blockName);

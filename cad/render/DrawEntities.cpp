@@ -243,9 +243,7 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     text(layoutText(d, shown, f), ocs, d.insertion.z, l.color, l.lineweightMm);
 }
 
-void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
-                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
-                      const MTextColumns& columns) {
+Xform Builder::textPlane(Vec3 insertion, Vec3 xAxis, Vec3 normal) {
     const double nl = length(normal);
     normal = nl > 1e-12 ? normal * (1.0 / nl) : Vec3{0, 0, 1};
     // The direction may come with a component along the normal; keep it in the plane.
@@ -256,8 +254,13 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
         xl = 1;
     }
     xAxis = xAxis * (1.0 / xl);
-    const Vec3 yAxis = cross(normal, xAxis);
-    const Xform plane = xf * Xform::translate(insertion) * Xform::axes(xAxis, yAxis, normal);
+    return Xform::translate(insertion) * Xform::axes(xAxis, cross(normal, xAxis), normal);
+}
+
+void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
+                      Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
+                      const MTextColumns& columns, Box* extent) {
+    const Xform plane = xf * textPlane(insertion, xAxis, normal);
     // Text the view cannot show is not shaped. Without codes that change
     // the height or the width of letters, every character (a tab is four)
     // takes at most four heights across and one line down.
@@ -276,8 +279,9 @@ void Builder::mtextAt(const std::string& raw, const TextFormat& f, double width,
             return;
         }
     }
-    for (const PlacedText& part : laidOutMText(withinGlyphs(raw), f, width, attachment, spacing, columns))
-        text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
+    const LaidOut& laid = laidOutMText(withinGlyphs(raw), f, width, attachment, spacing, columns);
+    for (const PlacedText& part : laid.parts) text({part.path, part.strokes}, plane, 0, part.color.value_or(color));
+    if (extent) *extent = laid.extent;
 }
 
 namespace {
@@ -290,8 +294,8 @@ void appendBytes(std::string& key, const T& value) {
 
 }  // namespace
 
-const std::vector<PlacedText>& Builder::laidOutMText(const std::string& text, const TextFormat& f, double width,
-                                                     int attachment, double spacing, const MTextColumns& columns) {
+const Builder::LaidOut& Builder::laidOutMText(const std::string& text, const TextFormat& f, double width,
+                                              int attachment, double spacing, const MTextColumns& columns) {
     std::string key;
     key.reserve(text.size() + 160 + columns.heights.size() * sizeof(double));
     for (double v : {f.height, f.widthFactor, f.oblique, f.tracking, f.raise, f.stackOf, width, spacing, columns.width,
@@ -312,10 +316,12 @@ const std::vector<PlacedText>& Builder::laidOutMText(const std::string& text, co
     for (double h : columns.heights) appendBytes(key, h);
     key += text;
     auto known = laidOut_.find(key);
-    if (known == laidOut_.end())
-        known = laidOut_.emplace(std::move(key), LaidOut{f.font, f.folder, layoutMText(text, f, width, attachment, spacing, columns)})
-                    .first;
-    return known->second.parts;
+    if (known == laidOut_.end()) {
+        LaidOut laid{f.font, f.folder, {}, {}};
+        laid.parts = layoutMText(text, f, width, attachment, spacing, columns, &laid.extent);
+        known = laidOut_.emplace(std::move(key), std::move(laid)).first;
+    }
+    return known->second;
 }
 
 void Builder::mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf) {

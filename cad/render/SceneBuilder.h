@@ -140,10 +140,11 @@ private:
         std::shared_ptr<const TextFont> font;
         std::shared_ptr<const std::filesystem::path> folder;
         std::vector<PlacedText> parts;
+        Box extent;  // in the text's plane
     };
     std::unordered_map<std::string, LaidOut> laidOut_;
-    const std::vector<PlacedText>& laidOutMText(const std::string& text, const TextFormat& f, double width,
-                                                int attachment, double spacing, const MTextColumns& columns);
+    const LaidOut& laidOutMText(const std::string& text, const TextFormat& f, double width, int attachment,
+                                double spacing, const MTextColumns& columns);
 
     // ---- what can be seen (Frontend.cpp) ------------------------------------
     // The part of the scene the picture shows (the window asked for, within a
@@ -233,9 +234,14 @@ private:
     void ellipse(const EllipseData& d, const Entity& e, const Look& l, const Xform& xf);
     void polyline(const PolylineData& d, const Look& l, const Xform& xf, const Xform& ocs);
     void textEntity(const Entity& e, const TextData& d, const Look& l, const Context& ctx, const Xform& ocs);
+    // Multiline text set at its insertion; extent, when given, receives the
+    // box its lines take in its plane (left empty when the text is out of view).
     void mtextAt(const std::string& raw, const TextFormat& f, double width, int attachment, double spacing,
                  Vec3 insertion, Vec3 xAxis, Vec3 normal, const PaintColor& color, const Xform& xf,
-                 const MTextColumns& columns = {});
+                 const MTextColumns& columns = {}, Box* extent = nullptr);
+    // The plane of a text: origin at its insertion, x along its direction
+    // (kept in the plane of the normal), z along the normal.
+    static Xform textPlane(Vec3 insertion, Vec3 xAxis, Vec3 normal);
     void mtext(const Entity& e, const MTextData& d, const Look& l, const Xform& xf);
     // The entities of a block drawn with the given placement (block -> parent coordinates).
     void blockAt(const Block& block, const Entity& owner, const Xform& placement, const Look& l, const Context& ctx);

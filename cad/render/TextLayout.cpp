@@ -597,7 +597,7 @@ TextPaths layoutText(const TextData& t, const std::string& shown, const TextForm
 }
 
 std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& base, double rectWidth, int attachment,
-                                    double lineSpacingFactor, const MTextColumns& columns) {
+                                    double lineSpacingFactor, const MTextColumns& columns, Box* extent) {
     const MTextParagraphs parsed = parseMText(raw, base);
     const bool columned = columns.count > 1 && columns.width > 0 && std::isfinite(columns.width);
     if (columned) rectWidth = columns.width;
@@ -749,6 +749,10 @@ std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& ba
         const int align = pf.align >= 0 && pf.align <= 2 ? pf.align : column;
         const double slack = boxWidth - line.margin - pf.right - line.width;
         double x = boxLeft + line.margin + (align == 0 ? 0 : align == 1 ? slack / 2 : slack);
+        if (extent) {
+            extent->add(Vec2{x, shiftY});
+            extent->add(Vec2{x + line.width, shiftY + bottom});
+        }
         double previousStart = x;
         for (std::size_t k = 0; k < line.runs.size(); ++k) {
             const TextRun& run = line.runs[k];

@@ -103,8 +103,10 @@ struct MTextColumns {
     std::vector<double> heights; // static columns of their own heights; empty: all `height`
     double height = 0;           // 0: no limit
 };
+// extent, when given, receives the box the lines take: across their widths,
+// from the top of the first line down to below the last.
 std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& base, double rectWidth, int attachment,
-                                    double lineSpacingFactor, const MTextColumns& columns = {});
+                                    double lineSpacingFactor, const MTextColumns& columns = {}, Box* extent = nullptr);
 
 // True when the style's font file names a monospaced font.
 bool isMonoFont(const std::string& fontFile);

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "DrawingCompare.h"
@@ -340,4 +344,35 @@ TEST(DwgReader, MultilineTextColumnsMatchTheExport)
         EXPECT_EQ(stored->columnAutoHeight, exported->columnAutoHeight);
         EXPECT_EQ(stored->text, exported->text);
     }
+}
+
+TEST(DwgReader, MultileadersSetTheirTextAsTheExportDoes)
+{
+    // Each multileader's attachment, wrapping width (to the digits an export
+    // keeps) and text frame, by handle.
+    using Setting = std::tuple<int, double, bool>;
+    auto settings = [](const cad::Drawing& d) {
+        std::map<cad::Handle, Setting> out;
+        for (const cad::Block& b : d.blocks)
+            for (const cad::Entity& e : b.entities)
+                if (const auto* m = e.as<cad::MLeaderData>())
+                    out[e.common.handle] = {m->textAttachment, std::round(m->textWidth * 1e9) / 1e9, m->textFrame};
+        return out;
+    };
+    const std::pair<std::string, std::string> pairs[] = {
+        {"2010/Leader", ""}, {"2018/Leader", ""}, {"example_2007", ""}, {"example_2013", ""}, {"sample_2018", ""},
+        {"../drawings-b/sample/sample_AC1015", "_ascii"}, {"../drawings-b/sample/sample_AC1018", "_ascii"},
+        {"../drawings-b/sample/sample_AC1032", "_ascii"}};
+    int framed = 0, notTopLeft = 0;
+    for (const auto& [name, exportSuffix] : pairs) {
+        SCOPED_TRACE(name);
+        const auto stored = settings(cad::readDrawingFile((kDrawings / (name + ".dwg")).string()));
+        EXPECT_EQ(stored, settings(cad::readDrawingFile((kDrawings / (name + exportSuffix + ".dxf")).string())));
+        for (const auto& [handle, s] : stored) {
+            framed += std::get<2>(s);
+            notTopLeft += std::get<0>(s) != 1;
+        }
+    }
+    EXPECT_GT(framed, 0);
+    EXPECT_GT(notTopLeft, 0);
 }

@@ -32,7 +32,10 @@ TEST(DxfSamples, EveryDxfInTheDrawingsFolderReads) {
         EXPECT_EQ(d.header.version.substr(0, 4), "AC10");
         ASSERT_NE(d.modelSpace(), nullptr);
         EXPECT_FALSE(countEntityKinds(d).empty());
-        EXPECT_TRUE(d.skipped.empty()) << "first skipped kind: " << d.skipped.begin()->first;
+        // Records of object graphics that no public description names are
+        // listed too (an R14 export's multileader holds some); nothing else may be.
+        for (const auto& [what, count] : d.skipped)
+            EXPECT_EQ(what.rfind("proxy graphics primitive ", 0), 0u) << "skipped " << what;
     }
     EXPECT_GE(files, 20);
 }

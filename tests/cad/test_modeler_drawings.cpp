@@ -2,6 +2,8 @@
 // real drawings and in small DXF files written here.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 
 #include "DxfTestFiles.h"
@@ -76,7 +78,9 @@ TEST(ModelerDrawings, ObjectsOfUnknownClassesDrawTheirGraphics) {
     const std::string circle =
         "48000000010000004000000002000000000000000000F03F0000000000000040000000000000000000000000"
         "0000084000000000000000000000000000000000000000000000F03F";
-    std::string entities = "0\nAECC_WALL\n5\n2B\n100\nAcDbEntity\n8\n0\n92\n72\n310\n" + circle +
+    // The same with a record of a kind we do not know after it.
+    const std::string circleAndUnknown = "5400000002000000" + circle.substr(16) + "0C0000003300000000000000";
+    std::string entities = "0\nAECC_WALL\n5\n2B\n100\nAcDbEntity\n8\n0\n92\n84\n310\n" + circleAndUnknown +
                            "\n100\nAecWall\n90\n7\n"
                            "0\nFROBNICATOR\n5\n2C\n100\nAcDbEntity\n8\n0\n"
                            "0\nACAD_PROXY_ENTITY\n5\n2D\n100\nAcDbEntity\n8\n0\n100\nAcDbProxyEntity\n90\n498\n"
@@ -91,9 +95,27 @@ TEST(ModelerDrawings, ObjectsOfUnknownClassesDrawTheirGraphics) {
         EXPECT_EQ(p->graphics.primitives[0].radius, 3);
         EXPECT_FALSE(p->graphics.damaged);
     }
-    // Without graphics an unknown class stays a counted placeholder.
+    // Without graphics an unknown class stays a counted placeholder; the
+    // record not drawn is counted too.
     EXPECT_NE(dxftest::findByHandle(d, 0x2C)->as<cad::PlaceholderData>(), nullptr);
-    EXPECT_EQ(d.skipped, (std::map<std::string, int>{{"FROBNICATOR", 1}}));
+    EXPECT_EQ(d.skipped, (std::map<std::string, int>{{"FROBNICATOR", 1}, {"proxy graphics primitive 51", 1}}));
+}
+
+TEST(ModelerDrawings, ArchitecturalObjectsDrawAllOfTheirGraphics) {
+    // Each holds its outline, its class name and an empty closing record.
+    const std::string path = std::string(LUMICADE_DRAWINGS_DIR) + "/../drawings-b/custom-objects/AecObjects.dwg";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << path;
+    Drawing d = cad::readDrawingFile(path);
+    int objects = 0;
+    for (const Entity& e : d.modelSpace()->entities) {
+        const cad::ProxyEntityData* p = e.as<cad::ProxyEntityData>();
+        if (!p) continue;
+        ++objects;
+        EXPECT_EQ(p->graphics.skippedPrimitives, 0) << e.type;
+        EXPECT_FALSE(p->graphics.damaged) << e.type;
+    }
+    EXPECT_GT(objects, 0);
+    EXPECT_TRUE(d.skipped.empty()) << ::testing::PrintToString(d.skipped);
 }
 
 TEST(ModelerDrawings, R14ExportOfAMultileaderIsDrawnFromItsGraphics) {

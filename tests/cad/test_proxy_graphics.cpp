@@ -262,11 +262,19 @@ TEST(ProxyGraphics, UnknownAndDamagedRecordsAreSteppedOverBySize) {
     s.record(51).u32(0).u32(0);                // unknown kind, 16 bytes
     s.record(6).u32(1000).pt(0, 0);            // claims 1000 points, holds one: dropped
     s.record(2).pt(0, 0).f64(1).pt(0, 0, 1);   // still read
+    s.record(21);                              // an empty closing marker: nothing to draw, nothing lost
+    s.record(21).u32(7);                       // the same number with fields is not the marker
     ProxyGraphics g = decode(s.done());
     EXPECT_TRUE(g.damaged);
-    EXPECT_EQ(g.skippedPrimitives, 2);
+    EXPECT_FALSE(g.cutShort);
+    EXPECT_EQ(g.skippedPrimitives, 3);
     ASSERT_EQ(g.primitives.size(), 1u);
     EXPECT_EQ(g.primitives[0].kind, Kind::Circle);
+    // The drawing lists each lost record by its type.
+    using Listed = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(cad::skippedRecords(g), (Listed{{"proxy graphics primitive 6", 1},
+                                              {"proxy graphics primitive 21", 1},
+                                              {"proxy graphics primitive 51", 1}}));
 
     // A non-finite number drops its record too.
     Stream nan;
@@ -284,6 +292,11 @@ TEST(ProxyGraphics, TruncatedStreamKeepsWhatCameBefore) {
         ProxyGraphics g = decode(part);
         EXPECT_TRUE(cut == 0 || g.damaged) << "cut at " << cut;
         EXPECT_LE(g.primitives.size(), 1u) << "cut at " << cut;
+        const auto listed = cad::skippedRecords(g);
+        EXPECT_EQ(cut == 0, listed.empty()) << "cut at " << cut;
+        if (!listed.empty()) {
+            EXPECT_EQ(listed.back().first, "proxy graphics cut short") << "cut at " << cut;
+        }
     }
     EXPECT_EQ(decode(full).primitives.size(), 2u);
     // A record size that points before its own header ends the stream.

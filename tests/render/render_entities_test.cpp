@@ -452,6 +452,30 @@ TEST(RenderDimensions, DrawnThroughTheirBlockOrPlainlyWhenItIsMissing) {
     EXPECT_EQ(inkIn(image, QRect(70, 95, 60, 10)), 0);
 }
 
+TEST(RenderAnnotations, MultileaderTextHangsFromItsAttachmentInsideItsFrame) {
+    for (bool framed : {false, true}) {
+        SCOPED_TRACE(framed);
+        Drawing d = emptyDrawing();
+        addFrame(d, 200);
+        MLeaderData m;
+        m.leaderLines = {{{20, 20, 0}, {60, 140, 0}}};  // from the left, where top left would be guessed
+        m.text = "MMMM";
+        m.textHeight = 10;
+        m.textLocation = {150, 150, 0};
+        m.textAttachment = 3;  // top right
+        m.landingGap = 10;
+        m.textFrame = framed;
+        add(d, entity("MULTILEADER", m, Color::fromIndex(7)));
+        const QImage image = renderDrawing(d, onePixelPerUnit(200));
+        // Drawing (x, y) is pixel (x, 200 - y): the text ends at x 150 below y 150.
+        EXPECT_GT(inkIn(image, QRect(100, 51, 48, 10)), 0);
+        EXPECT_EQ(inkIn(image, QRect(153, 51, 5, 10)), 0);
+        // The frame runs the landing gap beyond the text: x 160, y 160.
+        EXPECT_EQ(inkIn(image, QRect(159, 48, 3, 10)) > 0, framed);
+        EXPECT_EQ(inkIn(image, QRect(110, 39, 30, 3)) > 0, framed);
+    }
+}
+
 TEST(RenderGeometry, SplinesPassTheirEndsAndStayInTheHull) {
     Drawing d = emptyDrawing();
     addFrame(d, 100);

@@ -430,6 +430,8 @@ void writeData(Json& j, const EntityData& data) {
                 j.value("text", d.text), j.point("textLocation", d.textLocation);
                 j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
                 j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
+                j.value("textAttachment", d.textAttachment), j.value("textWidth", d.textWidth);
+                j.value("lineSpacingFactor", d.lineSpacingFactor), j.value("textFrame", d.textFrame);
                 j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
             },
             [&](const ShapeData& d) {
