@@ -81,7 +81,7 @@ private:
 
 class Attacher {
 public:
-    explicit Attacher(std::vector<std::string>& problems) : problems_(problems) {}
+    Attacher(std::vector<std::string>& problems, Losses& losses) : problems_(problems), losses_(losses) {}
 
     void attach(Drawing& host, const std::string& hostPath, int depth) {
         // Blocks are added while we go: walk by index, and only the ones
@@ -95,27 +95,28 @@ public:
             const std::string name = b.name;
             const std::string stored = b.xrefPath;
             if (stored.empty()) {
-                note("external reference " + name + " names no file");
+                note("external reference " + name + " names no file", name);
                 continue;
             }
             const std::string found = findReferencedFile(stored, hostPath);
             if (found.empty()) {
-                note("external reference " + name + " not found: " + portablePath(stored));
+                note("external reference " + name + " not found: " + portablePath(stored), stored);
                 continue;
             }
             const std::string key = canonical(found);
             if (std::find(chain_.begin(), chain_.end(), key) != chain_.end()) {
                 note("external reference " + name + " (" + portablePath(stored) +
-                     ") refers back to a drawing that contains it; not drawn");
+                         ") refers back to a drawing that contains it; not drawn",
+                     stored);
                 continue;
             }
             if (depth + 1 > kMaxNesting) {
-                note("external reference " + name + " is nested too deeply; not drawn");
+                note("external reference " + name + " is nested too deeply; not drawn", stored);
                 continue;
             }
-            const Drawing* ref = load(key, found, name, depth);
+            const Drawing* ref = load(key, found, name, stored, depth);
             if (!ref) continue;
-            merge(host, i, *ref, found);
+            merge(host, i, *ref, found, stored);
             changed = true;
         }
         if (changed) host.index();
@@ -126,23 +127,28 @@ public:
     }
 
 private:
-    void note(const std::string& problem) {
-        if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) problems_.push_back(problem);
+    // stored: the reference's path as the drawing writes it, which is what
+    // its owner recognises.
+    void note(const std::string& problem, const std::string& stored) {
+        if (std::find(problems_.begin(), problems_.end(), problem) != problems_.end()) return;
+        problems_.push_back(problem);
+        losses_.add(Loss::Kind::Xref, stored, problem);
     }
 
     // Each file is read once, with its own references already brought in.
-    const Drawing* load(const std::string& key, const std::string& path, const std::string& name, int depth) {
+    const Drawing* load(const std::string& key, const std::string& path, const std::string& name,
+                        const std::string& stored, int depth) {
         if (auto it = cache_.find(key); it != cache_.end()) {
-            if (!it->second) note("external reference " + name + " cannot be read: " + path);
+            if (!it->second) note("external reference " + name + " cannot be read: " + path, stored);
             return it->second.get();
         }
         std::unique_ptr<Drawing> d;
         try {
             d = std::make_unique<Drawing>(readDrawingFile(path));
         } catch (const std::bad_alloc&) {
-            note("external reference " + name + " is too large to read: " + path);
+            note("external reference " + name + " is too large to read: " + path, stored);
         } catch (const std::exception& e) {
-            note("external reference " + name + " cannot be read: " + e.what());
+            note("external reference " + name + " cannot be read: " + e.what(), stored);
         }
         Drawing* raw = d.get();
         cache_[key] = std::move(d);
@@ -154,13 +160,14 @@ private:
         return raw;
     }
 
-    void merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath) {
+    void merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath,
+               const std::string& stored) {
         const std::string blockName = host.blocks[blockIndex].name;
         std::size_t size = 0;
         for (const Block& b : ref.blocks)
             if (!isSpace(b.name) || upperName(b.name) == "*MODEL_SPACE") size += b.entities.size();
         if (merged_ + size > kMaxReferencedEntities) {
-            note("external reference " + blockName + " is too large to draw: " + refPath);
+            note("external reference " + blockName + " is too large to draw: " + refPath, stored);
             return;
         }
         merged_ += size;
@@ -216,6 +223,7 @@ private:
     }
 
     std::vector<std::string>& problems_;
+    Losses& losses_;
     std::vector<std::string> chain_;
     std::map<std::string, std::unique_ptr<Drawing>> cache_;
     std::size_t merged_ = 0;
@@ -225,7 +233,7 @@ private:
 
 void attachExternalReferences(Drawing& host, const std::string& hostPath) {
     const std::string path = hostPath.empty() ? host.sourcePath : hostPath;
-    Attacher attacher(host.referenceProblems);
+    Attacher attacher(host.referenceProblems, host.losses);
     attacher.begin(path);
     attacher.attach(host, path, 0);
 }

@@ -69,8 +69,10 @@ public:
         walk(entitiesStart_, entitiesEnd_, "entity section", nullptr);
         blocks();
         if (extrasSize_ > 0) walk(extrasStart_, extrasStart_ + extrasSize_, "extra entity section", nullptr);
-        if (damaged_ > 0)
+        if (damaged_ > 0) {
             d_.warnings.push_back(std::to_string(damaged_) + " damaged entity record(s) were left out");
+            d_.noteDamaged("entity record", damaged_);
+        }
         if (badTableRecords_ > 0)
             d_.warnings.push_back(std::to_string(badTableRecords_) + " table record(s) failed their check value");
         if (!unclosed_.empty())
@@ -325,7 +327,7 @@ private:
             switch (r.kind) {
             case Record::Kind::Erased: continue;
             case Record::Kind::Damaged: ++damaged_, open = nullptr; continue;
-            case Record::Kind::Unknown: d_.noteSkipped(r.skippedName); continue;
+            case Record::Kind::Unknown: d_.noteSkippedEntity(r.skippedName); continue;
             case Record::Kind::SequenceEnd: open = nullptr; continue;
             case Record::Kind::BlockBegin: {
                 if (!blockNames) {

@@ -563,7 +563,7 @@ void Reader::finish() {
                                 : acis::readBody(std::string_view(reinterpret_cast<const char*>(it->second.data()),
                                                                   it->second.size()));
                 }
-                if (!body->error.empty() && body->edges.empty()) d_.noteSkipped(e.type);
+                if (!body->error.empty() && body->edges.empty()) d_.noteSkippedEntity(e.type);
             }
     // Multilines take their element offsets from their style.
     for (Block& b : d_.blocks)

@@ -1,5 +1,7 @@
 #include "cad/model/ProxyGraphics.h"
 
+#include <iterator>
+
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -441,6 +443,7 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
         break;
     default:
         ++g.skippedPrimitives;
+        ++g.skippedTypes[type];
         return true;
     }
     if (!r.ok()) return false;
@@ -449,6 +452,20 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
 }
 
 }  // namespace
+
+std::string proxyPrimitiveName(std::uint32_t type) {
+    static constexpr const char* names[] = {
+        nullptr,     "extents",   "circle",     "circle",    "arc",        "arc",      "polyline",
+        "polygon",   "mesh",      "shell",      "text",      "text",       "xline",    "ray",
+        "colour",    nullptr,     "layer",      nullptr,     "linetype",   "marker",   "fill",
+        nullptr,     "true colour", "lineweight", "linetype scale", "thickness", "plot style", "push clip",
+        "pop clip",  "push transform", "push transform", "pop transform", "polyline", "lwpolyline", "material",
+        "mapper",    "text",      nullptr,      "text"};
+    if (type < std::size(names) && names[type]) return names[type];
+    return "type " + std::to_string(type);
+}
+
+bool proxyPrimitiveVisible(std::uint32_t type) { return type != 34 && type != 35; }
 
 std::vector<std::pair<int, int>> shellEdges(const std::vector<std::int32_t>& faces, std::size_t vertexCount) {
     std::vector<std::pair<int, int>> edges;
@@ -497,6 +514,7 @@ ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, Pr
         if (!decodeRecord(type, body, g, text, codePage)) {
             g.damaged = true;
             ++g.skippedPrimitives;
+            ++g.skippedTypes[type];
         }
         pos += recordSize;
     }

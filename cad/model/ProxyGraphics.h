@@ -5,6 +5,7 @@
 // changes (colour, layer, transform). Both readers hand the raw bytes to
 // decodeProxyGraphics; the model keeps the primitives.
 #include <array>
+#include <map>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,6 +68,7 @@ struct ProxyPrimitive {
 struct ProxyGraphics {
     std::vector<ProxyPrimitive> primitives;
     int skippedPrimitives = 0;  // kinds we know of but do not draw, and unknown kinds
+    std::map<std::uint32_t, int> skippedTypes;  // the same, by the record's type
     bool damaged = false;       // the stream ended early or a record did not fit its size
     bool empty() const { return primitives.empty(); }
 };
@@ -79,6 +81,12 @@ struct ProxyGraphics {
 using ProxyTextDecoder = std::string (*)(const std::uint8_t* bytes, std::size_t size, int codePage);
 ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, ProxyTextDecoder text = nullptr,
                                   int codePage = 0);
+
+// A primitive's type as people know it ("type 37" for those without a name),
+// and whether leaving it out changes a picture: the material and mapper
+// records only choose how shaded views look.
+std::string proxyPrimitiveName(std::uint32_t type);
+bool proxyPrimitiveVisible(std::uint32_t type);
 
 // Edges of a shell's face list, each as a pair of vertex indices, in the
 // order the stored edge flags follow (face by face, then around each face).

@@ -130,7 +130,7 @@ std::vector<double> Builder::dashes(const Look& l, const Xform& xf) const {
     return out;
 }
 
-TextFormat Builder::baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const {
+TextFormat Builder::baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) {
     TextFormat f;
     const TextStyle* style = drawing_.findTextStyle(styleName);
     if (!(height > 0) || !std::isfinite(height))
@@ -144,6 +144,9 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
         f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
                            codePageNumber(drawing_.header.codePage));
         f.folder = folder_;
+        if (f.font && !f.font->substitution.empty())
+            scene_.losses.add(Loss::Kind::Font, f.font->substitution.substr(0, f.font->substitution.find(" -> ")),
+                              "font substituted: " + f.font->substitution);
     }
     return f;
 }

@@ -105,8 +105,12 @@ std::shared_ptr<const TextFont> make(const std::string& fontFile, const std::str
     }
     const std::string file = fontFile.empty() && family.empty() ? std::string("txt") : fontFile;
     std::shared_ptr<TextFont> font;
-    if (const auto choice = lib.finder->choose(file, family, folder)) font = fromChoice(lib, *choice);
-    else font = std::make_shared<TextFont>();
+    if (const auto choice = lib.finder->choose(file, family, folder)) {
+        font = fromChoice(lib, *choice);
+        font->substitution = choice->substitution;
+    } else {
+        font = std::make_shared<TextFont>();
+    }
     font->codePage = codePage;
     font->bigFontFile = bigFontFile;
     font->bold = bold;

@@ -25,6 +25,7 @@ struct TextFont {
     bool bold = false, italic = false;               // TrueType, from an inline font switch
     std::string bigFontFile;                         // as the style names it (kept by inline font switches)
     int codePage = 0;                                // the drawing's code page, for regular shape fonts
+    std::string substitution;                        // "font -> stand-in" when not the font asked for
     bool stroked() const { return kind != Kind::TrueType; }
 };
 
