@@ -98,6 +98,7 @@ class File {
 public:
     std::string header;     // "9\n$VAR\n..." groups
     std::string layers;     // LAYER records
+    std::string styles;     // STYLE records
     std::string blocks;     // BLOCK ... ENDBLK records
     std::string entities;
     std::string objects;
@@ -117,6 +118,9 @@ public:
         if (!path.empty()) blocks += g(1, path);
         blocks += content + g(0, std::string("ENDBLK")) + g(8, std::string("0"));
     }
+    void style(const std::string& name, const std::string& fontFile) {
+        styles += g(0, std::string("STYLE")) + g(2, name) + g(70, 0) + g(40, 0.0) + g(41, 1.0) + g(3, fontFile);
+    }
     void layout(const std::string& name, int tabOrder, const std::string& recordHandle, const std::string& handle) {
         objects += g(0, std::string("LAYOUT")) + g(5, handle) + g(100, std::string("AcDbPlotSettings")) +
                    g(100, std::string("AcDbLayout")) + g(1, name) + g(70, 1) + g(71, tabOrder) + g(330, recordHandle);
@@ -126,7 +130,10 @@ public:
         std::string s = g(0, std::string("SECTION")) + g(2, std::string("HEADER")) + g(9, std::string("$ACADVER")) +
                         g(1, std::string("AC1027")) + header + g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("TABLES")) + g(0, std::string("TABLE")) +
-             g(2, std::string("LAYER")) + layers + g(0, std::string("ENDTAB")) + g(0, std::string("ENDSEC"));
+             g(2, std::string("LAYER")) + layers + g(0, std::string("ENDTAB"));
+        if (!styles.empty())
+            s += g(0, std::string("TABLE")) + g(2, std::string("STYLE")) + styles + g(0, std::string("ENDTAB"));
+        s += g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("BLOCKS")) + blocks + g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("ENTITIES")) + entities + g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("OBJECTS")) + objects + g(0, std::string("ENDSEC"));

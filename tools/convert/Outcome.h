@@ -3,15 +3,19 @@
 #include <string>
 #include <vector>
 
+#include "cad/model/Losses.h"
+
 namespace lumicade::convert {
 
 struct Outcome {
-    // Status words of the report. Simplified: the picture was written, but
-    // a work budget left part of the drawing out (the reason says which).
-    enum class Status { Converted, Failed, Skipped, Simplified };
+    // Status words of the report. Incomplete: the picture was written, but
+    // lacks something of the drawing (losses says what). A work budget
+    // reached is such a loss.
+    enum class Status { Converted, Failed, Skipped, Incomplete };
     Status status = Status::Failed;
-    std::string reason;     // for anything but Converted; for Converted, what the pictures
-                            // lack and the layout pictures written besides ("; " between)
+    std::string reason;     // for Failed and Skipped, why; otherwise what the pictures lack
+                            // and the layout pictures written besides ("; " between)
+    cad::Losses losses;
     long long entities = -1;  // -1: not read
     double milliseconds = 0;
     // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),

@@ -16,10 +16,10 @@ struct PictureError : std::runtime_error {
 };
 
 // Throws PictureError with a reason when the picture cannot be made, and
-// lets the renderer's own failures through. When a work budget left part of
-// the drawing out, says why in *simplified (emptied otherwise).
+// lets the renderer's own failures through. What the picture lacks of the
+// drawing goes to *losses.
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& render,
                                          Format format, int quality, const std::string& title,
-                                         std::string* simplified = nullptr);
+                                         cad::Losses* losses = nullptr);
 
 }  // namespace lumicade::convert

@@ -1,7 +1,9 @@
 #pragma once
 // --report FILE: one JSON object a line for every drawing of the run, for
-// scripts: {"input", "output", "status", "reason", "entities", "milliseconds"}.
-// Unknown values (no picture named, the drawing never read) are null.
+// scripts: {"input", "output", "status", "reason", "losses", "entities",
+// "milliseconds"}. Unknown values (no picture named, the drawing never read)
+// are null. losses lists what an incomplete drawing's pictures lack, each as
+// {"kind", "what", "count", "text"}; it is empty for the other statuses.
 #include <cstdio>
 #include <string>
 
