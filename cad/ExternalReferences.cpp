@@ -218,6 +218,9 @@ private:
             host.blocks.push_back(std::move(copy));
         }
         host.blocks[blockIndex].entities = std::move(content);
+        // What the referenced drawing lost to its reader is lost here too.
+        for (const Loss& l : ref.losses.entries())
+            losses_.add(l.kind, l.what, "external reference " + blockName + ": " + l.text, l.count);
         // The lookups above see what was added so far.
         host.index();
     }

@@ -146,7 +146,7 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
         f.folder = folder_;
         if (f.font && !f.font->substitution.empty())
             scene_.losses.add(Loss::Kind::Font, f.font->substitution.substr(0, f.font->substitution.find(" -> ")),
-                              "font substituted: " + f.font->substitution);
+                              "font not found, drawn with a stand-in: " + f.font->substitution);
     }
     return f;
 }

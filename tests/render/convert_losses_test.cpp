@@ -44,6 +44,13 @@ const LossCase kCases[] = {
              f.entities += insert("BASE", 0, 0);
          });
      }, "incomplete", "xref N:\\plans\\base.dwg 1"},
+    // The reference is there, but holds what its reader could not draw.
+    {"xrefloss", [] {
+         return with([](File& f) {
+             f.block("PART", "", 4, "../parts/frob.dxf");
+             f.entities += insert("PART", 0, 0);
+         });
+     }, "incomplete", "entity FROBNICATOR 1"},
     {"image", [] {
          return with([](File& f) {
              f.entities += common("IMAGE", on(7)) + g(100, std::string("AcDbRasterImage")) + point(10, 0, 0) +
@@ -65,6 +72,8 @@ const LossCase kCases[] = {
 
 TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
     QTemporaryDir dir;
+    writeFile(dir.filePath("parts/frob.dxf"),
+              QByteArray::fromStdString(with([](File& f) { f.entities += common("FROBNICATOR", on(7)); })));
     for (const LossCase& c : kCases) {
         const std::string text = c.build();
         writeFile(dir.filePath(QStringLiteral("in/%1.dxf").arg(QLatin1String(c.name))),
@@ -72,7 +81,7 @@ TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
     }
     const ToolRun r = convert({"--size", "64", "--report", "-", dir.filePath("in")});
     EXPECT_EQ(r.status, 0) << "incomplete drawings do not fail the run: " << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 4 incomplete, 0 failed"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 5 incomplete, 0 failed"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String("unknown.jpg: FROBNICATOR not drawn (2)"))) << r.err.toStdString();
 
     std::map<QString, QJsonObject> lines;
@@ -99,7 +108,7 @@ TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
 
 TEST(ConvertLosses, StrictCountsAnIncompleteDrawingAsFailed) {
     QTemporaryDir dir;
-    const std::string clean = kCases[0].build(), lossy = kCases[2].build();
+    const std::string clean = kCases[0].build(), lossy = kCases[2].build();  // clean, unknown
     const QString whole = writeFile(dir.filePath("whole.dxf"), QByteArray::fromStdString(clean));
     const QString part = writeFile(dir.filePath("part.dxf"), QByteArray::fromStdString(lossy));
     EXPECT_EQ(convert({"--strict", whole}).status, 0);

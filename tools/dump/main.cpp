@@ -9,6 +9,7 @@
 // standard error), 2 for a wrong command line.
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 
 #include "cad/DrawingFile.h"
@@ -61,6 +62,11 @@ int main(int argc, char** argv) {
         for (const auto& [kind, count] : cad::countEntityKinds(drawing)) std::cout << kind << ' ' << count << '\n';
     } else if (mode == "--skipped") {
         for (const auto& [what, count] : drawing.skipped) std::cout << what << ' ' << count << '\n';
+        // Custom objects are drawn by their graphics; what those leave out is skipped too.
+        std::map<std::string, long long> primitives;
+        for (const cad::Loss& l : drawing.losses.entries())
+            if (l.kind == cad::Loss::Kind::ProxyPrimitive) primitives[l.what] += l.count;
+        for (const auto& [what, count] : primitives) std::cout << "proxy primitive " << what << ' ' << count << '\n';
         for (const std::string& w : drawing.warnings) std::cout << "warning: " << w << '\n';
     } else {
         lumicade::writeModelJson(std::cout, drawing);
