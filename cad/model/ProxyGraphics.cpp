@@ -1,9 +1,8 @@
 #include "cad/model/ProxyGraphics.h"
 
-#include <iterator>
-
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -454,13 +453,14 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
 }  // namespace
 
 std::string proxyPrimitiveName(std::uint32_t type) {
+    // By the record's number; those without a name are not known to us.
     static constexpr const char* names[] = {
-        nullptr,     "extents",   "circle",     "circle",    "arc",        "arc",      "polyline",
-        "polygon",   "mesh",      "shell",      "text",      "text",       "xline",    "ray",
-        "colour",    nullptr,     "layer",      nullptr,     "linetype",   "marker",   "fill",
-        nullptr,     "true colour", "lineweight", "linetype scale", "thickness", "plot style", "push clip",
-        "pop clip",  "push transform", "push transform", "pop transform", "polyline", "lwpolyline", "material",
-        "mapper",    "text",      nullptr,      "text"};
+        nullptr,     "extents",   "circle",      "circle",     "arc",            "arc",       "polyline",     // 0-6
+        "polygon",   "mesh",      "shell",       "text",       "text",           "xline",     "ray",          // 7-13
+        "colour",    nullptr,     "layer",       nullptr,      "linetype",       "marker",    "fill",         // 14-20
+        nullptr,     "true colour", "lineweight", "linetype scale", "thickness",  "plot style", "push clip",  // 21-27
+        "pop clip",  "push transform", "push transform", "pop transform", "polyline", "lwpolyline", "material", // 28-34
+        "mapper",    "text",      nullptr,       "text"};                                                   // 35-38
     if (type < std::size(names) && names[type]) return names[type];
     return "type " + std::to_string(type);
 }

@@ -5,9 +5,9 @@
 // changes (colour, layer, transform). Both readers hand the raw bytes to
 // decodeProxyGraphics; the model keeps the primitives.
 #include <array>
-#include <map>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
