@@ -468,6 +468,9 @@ void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
         }
         return;
     }
+    // No shape file that was found holds the shape.
+    const std::string which = !d.name.empty() ? d.name : std::to_string(d.number);
+    scene_.losses.add(Loss::Kind::Entity, "SHAPE", "SHAPE " + which + " not drawn: no shape file found holds it");
 }
 
 }  // namespace cad::render::frontend

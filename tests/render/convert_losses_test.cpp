@@ -68,6 +68,11 @@ const LossCase kCases[] = {
                            g(7, std::string("LETTERING"));
          });
      }, "incomplete", "font nosuchfont.shx 1"},
+    {"shape", [] {
+         return with([](File& f) {
+             f.entities += common("SHAPE", on(7)) + point(10, 0, 0) + g(40, 5.0) + g(2, std::string("BOX"));
+         });
+     }, "incomplete", "entity SHAPE 1"},
 };
 
 TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
@@ -81,7 +86,7 @@ TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
     }
     const ToolRun r = convert({"--size", "64", "--report", "-", dir.filePath("in")});
     EXPECT_EQ(r.status, 0) << "incomplete drawings do not fail the run: " << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 5 incomplete, 0 failed"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 6 incomplete, 0 failed"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String("unknown.jpg: FROBNICATOR not drawn (2)"))) << r.err.toStdString();
 
     std::map<QString, QJsonObject> lines;
