@@ -44,6 +44,9 @@ const LossCase kCases[] = {
              f.entities += insert("BASE", 0, 0);
          });
      }, "incomplete", "xref N:\\plans\\base.dwg 1"},
+    // A block reference whose block the file never defines.
+    {"noblock", [] { return with([](File& f) { f.entities += insert("NOWHERE", 0, 0); }); }, "incomplete",
+     "damaged block reference 1"},
     // The reference is there, but holds what its reader could not draw.
     {"xrefloss", [] {
          return with([](File& f) {
@@ -86,7 +89,7 @@ TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {
     }
     const ToolRun r = convert({"--size", "64", "--report", "-", dir.filePath("in")});
     EXPECT_EQ(r.status, 0) << "incomplete drawings do not fail the run: " << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 6 incomplete, 0 failed"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(": 2 converted, 7 incomplete, 0 failed"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String("unknown.jpg: FROBNICATOR not drawn (2)"))) << r.err.toStdString();
 
     std::map<QString, QJsonObject> lines;
