@@ -2,7 +2,6 @@
 // lineweights, text styles, and what an insert passes on to its block.
 #include "cad/render/SceneBuilder.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "cad/model/CodePageText.h"
@@ -145,17 +144,14 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
         f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
                            codePageNumber(drawing_.header.codePage));
         f.folder = folder_;
-        // Fonts are shared by every drawing of the process, found by a name
-        // whose case does not matter: this drawing's loss names the font
-        // as this drawing does.
-        if (f.font && !f.font->substitution.empty()) {
-            const std::string& sub = f.font->substitution;
-            const std::string standIn = sub.substr(std::min(sub.size(), sub.find(" -> ") + 4));
-            const std::string asked = !style->fontFile.empty()     ? style->fontFile
-                                      : !style->fontFamily.empty() ? style->fontFamily
-                                                                   : std::string("txt");
-            scene_.losses.add(Loss::Kind::Font, asked, "font not found, drawn with a stand-in: " + asked + " -> " + standIn);
-        }
+        f.losses = &scene_.losses;
+        // A style without a font draws in the application's default one.
+        if (f.font)
+            noteStandIn(scene_.losses,
+                        !style->fontFile.empty()     ? style->fontFile
+                        : !style->fontFamily.empty() ? style->fontFamily
+                                                     : std::string("txt"),
+                        *f.font);
     }
     return f;
 }

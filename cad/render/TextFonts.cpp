@@ -139,6 +139,14 @@ std::vector<std::string> fontSubstitutions() {
     return lib.finder->substitutions();
 }
 
+void noteStandIn(Losses& losses, const std::string& asked, const TextFont& font) {
+    const std::string& line = font.substitution;
+    if (line.empty()) return;
+    const std::size_t arrow = line.find(" -> ");
+    const std::string standIn = arrow == std::string::npos ? line : line.substr(arrow + 4);
+    losses.add(Loss::Kind::Font, asked, "font not found, drawn with a stand-in: " + asked + " -> " + standIn);
+}
+
 std::shared_ptr<const TextFont> styleFont(const std::string& fontFile, const std::string& bigFontFile,
                                           const std::string& family, const std::filesystem::path& drawingFolder,
                                           int codePage) {

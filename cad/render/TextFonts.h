@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cad/fonts/HersheyFont.h"
+#include "cad/model/Losses.h"
 #include "cad/fonts/ShxFont.h"
 
 namespace cad::render {
@@ -34,6 +35,11 @@ struct TextFont {
 void setFontFolders(std::vector<std::filesystem::path> folders);
 // "font -> stand-in" for every substitution made so far in this process, each once.
 std::vector<std::string> fontSubstitutions();
+
+// Notes a font drawn by a stand-in as a loss of the drawing, named as the
+// drawing names it (asked): fonts are shared by every drawing of the
+// process, and found by a name whose case does not matter.
+void noteStandIn(Losses& losses, const std::string& asked, const TextFont& font);
 
 // The font of a text style: its font file, big font file and TrueType
 // family, looked for first in the drawing's folder.

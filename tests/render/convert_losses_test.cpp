@@ -69,8 +69,10 @@ const LossCase kCases[] = {
              f.style("LETTERING", "nosuchfont.shx");
              f.entities += common("TEXT", on(7)) + point(10, 0, 0) + g(40, 5.0) + g(1, std::string("A")) +
                            g(7, std::string("LETTERING"));
+             f.entities += common("MTEXT", on(7)) + point(10, 0, 9) + g(40, 5.0) +
+                           g(1, std::string("\\fOtherFont|b0|i0;B")) + g(7, std::string("LETTERING"));
          });
-     }, "incomplete", "font nosuchfont.shx 1"},
+     }, "incomplete", "font nosuchfont.shx 2; font OtherFont 1"},
     {"shape", [] {
          return with([](File& f) {
              f.entities += common("SHAPE", on(7)) + point(10, 0, 0) + g(40, 5.0) + g(2, std::string("BOX"));
