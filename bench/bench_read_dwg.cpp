@@ -58,11 +58,13 @@ void readLarge(benchmark::State& state, const std::string& name) {
 
 }  // namespace
 
+BENCHMARK_CAPTURE(readLegacy, r1_4, std::string("r1.4/entities.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readLegacy, r2_10, std::string("r2.10/block.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readLegacy, r2_6, std::string("r2.6/entities.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readLegacy, r10, std::string("r10/tmp_line.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readLegacy, r11_2d, std::string("r11/entities-2d.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readLegacy, r11_3d, std::string("r11/entities-3d.dwg"))->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(readLegacy, r11_office, std::string("r11/ACEB10.dwg"))->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(readExample, r13, std::string("example_r13.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r14, std::string("example_r14.dwg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readExample, r2000, std::string("example_2000.dwg"))->Unit(benchmark::kMillisecond);

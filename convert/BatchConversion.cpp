@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <cmath>
 #include <map>
+#include <set>
 #include <optional>
 #include <sys/stat.h>
 #include <utility>
@@ -45,15 +46,17 @@ QString baseOf(const QString& source)
 
 // Where the exported bitmap goes: a new name of our own in the drawing's
 // folder, so that nothing the user keeps there (site.bmp, say) is ever
-// overwritten or deleted. When that folder cannot be written and the
-// picture is meant for another folder anyway, the system's temporary folder
-// holds the scratch file instead. Returns the name without ".bmp".
-QString scratchExportName(const QString& source, const QString& base, bool outputElsewhere)
+// overwritten or deleted. When that folder cannot be written, the system's
+// temporary folder holds the scratch file instead: a picture meant for
+// another folder is still made, and one meant for the drawing's folder fails
+// under its own name rather than the scratch file's. Returns the name
+// without ".bmp".
+QString scratchExportName(const QString& source, const QString& base)
 {
     QString folder = GetFolderPart(source);
     if (folder.isEmpty())
         folder = QDir::currentPath() + kSeparator;
-    if (outputElsewhere && !QFileInfo(folder).isWritable())
+    if (!QFileInfo(folder).isWritable())
         folder = QDir::tempPath() + kSeparator;
     folder = FixDoubleBackslashes(folder);
 
@@ -110,15 +113,21 @@ public:
         const std::optional<FileId> drawing = fileIdOf(source);
         if (id)
             written_[*id] = drawing.value_or(FileId{});
-        if (renamed)
-            ++renamed_;
+        // A drawing listed several times writes its renamed picture again:
+        // that is one picture renamed, not one per listing. (Each write is a
+        // new file, so the drawing tells them apart, not the picture.)
+        if (renamed && drawing)
+            renamedDrawings_.insert(*drawing);
+        else if (renamed)
+            ++renamedUnknown_;
     }
 
-    int renamed() const { return renamed_; }
+    int renamed() const { return static_cast<int>(renamedDrawings_.size()) + renamedUnknown_; }
 
 private:
     std::map<FileId, FileId> written_;
-    int renamed_ = 0;
+    std::set<FileId> renamedDrawings_;
+    int renamedUnknown_ = 0;
 };
 
 QString doneMessage(int renamed)
@@ -176,7 +185,7 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
         if (base.isEmpty())
             throw VbError(ErrNo::InvalidProcedureCall,
                           QStringLiteral("Cannot convert %1: the file name has no extension").arg(source));
-        scratch = scratchExportName(source, base, form.option1());
+        scratch = scratchExportName(source, base);
         ConvertDWGtoBMP(form.dialogs(), form.cadAutomation(), form.autoCADAvailable(), source, scratch);
         exported = true;
     });

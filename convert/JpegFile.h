@@ -30,16 +30,22 @@ constexpr ChromaSubsampling kDrawingSubsampling = ChromaSubsampling::Full444;
 // or three bytes a pixel.
 enum class PixelLayout { Rgb32, Bgr888, Rgb888 };
 
+// Huffman tables made for each picture give the same pixels as the standard
+// tables: for drawings, about 40 % fewer bytes for about 40 % more processor
+// time over a whole conversion (a second pass over the picture).
+enum class HuffmanTables { Optimised, Standard };
+
 // Encodes rows of pixels as they lie in memory; see encodeJpeg.
 int encodeJpegPixels(const unsigned char* pixels, int width, int height, std::ptrdiff_t bytesPerLine, PixelLayout layout,
                      int quality, std::vector<unsigned char>& out, ChromaSubsampling subsampling = kDrawingSubsampling,
-                     std::string* why = nullptr);
+                     std::string* why = nullptr, HuffmanTables tables = HuffmanTables::Optimised);
 
 // Encodes the picture at its own pixel size. quality is handed to the
 // encoder unchanged (0..100, 100 best). Returns a status; *why gets the
 // encoder's own words on failure.
 int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& out,
-               ChromaSubsampling subsampling = kDrawingSubsampling, std::string* why = nullptr);
+               ChromaSubsampling subsampling = kDrawingSubsampling, std::string* why = nullptr,
+               HuffmanTables tables = HuffmanTables::Optimised);
 
 // Writes already encoded bytes to path through a temporary file in the same
 // folder. *why gets the system's reason on failure ("No space left on

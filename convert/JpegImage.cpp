@@ -6,7 +6,7 @@
 namespace lumicade {
 
 int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& out, ChromaSubsampling subsampling,
-               std::string* why) {
+               std::string* why, HuffmanTables tables) {
     if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) {
         if (why) *why = "no picture";
         return JpegStatus::InvalidParameter;
@@ -22,7 +22,7 @@ int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& o
                                : format == QImage::Format_RGB888 ? PixelLayout::Rgb888
                                                                  : PixelLayout::Rgb32;
     return encodeJpegPixels(rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine(), layout, quality, out,
-                            subsampling, why);
+                            subsampling, why, tables);
 }
 
 int writeJpegFile(const QImage& picture, const QString& path, int quality, std::string* why) {

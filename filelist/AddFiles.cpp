@@ -42,7 +42,11 @@ void PushButton1_Click(FileListContext& ctx, QChar separator)
     // Several files may be chosen (with the read-only box, Explorer look and long names).
     trap.step(106, [&] { request.multiSelect = true; });
     trap.step(108, [&] { request.title = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files"); });
-    trap.step(110, [&] { request.filter = QStringLiteral("All DWG (*.dwg)|*.dwg"); });
+    // The design's filter first; DXF drawings, which the program reads too,
+    // are offered beside it.
+    trap.step(110, [&] {
+        request.filter = QStringLiteral("All DWG (*.dwg)|*.dwg|DWG and DXF (*.dwg *.dxf)|*.dwg;*.dxf");
+    });
     trap.step(112, [&] {
         const OpenFileResult answer = ctx.dialogs->openFiles(request);
         if (answer.errorNumber != 0)

@@ -13,6 +13,7 @@ targets=("$@")
 build=build-fuzz
 drawings="$(cd .. && pwd)/shared/data/drawings"
 legacy="$(cd .. && pwd)/shared/data/legacy-drawings"
+saved="$(cd .. && pwd)/shared/data/drawings-b"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMICADE_FUZZ=ON -DLUMICADE_ENGINE_ONLY=ON -DLUMICADE_TESTS=OFF -DLUMICADE_BENCH=OFF >/dev/null
@@ -32,7 +33,7 @@ for target in "$build"/fuzz/fuzz_*; do
   mkdir -p "$corpus"
   echo "== $name for ${seconds}s"
   seeds=()   # the drawings, where this checkout has them beside it
-  for folder in "$drawings" "$legacy"; do [ -d "$folder" ] && seeds+=("$folder"); done
+  for folder in "$drawings" "$legacy" "$saved"; do [ -d "$folder" ] && seeds+=("$folder"); done
   if ! "$target" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
        -timeout=10 -artifact_prefix="$build/fuzz/artifacts/$name-" -print_final_stats=1 2>"$build/fuzz/$name.log"; then
     echo "!! $name failed; see $build/fuzz/$name.log"

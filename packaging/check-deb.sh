@@ -14,9 +14,9 @@ for f in /usr/bin/lumicade /usr/bin/lumicade-convert /usr/bin/lumicade-dump /usr
          /usr/share/lumicade/HAND-M.CUR /usr/share/lumicade/drag.ico /usr/share/lumicade/Samples/ \
          /usr/share/applications/lumicade.desktop /usr/share/thumbnailers/lumicade.thumbnailer \
          /usr/share/icons/hicolor/scalable/apps/lumicade.svg /usr/share/icons/hicolor/48x48/apps/lumicade.png \
-         /usr/share/man/man1/lumicade.1 /usr/share/man/man1/lumicade-convert.1 \
-         /usr/share/man/man1/lumicade-dump.1 /usr/share/man/man1/lumicade-thumbnail.1 \
-         /usr/share/doc/lumicade/README.md; do
+         /usr/share/man/man1/lumicade.1.gz /usr/share/man/man1/lumicade-convert.1.gz \
+         /usr/share/man/man1/lumicade-dump.1.gz /usr/share/man/man1/lumicade-thumbnail.1.gz \
+         /usr/share/doc/lumicade/README.md /usr/share/doc/lumicade/copyright; do
   grep -qxF "$f" <<<"$files" || { echo "FAIL: the package lacks $f"; failed=1; }
 done
 grep -q '^/usr/lib/.*lumicade/lumicade-convert-qt\.so$' <<<"$files" || { echo "FAIL: the package lacks the converter's Qt module"; failed=1; }
@@ -24,7 +24,7 @@ grep -q '^/usr/lib/.*lumicade/lumicade-convert-qt\.so$' <<<"$files" || { echo "F
 stray=$(grep -v '^/usr/\|^/$\|^/usr$' <<<"$files" || true)
 [ -z "$stray" ] || { echo "FAIL: files outside /usr: $stray"; failed=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libturbojpeg0 libstdc++6 libfontconfig1 fonts-dejavu-core shared-mime-info \
+for d in libqt6widgets6 libqt6gui6 libjpeg62-turbo libstdc++6 libfontconfig1 fonts-dejavu-core shared-mime-info \
          hershey-fonts-data fonts-liberation2 fonts-wqy-microhei; do
   grep -q "\b$d\b" <<<"$depends" || { echo "FAIL: the package does not depend on $d ($depends)"; failed=1; }
 done

@@ -10,6 +10,7 @@ pkgs=(
   qt6-svg-dev
   qt6-image-formats-plugins
   libturbojpeg0-dev
+  libjpeg62-turbo-dev
   libgtest-dev
   libbenchmark-dev
   xvfb

@@ -18,6 +18,7 @@ public:
     Assembler(DecodeState& st, Drawing& d) : st_(st), d_(d) {}
 
     void run() {
+        bookColors();
         tables();
         findSpaces();
         // Anonymous blocks are stored by their prefix alone ("*D", "*U",
@@ -161,6 +162,17 @@ private:
                 st_.paperSpaceRecord = b.handle;
                 havePaper = b.handle != 0;
             }
+        }
+    }
+
+    // An entity coloured from a colour book stores the nearest index beside
+    // a reference to the book's colour; the colour itself is the one shown.
+    void bookColors() {
+        for (const auto& [handle, links] : st_.entities) {
+            if (links.bookColor == 0) continue;
+            auto it = st_.bookColors.find(links.bookColor);
+            if (it != st_.bookColors.end() && it->second.kind == Color::Kind::True)
+                entityOf(links).common.color = it->second;
         }
     }
 

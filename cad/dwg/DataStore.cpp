@@ -1,5 +1,6 @@
 #include "cad/dwg/DataStore.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -21,7 +22,8 @@ std::unordered_map<Handle, std::string> readModelerData(const std::vector<std::u
     // The store is a row of segments, each opened by AC D5 and a six-letter
     // name. A "_data_" segment holds, after its 48-byte head, a table of
     // entries (20, 1, the object's handle, the record's offset) and then the
-    // records, each its size and its bytes, at those offsets.
+    // records, each its size and its bytes, at those offsets from the
+    // table's aligned end.
     static const std::uint8_t kData[] = {0xAC, 0xD5, '_', 'd', 'a', 't', 'a', '_'};
     std::unordered_map<Handle, std::string> out;
     const std::size_t size = store.size();
@@ -34,7 +36,10 @@ std::unordered_map<Handle, std::string> readModelerData(const std::vector<std::u
             entries.emplace_back(le(s + p + 8, 8), le(s + p + 16, 4));
             p += 20;
         }
-        const std::size_t records = p;
+        // The records start on a 16-byte boundary of the segment; the bytes
+        // up to it are filler ('b'). (Guessed from the files seen: the
+        // descriptions of the store do not say.)
+        const std::size_t records = std::min(size, seg + (p - seg + 15) / 16 * 16);
         for (const auto& [handle, offset] : entries) {
             if (offset > size - records || size - records - offset < 4) continue;
             std::size_t at = records + static_cast<std::size_t>(offset);

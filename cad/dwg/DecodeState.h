@@ -25,6 +25,7 @@ struct EntityLinks {
     Handle firstChild = 0, lastChild = 0;
     // Table records named by the entity.
     Handle style = 0, blockHeader = 0, dimStyle = 0, mlineStyle = 0;
+    Handle bookColor = 0;           // the colour book's colour that replaces the stored index
     std::uint32_t index = 0;        // in DecodeState::decoded
     std::uint32_t visit = 0;        // while assembling: the last listing that took the entity
     std::uint8_t entmode = 2;       // 0 owner given, 1 paper space, 2 model space
@@ -84,6 +85,7 @@ struct DecodeState {
     std::unordered_map<Handle, DimStyle> dimStyles;
     std::vector<Handle> dimStyleOrder;
     std::unordered_map<Handle, MLineStyleRecord> mlineStyles;
+    std::unordered_map<Handle, Color> bookColors;  // the colours of the colour books entities name
     std::vector<Layout> layouts;
     Handle modelSpaceRecord = 0, paperSpaceRecord = 0;
     Handle headerTextStyle = 0;

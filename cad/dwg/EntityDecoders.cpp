@@ -95,6 +95,9 @@ void readAttributeTail(R& r, TextData& t) {
         unsigned kind = d.RC();  // 1 single line, 2 multi-line attribute, 4 multi-line definition
         if (kind > 1) {
             skip("mtext", r.H());  // the MTEXT that holds the lines
+            // Its text comes before the tag among the strings. (A guess
+            // from 2018 files: the descriptions leave the part out.)
+            skip("lines", r.T());
             unsigned annotativeSize = d.BS();
             if (annotativeSize > 1) {
                 skip("annotative_data_bytes", d.RC());
@@ -242,7 +245,9 @@ void readMText(R& r, E& e) {
     }
     e.style = r.H();
     if (r.since(Version::R2004) && (d.BL() & 1)) {
-        skip("background_scale", d.BL());
+        // The border scale is a double (1.5 by default, 1.25 seen): the
+        // format's descriptions give a long here, which fails the rest.
+        skip("background_scale", d.BD());
         skip("background_color", r.CMC());
         skip("background_transparency", d.BL());
     }
@@ -345,6 +350,15 @@ void readEllipse(R& r, E& e) {
 // there for the fit to be the one it made.
 void interpolateFitPoints(SplineData& s) {
     if (s.degree != 3 || length(s.startTangent) == 0 || length(s.endTangent) == 0) return;
+    // Two fit points make one span over the parameters 0 to 1 whose end
+    // derivatives are the stored tangents, lengths and all: so the DXF
+    // export writes such a spline.
+    if (s.fitPoints.size() == 2) {
+        const Vec3 a = s.fitPoints[0], b = s.fitPoints[1];
+        s.knots = {0, 0, 0, 0, 1, 1, 1, 1};
+        s.controlPoints = {a, a + s.startTangent * (1.0 / 3), b - s.endTangent * (1.0 / 3), b};
+        return;
+    }
     std::optional<FittedSpline> fit = fitCubicThrough(s.fitPoints, s.startTangent, s.endTangent);
     if (!fit) return;
     s.knots = std::move(fit->knots);
@@ -1035,7 +1049,11 @@ void readUnderlay(R& r, E& e, const char* type) {
     for (std::size_t i = 0; i < n; ++i) u.clip.push_back(d.RD2());
     u.clipType = n > 2 ? 2 : 1;
     if (u.clipType == 2 && !(u.clip.front() == u.clip.back())) u.clip.push_back(u.clip.front());
-    if (flags & 16) {  // the inner boundary of an inverted clip replaces the outer one
+    // The inner boundary of an inverted clip replaces the outer one. Files
+    // saved as 2004 keep the flag but end after the outer boundary: the
+    // inner one is read only where the data goes on (a guess from such
+    // files; the descriptions always have it).
+    if ((flags & 16) && d.bitsLeft() > 0) {
         std::size_t inner = d.count(d.BS(), 128);
         std::vector<Vec2> pts;
         for (std::size_t i = 0; i < inner; ++i) pts.push_back(d.RD2());

@@ -95,24 +95,23 @@ constexpr bool kEnforceChecks = true;
 #endif
 
 enum Type {
-    kLine = 1, kPoint = 2, kCircle = 3, kShape = 4, kText = 7, kArc = 8, kTrace = 9, kSolid = 11,
-    kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17, kPolyline = 19,
-    kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
+    kLine = 1, kPoint = 2, kCircle = 3, kShape = 4, kRepeat = 5, kEndRep = 6, kText = 7, kArc = 8, kTrace = 9,
+    kLoad = 10, kSolid = 11, kBlock = 12, kEndBlk = 13, kInsert = 14, kAttDef = 15, kAttrib = 16, kSeqEnd = 17,
+    kPolyline = 19, kVertex = 20, kLine3D = 21, kFace3D = 22, kDimension = 23, kViewport = 24,
 };
 
-// The flag bits of the common part.
+// The flag bits of the common part. Paper space entities carry bit 64, and
+// with it a byte of further flags after the option word; bit 16 is set in
+// none of the files we have seen, and is taken to add no field.
 enum Flag {
-    kHasColor = 1, kHasLinetype = 2, kHasElevation = 4, kHasThickness = 8, kHasExtraFlags = 16,
-    kHasHandle = 32, kSequenceFollows = 128,
+    kHasColor = 1, kHasLinetype = 2, kHasElevation = 4, kHasThickness = 8,
+    kHasHandle = 32, kPaperSpace = 64, kSequenceFollows = 128,
 };
 // The bits of the extra flags byte.
 enum ExtraFlag { kHasExtendedData = 2, kHasViewport = 4 };
 
 const char* typeName(int type) {
     switch (type) {
-    case 5: return "REPEAT";
-    case 6: return "ENDREP";
-    case 10: return "LOAD";
     case 18: return "JUMP";
     default: return "unknown entity type";
     }
@@ -150,7 +149,81 @@ public:
         case kFace3D: face3D(); break;
         case kDimension: dimension(); break;
         case kViewport: viewport(); break;
+        case kRepeat: out_.kind = Record::Kind::RepeatBegin; break;
+        case kEndRep: endRepeat(); break;
         default: break;
+        }
+    }
+
+    // Releases before 2.0: a signed type word (negative when the entity was
+    // erased), the layer number, then the kind's fields, none optional and
+    // none announced. What each kind holds is taken from sample drawings and
+    // the listings of that time; kinds after INSERT are not known there.
+    bool early(int type) {
+        e_.common.layer = nameAt(names_.layers, c_.RS(), "0");
+        switch (type) {
+        case kLine: {
+            auto& d = set<LineData>("LINE");
+            d.start = planar();
+            d.end = planar();
+            return true;
+        }
+        case kPoint: set<PointData>("POINT").position = planar(); return true;
+        case kCircle:
+        case kArc: {
+            Vec3 center = planar();
+            double radius = c_.RD();
+            if (type == kCircle) {
+                set<CircleData>("CIRCLE") = CircleData{center, radius};
+                return true;
+            }
+            double start = c_.RD();
+            set<ArcData>("ARC") = ArcData{center, radius, start, c_.RD()};
+            return true;
+        }
+        case kShape: {
+            auto& d = set<ShapeData>("SHAPE");
+            d.insertion = planar();
+            d.size = c_.RD();
+            d.rotation = c_.RD();
+            d.number = c_.RS();
+            return true;
+        }
+        case kRepeat: out_.kind = Record::Kind::RepeatBegin; return true;
+        case kEndRep: endRepeat(); return true;
+        case kText: {
+            auto& d = set<TextData>("TEXT");
+            d.insertion = planar();
+            d.height = c_.RD();
+            d.rotation = c_.RD();
+            d.value = c_.TV(facts_.codePage);
+            return true;
+        }
+        case kTrace: case kSolid: {
+            auto& d = set<SolidData>(type == kTrace ? "TRACE" : "SOLID");
+            for (Vec3& p : d.corners) p = planar();
+            return true;
+        }
+        case kLoad:
+            out_.kind = Record::Kind::Undrawn;
+            c_.TV(facts_.codePage);
+            return true;
+        case kBlock:
+            out_.kind = Record::Kind::BlockBegin;
+            out_.blockName = c_.TV(facts_.codePage);
+            e_.data = PointData{planar(), 0};
+            return true;
+        case kEndBlk: out_.kind = Record::Kind::BlockEnd; return true;
+        case kInsert: {
+            auto& d = set<InsertData>("INSERT");
+            d.blockName = c_.TV(facts_.codePage);
+            d.insertion = planar();
+            d.scale.x = c_.RD();
+            d.scale.y = c_.RD();
+            d.rotation = c_.RD();
+            return true;
+        }
+        default: return false;
         }
     }
 
@@ -162,7 +235,7 @@ public:
         c.layer = nameAt(names_.layers, layer, "0");
         opts_ = c_.RS();
         unsigned extra = 0;
-        if (flags & kHasExtraFlags) {
+        if (flags & kPaperSpace) {
             c.paperSpace = true;
             extra = c_.RC();
         }
@@ -392,6 +465,17 @@ private:
         if (opt(0x4000)) e_.common.extrusion = c_.RD3();
         if (opt(0x8000)) c_.RS();  // dimension style
     }
+    // The array's counts and spacings. Which count is the columns and which
+    // spacing runs along x is a guess: the samples space both alike; the
+    // order follows the arrayed INSERT's (columns, rows, then their spacings).
+    void endRepeat() {
+        out_.kind = Record::Kind::RepeatEnd;
+        RepeatArray& a = out_.repeat;
+        a.columns = c_.RS();
+        a.rows = c_.RS();
+        a.columnSpacing = c_.RD();
+        a.rowSpacing = c_.RD();
+    }
     void viewport() {
         auto& d = set<ViewportData>("VIEWPORT");
         d.center = c_.RD3();
@@ -409,16 +493,46 @@ private:
     double elevation_ = 0;
 };
 
+Record readEarlyRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {
+    std::size_t start = section.position();
+    int type = 0;
+    Record out;
+    try {
+        type = section.RSs();
+        RecordReader reader(section, facts, names, out);
+        if (!reader.early(type < 0 ? -type : type)) {
+            out.kind = Record::Kind::Unreadable;
+            out.skippedName = typeName(type < 0 ? -type : type);
+            return out;
+        }
+        if (type < 0) out.kind = Record::Kind::Erased;
+    } catch (const ReadError&) {
+        out.kind = Record::Kind::Damaged;  // it runs past the end of its section
+        section.seek(section.end());
+    }
+    out.size = section.position() - start;
+    return out;
+}
+
 }  // namespace
 
 Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {
+    if (facts.release < Release::R2_0) return readEarlyRecord(section, facts, names);
     std::size_t start = section.position();
+    Record out;
+    if (section.left() < 4) {
+        out.kind = Record::Kind::Unreadable;
+        out.skippedName = "entity record cut short";
+        return out;
+    }
     int type = section.RC();
     unsigned flags = section.RC();
     std::size_t size = section.RS();
-    if (size < 4 || size > section.end() - start)
-        throw ReadError("the DWG file is damaged: an entity record has an impossible size");
-    Record out;
+    if (size < 4 || size > section.end() - start) {
+        out.kind = Record::Kind::Unreadable;
+        out.skippedName = "entity record of an impossible size";
+        return out;
+    }
     out.size = size;
     section.seek(start + size);
     if (type & 0x80) {
@@ -435,7 +549,11 @@ Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& nam
             return out;
         }
     }
-    bool known = type >= kLine && type <= kViewport && type != 5 && type != 6 && type != 10 && type != 18;
+    if (type == kLoad) {
+        out.kind = Record::Kind::Undrawn;
+        return out;
+    }
+    bool known = type >= kLine && type <= kViewport && type != 18;
     if (!known) {
         out.kind = Record::Kind::Unknown;
         out.skippedName = typeName(type);

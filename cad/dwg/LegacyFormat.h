@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/RepeatArray.h"
 
 namespace cad::dwg::legacy {
 
@@ -77,8 +78,13 @@ struct Record {
         BlockBegin,
         BlockEnd,
         Erased,      // deleted in the drawing, kept in the file
+        Undrawn,     // LOAD: names a shape file for the shapes, draws nothing
+        RepeatBegin, // REPEAT: the entities up to ENDREP are arrayed
+        RepeatEnd,   // ENDREP, with the array's rows and columns
         Unknown,     // a type we do not read (counted as skipped)
         Damaged,     // its check value does not match, or its fields overrun it
+        Unreadable,  // the records after it cannot be found: its size cannot
+                     // be right, or it has none and a type we do not know
     };
     Kind kind = Kind::Unknown;
     std::size_t size = 0;  // bytes to the next record
@@ -86,12 +92,15 @@ struct Record {
     PolylineVertex vertex;
     bool sequenceFollows = false;  // vertices or attributes come next
     std::string blockName;         // BLOCK: its name, when the record holds it
-    std::string skippedName;       // Unknown: what to count it as
+    std::string skippedName;       // Unknown, Unreadable: what to count it as
+    RepeatArray repeat;            // RepeatEnd
 };
 
 // Reads the record at the cursor's position (its first byte is the type)
-// and leaves the cursor after it. Throws cad::ReadError when the record's
-// size cannot be right, since the records that follow are then lost too.
+// and leaves the cursor after it, or where it was when the record is
+// Unreadable. Releases before 2.0 give no sizes: their records end where
+// their fields do, and one that runs past the section is Damaged, with the
+// cursor at the section's end.
 Record readRecord(Cursor& section, const FileFacts& facts, const TableNames& names);
 
 }  // namespace cad::dwg::legacy

@@ -4,6 +4,7 @@
 #include "cad/dwg/LegacyReader.h"
 
 #include <map>
+#include <unordered_set>
 #include <utility>
 
 #include "cad/dwg/BitReader.h"
@@ -42,8 +43,7 @@ public:
     }
 
     Drawing run() {
-        if (facts_.release < Release::R2_0)
-            throw ReadError("DWG version " + version_ + " is not supported: its entity records carry no sizes");
+        if (facts_.release < Release::R2_0) return runEarly();
         Cursor c(f_.data(), 0, f_.size());
         if (f_.size() < 0x5E) throw ReadError("the DWG file is truncated: its file header is incomplete");
         c.seek(0x11);
@@ -69,6 +69,11 @@ public:
         walk(entitiesStart_, entitiesEnd_, "entity section", nullptr);
         blocks();
         if (extrasSize_ > 0) walk(extrasStart_, extrasStart_ + extrasSize_, "extra entity section", nullptr);
+        return finish();
+    }
+
+private:
+    Drawing finish() {
         if (damaged_ > 0) {
             d_.warnings.push_back(std::to_string(damaged_) + " damaged entity record(s) were left out");
             d_.noteDamaged("entity record", damaged_);
@@ -81,7 +86,81 @@ public:
         return std::move(d_);
     }
 
-private:
+    // Releases before 2.0: the header variables from just after the version
+    // string, then the entity records up to the file size the header gives,
+    // block definitions among them. There are no tables: layers go by
+    // number, and blocks and shape files by name.
+    Drawing runEarly() {
+        Cursor c(f_.data(), 0, f_.size());
+        std::size_t entitiesEnd = 0;
+        d_.header.version = version_;
+        try {
+            entitiesEnd = earlyHeaderVariables(c);
+        } catch (const ReadError&) {
+            throw ReadError("the DWG file is truncated: its header variables are incomplete");
+        }
+        d_.header.codePage = codePageName(facts_.codePage);
+        // No style table either: the texts of these releases are all in the
+        // one font they came with.
+        TextStyle standard;
+        standard.name = d_.header.textStyle = "Standard";
+        standard.fontFile = "txt";
+        d_.textStyles.push_back(std::move(standard));
+        spaces();
+        if (entitiesEnd < c.position()) throw ReadError("the DWG file is damaged: its entities end before they begin");
+        if (entitiesEnd > f_.size()) {
+            d_.warnings.push_back("the DWG file is truncated: " + std::to_string(entitiesEnd - f_.size()) +
+                                  " byte(s) of its entities are missing");
+            entitiesEnd = f_.size();
+        }
+        walk(c.position(), entitiesEnd, "entity section", nullptr);
+        return finish();
+    }
+
+    // Returns where the entity records end. Layers are numbers with a
+    // colour each; one whose colour is 255 is taken to be unused (the
+    // samples fill the slots past the last layer with it), and colour 0 as
+    // no colour given. AC1.2 files are taken to start their variables at
+    // the same place as AC1.40 ones; we have none to check.
+    std::size_t earlyHeaderVariables(Cursor& c) {
+        Header& h = d_.header;
+        c.seek(12);
+        c.RD3();  // INSBASE
+        std::size_t entitiesEnd = c.RL();
+        c.RS();  // the entity count
+        h.extMin = c.RD3();
+        h.extMax = c.RD3();
+        h.limMin = c.RD2();
+        h.limMax = c.RD2();
+        c.RD3(), c.RD();  // VIEWCTR, VIEWSIZE
+        c.RS(), c.RD();   // SNAPMODE, SNAPUNIT
+        c.RS(), c.RD();   // GRIDMODE, GRIDUNIT
+        c.RS(), c.RS();   // ORTHOMODE, REGENMODE
+        h.fillMode = c.RS() != 0;
+        h.textSize = c.RD();
+        c.RD();  // TRACEWID
+        unsigned current = c.RS();
+        c.RS();  // CECOLOR
+        for (unsigned i = 0; i < 128; ++i) {
+            int color = c.RSs();
+            names_.layers.push_back(std::to_string(i));
+            if (color == 255 && i != 0 && i != current) continue;
+            Layer l;
+            l.name = names_.layers.back();
+            l.on = color >= 0;
+            color = color < 0 ? -color : color;
+            l.color = Color::fromIndex(color == 0 || color == 255 ? 7 : color);
+            d_.layers.push_back(std::move(l));
+        }
+        c.RD(), c.RD();  // DIMASZ, the aspect ratio
+        if (facts_.release < Release::R1_40) return entitiesEnd;
+        c.RS(), c.RS();  // LUNITS, LUPREC
+        c.RS(), c.RS();  // DIMTOL, DIMLIM
+        c.RS(), c.RD2();  // AXISMODE, AXISUNIT
+        c.RD(), c.RD();   // SKETCHINC, FILLETRAD
+        return entitiesEnd;
+    }
+
     bool since(Release r) const { return facts_.release >= r; }
     bool more(unsigned count) const { return headerVariableCount_ > count; }
 
@@ -181,7 +260,8 @@ private:
         c.skip(4 * 8 + 4 * 32);   // unit conversions and their names
         c.RD();                   // DIMTFAC
         c.skip(3 * 24 + 2);       // PUCSORG, PUCSXDIR, PUCSYDIR, PUCSNAME
-        c.RS(), c.RS(), c.RS();   // TILEMODE, PLIMCHECK, one not known
+        h.tileMode = c.RS() != 0;
+        c.RS(), c.RS();  // PLIMCHECK, one not known
         h.pExtMin = c.RD3();
         h.pExtMax = c.RD3();
     }
@@ -321,15 +401,59 @@ private:
         std::size_t modelIndex = 0, paperIndex = 1;
         Block* target = nullptr;  // the open block definition
         Entity* open = nullptr;   // the POLYLINE or INSERT whose sequence runs
+        // The open REPEAT: the list its entities go to and where they start
+        // in it. Their blocks join the drawing after the walk, since adding
+        // one moves the lists.
+        std::vector<Entity>* repeatList = nullptr;
+        std::size_t repeatFirst = 0;
+        std::string repeatLayer;
+        std::vector<Block> repeated;
+        // The first releases define blocks among the entities.
+        const bool inlineBlocks = !since(Release::R2_0);
         while (c.left() > 0) {
             std::size_t at = c.position();
             Record r = legacy::readRecord(c, facts_, names_);
             switch (r.kind) {
-            case Record::Kind::Erased: continue;
+            case Record::Kind::Erased:
+            case Record::Kind::Undrawn: continue;
             case Record::Kind::Damaged: ++damaged_, open = nullptr; continue;
             case Record::Kind::Unknown: d_.noteSkippedEntity(r.skippedName); continue;
+            case Record::Kind::Unreadable:
+                d_.noteSkipped(r.skippedName);
+                d_.noteDamaged("entity record");
+                d_.warnings.push_back("the DWG file is damaged: its " + std::string(what) +
+                                      " holds a record we cannot step over, and the " + std::to_string(end - at) +
+                                      " byte(s) from it on were left out");
+                c.seek(end);
+                continue;
             case Record::Kind::SequenceEnd: open = nullptr; continue;
+            case Record::Kind::RepeatBegin:
+            case Record::Kind::RepeatEnd: {
+                open = nullptr;
+                std::vector<Entity>* list = target ? &target->entities
+                                            : blockNames ? nullptr
+                                            : &d_.blocks[r.entity.common.paperSpace ? paperIndex : modelIndex].entities;
+                if (r.kind == Record::Kind::RepeatBegin) {
+                    repeatList = list, repeatFirst = list ? list->size() : 0, repeatLayer = r.entity.common.layer;
+                } else if (list && repeatList == list) {
+                    repeated.push_back(cad::foldRepeatArray(*list, repeatFirst, r.repeat, repeatBlockName(),
+                                                            repeatLayer));
+                    repeatList = nullptr;
+                } else {
+                    d_.noteSkipped("ENDREP without its REPEAT");
+                }
+                continue;
+            }
             case Record::Kind::BlockBegin: {
+                if (inlineBlocks && !blockNames) {
+                    Block b;
+                    b.name = r.blockName;
+                    if (const auto* base = r.entity.as<PointData>()) b.base = base->position;
+                    d_.blocks.push_back(std::move(b));
+                    target = &d_.blocks.back();
+                    open = nullptr, repeatList = nullptr;
+                    continue;
+                }
                 if (!blockNames) {
                     d_.noteSkipped("BLOCK outside the block section");
                     continue;
@@ -374,6 +498,19 @@ private:
             into->entities.push_back(std::move(r.entity));
             if (r.sequenceFollows) open = &into->entities.back();
         }
+        // A REPEAT without its ENDREP leaves its entities drawn once.
+        if (repeatList) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+        for (Block& b : repeated) d_.blocks.push_back(std::move(b));
+    }
+
+    // A name for the block of a REPEAT array that the block table does not
+    // hold and no earlier array took.
+    std::string repeatBlockName() {
+        if (nextRepeat_ == 1) tableBlockNames_.insert(names_.blocks.begin(), names_.blocks.end());
+        std::string name;
+        do name = "*R" + std::to_string(nextRepeat_++);
+        while (tableBlockNames_.count(name));
+        return name;
     }
 
     const std::vector<std::uint8_t>& f_;
@@ -390,6 +527,8 @@ private:
     std::map<std::uint32_t, std::size_t> blockAt_;
     std::vector<int> blockFlags_;
     int damaged_ = 0, badTableRecords_ = 0;
+    std::size_t nextRepeat_ = 1;
+    std::unordered_set<std::string> tableBlockNames_;
     std::string unclosed_;  // the sections whose sentinels do not match
 };
 

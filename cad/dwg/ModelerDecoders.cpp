@@ -72,10 +72,11 @@ void readMesh(ObjectReader& r, EntityRecord& e) {
     MeshData m;
     m.version = d.BS();
     d.B();  // blend crease
+    // The level of subdivision (DXF 91), then straight away the vertices of
+    // level 0: no points of the subdivided levels come between, whatever
+    // one description of the format says.
     m.subdivisionLevel = static_cast<int>(d.BL());
-    std::size_t n = d.count(d.BL(), 3);  // points of the subdivided levels, when stored
-    for (std::size_t i = 0; i < n; ++i) d.BD3();
-    n = d.count(d.BL(), 3);
+    std::size_t n = d.count(d.BL(), 3);
     m.vertices.reserve(n);
     for (std::size_t i = 0; i < n; ++i) m.vertices.push_back(d.BD3());
     std::size_t entries = d.count(d.BL(), 2);

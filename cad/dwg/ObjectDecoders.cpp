@@ -2,6 +2,7 @@
 // (blocks, layers, linetypes, text styles, dimension styles), layouts and
 // multiline styles. One function per kind; owner, reactors and extension
 // dictionary have been read before.
+#include <cmath>
 #include <exception>
 #include <unordered_map>
 
@@ -140,8 +141,9 @@ void readLinetype(R& r, S& s) {
     lt.patternLength = d.BD();
     skip("alignment", d.RC());
     unsigned dashes = d.RC();
-    // The DWG flags of a dash: 1 absolute rotation, 2 a shape (by number),
-    // 4 a text (the number is where it starts in the strings area).
+    // The DWG flags of a dash are those of DXF: 1 absolute rotation, 2 a
+    // text (the number is where it starts in the strings area), 4 a shape
+    // (by number). Texts also set 8.
     bool anyText = false;
     for (unsigned i = 0; i < dashes; ++i) {
         lt.dashes.push_back(d.BD());
@@ -154,11 +156,13 @@ void readLinetype(R& r, S& s) {
         const unsigned flags = d.BS();
         if (!(flags & 6)) continue;
         e.absoluteRotation = flags & 1;
-        e.isText = flags & 4;
+        e.isText = flags & 2;
         anyText = anyText || e.isText;
         lt.elements.push_back(std::move(e));
     }
-    if (anyText) {  // 256 bytes up to 2004 (there even without texts), 512 later
+    // The strings area: 256 bytes up to 2004, there even without texts;
+    // from 2007 on 512 bytes, there only when a dash holds a text.
+    if (anyText) {
         const bool wide = r.since(Version::R2007);
         const std::vector<std::uint8_t> area = d.bytes(wide ? 512 : 256);
         for (LinetypeElement& e : lt.elements) {
@@ -285,6 +289,28 @@ void readPdfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "PDFDEFINITION
 void readDwfDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DWFDEFINITION"); }
 void readDgnDefinition(R& r, S& s) { readUnderlayDefinition(r, s, "DGNDEFINITION"); }
 
+// The viewport table: only *ACTIVE matters to us, the view model space was
+// saved with. With tiled viewports several records carry that name; the
+// first one read is taken, which is the one the CAD application lists first.
+void readViewportRecord(R& r, S& s) {
+    auto& d = r.dat;
+    const std::string name = readTableName(r);
+    SavedView v;
+    v.height = d.BD();
+    v.width = d.BD();
+    v.center = d.RD2();
+    v.target = d.BD3();
+    v.direction = d.BD3();
+    v.twist = d.BD();
+    if (upperName(name) != "*ACTIVE" || s.drawing->header.modelView.present) return;
+    const bool usable = v.height > 0 && v.width > 0 && std::isfinite(v.height) && std::isfinite(v.width) &&
+                        std::isfinite(v.center.x) && std::isfinite(v.center.y) && std::isfinite(v.twist) &&
+                        std::isfinite(v.direction.x + v.direction.y + v.direction.z + v.target.x + v.target.y + v.target.z);
+    if (!usable) return;
+    v.present = true;
+    s.drawing->header.modelView = v;
+}
+
 void readMLineStyle(R& r, S& s) {
     MLineStyleRecord m;
     auto& d = r.dat;
@@ -305,6 +331,9 @@ void readMLineStyle(R& r, S& s) {
     }
     s.mlineStyles[r.self] = std::move(m);
 }
+
+// A colour of the colour books, as the entities that name it show it.
+void readBookColor(R& r, S& s) { s.bookColors[r.self] = r.CMC(); }
 
 }  // namespace objects
 

@@ -38,20 +38,23 @@ Color ObjectReader::CMC(int* storedIndex) {
     return Color::fromIndex(index < 0 ? -index : index);
 }
 
-Color ObjectReader::ENC() {
+Color ObjectReader::ENC(Handle* book) {
     if (!since(Version::R2004)) return Color::fromIndex(dat.BSs());
     std::uint16_t raw = dat.BS();
     unsigned flags = raw >> 8;
     int index = raw & 0x1FF;
     std::uint32_t rgb = 0;
     bool trueColor = false;
-    if (flags & 0x20) dat.BL();  // transparency
+    // The colour, then its transparency: a colour from the colour books by
+    // reference to the object that holds it, else a true colour here.
     if (flags & 0x40) {
-        H();  // a colour from the colour books, by reference
+        const Handle h = H();
+        if (book) *book = h;
     } else if (flags & 0x80) {
         rgb = dat.BL();
         trueColor = true;
     }
+    if (flags & 0x20) dat.BL();
     if ((flags & 0x41) == 0x41) T();
     if ((flags & 0x42) == 0x42) T();
     if (trueColor) return Color::fromRgb(rgb);

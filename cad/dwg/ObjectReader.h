@@ -39,7 +39,9 @@ public:
     // given, receives the index as stored, sign included.
     Color CMC(int* storedIndex = nullptr);
     // Colour of entities (2004+ may carry true colour and a book reference).
-    Color ENC();
+    // A colour from the colour books is held by an object of its own:
+    // book, when given, receives its handle (else 0).
+    Color ENC(Handle* book = nullptr);
 };
 
 // Reads past a field the drawing does not keep, naming it where it is read:

@@ -526,7 +526,7 @@ EntityHandleFlags readEntityCommonData(ObjectReader& r, EntityRecord& e, std::si
     f.byLayerLinetype = r.until(Version::R14) && b.B();
     e.noLinks = r.until(Version::R2000) ? b.B() : true;
     if (r.since(Version::R2013)) skip("has_ds_data", b.B());
-    e.entity.common.color = r.ENC();
+    e.entity.common.color = r.ENC(&e.bookColor);
     e.entity.common.linetypeScale = b.BD();
     if (r.since(Version::R2000)) {
         e.linetypeFlags = static_cast<int>(b.BB());

@@ -179,8 +179,10 @@ void parseText(Entity& e, const Body& body, const ReadContext& ctx, bool attribu
         case 50: d.rotation = D(g) * kDegree; break;
         case 51: d.oblique = D(g) * kDegree; break;
         case 70: if (attribute) d.attributeFlags = I(g); break;
-        case 71: d.generation = I(g); break;
-        case 72: d.horizontalAlign = I(g); break;
+        // From 2018 on the attribute part reuses 71 and 72 for its kind
+        // (several lines) and lock: only the text part's are these.
+        case 71: if (!g.subclass.starts_with("AcDbAttribute")) d.generation = I(g); break;
+        case 72: if (!g.subclass.starts_with("AcDbAttribute")) d.horizontalAlign = I(g); break;
         case 73: if (!attribute) d.verticalAlign = I(g); break;
         case 74: if (attribute) d.verticalAlign = I(g); break;
         default: break;

@@ -75,7 +75,7 @@ public:
             case ValueKind::String: {
                 std::string_view s = cstring();
                 eof = code == 0 && s == "EOF";
-                out += s;
+                appendString(out, s);
                 break;
             }
             case ValueKind::Double: {
@@ -133,9 +133,25 @@ private:
         if (end == std::string_view::npos) throw ReadError("binary DXF ends in the middle of a string");
         std::string_view s = data_.substr(pos_, end - pos_);
         pos_ = end + 1;
-        // A line break inside a string would split the ASCII form.
-        if (s.find('\n') != std::string_view::npos) throw ReadError("binary DXF holds a string with a line break");
         return s;
+    }
+    // Binary strings end with a zero byte and hold any other byte as it is:
+    // line breaks (MTEXT, TOLERANCE), carets (the modeler's text). They are
+    // spelled as the ASCII form spells them, a control character as a caret
+    // and the letter 64 places on ("^J"), a caret as "^ ", so that they read
+    // back the same and never split a line.
+    static void appendString(std::string& out, std::string_view s) {
+        for (char c : s) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '^') {
+                out += "^ ";
+            } else if (byte < 0x20) {
+                out += '^';
+                out += static_cast<char>(byte + 0x40);
+            } else {
+                out += c;
+            }
+        }
     }
     static void appendNumber(std::string& out, double d) {
         char buf[64];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <unordered_map>
 
@@ -11,6 +12,7 @@
 #include "cad/acis/Acis.h"
 #include "cad/dxf/DxfModeler.h"
 #include "cad/dxf/DxfRecords.h"
+#include "cad/model/RepeatArray.h"
 
 namespace cad::dxf {
 
@@ -70,6 +72,7 @@ private:
     void readLinetype(const Record& r);
     void readStyle(const Record& r);
     void readDimStyle(const Record& r);
+    void readViewportRecord(const Record& r);
     void readBlockRecord(const Record& r);
     void finish();
 
@@ -79,6 +82,9 @@ private:
     void readEntityRecords(const std::vector<Record>& records, std::size_t first, std::size_t last,
                            Block* block);
     Block& spaceBlock(const char* name);
+    // A name for the block of a REPEAT array that no block has yet: the
+    // first free one from `next` on, which then moves past it.
+    std::string repeatBlockName(std::size_t& next) const;
     // The block of that name, or a new one made from the given definition.
     std::size_t addBlock(Block&& b);
 
@@ -193,6 +199,7 @@ void Reader::readTables(const Group* begin, const Group* end) {
         else if (r.type == "LTYPE") readLinetype(r);
         else if (r.type == "STYLE") readStyle(r);
         else if (r.type == "DIMSTYLE") readDimStyle(r);
+        else if (r.type == "VPORT") readViewportRecord(r);
         else if (r.type == "BLOCK_RECORD") readBlockRecord(r);
     }
 }
@@ -287,6 +294,38 @@ void Reader::readStyle(const Record& r) {
         }
     if (s.handle) ctx_.styleNames[s.handle] = s.name;
     d_.textStyles.push_back(std::move(s));
+}
+
+// Of the viewport table only *ACTIVE matters: the view model space was saved
+// with. Tiled viewports give several records of that name; the first counts.
+void Reader::readViewportRecord(const Record& r) {
+    std::string name;
+    SavedView v;
+    double aspect = 0;
+    forEachGroup(r, [&](const Group& g, std::string_view) {
+        switch (g.code) {
+        case 2: name = ctx_.str(g); break;
+        case 12: v.center.x = toDouble(g); break;
+        case 22: v.center.y = toDouble(g); break;
+        case 16: v.direction.x = toDouble(g); break;
+        case 26: v.direction.y = toDouble(g); break;
+        case 36: v.direction.z = toDouble(g); break;
+        case 17: v.target.x = toDouble(g); break;
+        case 27: v.target.y = toDouble(g); break;
+        case 37: v.target.z = toDouble(g); break;
+        case 40: v.height = toDouble(g); break;
+        case 41: aspect = toDouble(g); break;
+        case 51: v.twist = toDouble(g) * kDegree; break;
+        default: break;
+        }
+    });
+    SavedView& saved = d_.header.modelView;
+    if (saved.present || upperName(name) != "*ACTIVE") return;
+    v.width = v.height * aspect;
+    v.present = v.height > 0 && v.width > 0 && std::isfinite(v.width) && std::isfinite(v.center.x) &&
+                std::isfinite(v.center.y) && std::isfinite(v.twist) &&
+                std::isfinite(v.direction.x + v.direction.y + v.direction.z + v.target.x + v.target.y + v.target.z);
+    if (v.present) saved = v;
 }
 
 void Reader::readDimStyle(const Record& r) {
@@ -399,10 +438,46 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
     Block* openBlock = nullptr;
     std::size_t openIndex = 0;
     bool open = false;
+    // The REPEAT whose ENDREP has not come yet: the list its entities go to
+    // and where they start in it. Their blocks are added once the records
+    // are read, since adding one moves the lists.
+    Block* repeatBlock = nullptr;
+    std::size_t repeatFirst = 0;
+    std::string repeatLayer;
+    std::vector<Block> repeated;
+    std::size_t nextRepeat = 1;
     for (std::size_t i = first; i < last; ++i) {
         const Record& r = records[i];
         if (r.type == "SEQEND") {
             open = false;
+            continue;
+        }
+        if (r.type == "REPEAT" || r.type == "ENDREP") {
+            open = false;
+            RepeatArray array;
+            std::string layer = "0";
+            // ENDREP's counts and spacings, in the order the DWG record holds
+            // them; which of each pair runs along x is a guess, as there.
+            for (const Group* g = r.begin; g < r.end; ++g) {
+                switch (g->code) {
+                case 8: layer = ctx_.str(*g); break;
+                case 70: array.columns = toInt(*g); break;
+                case 71: array.rows = toInt(*g); break;
+                case 40: array.columnSpacing = toDouble(*g); break;
+                case 41: array.rowSpacing = toDouble(*g); break;
+                default: break;
+                }
+            }
+            Block* list = block ? block : model;  // no paper space before these arrays were dropped
+            if (r.type == "REPEAT") {
+                repeatBlock = list, repeatFirst = list->entities.size(), repeatLayer = layer;
+            } else if (repeatBlock == list) {
+                repeated.push_back(foldRepeatArray(list->entities, repeatFirst, array,
+                                                   repeatBlockName(nextRepeat), repeatLayer));
+                repeatBlock = nullptr;
+            } else {
+                d_.noteSkipped("ENDREP without its REPEAT");
+            }
             continue;
         }
         if (r.type == "VERTEX") {
@@ -436,6 +511,14 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
             openIndex = target->entities.size() - 1;
         }
     }
+    // A REPEAT without its ENDREP leaves its entities drawn once, as they are.
+    if (repeatBlock) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+    for (Block& b : repeated) addBlock(std::move(b));
+}
+
+std::string Reader::repeatBlockName(std::size_t& next) const {
+    while (blockByName_.count("*R" + std::to_string(next))) ++next;
+    return "*R" + std::to_string(next++);
 }
 
 void Reader::readObjects(const Group* begin, const Group* end) {

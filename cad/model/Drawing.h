@@ -21,6 +21,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The view model space was saved with: the active viewport's, as the CAD
+// application shows it on opening the drawing.
+struct SavedView {
+    bool present = false;
+    Vec2 center;                 // in the view's own plane
+    double height = 0, width = 0;
+    Vec3 direction{0, 0, 1};     // from the target towards the viewer
+    Vec3 target{0, 0, 0};
+    double twist = 0;            // radians
+};
+
 struct Header {
     std::string version;             // "AC1015", "AC1032"; for DXF the $ACADVER value
     std::string codePage = "ANSI_1252";
@@ -37,7 +48,7 @@ struct Header {
     std::string textStyle = "Standard";
     std::string activeLayout;        // name of the layout shown in *Paper_Space, when known
     bool tileMode = true;            // TILEMODE: the drawing opens in model space
-    Vec3 viewDirection{0, 0, 1};     // model space's current view, when stored
+    SavedView modelView;             // model space's saved view, when stored
 };
 
 struct Layer {

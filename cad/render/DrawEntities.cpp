@@ -444,7 +444,8 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
 // style that has it: pen strokes at its size, width factor and slant.
 void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
     std::vector<const TextStyle*> candidates;
-    if (const TextStyle* s = drawing_.findTextStyle(d.style); s && (s->flags & 1)) candidates.push_back(s);
+    const TextStyle* own = drawing_.findTextStyle(d.style);
+    if (own && (own->flags & 1)) candidates.push_back(own);
     for (const TextStyle& s : drawing_.textStyles)
         if ((s.flags & 1) && !s.fontFile.empty()) candidates.push_back(&s);
     for (const TextStyle* style : candidates) {
@@ -468,9 +469,7 @@ void Builder::shape(const ShapeData& d, const Look& l, const Xform& ocs) {
         }
         return;
     }
-    // No shape file that was found holds the shape.
-    const std::string which = !d.name.empty() ? d.name : std::to_string(d.number);
-    scene_.losses.add(Loss::Kind::Entity, "SHAPE", "SHAPE " + which + " not drawn: no shape file found holds it");
+    shapeNotFound(d.name.empty() ? std::to_string(d.number) : d.name, own && (own->flags & 1) ? own : nullptr);
 }
 
 }  // namespace cad::render::frontend

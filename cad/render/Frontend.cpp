@@ -1,5 +1,6 @@
 #include "cad/render/Frontend.h"
 
+#include "cad/render/Layouts.h"
 #include "cad/render/SceneBuilder.h"
 
 #include <algorithm>
@@ -259,6 +260,7 @@ Box viewOf(const Scene& scene, const RenderOptions& options) {
     // Nothing but rays and construction lines: look at where they start.
     if (view.empty())
         for (const InfiniteLine& line : scene.infinite) view.add(line.base);
+    if (!scene.frame.empty()) view = scene.frame;
     if (options.window.isValid()) {
         const QRectF w = options.window.normalized();
         view = Box{w.left(), w.top(), w.right(), w.bottom()};
@@ -269,6 +271,9 @@ Box viewOf(const Scene& scene, const RenderOptions& options) {
 RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options) {
     RenderOptions paint = options;
     paint.lineweights = options.lineweights && drawing.header.lwDisplay;
+    // A saved view fills the picture edge to edge, as it filled the screen.
+    if (options.view == ViewChoice::Saved && !options.window.isValid() && savedFrame(drawing, options))
+        paint.margin = 0;
     return paint;
 }
 

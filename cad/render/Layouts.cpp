@@ -235,6 +235,36 @@ bool layoutHasContent(const Drawing& drawing, const RenderOptions& options) {
     }
 }
 
+std::optional<SavedFrame> savedFrame(const Drawing& drawing, const RenderOptions& options) {
+    if (options.view != ViewChoice::Saved) return std::nullopt;
+    const ChosenSpace space = chooseSpace(drawing, options.layout);
+    if (!space.block) return std::nullopt;
+    SavedFrame out;
+    if (!space.paper) {
+        const SavedView& v = drawing.header.modelView;
+        if (!v.present) return std::nullopt;
+        out.box = Box{v.center.x - v.width / 2, v.center.y - v.height / 2, v.center.x + v.width / 2,
+                      v.center.y + v.height / 2};
+        out.placement = viewTransform(v.direction, v.target, v.twist);
+    } else {
+        // A layout's own view is its sheet: the first viewport, which shows
+        // paper space itself.
+        bool first = true;
+        for (const Entity& e : space.block->entities) {
+            const auto* v = e.as<ViewportData>();
+            if (!v) continue;
+            if (isSheetViewport(*v, first) && v->width > 0 && v->height > 0) {
+                out.box = Box{v->center.x - v->width / 2, v->center.y - v->height / 2, v->center.x + v->width / 2,
+                              v->center.y + v->height / 2};
+                break;
+            }
+            first = false;
+        }
+    }
+    if (out.box.empty() || !std::isfinite(out.box.width()) || !std::isfinite(out.box.height())) return std::nullopt;
+    return out;
+}
+
 Scene buildScene(const Drawing& drawing, const RenderOptions& options) {
     const ChosenSpace space = chooseSpace(drawing, options.layout);
     Scene scene;
@@ -242,8 +272,19 @@ Scene buildScene(const Drawing& drawing, const RenderOptions& options) {
         if (!options.layout.empty()) scene.problems.push_back("the drawing has no layout named " + options.layout);
         return scene;
     }
-    if (!space.paper) return buildSpaceScene(drawing, options, *space.block, Xform{}, {});
-    return LayoutScene(drawing, options).build(*space.block);
+    const std::optional<SavedFrame> saved = options.window.isValid() ? std::nullopt : savedFrame(drawing, options);
+    if (!saved) {
+        if (!space.paper) return buildSpaceScene(drawing, options, *space.block, Xform{}, {});
+        return LayoutScene(drawing, options).build(*space.block);
+    }
+    // Built as if the saved view were a window asked for, so that what lies
+    // outside it is left out and curves are as fine as its pixels need.
+    RenderOptions framed = options;
+    framed.window = QRectF(QPointF(saved->box.minX, saved->box.minY), QPointF(saved->box.maxX, saved->box.maxY));
+    scene = space.paper ? LayoutScene(drawing, framed).build(*space.block)
+                        : buildSpaceScene(drawing, framed, *space.block, saved->placement, {});
+    scene.frame = saved->box;
+    return scene;
 }
 
 }  // namespace cad::render

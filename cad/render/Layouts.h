@@ -1,6 +1,7 @@
 #pragma once
 // Layouts and viewports: which space a picture shows, and a paper space
 // layout drawn with model space seen through each of its viewports.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,14 @@ ChosenSpace chooseSpace(const Drawing& drawing, const std::string& layout);
 
 // The paper space layouts in tab order.
 std::vector<const Layout*> paperLayouts(const Drawing& drawing);
+
+// The view the space the options choose was saved with, in the coordinates
+// of its scene, and where model space must be placed to be seen that way.
+struct SavedFrame {
+    Box box;
+    Xform placement;
+};
+std::optional<SavedFrame> savedFrame(const Drawing& drawing, const RenderOptions& options);
 
 // Whether the space the options choose draws anything at all (a layout
 // holding nothing but its sheet is empty).

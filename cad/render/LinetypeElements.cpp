@@ -3,6 +3,7 @@
 // angle) and scaled with the pattern.
 #include "cad/render/SceneBuilder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cad::render::frontend {
@@ -74,7 +75,10 @@ void Builder::linetypeElements(std::span<const Vec2> points, bool closed, const 
                 break;
             }
         }
-        if (shape.isEmpty()) continue;
+        if (shape.isEmpty()) {
+            if (!e.isText) shapeNotFound(std::to_string(e.shapeNumber), style);
+            continue;
+        }
 
         std::size_t segment = 1;
         for (double at = ends[e.dash]; at <= length + 1e-9 * length; at += period) {
@@ -88,6 +92,16 @@ void Builder::linetypeElements(std::span<const Vec2> points, bool closed, const 
             const double angle = (e.absoluteRotation ? 0 : std::atan2(uy, ux)) + (std::isfinite(e.rotation) ? e.rotation : 0);
             text(shape, Xform::translate(origin) * Xform::rotateZ(angle), 0, l.color, l.lineweightMm);
         }
+    }
+}
+
+void Builder::shapeNotFound(const std::string& shape, const TextStyle* style) {
+    std::string problem = "shape not found: " + shape;
+    if (style && !style->fontFile.empty()) problem += " (" + style->fontFile + ")";
+    // Every stroke of a linetype asks again: the list keeps each line once.
+    if (std::find(scene_.problems.begin(), scene_.problems.end(), problem) == scene_.problems.end()) {
+        scene_.losses.add(Loss::Kind::Entity, "shape", problem);
+        scene_.problems.push_back(std::move(problem));
     }
 }
 

@@ -35,6 +35,11 @@ struct WorkBudgets {
     std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
 };
 
+// What a picture frames: everything drawn, or the view the drawing was
+// saved with (model space's active viewport, a layout's own view), as the
+// CAD application shows it on opening the file; extents where none is stored.
+enum class ViewChoice { Extents, Saved };
+
 struct RenderOptions {
     int longSide = 2048;             // pixels along the longer side of the picture
     QColor background = QColor(255, 255, 255);  // colour 7 is drawn in the contrasting black or white
@@ -44,6 +49,7 @@ struct RenderOptions {
     bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
                                      // drawing's header displays them (LWDISPLAY)
     QRectF window;                   // drawing coordinates to show instead of the extents, when valid
+    ViewChoice view = ViewChoice::Extents;
     ColorMode colors = ColorMode::AsDrawn;
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
     WorkBudgets budgets;

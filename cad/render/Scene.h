@@ -175,6 +175,7 @@ struct Scene {
         std::size_t hatchLines = 0;  // pattern lines generated
     } work;
     std::string simplified;       // why part of the drawing was left out; empty when whole
+    Box frame;                    // the saved view the picture shows, when one was asked for and stored
 
     // What is drawn, clipped items counted only within their clip.
     Box extents() const;

@@ -225,6 +225,9 @@ private:
     void widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf);
     // The shapes and texts of a complex linetype along a stroke (world points) (LinetypeElements.cpp).
     void linetypeElements(std::span<const Vec2> points, bool closed, const Look& l, const Xform& xf);
+    // Says once that a shape could not be drawn: no shape file at hand has
+    // it (LinetypeElements.cpp).
+    void shapeNotFound(const std::string& shape, const TextStyle* style);
 
     // ---- entities and blocks (DrawEntities.cpp) ---------------------------
     void entity(const Entity& e, const Context& ctx);

@@ -221,8 +221,8 @@ std::vector<std::uint8_t> columnedMText(Version v) {
     }
     m.handles.H(5, 0);  // style
     if (v >= Version::R2004) {
-        m.data.BL(1);  // background fill: scale, colour, transparency
-        m.data.BL(2);
+        m.data.BL(1);  // background fill: scale (a double), colour, transparency
+        m.data.BD(1.25);
         m.data.BS(0);
         m.data.BL(0xC2102030);
         m.data.RC(0);
@@ -346,8 +346,9 @@ cad::dwg::DwgSections buildDrawing(Version v, bool listsModelSpace = true, bool 
         double x, y, scale, rotation;
         unsigned flags;
     };
-    for (const Dash& dash : {Dash{1.0, 0, 0, 0, 1, 0, 0}, Dash{-0.5, 131, 0.1, -0.2, 2, 1.5, 2},
-                             Dash{-0.5, 0, -0.3, 0.4, 0.25, 0.5, 4 | 1}}) {
+    // Flags as the files hold them: 4 a shape; 2 (with 8) a text, 1 upright.
+    for (const Dash& dash : {Dash{1.0, 0, 0, 0, 1, 0, 0}, Dash{-0.5, 131, 0.1, -0.2, 2, 1.5, 4},
+                             Dash{-0.5, 0, -0.3, 0.4, 0.25, 0.5, 8 | 2 | 1}}) {
         fence.data.BD(dash.length);
         fence.data.BS(dash.number);
         fence.data.RD(dash.x);

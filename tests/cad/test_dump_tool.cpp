@@ -101,13 +101,12 @@ TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
     DumpRun old = dump("--counts " + write("old.dwg", std::string("AC1040") + std::string(200, '\0')));
     EXPECT_EQ(old.status, 1);
     EXPECT_NE(old.err.find("AC1040"), std::string::npos) << old.err;
-    // The first releases are DWG files too, read or named.
-    DumpRun first = dump("--counts " + write("first.dwg", std::string("AC1.40") + std::string(200, '\0')));
-    EXPECT_EQ(first.status, 1);
-    EXPECT_NE(first.err.find("AC1.40"), std::string::npos) << first.err;
-    DumpRun cut = dump("--counts " + write("cut.dwg", std::string("AC2.10") + std::string(200, '\0')));
-    EXPECT_EQ(cut.status, 1);
-    EXPECT_NE(cut.err.find("DWG file is truncated"), std::string::npos) << cut.err;
+    // The first releases are DWG files too: one cut short is said to be.
+    for (const char* version : {"AC1.40", "AC2.10"}) {
+        DumpRun cut = dump("--counts " + write("cut.dwg", std::string(version) + std::string(200, '\0')));
+        EXPECT_EQ(cut.status, 1) << version;
+        EXPECT_NE(cut.err.find("DWG file is truncated"), std::string::npos) << version << ": " << cut.err;
+    }
 
     EXPECT_EQ(dump("").status, 2);
     EXPECT_EQ(dump("--frobnicate " + quoted(dxftest::drawing("sample_2018.dxf"))).status, 2);

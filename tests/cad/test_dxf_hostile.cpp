@@ -35,13 +35,16 @@ void readHostile(const std::string& bytes, const std::string& what) {
     EXPECT_LE(used, 40 * bytes.size() + (1u << 20)) << what;
 }
 
-// The sample drawings by path, and the exports of the releases before R13,
-// whose dialect differs most.
+// The sample drawings by path, the exports of the releases before R13,
+// whose dialect differs most, and the binary exports.
 std::vector<std::string> withLegacy(std::initializer_list<const char*> names) {
     std::vector<std::string> paths;
     for (const char* name : names) paths.push_back(dxftest::drawing(name));
     for (const auto& entry : std::filesystem::recursive_directory_iterator(LUMICADE_LEGACY_DRAWINGS_DIR))
         if (entry.path().extension() == ".dxf") paths.push_back(entry.path().string());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(LUMICADE_SAMPLE_DRAWINGS_DIR))
+        if (entry.path().extension() == ".dxf" && entry.path().stem().string().ends_with("_binary"))
+            paths.push_back(entry.path().string());
     return paths;
 }
 

@@ -326,6 +326,11 @@ TEST(DxfStructure, BinaryFileReadsLikeItsAsciiForm) {
     EXPECT_EQ(r12.modelSpace()->entities[0].common.owner, 0x1Fu);
     EXPECT_EQ(r12.modelSpace()->entities[0].as<LwPolylineData>()->vertices[1].point.x, 7);
 
+    // Strings end with a zero byte and hold line breaks and carets as they are.
+    std::string raw = toBinary(ascii);
+    raw.replace(raw.find("hello"), 5, "he^l\r\nlo");
+    EXPECT_EQ(read(raw).modelSpace()->entities[1].as<TextData>()->value, "he^l\r\nlo");
+
     // Cut short inside a value: a clean error, not a read past the end.
     std::string binary = toBinary(ascii);
     EXPECT_THROW(read(binary.substr(0, binary.size() / 2)), ReadError);

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <sys/resource.h>
+#include <turbojpeg.h>
+#include <utility>
 
 #include "FakeDialogs.h"
 #include "convert/JpegFile.h"
@@ -62,6 +64,34 @@ TEST(JpegWriter, QualityIsHandedOverUnchangedAndDecides) {
     EXPECT_LT(sizes[0], sizes[1]);
     EXPECT_LT(sizes[1], sizes[2]);
     EXPECT_LT(sizes[2], sizes[3]);
+}
+
+// Huffman tables made for each picture change its bytes, never its pixels:
+// it decodes to what the standard tables of a TurboJPEG encoding give, in
+// fewer bytes.
+TEST(JpegWriter, OptimisedTablesKeepThePixelsOfStandardOnesInFewerBytes) {
+    const QImage picture = drawingPicture(333, 211);
+    tjhandle standard = tjInitCompress();
+    ASSERT_NE(standard, nullptr);
+    for (const auto& [subsampling, tjSampling] : {std::pair{ChromaSubsampling::Full444, TJSAMP_444},
+                                                  std::pair{ChromaSubsampling::Half422, TJSAMP_422},
+                                                  std::pair{ChromaSubsampling::Quarter420, TJSAMP_420}})
+        for (const int quality : {10, 85, 100}) {
+            unsigned char* reference = nullptr;
+            unsigned long referenceSize = 0;
+            ASSERT_EQ(tjCompress2(standard, picture.constBits(), picture.width(), int(picture.bytesPerLine()),
+                                  picture.height(), TJPF_BGRX, &reference, &referenceSize, tjSampling, quality,
+                                  TJFLAG_ACCURATEDCT),
+                      0);
+            const QImage expected = QImage::fromData(reference, int(referenceSize), "JPEG");
+            tjFree(reference);
+            std::vector<unsigned char> bytes;
+            ASSERT_EQ(encodeJpeg(picture, quality, bytes, subsampling), JpegStatus::Ok);
+            EXPECT_EQ(QImage::fromData(bytes.data(), int(bytes.size()), "JPEG"), expected)
+                << "quality " << quality << ", sampling " << tjSampling;
+            EXPECT_LT(bytes.size(), referenceSize) << "quality " << quality << ", sampling " << tjSampling;
+        }
+    tjDestroy(standard);
 }
 
 // A bitmap read back from a file is a 24-bit picture: it is encoded as it

@@ -316,6 +316,16 @@ TEST_F(BatchRun, ReadOnlyDrawingFolderExportsThroughTheTemporaryFolder)
     ASSERT_EQ(cad.exportNames().size(), 1);
     EXPECT_EQ(QFileInfo(cad.exportNames().first()).absolutePath(), QDir(QDir::tempPath()).absolutePath());
     EXPECT_FALSE(QFileInfo::exists(cad.exportNames().first() + QStringLiteral(".bmp")));
+
+    // Beside the drawing, it is the picture that cannot be saved, not the
+    // scratch file.
+    dialogs.messages.clear();
+    form.opt1 = false;
+    form.opt2 = true;
+    run();
+    const QString said = dialogs.texts().join(QLatin1Char('\n'));
+    EXPECT_TRUE(said.contains(QStringLiteral("Cannot save the image"))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral(".lumicade-"))) << said.toStdString();
 }
 
 TEST_F(BatchRun, SameNamedDrawingsIntoOneFolderKeepEveryPicture)
@@ -323,6 +333,7 @@ TEST_F(BatchRun, SameNamedDrawingsIntoOneFolderKeepEveryPicture)
     addDrawing(QStringLiteral("north/site.dwg"), Qt::red);
     addDrawing(QStringLiteral("south/site.dwg"), Qt::green);
     addDrawing(QStringLiteral("south/site.dxf"), Qt::blue);
+    form.rows << form.rows[1];  // listed twice: still one picture renamed
     form.opt1 = true;
     form.opt2 = false;
     QDir().mkpath(path(QStringLiteral("out")));

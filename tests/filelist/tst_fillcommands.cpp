@@ -147,7 +147,7 @@ void FillCommandsTest::openDialogAsksWithTitleAndFilter()
     QCOMPARE(w.dialogs.openRequests.size(), size_t(1));
     const OpenFileRequest& r = w.dialogs.openRequests.front();
     QCOMPARE(r.title, QString("Add File(s) - Hold Ctrl or Shift to select multiple files"));
-    QCOMPARE(r.filter, QString("All DWG (*.dwg)|*.dwg"));
+    QCOMPARE(r.filter, QString("All DWG (*.dwg)|*.dwg|DWG and DXF (*.dwg *.dxf)|*.dwg;*.dxf"));
     QVERIFY(r.multiSelect);
     QVERIFY(r.initialDir.isEmpty());
 }

@@ -17,9 +17,9 @@ expected=(
   share/lumicade/HAND-M.CUR share/lumicade/drag.ico share/lumicade/Samples
   share/applications/lumicade.desktop share/thumbnailers/lumicade.thumbnailer
   share/icons/hicolor/scalable/apps/lumicade.svg
-  share/man/man1/lumicade.1 share/man/man1/lumicade-convert.1
-  share/man/man1/lumicade-dump.1 share/man/man1/lumicade-thumbnail.1
-  share/doc/lumicade/README.md share/doc/lumicade/scale-out.md
+  share/man/man1/lumicade.1.gz share/man/man1/lumicade-convert.1.gz
+  share/man/man1/lumicade-dump.1.gz share/man/man1/lumicade-thumbnail.1.gz
+  share/doc/lumicade/README.md share/doc/lumicade/copyright share/doc/lumicade/scale-out.md
 )
 for f in "${expected[@]}"; do [ -e "$prefix/$f" ] || fail "$f is not installed"; done
 for size in 16 24 32 48 64 128 256; do
@@ -42,14 +42,14 @@ thumbnailer=$(sed -n 's/^Exec=\([^ ]*\) .*/\1/p' "$prefix/share/thumbnailers/lum
 for program in lumicade lumicade-convert lumicade-dump lumicade-thumbnail; do
   out=$("$prefix/bin/$program" --version 2>&1) || true
   [ "$out" = "$program $version" ] || fail "$program --version says \"$out\""
-  page=$prefix/share/man/man1/$program.1
-  ! grep -q '@[A-Z_]*@' "$page" || fail "$program.1 has an unfilled placeholder"
+  page=$(gzip -dc "$prefix/share/man/man1/$program.1.gz")
+  ! grep -q '@[A-Z_]*@' <<<"$page" || fail "$program.1 has an unfilled placeholder"
   if command -v groff >/dev/null; then
-    warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+    warnings=$(groff -man -Tutf8 -ww -z <<<"$page" 2>&1)
     [ -z "$warnings" ] || fail "$program.1: $warnings"
   fi
 done
-grep -q "$prefix/share/lumicade\|/share/lumicade" "$prefix/share/man/man1/lumicade.1" \
+gzip -dc "$prefix/share/man/man1/lumicade.1.gz" | grep -q "$prefix/share/lumicade\|/share/lumicade" \
   || fail "lumicade.1 does not name the data folder"
 
 # PDF underlays are drawn through a module beside the programs, where the

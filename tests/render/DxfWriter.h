@@ -98,12 +98,18 @@ class File {
 public:
     std::string header;     // "9\n$VAR\n..." groups
     std::string layers;     // LAYER records
+    std::string viewports;  // VPORT records
     std::string styles;     // STYLE records
     std::string blocks;     // BLOCK ... ENDBLK records
     std::string entities;
     std::string objects;
 
     void variable(const std::string& name, int code, const std::string& value) { header += g(9, name) + g(code, value); }
+    // The view model space was saved with.
+    void activeView(double cx, double cy, double height, double aspect, double dx = 0, double dy = 0, double dz = 1) {
+        viewports += g(0, std::string("VPORT")) + g(2, std::string("*ACTIVE")) + point(12, cx, cy) +
+                     point(16, dx, dy, dz) + point(17, 0, 0) + g(40, height) + g(41, aspect);
+    }
     void tileMode(bool model) { variable("$TILEMODE", 70, model ? "1" : "0"); }
     void layer(const std::string& name, int color, const std::string& handle, bool frozen = false) {
         layers += g(0, std::string("LAYER")) + g(5, handle) + g(2, name) + g(70, frozen ? 1 : 0) + g(62, color) +
@@ -131,6 +137,8 @@ public:
                         g(1, std::string("AC1027")) + header + g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("TABLES")) + g(0, std::string("TABLE")) +
              g(2, std::string("LAYER")) + layers + g(0, std::string("ENDTAB"));
+        if (!viewports.empty())
+            s += g(0, std::string("TABLE")) + g(2, std::string("VPORT")) + viewports + g(0, std::string("ENDTAB"));
         if (!styles.empty())
             s += g(0, std::string("TABLE")) + g(2, std::string("STYLE")) + styles + g(0, std::string("ENDTAB"));
         s += g(0, std::string("ENDSEC"));

@@ -77,7 +77,7 @@ const LossCase kCases[] = {
          return with([](File& f) {
              f.entities += common("SHAPE", on(7)) + point(10, 0, 0) + g(40, 5.0) + g(2, std::string("BOX"));
          });
-     }, "incomplete", "entity SHAPE 1"},
+     }, "incomplete", "entity shape 1"},
 };
 
 TEST(ConvertLosses, EachDrawingIsConvertedOrIncompleteWithWhatItLost) {

@@ -122,11 +122,14 @@ TEST(ConvertToolOptions, MirrorTreeKeepsSameNamedDrawingsApart) {
     for (const char* picture : {"out/a/plan.jpg", "out/b/plan.jpg", "out/tree/c/plan.jpg"})
         EXPECT_FALSE(QImage(dir.filePath(picture)).isNull()) << picture;
 
-    // Without it, drawings given by name all land in the one folder.
+    // Without it, drawings given by name all land in the one folder, told
+    // apart by a tag from their paths.
     const ToolRun flat = convert({"--size", "64", "--output-dir", "flat", "a/plan.dxf", "b/plan.dxf"}, {}, {}, dir.path());
     EXPECT_EQ(flat.status, 0) << flat.err.toStdString();
-    EXPECT_FALSE(QImage(dir.filePath("flat/plan.jpg")).isNull());
-    EXPECT_FALSE(QImage(dir.filePath("flat/plan.dxf.jpg")).isNull());
+    const QStringList pictures = QDir(dir.filePath("flat")).entryList(QDir::Files);
+    EXPECT_EQ(pictures.size(), 2);
+    for (const QString& name : pictures)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^plan~[0-9a-f]{8}\\.jpg$")).match(name).hasMatch()) << name.toStdString();
 }
 
 TEST(ConvertToolOptions, ASecondRunWithSkipUpToDateWritesNothing) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "ConvertToolSupport.h"
@@ -18,7 +19,7 @@ TEST(ConvertTool, UsageErrorsExitWithTwo) {
                                     QStringList{"--quality"}, QStringList{"--background", "grey", "a.dxf"},
                                     QStringList{"--bogus", "a.dxf"}, QStringList{"--size", "x", "a.dxf"},
                                     QStringList{"--window", "0,0,inf,1", "a.dxf"}, QStringList{"--window", "nan,0,1,1", "a.dxf"},
-                                    QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"},
+                                    QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"}, QStringList{"--view", "top", "a.dxf"},
                                     QStringList{"--format", "gif", "a.dxf"}, QStringList{"--shard", "4/4", "a.dxf"},
                                     QStringList{"--shard", "1", "a.dxf"}, QStringList{"--timeout", "-1", "a.dxf"},
                                     QStringList{"--monochrome", "--grayscale", "a.dxf"},
@@ -34,9 +35,20 @@ TEST(ConvertTool, HelpGoesToStandardOutputAndNamesEveryOption) {
     const ToolRun r = convert({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--format", "--output-dir", "--mirror-tree", "--quality", "--size", "--background",
-                               "--monochrome", "--grayscale", "--window", "--recursive", "--extension",
+                               "--monochrome", "--grayscale", "--window", "--view", "--recursive", "--extension",
                                "--skip-up-to-date", "--shard", "--jobs", "--timeout", "--report", "--verbose", "--help"})
         EXPECT_TRUE(r.out.contains(option)) << option;
+    // The manual explains every option the help text names.
+    const QString manual = QString::fromUtf8(readFile(QStringLiteral(LUMICADE_CONVERT_MANUAL))).remove(QLatin1Char('\\'));
+    ASSERT_FALSE(manual.isEmpty());
+    auto options = QRegularExpression(QStringLiteral("--[a-z][a-z-]+")).globalMatch(QString::fromUtf8(r.out));
+    int named = 0;
+    while (options.hasNext()) {
+        const QString option = options.next().captured();
+        EXPECT_TRUE(manual.contains(option)) << option.toStdString() << " is not in the manual";
+        ++named;
+    }
+    EXPECT_GT(named, 20);
 }
 
 TEST(ConvertTool, ConvertsBesideTheDrawingAtTheRequestedSize) {
@@ -72,7 +84,7 @@ TEST(ConvertTool, NeverWritesOverAnInputAndReadsPathsFromStandardInput) {
     const QString oddName = writeFile(dir.filePath("odd.jpg"), kLineDxf);
     const QString first = writeFile(dir.filePath("twin.dxf"), kLineDxf);
     const QString second = writeFile(dir.filePath("twin.DXF2"), kLineDxf);
-    const ToolRun r = convert({"-"}, (oddName + "\n" + first + "\n" + second + "\n").toLocal8Bit());
+    const ToolRun r = convert({"-"}, (oddName + "\n  \n" + first + "\n\t\n" + second + "\n").toLocal8Bit());
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     QFile odd(oddName);
     ASSERT_TRUE(odd.open(QIODevice::ReadOnly));
@@ -80,6 +92,17 @@ TEST(ConvertTool, NeverWritesOverAnInputAndReadsPathsFromStandardInput) {
     EXPECT_FALSE(QImage(dir.filePath("odd.jpg.jpg")).isNull());
     EXPECT_FALSE(QImage(dir.filePath("twin.jpg")).isNull());
     EXPECT_FALSE(QImage(dir.filePath("twin.DXF2.jpg")).isNull());
+}
+
+TEST(ConvertTool, AFolderWithDrawingsOnlyInSubfoldersPointsToRecursive) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("top/sub/plan.dxf"), kLineDxf);
+    const ToolRun flat = convert({"--size", "32", dir.filePath("top")});
+    EXPECT_EQ(flat.status, 0);
+    EXPECT_TRUE(flat.err.contains(QLatin1String("--recursive looks into its subfolders"))) << flat.err.toStdString();
+    const ToolRun deep = convert({"--size", "32", "--recursive", dir.filePath("top")});
+    EXPECT_FALSE(deep.err.contains(QLatin1String("--recursive"))) << deep.err.toStdString();
+    EXPECT_TRUE(deep.err.contains(QLatin1String("Converted 1 of 1"))) << deep.err.toStdString();
 }
 
 }  // namespace

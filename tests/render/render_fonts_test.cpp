@@ -251,11 +251,31 @@ TEST(RenderFonts, ShapesFromTheShapeFileOfTheirStyle) {
     ShapeData missing;
     missing.name = "NONE";
     add(d, entity("SHAPE", missing, Color::fromIndex(1)));
-    const Scene s = scene(d, fonts.path());
+    Scene s = scene(d, fonts.path());
     ASSERT_EQ(s.strokes.size(), 2u);
     EXPECT_NEAR(s.strokes[0].points.back().x, 12, 1e-9);
     EXPECT_NEAR(s.strokes[1].points.back().x, 99, 1e-9);
     EXPECT_NEAR(s.strokes[1].points.back().y, 0, 1e-9);
+
+    // A shape that no file at hand holds is named, once however often it is
+    // asked for (here by each of two lines of a linetype).
+    Linetype rail;
+    rail.name = "RAIL";
+    rail.dashes = {1.0, -1.0};
+    LinetypeElement tie;
+    tie.shapeNumber = 999;
+    tie.style = 0x1A;
+    rail.elements.push_back(tie);
+    d.linetypes = {rail};
+    d.textStyles.back().handle = 0x1A;
+    d.index();
+    for (double y : {10.0, 20.0}) {
+        Entity railed = line({0, y, 0}, {10, y, 0});
+        railed.common.linetype = "RAIL";
+        add(d, railed);
+    }
+    s = scene(d, fonts.path());
+    EXPECT_EQ(s.problems, (std::vector<std::string>{"shape not found: NONE", "shape not found: 999 (marks)"}));
 }
 
 TEST(RenderFonts, PercentCodesAndTogglesInAShapeFont) {

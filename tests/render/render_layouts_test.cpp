@@ -349,5 +349,33 @@ TEST(RenderPictures, APdfPageShowsUnderItsUnderlay) {
 #endif
 }
 
+// The saved view frames the picture edge to edge; looked at from the side,
+// a line standing up along Z shows as a tall line, not as a dot.
+TEST(RenderSavedView, TheActiveViewportFramesModelSpaceFromItsDirection) {
+    QTemporaryDir dir;
+    File plan;
+    plan.activeView(5, 5, 20, 2);
+    plan.entities = box(0, 0, 10, 10, on(1)) + box(100, 100, 110, 110, on(5));
+    RenderOptions o;
+    o.longSide = 400;
+    o.antialias = false;
+    const Drawing d = readText(plan, dir);
+    EXPECT_GT(colourIn(renderDrawing(d, o), QRect(0, 0, 400, 400), kBlue), 20) << "the extents hold both squares";
+    o.view = ViewChoice::Saved;
+    const QImage saved = renderDrawing(d, o);
+    ASSERT_EQ(saved.size(), QSize(400, 200)) << "the view's own shape, with no margin";
+    EXPECT_EQ(colourIn(saved, saved.rect(), kBlue), 0);
+    // Square 0..10 in a view -15..25 by -5..15 at ten pixels a unit.
+    EXPECT_GT(colourIn(saved, QRect(150, 50, 101, 101), kRed), 300);
+    EXPECT_EQ(colourIn(saved, QRect(0, 0, 140, 200), kRed), 0);
+
+    File side;
+    side.activeView(0, 5, 20, 1, 1, 0, 0);
+    side.entities = common("LINE", on(1)) + point(10, 0, 0, 0) + point(11, 0, 0, 10);
+    const QImage standing = renderDrawing(readText(side, dir, QStringLiteral("side.dxf")), o);
+    const int tall = colourIn(standing, QRect(195, 0, 10, 400), kRed);
+    EXPECT_GT(tall, 150) << "a line of 10 units in a view 20 high at 400 pixels";
+}
+
 }  // namespace
 }  // namespace cad::render::testing

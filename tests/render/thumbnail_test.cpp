@@ -41,7 +41,7 @@ cad::Preview storedPreview(const QString& path) {
 
 TEST(Thumbnail, EverySharedDrawingFitsAndUsesItsPreviewWhenLargeEnough) {
     constexpr int kSize = 96;
-    int fromPreview = 0, rendered = 0;
+    int fromPreview = 0, rendered = 0, blankPreviews = 0;
     QDirIterator it(QStringLiteral(LUMICADE_DRAWINGS_DIR), {QStringLiteral("*.dwg"), QStringLiteral("*.dxf")},
                     QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -52,8 +52,15 @@ TEST(Thumbnail, EverySharedDrawingFitsAndUsesItsPreviewWhenLargeEnough) {
         EXPECT_LE(std::max(t.image.width(), t.image.height()), kSize);
         EXPECT_GE(std::max(t.image.width(), t.image.height()), kSize / 2);
         const cad::Preview p = storedPreview(path);
+        const QImage decoded = lumicade::DecodeStoredPreview(p);
+        // An empty frame (solids saved in a shaded view) is drawn instead.
+        const bool blank = !decoded.isNull() && lumicade::IsBlank(decoded);
+        blankPreviews += blank;
+        if (blank) {
+            EXPECT_FALSE(lumicade::IsBlank(t.image)) << "the drawing shows what its preview did not";
+        }
         const bool usable = (p.kind == cad::Preview::Kind::Bmp || p.kind == cad::Preview::Kind::Png) &&
-                            std::max(p.width, p.height) >= kSize;
+                            std::max(p.width, p.height) >= kSize && !blank;
         EXPECT_EQ(t.source, usable ? Thumbnail::Source::StoredPreview : Thumbnail::Source::Rendered);
         if (usable) {
             ++fromPreview;
@@ -63,9 +70,36 @@ TEST(Thumbnail, EverySharedDrawingFitsAndUsesItsPreviewWhenLargeEnough) {
             ++rendered;
         }
     }
-    std::cout << fromPreview << " thumbnails from stored previews, " << rendered << " rendered\n";
+    std::cout << fromPreview << " thumbnails from stored previews, " << rendered << " rendered, " << blankPreviews
+              << " blank previews\n";
     EXPECT_GT(fromPreview, 0);
     EXPECT_GT(rendered, 0);
+}
+
+// A drawing of solids saved in a shaded view stores an empty frame: a copy
+// of a drawing whose preview is made one colour stands in for one.
+TEST(Thumbnail, ABlankStoredPreviewIsDrawnInstead) {
+    QFile original(drawing("example_2000.dwg"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QByteArray bytes = original.readAll();
+    const cad::Preview preview = storedPreview(original.fileName());
+    ASSERT_EQ(preview.kind, cad::Preview::Kind::Bmp);
+    const QByteArray dib(reinterpret_cast<const char*>(preview.data.data()), qsizetype(preview.data.size()));
+    const qsizetype at = bytes.indexOf(dib);
+    ASSERT_GE(at, 0);
+    // The pixels after the header and the 256 colours of an 8-bit picture.
+    const qsizetype pixels = 40 + 256 * 4;
+    bytes.replace(at + pixels, dib.size() - pixels, QByteArray(dib.size() - pixels, '\0'));
+    QTemporaryDir dir;
+    QFile copy(dir.filePath("shaded.dwg"));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(bytes);
+    copy.close();
+    ASSERT_TRUE(lumicade::IsBlank(lumicade::DecodeStoredPreview(storedPreview(copy.fileName()))));
+
+    const Thumbnail t = lumicade::MakeThumbnail(copy.fileName(), 96);
+    EXPECT_EQ(t.source, Thumbnail::Source::Rendered);
+    EXPECT_FALSE(lumicade::IsBlank(t.image));
 }
 
 TEST(Thumbnail, SizesBeyondThePreviewAreRendered) {

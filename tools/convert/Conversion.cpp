@@ -14,7 +14,9 @@
 #include "tools/convert/FileNames.h"
 #include "tools/convert/PaintWithoutQt.h"
 #include "tools/convert/PictureFormats.h"
+#include "tools/convert/PictureRecord.h"
 #include "tools/convert/QtPictures.h"
+#include "tools/convert/UpToDate.h"
 
 namespace lumicade::convert {
 
@@ -52,6 +54,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     // The reader says only that it cannot open a file; the system says why.
     if (::access(job.input.c_str(), R_OK) != 0)
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
+    // Taken before the drawing is read: a change while it is converted
+    // shows at the next run.
+    const std::string record = pictureRecord(job.input, o);
     cad::Drawing drawing;
     try {
         drawing = cad::openDrawing(job.input);
@@ -65,6 +70,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     options.longSide = o.size;
     options.window = o.window;
+    options.view = o.view;
     options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
     options.colors = o.colors;
     const bool all = o.layout == "*";
@@ -75,6 +81,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     const std::string title = completeBaseName(fileNamePart(job.input));
     std::vector<std::string> notes;
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
+    const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
         cad::Losses lost;
@@ -82,7 +89,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             // JPEG pictures of drawings that need nothing of Qt are painted
             // here; the rest through Qt's module, loaded at the first of them.
             if (o.format != Format::Jpeg ||
-                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, bytes, &lost)) {
+                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &lost)) {
                 std::string why;
                 const PaintWithQt paint = qtPainter(&why);
                 if (!paint) return "cannot load the Qt painter: " + why;
@@ -91,7 +98,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 request.options = &options;
                 request.format = o.format;
                 request.quality = o.quality;
+                request.tables = tables;
                 request.title = pictureTitle;
+                request.record = record;
                 request.fontFolders = o.fontDirs;
                 QtPictureResult result;
                 paint(request, result);
@@ -102,6 +111,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 bytes = std::move(result.bytes);
                 lost = std::move(result.losses);
             }
+            addRecord(o.format, bytes, record);
             // The reader's losses are in every picture's list, and a layout
             // may show what the model picture lost again: each loss once,
             // as the first picture that lacks it counts it.

@@ -84,4 +84,22 @@ std::vector<Found> collectDrawings(const Options& o) {
     return files;
 }
 
+std::vector<std::string> foldersWithSubfolders(const Options& o) {
+    std::vector<std::string> folders;
+    for (const std::string& input : o.inputs) {
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(input.c_str()), &::closedir);
+        while (dir) {
+            const dirent* entry = ::readdir(dir.get());
+            if (!entry) break;
+            const std::string name = entry->d_name;
+            struct stat link {};
+            if (name != "." && name != ".." && ::lstat(join(input, name).c_str(), &link) == 0 && S_ISDIR(link.st_mode)) {
+                folders.push_back(input);
+                break;
+            }
+        }
+    }
+    return folders;
+}
+
 }  // namespace lumicade::convert

@@ -19,4 +19,8 @@ struct Found {
 // argument, paths are in byte order.
 std::vector<Found> collectDrawings(const Options& options);
 
+// The folders among the inputs that hold subfolders, for the hint that
+// --recursive would look into them.
+std::vector<std::string> foldersWithSubfolders(const Options& options);
+
 }  // namespace lumicade::convert

@@ -12,6 +12,7 @@ enum class Format { Jpeg, Png, Tiff, Bmp, Pdf, Svg };
 
 struct Options {
     int quality = 85;
+    bool fast = false;                        // JPEG with the standard Huffman tables: the same pixels, sooner, larger
     std::string outputDir;                    // file-system bytes; empty: beside each drawing
     bool mirrorTree = false;                  // with outputDir: keep each drawing's folder below it
     int size = 2048;
@@ -22,6 +23,7 @@ struct Options {
     double timeoutSeconds = 120;              // per drawing; 0: none
     bool recursive = false;
     QRectF window;
+    cad::render::ViewChoice view = cad::render::ViewChoice::Extents;
     std::string layout;                       // "" the active space, "Model", "*" all, or a layout's name
     std::vector<std::string> extensions{"dwg", "dxf"};  // lower case
     std::vector<std::string> inputs;          // file-system bytes, as given

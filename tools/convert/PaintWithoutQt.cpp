@@ -12,7 +12,7 @@
 namespace lumicade::convert {
 
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
-                    int quality, std::vector<unsigned char>& bytes, cad::Losses* losses) {
+                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, cad::Losses* losses) {
     using namespace cad::render;
     try {
         const Scene scene = buildScene(drawing, options);
@@ -35,8 +35,8 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
         paintScene(canvas, scene, clips, view, how);
         std::string why;
         if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
-                             canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling,
-                             &why) != JpegStatus::Ok)
+                             canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling, &why,
+                             tables) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         *losses = drawing.losses;
         losses->add(scene.losses);

@@ -5,6 +5,7 @@
 
 #include "cad/model/Drawing.h"
 #include "cad/render/Render.h"
+#include "convert/JpegFile.h"
 
 namespace lumicade::convert {
 
@@ -14,6 +15,6 @@ namespace lumicade::convert {
 // painter uses, when the picture cannot be made, and lets the renderer's own
 // failures through.
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
-                    int quality, std::vector<unsigned char>& bytes, cad::Losses* losses);
+                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, cad::Losses* losses);
 
 }  // namespace lumicade::convert

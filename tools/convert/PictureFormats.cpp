@@ -34,8 +34,29 @@ std::vector<unsigned char> encodeRaster(const QImage& picture, const char* forma
     return bytesOf(data);
 }
 
+// The document's metadata, as Qt would write it, with the record as what the
+// document is derived from.
+QByteArray pdfMetadata(const std::string& title, const std::string& record) {
+    const QString xmp = QStringLiteral(
+        "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n"
+        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+        "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/' "
+        "xmlns:xmp='http://ns.adobe.com/xap/1.0/'>\n"
+        "<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>%1</rdf:li></rdf:Alt></dc:title>\n"
+        "<dc:source>%2</dc:source>\n"
+        "<xmp:CreatorTool>Lumicade</xmp:CreatorTool>\n"
+        "</rdf:Description>\n"
+        "</rdf:RDF>\n"
+        "</x:xmpmeta>\n"
+        "<?xpacket end='w'?>");
+    return xmp.arg(QString::fromStdString(title).toHtmlEscaped(), QString::fromStdString(record).toHtmlEscaped())
+        .toUtf8();
+}
+
 // One page the size of the picture, a point for a pixel.
-std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, const std::string& title) {
+std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, const std::string& title,
+                                     const std::string& record) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
@@ -44,6 +65,7 @@ std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, con
         QPdfWriter pdf(&buffer);
         pdf.setCreator(QStringLiteral("Lumicade"));
         pdf.setTitle(QString::fromStdString(title));
+        if (!record.empty()) pdf.setDocumentXmpMetadata(pdfMetadata(title, record));
         pdf.setResolution(72);
         pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
         QPainter painter;
@@ -75,7 +97,8 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
 }  // namespace
 
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
-                                         Format format, int quality, const std::string& title, cad::Losses* losses) {
+                                         Format format, int quality, HuffmanTables tables, const std::string& title,
+                                         const std::string& record, cad::Losses* losses) {
     // The vector writers may want Qt's fonts on their own.
     if ((format == Format::Pdf || format == Format::Svg) && !cad::render::ensureGuiApplication())
         throw PictureError("cannot start Qt's font machinery");
@@ -85,14 +108,14 @@ std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad:
     case Format::Jpeg: {
         std::vector<unsigned char> bytes;
         std::string why;
-        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why) != JpegStatus::Ok)
+        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why, tables) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
         return bytes;
     }
     case Format::Png: return encodeRaster(render(scene), "png");
     case Format::Tiff: return encodeRaster(render(scene), "tiff");
     case Format::Bmp: return encodeRaster(render(scene), "bmp");
-    case Format::Pdf: return encodePdf(scene, title);
+    case Format::Pdf: return encodePdf(scene, title, record);
     case Format::Svg: return encodeSvg(scene, title);
     }
     throw PictureError("unknown format");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cad/render/Render.h"
+#include "convert/JpegFile.h"
 #include "tools/convert/Options.h"
 
 namespace lumicade::convert {
@@ -17,9 +18,10 @@ struct PictureError : std::runtime_error {
 
 // Throws PictureError with a reason when the picture cannot be made, and
 // lets the renderer's own failures through. What the picture lacks of the
-// drawing goes to *losses.
+// drawing goes to *losses. PDF pictures keep the record (see PictureRecord.h)
+// in their metadata; the other formats get it added to their bytes.
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& render,
-                                         Format format, int quality, const std::string& title,
-                                         cad::Losses* losses = nullptr);
+                                         Format format, int quality, HuffmanTables tables, const std::string& title,
+                                         const std::string& record, cad::Losses* losses = nullptr);
 
 }  // namespace lumicade::convert

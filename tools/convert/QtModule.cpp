@@ -17,8 +17,8 @@ extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_wi
         cad::render::setFontFolders({request.fontFolders.begin(), request.fontFolders.end()});
     });
     try {
-        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.title,
-                                     &result.losses);
+        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.tables,
+                                     request.title, request.record, &result.losses);
     } catch (const PictureError& e) {
         result.failure = e.what();
     } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 
 #include "cad/model/Drawing.h"
 #include "cad/render/Render.h"
+#include "convert/JpegFile.h"
 #include "tools/convert/Options.h"
 
 namespace lumicade::convert {
@@ -18,7 +19,9 @@ struct QtPictureRequest {
     const cad::render::RenderOptions* options = nullptr;
     Format format = Format::Jpeg;
     int quality = 85;
+    HuffmanTables tables = HuffmanTables::Optimised;
     std::string title;
+    std::string record;  // what the picture is made from, for PDF metadata
     std::vector<std::string> fontFolders;
     cad::NameTable* names = cad::processNames();  // the program's, which its drawings' names point into
 };

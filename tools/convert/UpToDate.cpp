@@ -1,20 +1,126 @@
 #include "tools/convert/UpToDate.h"
 
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
+#include <utility>
+
+#include "tools/convert/PictureRecord.h"
 
 namespace lumicade::convert {
 
 namespace {
 
-bool modified(const std::string& path, timespec* when) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
-    *when = info.st_mtim;
-    return true;
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// Values keep only characters that no format's text needs to escape and
+// that the record does not use to part its fields.
+std::string encoded(const std::string& value) {
+    std::string out;
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || c == '.' || c == '_' ||
+            c == '-' || c == '/' || c == ',' || c == '+' || c == '~') {
+            out += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", u);
+            out += hex;
+        }
+    }
+    return out;
 }
 
-bool later(const timespec& a, const timespec& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+std::string timeOf(const struct stat& info) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%09ld", static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec);
+    return text;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+const char* colorsName(cad::render::ColorMode colors) {
+    switch (colors) {
+    case cad::render::ColorMode::Monochrome: return "monochrome";
+    case cad::render::ColorMode::Grayscale: return "grayscale";
+    default: break;
+    }
+    return "as-drawn";
+}
+
+// The options that change a picture's pixels or its format. Quality counts
+// for JPEG only.
+void addPixelOptions(const Options& o, Fields& fields) {
+    fields.emplace_back("format", pictureExtension(o.format));
+    fields.emplace_back("size", std::to_string(o.size));
+    if (o.format == Format::Jpeg) fields.emplace_back("quality", std::to_string(o.quality));
+    fields.emplace_back("background", o.blackBackground ? "black" : "white");
+    fields.emplace_back("colours", colorsName(o.colors));
+    const QRectF& w = o.window;
+    fields.emplace_back("window", w.isNull() ? std::string() : number(w.left()) + "," + number(w.top()) + "," +
+                                                                   number(w.right()) + "," + number(w.bottom()));
+    fields.emplace_back("layout", o.layout);
+    fields.emplace_back("view", o.view == cad::render::ViewChoice::Saved ? "saved" : "extents");
+    std::string fonts;
+    for (const std::string& dir : o.fontDirs) fonts += (fonts.empty() ? "" : ",") + encoded(dir);
+    fields.emplace_back("font-dirs", fonts);
+}
+
+Fields parse(const std::string& record) {
+    Fields fields;
+    if (record.size() < 2) return fields;
+    const std::string body = record.substr(1, record.size() - 2);
+    for (std::size_t at = 0; at <= body.size();) {
+        std::size_t end = body.find("; ", at);
+        if (end == std::string::npos) end = body.size();
+        const std::string field = body.substr(at, end - at);
+        const std::size_t eq = field.find('=');
+        if (eq != std::string::npos) fields.emplace_back(field.substr(0, eq), field.substr(eq + 1));
+        at = end + 2;
+    }
+    return fields;
+}
+
+std::string valueOf(const Fields& fields, const std::string& key) {
+    for (const auto& [k, v] : fields)
+        if (k == key) return v;
+    return "(none)";
+}
+
+std::string decoded(const std::string& value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 2 < value.size() && std::isxdigit(static_cast<unsigned char>(value[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(value[i + 2]))) {
+            out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+// Why a picture's record differs from the one wanted, in the first field
+// that differs.
+std::string difference(const Fields& found, const Fields& wanted) {
+    for (const auto& [key, value] : wanted) {
+        const std::string had = valueOf(found, key);
+        if (had == value) continue;
+        if (key == "lumicade-picture") return "its picture's record is of another kind";
+        if (key == "drawing") return "its picture was made from another drawing, " + decoded(had);
+        if (key == "bytes" || key == "modified") return "the drawing changed after its picture was made";
+        if (key == "references") return "a file the drawing refers to changed after its picture was made";
+        if (key == "version") return "its picture was made by version " + had + " of the program";
+        return "its picture was made with " + key + " " + (had.empty() ? "(none)" : decoded(had)) + ", not " +
+               (value.empty() ? "(none)" : decoded(value));
+    }
+    return found.size() == wanted.size() ? std::string() : "its picture's record has other fields";
 }
 
 }  // namespace
@@ -24,15 +130,44 @@ std::vector<std::string> referencedFiles(const std::string& drawing) {
     return {};
 }
 
-bool pictureUpToDate(const std::string& drawing, const std::string& picture) {
-    timespec pictureTime{}, drawingTime{};
-    if (!modified(picture, &pictureTime) || !modified(drawing, &drawingTime)) return false;
-    if (!later(pictureTime, drawingTime)) return false;
+std::string pictureRecord(const std::string& drawing, const Options& o) {
+    struct stat info {};
+    if (::stat(drawing.c_str(), &info) != 0) return {};
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(std::filesystem::absolute(drawing), error);
+    Fields fields{{"lumicade-picture", "1"},
+                  {"drawing", encoded(error ? drawing : path.native())},
+                  {"bytes", std::to_string(info.st_size)},
+                  {"modified", timeOf(info)}};
+    // A reference that cannot be found is recorded as missing: its arrival
+    // changes the picture too.
+    std::string references;
     for (const std::string& reference : referencedFiles(drawing)) {
-        timespec referenceTime{};
-        if (modified(reference, &referenceTime) && !later(pictureTime, referenceTime)) return false;
+        struct stat r {};
+        references += (references.empty() ? "" : ",") + encoded(reference) + "@" +
+                      (::stat(reference.c_str(), &r) == 0 ? timeOf(r) : std::string("missing"));
     }
-    return true;
+    fields.emplace_back("references", references);
+    addPixelOptions(o, fields);
+    fields.emplace_back("version", encoded(LUMICADE_VERSION));
+    std::string record = "[";
+    for (const auto& [key, value] : fields) record += (record.size() > 1 ? "; " : "") + key + "=" + value;
+    return record + "]";
+}
+
+bool pictureUpToDate(const std::string& drawing, const std::string& picture, const Options& options, std::string* why) {
+    auto no = [&](std::string reason) {
+        if (why) *why = std::move(reason);
+        return false;
+    };
+    struct stat info {};
+    if (::stat(picture.c_str(), &info) != 0) return no("it has no picture yet");
+    const std::string wanted = pictureRecord(drawing, options);
+    if (wanted.empty()) return no("the drawing cannot be looked at");
+    const std::string found = recordIn(picture);
+    if (found.empty()) return no("its picture holds no record of what it was made from");
+    const std::string reason = difference(parse(found), parse(wanted));
+    return reason.empty() || no(reason);
 }
 
 }  // namespace lumicade::convert

@@ -1,8 +1,10 @@
 #pragma once
-// --skip-up-to-date: a picture newer than its drawing, and than every file
-// the drawing draws from, needs no new run.
+// --skip-up-to-date: a picture made from this drawing as it is now, with the
+// options of this run, by this version of the program needs no new run.
 #include <string>
 #include <vector>
+
+#include "tools/convert/Options.h"
 
 namespace lumicade::convert {
 
@@ -12,9 +14,17 @@ namespace lumicade::convert {
 // files, and this is where that lookup plugs in.
 std::vector<std::string> referencedFiles(const std::string& drawing);
 
-// True when the picture exists and its modification time is later than the
-// drawing's and every referenced file's (to the nanosecond). A reference
-// that cannot be found does not count against the picture.
-bool pictureUpToDate(const std::string& drawing, const std::string& picture);
+// What a picture of the drawing made now, with these options, records (see
+// PictureRecord.h): taken before the drawing is read, so that a change while
+// it is converted shows at the next run. Empty when the drawing cannot be
+// looked at.
+std::string pictureRecord(const std::string& drawing, const Options& options);
+
+// True when the picture holds the record a picture made now would hold.
+// Otherwise *why says what differs: no record (an older run's picture or
+// another program's), another drawing, a changed drawing or referenced
+// file, other options, another version.
+bool pictureUpToDate(const std::string& drawing, const std::string& picture, const Options& options,
+                     std::string* why = nullptr);
 
 }  // namespace lumicade::convert

@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
         std::string line;
         while (std::getline(std::cin, line)) {
             while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            if (!line.empty()) o.inputs.push_back(line);
+            // A line of blanks is an empty line, not a file called "  ".
+            if (line.find_first_not_of(" \t") != std::string::npos) o.inputs.push_back(line);
         }
     }
     if (!o.outputDir.empty()) {
@@ -105,6 +106,10 @@ int main(int argc, char** argv) {
     // Pictures are named over the whole list, before it is split into
     // shards, so that every part names them as a single run would.
     const std::vector<Job> jobs = planOutputs(collectDrawings(o), o);
+    if (jobs.empty() && !o.recursive)
+        for (const std::string& folder : foldersWithSubfolders(o))
+            std::fprintf(stderr, "lumicade-convert: no drawings in %s itself; --recursive looks into its subfolders\n",
+                         displayName(folder).c_str());
     if (isOneOf(o.reportFile, jobs)) {
         std::fprintf(stderr, "lumicade-convert: the report %s would overwrite one of the drawings\n",
                      displayName(o.reportFile).c_str());
@@ -141,11 +146,13 @@ int main(int argc, char** argv) {
         if (!jobs[i].refusal.empty()) {
             outcome.reason = jobs[i].refusal;
             finished(i, outcome);
-        } else if (o.skipUpToDate && pictureUpToDate(jobs[i].input, jobs[i].output)) {
+        } else if (std::string why; o.skipUpToDate && pictureUpToDate(jobs[i].input, jobs[i].output, o, &why)) {
             outcome.status = Outcome::Status::Skipped;
-            outcome.reason = "its picture is newer than the drawing";
+            outcome.reason = "its picture is up to date";
             finished(i, outcome);
         } else {
+            if (o.skipUpToDate && o.verbose)
+                std::fprintf(stderr, "%s: not up to date: %s\n", displayName(jobs[i].input).c_str(), why.c_str());
             toConvert.push_back(i);
         }
     }

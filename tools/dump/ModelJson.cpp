@@ -493,6 +493,13 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     j.value("angBase", h.angBase), j.value("angDirClockwise", h.angDirClockwise);
     j.value("textStyle", h.textStyle), j.value("activeLayout", h.activeLayout);
     j.value("tileMode", h.tileMode);
+    if (h.modelView.present) {
+        const SavedView& v = h.modelView;
+        j.beginObject("modelView");
+        j.point("center", v.center), j.value("width", v.width), j.value("height", v.height);
+        j.point("direction", v.direction), j.point("target", v.target), j.value("twist", v.twist);
+        j.endObject();
+    }
     j.endObject();
 
     j.beginArray("layers");

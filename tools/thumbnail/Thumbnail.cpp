@@ -53,6 +53,17 @@ QImage fitWithin(const QImage& image, int size) {
 
 }  // namespace
 
+bool IsBlank(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull()) return true;
+    const QRgb first = rgb.pixel(0, 0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        if (!std::all_of(row, row + rgb.width(), [&](QRgb p) { return p == first; })) return false;
+    }
+    return true;
+}
+
 QImage DecodeStoredPreview(const cad::Preview& preview) {
     switch (preview.kind) {
     case cad::Preview::Kind::Bmp: return decodeDib(preview.data);
@@ -78,10 +89,12 @@ Thumbnail MakeThumbnail(const QString& path, int size) {
     const std::vector<std::uint8_t> bytes(head.begin(), head.end());
     const cad::Preview preview = cad::dwg::readDwgPreview(bytes);
     // A stored picture is used only when it need not be enlarged; a blurred
-    // thumbnail is worse than the moment it takes to draw the drawing.
+    // thumbnail is worse than the moment it takes to draw the drawing. A
+    // blank one (a drawing of solids saved in a shaded view stores an empty
+    // frame) shows nothing of the drawing at all.
     if (preview.present() && std::max(preview.width, preview.height) >= size) {
         const QImage stored = DecodeStoredPreview(preview);
-        if (!stored.isNull()) {
+        if (!stored.isNull() && !IsBlank(stored)) {
             t.image = fitWithin(stored, size).convertToFormat(QImage::Format_RGB32);
             t.source = Thumbnail::Source::StoredPreview;
             return t;

@@ -22,6 +22,10 @@ Thumbnail MakeThumbnail(const QString& path, int size);
 // (WMF) or a damaged one.
 QImage DecodeStoredPreview(const cad::Preview& preview);
 
+// True when every pixel has one colour (or there are none): a stored
+// preview like that is drawn afresh instead.
+bool IsBlank(const QImage& image);
+
 // Writes the picture as PNG through a temporary file that replaces output
 // only once complete, so that a failure leaves nothing behind.
 bool WriteThumbnailPng(const QImage& image, const QString& output, QString* error);
