@@ -499,7 +499,10 @@ private:
             if (r.sequenceFollows) open = &into->entities.back();
         }
         // A REPEAT without its ENDREP leaves its entities drawn once.
-        if (repeatList) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+        if (repeatList) {
+            d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+            d_.losses.add(Loss::Kind::Damaged, "REPEAT array", d_.warnings.back());
+        }
         for (Block& b : repeated) d_.blocks.push_back(std::move(b));
     }
 

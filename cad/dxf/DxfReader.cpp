@@ -512,7 +512,10 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
         }
     }
     // A REPEAT without its ENDREP leaves its entities drawn once, as they are.
-    if (repeatBlock) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+    if (repeatBlock) {
+        d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+        d_.losses.add(Loss::Kind::Damaged, "REPEAT array", d_.warnings.back());
+    }
     for (Block& b : repeated) addBlock(std::move(b));
 }
 

@@ -46,8 +46,8 @@ bool drawsNothing(std::string_view entityKind) {
     // model; pictures and plots leave them out. A proxy entity without
     // graphics has nothing to show. The settings objects of wipeouts are no
     // entities but are met where entities are. In the first releases'
-    // files, an array of entities is said by REPEAT (which counts as the
-    // loss) and closed by ENDREP; LOAD and JUMP only steer the reading.
+    // files, ENDREP closes the array its REPEAT opened; LOAD and JUMP only
+    // steer the reading.
     static constexpr std::array<std::string_view, 10> kinds = {
         "LIGHT", "SUN", "CAMERA", "SECTIONOBJECT", "GEOPOSITIONMARKER", "ACAD_PROXY_ENTITY", "WIPEOUTVARIABLES",
         "ENDREP", "LOAD", "JUMP"};
