@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cad/model/ReplacingFile.h"
 #include "cad/render/TextFonts.h"
 
 int main(int argc, char** argv)
@@ -41,6 +42,9 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // A picture being written when the window is closed from outside
+    // (Ctrl+C in its terminal, the session ending) leaves no temporary file.
+    cad::ReplacingFile::removeTemporaryFilesOnSignals();
     // One look on every desktop; the window was laid out for it.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);

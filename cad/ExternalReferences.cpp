@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cad/DrawingFile.h"
+#include "cad/model/ReadableFile.h"
 #include "cad/model/ReferencedFiles.h"
 
 namespace cad {
@@ -37,7 +38,8 @@ bool isSpace(const std::string& blockName) {
 // The names a referenced drawing's entities use, as the host knows them.
 class Renamer {
 public:
-    Renamer(std::string prefix, const std::string& referencePath) : prefix_(std::move(prefix)), path_(referencePath) {}
+    Renamer(std::string prefix, const std::string& referencePath, const ReferenceRules& rules)
+        : prefix_(std::move(prefix)), path_(referencePath), rules_(rules) {}
 
     std::string layer(const std::string& name) const { return name == "0" || name.empty() ? name : prefix_ + name; }
     std::string linetype(const std::string& name) const {
@@ -65,7 +67,8 @@ public:
                     d.textStyle = named(d.textStyle);
                 } else if constexpr (std::is_same_v<T, ImageData>) {
                     // Pictures are named relative to the drawing that shows them.
-                    if (const std::string found = findReferencedFile(d.filePath, path_); !found.empty())
+                    if (const std::string found = findReferencedFile(d.filePath, path_);
+                        !found.empty() && refusedReference(rules_, found).empty())
                         d.filePath = found;
                 } else if constexpr (std::is_same_v<T, ViewportData>) {
                     for (std::string& n : d.frozenLayers) n = layer(n);
@@ -77,11 +80,14 @@ public:
 private:
     std::string prefix_;
     std::string path_;
+    const ReferenceRules& rules_;
 };
 
 class Attacher {
 public:
-    Attacher(std::vector<std::string>& problems, Losses& losses) : problems_(problems), losses_(losses) {}
+    Attacher(std::vector<std::string>& problems, std::vector<std::string>& files, const ReferenceRules& rules,
+             Losses& losses)
+        : problems_(problems), files_(files), rules_(rules), losses_(losses) {}
 
     void attach(Drawing& host, const std::string& hostPath, int depth) {
         // Blocks are added while we go: walk by index, and only the ones
@@ -103,6 +109,10 @@ public:
                 note("external reference " + name + " not found: " + portablePath(stored), stored);
                 continue;
             }
+            if (const std::string why = refusedReference(rules_, found); !why.empty()) {
+                note("external reference " + name + " not drawn, " + why + ": " + portablePath(stored), stored);
+                continue;
+            }
             const std::string key = canonical(found);
             if (std::find(chain_.begin(), chain_.end(), key) != chain_.end()) {
                 note("external reference " + name + " (" + portablePath(stored) +
@@ -116,10 +126,20 @@ public:
             }
             const Drawing* ref = load(key, found, name, stored, depth);
             if (!ref) continue;
-            merge(host, i, *ref, found, stored);
+            if (merge(host, i, *ref, found, stored)) listed(found);
             changed = true;
         }
         if (changed) host.index();
+    }
+
+    // The pictures and underlays of the drawing and of what was brought in.
+    void listPictures(const Drawing& host, const std::string& hostPath) {
+        for (const Block& b : host.blocks)
+            for (const Entity& e : b.entities)
+                if (const auto* box = std::get_if<Boxed<ImageData>>(&e.data); box && !unbox(*box).filePath.empty())
+                    if (const std::string found = findReferencedFile(unbox(*box).filePath, hostPath);
+                        !found.empty() && refusedReference(rules_, found).empty())
+                        listed(found);
     }
 
     void begin(const std::string& hostPath) {
@@ -144,7 +164,21 @@ private:
         }
         std::unique_ptr<Drawing> d;
         try {
-            d = std::make_unique<Drawing>(readDrawingFile(path));
+            ReadableFile file;
+            std::vector<std::uint8_t> bytes;
+            const bool opened = file.open(path, kMaxDrawingBytes);
+            // Each file is weighed before it is read; one that would pass the
+            // budget of all references together is not read at all.
+            if (opened && file.size() > rules_.byteBudget - std::min(bytesRead_, rules_.byteBudget)) {
+                note("external reference " + name + " is not read: the drawing's references together pass " +
+                     std::to_string(rules_.byteBudget >> 20) + " MB: " + path,
+                     stored);
+            } else if (!opened || !file.read(bytes)) {
+                note("external reference " + name + " cannot be read: " + path + ": " + file.problem(), stored);
+            } else {
+                bytesRead_ += bytes.size();
+                d = std::make_unique<Drawing>(readDrawingBytes(std::move(bytes), path));
+            }
         } catch (const std::bad_alloc&) {
             note("external reference " + name + " is too large to read: " + path, stored);
         } catch (const std::exception& e) {
@@ -160,7 +194,12 @@ private:
         return raw;
     }
 
-    void merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath,
+    void listed(const std::string& path) {
+        if (std::find(files_.begin(), files_.end(), path) == files_.end()) files_.push_back(path);
+    }
+
+    // False when the reference was too large to bring in.
+    bool merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath,
                const std::string& stored) {
         const std::string blockName = host.blocks[blockIndex].name;
         std::size_t size = 0;
@@ -168,10 +207,10 @@ private:
             if (!isSpace(b.name) || upperName(b.name) == "*MODEL_SPACE") size += b.entities.size();
         if (merged_ + size > kMaxReferencedEntities) {
             note("external reference " + blockName + " is too large to draw: " + refPath, stored);
-            return;
+            return false;
         }
         merged_ += size;
-        const Renamer rename(blockName + "|", refPath);
+        const Renamer rename(blockName + "|", refPath, rules_);
         // Dependent records the host already keeps hold the states it was
         // saved with; the others come as the referenced drawing has them.
         for (const Layer& l : ref.layers) {
@@ -223,22 +262,27 @@ private:
             losses_.add(l.kind, l.what, "external reference " + blockName + ": " + l.text, l.count);
         // The lookups above see what was added so far.
         host.index();
+        return true;
     }
 
     std::vector<std::string>& problems_;
+    std::vector<std::string>& files_;
+    const ReferenceRules& rules_;
     Losses& losses_;
     std::vector<std::string> chain_;
     std::map<std::string, std::unique_ptr<Drawing>> cache_;
     std::size_t merged_ = 0;
+    std::uint64_t bytesRead_ = 0;
 };
 
 }  // namespace
 
-void attachExternalReferences(Drawing& host, const std::string& hostPath) {
+void attachExternalReferences(Drawing& host, const std::string& hostPath, const ReferenceRules& rules) {
     const std::string path = hostPath.empty() ? host.sourcePath : hostPath;
-    Attacher attacher(host.referenceProblems, host.losses);
+    Attacher attacher(host.referenceProblems, host.referencedFiles, rules, host.losses);
     attacher.begin(path);
     attacher.attach(host, path, 0);
+    attacher.listPictures(host, path);
 }
 
 }  // namespace cad

@@ -10,10 +10,14 @@
 // A reference that cannot be found or read leaves its block empty and adds
 // a line to Drawing::referenceProblems; the rest of the drawing is whole.
 #include "cad/model/Drawing.h"
+#include "cad/model/ReferencedFiles.h"
 
 namespace cad {
 
 // hostPath: where the drawing was read from (Drawing::sourcePath when empty).
-void attachExternalReferences(Drawing& host, const std::string& hostPath = {});
+// A reference the rules refuse is not read, and is named among the problems.
+// Drawing::referencedFiles lists the references brought in and the pictures
+// and underlays the rules allow, wherever they are shown.
+void attachExternalReferences(Drawing& host, const std::string& hostPath = {}, const ReferenceRules& rules = {});
 
 }  // namespace cad

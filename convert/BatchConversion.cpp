@@ -9,9 +9,11 @@
 #include <map>
 #include <set>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <utility>
 
+#include "cad/model/ReplacingFile.h"
 #include "convert/BatchContext.h"
 #include "convert/BitmapFile.h"
 #include "convert/CadExport.h"
@@ -124,10 +126,21 @@ public:
 
     int renamed() const { return static_cast<int>(renamedDrawings_.size()) + renamedUnknown_; }
 
+    // The first time this run writes into a folder, the temporary files an
+    // earlier run left there a day or more ago (a power cut, a kill) go.
+    void clearStaleTemporaryFiles(const QString& picture)
+    {
+        constexpr long kDay = 24L * 60 * 60;
+        const QString folder = QFileInfo(picture).absolutePath();
+        if (cleared_.insert(folder).second)
+            cad::ReplacingFile::removeStale(QFile::encodeName(folder).toStdString(), kDay);
+    }
+
 private:
     std::map<FileId, FileId> written_;
     std::set<FileId> renamedDrawings_;
     int renamedUnknown_ = 0;
+    std::set<QString> cleared_;
 };
 
 QString doneMessage(int renamed)
@@ -233,6 +246,7 @@ DrawingOutcome convertRow(BatchContext& form, ErrorTrap& trap, int i, RunPicture
         if (quality < 0 || quality > 255)
             throw VbError::make(ErrNo::Overflow);
         const QString place = pictures.placeFor(output, source);
+        pictures.clearStaleTemporaryFiles(place);
         if (SaveJPG(form.dialogs(), form.creatorPicture(), place, static_cast<quint8>(quality)))
             pictures.wrote(place, source, place != output);
     });

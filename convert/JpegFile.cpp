@@ -8,7 +8,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -116,22 +115,17 @@ int writeFileReplacing(const QString& path, const std::vector<unsigned char>& by
 // Straight on the system calls rather than QSaveFile, which says "Unknown
 // error" for a full disk or a file-size limit and, after a short write,
 // still commits the truncated file.
-int writeNativeFileReplacing(const std::string& pathIn, const std::vector<unsigned char>& bytes, std::string* why) {
+int writeNativeFileReplacing(const std::string& path, const std::vector<unsigned char>& bytes, std::string* why) {
     auto fail = [&](int error) {
         if (why) *why = std::strerror(error);
         return JpegStatus::Win32Error;
     };
-    if (pathIn.empty()) return fail(ENOENT);
-    // A symbolic link keeps pointing where it did: its target is replaced.
-    std::string path = pathIn;
+    if (path.empty()) return fail(ENOENT);
+    // The rename replaces whatever is at the path. A symbolic link there is
+    // replaced itself, never written through: a link planted in a shared
+    // folder must not lead the picture onto a file elsewhere.
     struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
-        if (char* target = ::realpath(path.c_str(), nullptr)) {
-            path = target;
-            std::free(target);
-        }
-    }
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    const bool exists = ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
 
     cad::ReplacingFile file;

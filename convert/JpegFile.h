@@ -49,8 +49,8 @@ int encodeJpeg(const QImage& picture, int quality, std::vector<unsigned char>& o
 
 // Writes already encoded bytes to path through a temporary file in the same
 // folder. *why gets the system's reason on failure ("No space left on
-// device", "File too large"). A path that is a symbolic link has its target
-// replaced, and an existing file keeps its permissions.
+// device", "File too large"). A path that is a symbolic link is replaced by
+// the file, its target left alone, and an existing file keeps its permissions.
 int writeFileReplacing(const QString& path, const std::vector<unsigned char>& bytes, std::string* why = nullptr);
 // The same for a path in the file system's own bytes, which need not be
 // UTF-8 and so may have no QString spelling.

@@ -1,8 +1,9 @@
 #include "cad/fonts/HersheyFont.h"
 
+#include "cad/model/ReadableFile.h"
+
 #include <algorithm>
-#include <fstream>
-#include <sstream>
+#include <string>
 #include <vector>
 
 namespace cad::fonts {
@@ -94,11 +95,12 @@ std::optional<HersheyFont> HersheyFont::parse(std::string_view text) {
 }
 
 std::optional<HersheyFont> HersheyFont::load(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse(text.str());
+    // The stand-in fonts are a few kilobytes each.
+    constexpr std::uint64_t kMaxFileBytes = 4u << 20;
+    ReadableFile in;
+    std::vector<std::uint8_t> bytes;
+    if (!in.open(file.string(), kMaxFileBytes) || !in.read(bytes)) return std::nullopt;
+    return parse(std::string(bytes.begin(), bytes.end()));
 }
 
 const StrokeGlyph* HersheyFont::glyph(char32_t c) const {

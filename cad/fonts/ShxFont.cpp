@@ -1,11 +1,13 @@
 #include "cad/fonts/ShxFont.h"
 
+#include "cad/model/ReadableFile.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 #include <iterator>
+#include <string>
 
 namespace cad::fonts {
 
@@ -17,7 +19,7 @@ constexpr int kMaxSteps = 20000;
 constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxStack = 16;
 constexpr std::size_t kMaxPoints = 50000;
-constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+constexpr std::uint64_t kMaxFileBytes = 64u << 20;
 // Segments per eighth of a circle: glyph arcs are small on the picture.
 constexpr int kSegmentsPerOctant = 6;
 
@@ -92,16 +94,10 @@ void ShxFont::readFontInfo(const Shape& info) {
 }
 
 std::optional<ShxFont> ShxFont::load(const std::filesystem::path& file, std::string* error) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || size > kMaxFileBytes) {
-        if (error) *error = ec ? "cannot read the file" : "the file is too large for a shape font";
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
-        if (error) *error = "cannot read the file";
+    ReadableFile in;
+    std::vector<std::uint8_t> bytes;
+    if (!in.open(file.string(), kMaxFileBytes) || !in.read(bytes)) {
+        if (error) *error = "cannot read the file: " + in.problem();
         return std::nullopt;
     }
     return parse(bytes, error);

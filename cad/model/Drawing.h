@@ -151,6 +151,9 @@ public:
     // What could not be brought in with the drawing: external references
     // that were missing, unreadable or circular (one line each).
     std::vector<std::string> referenceProblems;
+    // The files brought in or shown besides the drawing's own: external
+    // references, pictures and underlays, each once, as found.
+    std::vector<std::string> referencedFiles;
 
     // Objects the reader met but could not decode or does not model,
     // by class or DXF name. Never fatal.

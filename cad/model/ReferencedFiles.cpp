@@ -71,4 +71,21 @@ std::string findReferencedFile(const std::string& storedPath, const std::string&
     return inFolder(folder, name).lexically_normal().string();
 }
 
+std::string refusedReference(const ReferenceRules& rules, const std::string& path) {
+    switch (rules.scope) {
+    case ReferenceScope::Any: return {};
+    case ReferenceScope::None: return "files other than the drawing are not drawn";
+    case ReferenceScope::Below: break;
+    }
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(fs::absolute(rules.root.empty() ? fs::path(".") : fs::path(rules.root), ec), ec);
+    const fs::path file = fs::weakly_canonical(fs::absolute(fs::path(path), ec), ec);
+    if (ec || root.empty()) return "it lies outside the drawing's folder";
+    // Whole names compared: /plans is no folder of /plans2/x.dwg.
+    auto r = root.begin(), f = file.begin();
+    for (; r != root.end() && !r->empty(); ++r, ++f)
+        if (f == file.end() || *f != *r) return "it lies outside the drawing's folder";
+    return {};
+}
+
 }  // namespace cad

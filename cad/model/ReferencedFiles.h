@@ -8,6 +8,7 @@
 //   3. the file name alone in that folder (the names of files copied from
 //      elsewhere match without regard to case, as on the system that wrote
 //      them).
+#include <cstdint>
 #include <string>
 
 namespace cad {
@@ -19,5 +20,22 @@ std::string findReferencedFile(const std::string& storedPath, const std::string&
 
 // The stored path with "\" turned into "/", for messages and look-ups.
 std::string portablePath(const std::string& storedPath);
+
+// Which of the files found may be drawn. A drawing from elsewhere may name
+// any file of this machine ("../../../home/x/secret.dwg", "/etc/..."), and
+// the CAD application would draw it: Any does the same, Below only files in
+// the folder tree of the drawing being drawn (links followed, so a link
+// cannot lead out), None no file but the drawing itself.
+enum class ReferenceScope { Any, Below, None };
+struct ReferenceRules {
+    ReferenceScope scope = ReferenceScope::Any;
+    std::string root;  // Below: the folder of the drawing being drawn
+    // Bytes read from all external references of one drawing together:
+    // twenty references to files of 900 MB would otherwise take minutes.
+    std::uint64_t byteBudget = 1ULL << 30;
+};
+
+// Why the rules refuse the file found at path; "" when they allow it.
+std::string refusedReference(const ReferenceRules& rules, const std::string& path);
 
 }  // namespace cad

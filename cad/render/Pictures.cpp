@@ -3,6 +3,7 @@
 // module where it was built, see PdfPages.h), adjusted as the entity asks
 // and placed on its frame.
 #include <QColor>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "cad/model/ReadableFile.h"
 #include "cad/model/ReferencedFiles.h"
 #include "cad/render/SceneBuilder.h"
 
@@ -24,12 +26,17 @@ namespace cad::render::frontend {
 
 namespace {
 
-// Pictures larger than this are not decoded whole: a scan of 100,000 x
-// 100,000 pixels would need 40 GB. They are read scaled down where the
-// format allows it, and otherwise left as their frame.
+// Pictures larger than this are not kept whole: a scan of 100,000 x
+// 100,000 pixels would need 40 GB. They are read scaled down, by the
+// decoder itself where the format allows it (JPEG), or else whole and then
+// scaled when that fits the decoding budget; beyond it they are left as
+// their frame, and named.
 constexpr qint64 kMaxDecodedPixels = 64LL * 1024 * 1024;
 constexpr int kMaxSide = 8192;
-constexpr qint64 kMaxFileBytes = 1LL << 30;
+// Memory one decoding may take. Qt's readers stop at 256 MB by default
+// (128 MB in older releases), which refuses an ordinary 36-megapixel scan.
+constexpr qint64 kMaxDecodeBytes = 1LL << 30;
+constexpr std::uint64_t kMaxFileBytes = 1ULL << 30;
 // Decoded pictures kept for the next entity or drawing that shows them.
 constexpr qint64 kCacheBytes = 512LL * 1024 * 1024;
 // PDF pages are drawn at most this many pixels along their long side.
@@ -82,12 +89,17 @@ private:
 Loaded loadRaster(const QString& path, const QString&) {
     Loaded out;
     const std::string name = QFileInfo(path).fileName().toStdString();
-    if (QFileInfo(path).size() > kMaxFileBytes) {
-        out.problem = "picture " + name + " is too large to read";
+    ReadableFile file;
+    QFile device;
+    if (!file.open(QFile::encodeName(path).toStdString(), kMaxFileBytes) ||
+        !device.open(file.fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+        out.problem = "picture " + name + " cannot be read: " + file.problem();
         return out;
     }
-    QImageReader reader(path);
+    // The name's ending is a hint; the content decides where it is wrong.
+    QImageReader reader(&device, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
+    reader.setAllocationLimit(static_cast<int>(kMaxDecodeBytes >> 20));
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxDecodedPixels) {
         // Formats that can decode at a lower resolution (JPEG) do so; for the
@@ -122,8 +134,9 @@ RenderPdfPage pdfModule(std::string* why) {
 Loaded loadPdfPage(const QString& path, const QString& pageName) {
     Loaded out;
     const std::string name = QFileInfo(path).fileName().toStdString();
-    if (QFileInfo(path).size() > kMaxFileBytes) {
-        out.problem = "PDF " + name + " is too large to read";
+    ReadableFile file;
+    if (!file.open(QFile::encodeName(path).toStdString(), kMaxFileBytes)) {
+        out.problem = "PDF " + name + " cannot be read: " + file.problem();
         return out;
     }
     std::string why;
@@ -133,7 +146,8 @@ Loaded loadPdfPage(const QString& path, const QString& pageName) {
         return out;
     }
     PdfPage page;
-    render(path, pageName, name, kMaxPagePixels, page);
+    // Poppler opens the file by name: it is given the one already checked.
+    render(QString::fromStdString(file.descriptorPath()), pageName, name, kMaxPagePixels, page);
     out.image = std::move(page.image);
     out.problem = std::move(page.problem);
     return out;
@@ -235,6 +249,10 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
         scene_.losses.add(Loss::Kind::Image, d.filePath, scene_.problems.back());
         return;
     }
+    if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
+        scene_.problems.push_back("picture not drawn, " + why + ": " + portablePath(d.filePath));
+        return;
+    }
     Loaded loaded = PictureCache::instance().get(QString::fromStdString(found), {}, &loadRaster);
     if (loaded.image.isNull()) {
         scene_.problems.push_back(loaded.problem);
@@ -277,6 +295,8 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
                               e.type + " shown by its frame only: " + portablePath(d.filePath));
     } else if (found.empty()) {
         problem = "PDF not found: " + portablePath(d.filePath);
+    } else if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
+        problem = "PDF not drawn, " + why + ": " + portablePath(d.filePath);
     } else if (shown) {
 #ifdef LUMICADE_HAVE_POPPLER
         Loaded loaded = PictureCache::instance().get(QString::fromStdString(found), QString::fromStdString(d.page), &loadPdfPage);

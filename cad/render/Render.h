@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/ReferencedFiles.h"
 #include "cad/render/PaintRules.h"
 
 class QPainter;
@@ -52,6 +53,7 @@ struct RenderOptions {
     ViewChoice view = ViewChoice::Extents;
     ColorMode colors = ColorMode::AsDrawn;
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
+    ReferenceRules references;       // which pictures and underlays may be shown
     WorkBudgets budgets;
 };
 

@@ -9,7 +9,9 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <vector>
 
+#include "cad/model/ReadableFile.h"
 #include "cad/render/QtParts.h"
 #include "cad/render/Render.h"
 #include "cad/render/SceneBuilder.h"
@@ -115,7 +117,14 @@ double missingCharacter(char32_t c, const TextFormat& f, double pen, double base
 
 QString registerFontFile(const std::filesystem::path& file, const std::string& family) {
     ensureGuiApplication();  // the font database needs it
-    const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file.string()));
+    // Weighed and read here, so that a pipe or a device named like a font
+    // cannot stall the font database. Collections of CJK faces reach 100 MB.
+    constexpr std::uint64_t kMaxFontBytes = 256u << 20;
+    ReadableFile in;
+    std::vector<std::uint8_t> bytes;
+    if (!in.open(file.string(), kMaxFontBytes) || !in.read(bytes)) return QString::fromStdString(family);
+    const int id = QFontDatabase::addApplicationFontFromData(
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList{};
     return families.isEmpty() ? QString::fromStdString(family) : families.front();
 }

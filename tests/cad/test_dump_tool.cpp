@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +107,16 @@ TEST(DumpTool, FailuresGiveOneLineAndStatusOne) {
         DumpRun cut = dump("--counts " + write("cut.dwg", std::string(version) + std::string(200, '\0')));
         EXPECT_EQ(cut.status, 1) << version;
         EXPECT_NE(cut.err.find("DWG file is truncated"), std::string::npos) << version << ": " << cut.err;
+    }
+
+    // A pipe with no writer, a device and a folder are refused at once, not waited on or read.
+    const std::string pipe = (dir / "pipe.dxf").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    for (const auto& [path, words] : {std::pair<std::string, const char*>{pipe, "a pipe"},
+                                      {"/dev/zero", "a device"}, {dir.string(), "Is a directory"}}) {
+        DumpRun refused = dump("--counts " + quoted(path));
+        EXPECT_EQ(refused.status, 1) << path;
+        EXPECT_NE(refused.err.find(words), std::string::npos) << refused.err;
     }
 
     EXPECT_EQ(dump("").status, 2);

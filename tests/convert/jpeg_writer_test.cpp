@@ -11,8 +11,11 @@
 #include <sys/resource.h>
 #include <turbojpeg.h>
 #include <utility>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "FakeDialogs.h"
+#include "cad/model/ReplacingFile.h"
 #include "convert/JpegFile.h"
 #include "convert/SaveAsJPG.h"
 #include "platform/Dialogs.h"
@@ -182,6 +185,27 @@ TEST(JpegWriter, FailedWriteKeepsTheEarlierJpegIntact) {
     EXPECT_TRUE(dialogs.texts()[0].startsWith(QStringLiteral("Cannot save the image. GDI+ Error:7")));
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("plan.jpg")});
+}
+
+// A process ended by a signal while it writes takes its temporary file with it.
+TEST(JpegWriter, ASignalInTheMiddleOfAWriteLeavesNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        QTemporaryDir dir;
+        const std::string target = QFile::encodeName(dir.filePath(QStringLiteral("plan.bmp"))).toStdString();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            cad::ReplacingFile::removeTemporaryFilesOnSignals();
+            cad::ReplacingFile kept, written;
+            const bool begun = kept.open(target, ".tmp") && written.open(target, ".bmp.tmp") && written.write("BM", 2);
+            if (begun) ::raise(signal);
+            ::_exit(3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << ": " << status;
+        EXPECT_EQ(folderEntries(dir.path()), QStringList{}) << signal;
+    }
 }
 
 }  // namespace

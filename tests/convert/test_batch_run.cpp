@@ -2,6 +2,7 @@
 // temporary folder.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QScopeGuard>
@@ -390,3 +391,35 @@ TEST_F(BatchRun, NameClashesAreFoundThroughEverySpellingOfTheFolder)
 }
 
 }  // namespace
+
+TEST_F(BatchRun, ALinkWhereAPictureGoesIsReplacedAndOldTemporaryFilesGo)
+{
+    // Beside the drawing, in a shared folder: a link planted at the
+    // picture's name that leads out of the batch.
+    QDir().mkpath(path(QStringLiteral("elsewhere")));
+    QFile keep(path(QStringLiteral("elsewhere/keep.dwg")));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("kept drawing");
+    keep.close();
+    addDrawing(QStringLiteral("shared/site.dwg"), Qt::red);
+    ASSERT_TRUE(QFile::link(QStringLiteral("../elsewhere/keep.dwg"), path(QStringLiteral("shared/site.jpg"))));
+    // And a temporary file a run left there two days ago, beside one of today.
+    const QString stale = path(QStringLiteral("shared/.lumicade-999999-0.tmp"));
+    const QString fresh = path(QStringLiteral("shared/.lumicade-999999-1.tmp"));
+    for (const QString& p : {stale, fresh}) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (p == stale) {
+            ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        }
+    }
+    form.opt1 = false;
+    form.opt2 = true;
+    run();
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
+    EXPECT_EQ(keep.readAll(), QByteArray("kept drawing"));
+    EXPECT_FALSE(QFileInfo(path(QStringLiteral("shared/site.jpg"))).isSymLink());
+    EXPECT_TRUE(near(centreOf(path(QStringLiteral("shared/site.jpg"))), Qt::red));
+}

@@ -4,12 +4,18 @@
 // drawing is named, and the exit status tells.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "ConvertToolSupport.h"
 
@@ -51,6 +57,28 @@ TEST(ConvertToolMisuse, AnOutputReachedThroughALinkNeverOverwritesAnInput) {
     EXPECT_FALSE(QImage(dir.filePath("same/p.jpg.jpg")).isNull());
     EXPECT_FALSE(QImage(dir.filePath("other/q.dxf.jpg")).isNull());
     EXPECT_TRUE(QFileInfo(dir.filePath("other/q.jpg")).isSymLink());
+}
+
+TEST(ConvertToolMisuse, ALinkAtAPictureNameIsReplacedNeverWrittenThrough) {
+    QTemporaryDir dir;
+    // A link to a file beside the drawing and one to a file outside the
+    // batch, met by a drawing named alone and by a folder scan.
+    const QString other = writeFile(dir.filePath("b/other.dwg"), "other drawing");
+    const QString keep = writeFile(dir.filePath("elsewhere/keep.dwg"), "kept drawing");
+    writeFile(dir.filePath("b/plan.dxf"), kLineDxf);
+    writeFile(dir.filePath("c/site.dxf"), kLineDxf);
+    ASSERT_TRUE(QFile::link(QStringLiteral("other.dwg"), dir.filePath("b/plan.jpg")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../elsewhere/keep.dwg"), dir.filePath("c/site.jpg")));
+    for (const QStringList& args : {QStringList{dir.filePath("b/plan.dxf")}, QStringList{dir.filePath("c")}}) {
+        const ToolRun r = convert(args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    EXPECT_EQ(readFile(other), QByteArray("other drawing"));
+    EXPECT_EQ(readFile(keep), QByteArray("kept drawing"));
+    for (const char* picture : {"b/plan.jpg", "c/site.jpg"}) {
+        EXPECT_FALSE(QFileInfo(dir.filePath(picture)).isSymLink()) << picture;
+        EXPECT_FALSE(QImage(dir.filePath(picture)).isNull()) << picture;
+    }
 }
 
 TEST(ConvertToolMisuse, NamesThatAreNotUtf8AreConvertedAndShownSafely) {
@@ -112,25 +140,173 @@ TEST(ConvertToolMisuse, AFileSizeLimitFailsOnlyTheOversizedPicturesWithTheSystem
     EXPECT_TRUE(leftovers(dir.filePath("in")).isEmpty()) << leftovers(dir.filePath("in")).join(' ').toStdString();
 }
 
+// The converter's worker processes, as the system lists a process's children.
+std::vector<pid_t> workersOf(qint64 converter) {
+    const QByteArray list = readFile(QStringLiteral("/proc/%1/task/%1/children").arg(converter));
+    std::vector<pid_t> pids;
+    for (const QByteArray& pid : list.split(' '))
+        if (!pid.trimmed().isEmpty()) pids.push_back(static_cast<pid_t>(pid.trimmed().toInt()));
+    return pids;
+}
+
+// Starts the converter and waits until seen(p) holds or it ends.
+void startAndWaitFor(QProcess& p, const QStringList& args, const std::function<bool(QProcess&)>& seen) {
+    p.start(QStringLiteral(LUMICADE_CONVERT_PROGRAM), args);
+    ASSERT_TRUE(p.waitForStarted());
+    while (p.state() == QProcess::Running && !seen(p)) ::usleep(1000);
+}
+
+// A slow drawing: a line arrayed a million by a million times, cut short by
+// the work budget only after a while at a large size.
+const QByteArray kArrayDxf =
+    "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nCELL\n70\n0\n10\n0\n20\n0\n30\n0\n"
+    "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n0\nENDBLK\n0\nENDSEC\n"
+    "0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nCELL\n10\n0\n20\n0\n30\n0\n"
+    "70\n1000000\n71\n1000000\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n";
+
 TEST(ConvertToolMisuse, ADrawingThatNeverEndsFailsAloneAfterTheTimeout) {
     QTemporaryDir dir;
-    // A pipe with no writer: opening it waits for ever, as a drawing on a
-    // stalled network share would.
-    const QString stalled = dir.filePath("a_stalled.dxf");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(stalled).constData(), 0644), 0);
+    // A drawing on a stalled network share never answers: here its worker
+    // is stopped as soon as it is seen, at work on the first drawing.
+    const QString stalled = writeFile(dir.filePath("a_stalled.dxf"), kArrayDxf);
     writeFile(dir.filePath("in/b.dxf"), kLineDxf);
     writeFile(dir.filePath("in/c.dxf"), kLineDxf);
-    for (const char* jobs : {"1", "2"}) {
-        QFile::remove(dir.filePath("in/b.jpg"));
-        QFile::remove(dir.filePath("in/c.jpg"));
-        // Long enough for a worker to start Qt's font machinery under a sanitizer.
-        const ToolRun r = convert({"--timeout", "3", "--jobs", jobs, "--size", "64", stalled, dir.filePath("in")});
-        EXPECT_EQ(r.status, 1) << jobs << ": " << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QLatin1String("a_stalled.dxf: took longer than 3 s"))) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QLatin1String("Converted 2 of 3 drawings"))) << r.err.toStdString();
-        EXPECT_FALSE(QImage(dir.filePath("in/b.jpg")).isNull()) << jobs;
-        EXPECT_FALSE(QImage(dir.filePath("in/c.jpg")).isNull()) << jobs;
+    QProcess p;
+    // Long enough for a worker to start Qt's font machinery under a sanitizer.
+    startAndWaitFor(p, {"--timeout", "3", "--jobs", "1", "--size", "4096", stalled, dir.filePath("in")}, [](QProcess& c) {
+        const std::vector<pid_t> workers = workersOf(c.processId());
+        for (pid_t w : workers) ::kill(w, SIGSTOP);
+        return !workers.empty();
+    });
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String("a_stalled.dxf: took longer than 3 s"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String("Converted 2 of 3 drawings"))) << err.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("in/b.jpg")).isNull());
+    EXPECT_FALSE(QImage(dir.filePath("in/c.jpg")).isNull());
+}
+
+TEST(ConvertToolMisuse, NoTemporaryFileOutlivesAKilledWorkerOrAnInterruptedRun) {
+    for (const bool interrupt : {false, true}) {
+        SCOPED_TRACE(interrupt ? "SIGINT to the run" : "a worker killed");
+        QTemporaryDir dir;
+        writeFile(dir.filePath("in/a.dxf"), kSquareDxf);
+        writeFile(dir.filePath("in/b.dxf"), kLineDxf);
+        const QString report = dir.filePath("report.jsonl");
+        QProcess p;
+        // The worker is stopped in the middle of writing a large picture.
+        startAndWaitFor(p, {"--format", "bmp", "--size", "4096", "--jobs", "1", "--report", report, dir.filePath("in")},
+                        [&](QProcess& c) {
+                            if (leftovers(dir.filePath("in")).isEmpty()) return false;
+                            for (pid_t w : workersOf(c.processId())) ::kill(w, SIGSTOP);
+                            return true;
+                        });
+        ASSERT_FALSE(leftovers(dir.filePath("in")).isEmpty()) << "the picture was written before it could be caught";
+        if (interrupt) ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        else
+            for (pid_t w : workersOf(p.processId())) ::kill(w, SIGKILL);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_TRUE(leftovers(dir.filePath("in")).isEmpty()) << leftovers(dir.filePath("in")).join(' ').toStdString();
+        const QByteArray lines = readFile(report);
+        if (interrupt) {
+            EXPECT_EQ(p.exitCode(), 128 + SIGINT) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("Converted 0 of 2 drawings"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("stopped by SIGINT"))) << err.toStdString();
+            EXPECT_EQ(lines.count("\"status\":\"interrupted\""), 1) << lines.toStdString();
+            EXPECT_EQ(lines.count('\n'), 1) << "the drawing not begun has no line";
+        } else {
+            EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("its conversion crashed"))) << err.toStdString();
+            EXPECT_TRUE(err.contains(QLatin1String("Converted 1 of 2 drawings"))) << err.toStdString();
+        }
     }
+}
+
+TEST(ConvertToolMisuse, TemporaryFilesLeftLongAgoAreRemovedAtTheStart) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("in/a.dxf"), kLineDxf);
+    const QString old = writeFile(dir.filePath("in/.lumicade-999999-0.tmp"), "left by a power cut");
+    const QString fresh = writeFile(dir.filePath("in/.lumicade-999999-1.bmp.tmp"), "another run's, under way");
+    const QString other = writeFile(dir.filePath("in/.lumicade-notes.tmp"), "not one of ours");
+    const timespec twoDaysAgo{::time(nullptr) - 2 * 24 * 3600, 0};
+    const timespec times[2] = {twoDaysAgo, twoDaysAgo};
+    for (const QString& path : {old, other}) ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    const ToolRun r = convert({"--size", "64", dir.filePath("in")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(old));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_TRUE(QFileInfo::exists(other));
+}
+
+TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.dxf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.dxf")));
+    // A drawing that references a 2 GB file (sparse: it takes no room).
+    const QString huge = dir.filePath("huge.dxf");
+    ASSERT_EQ(::truncate(QFile::encodeName(writeFile(huge, {})).constData(), 2LL << 30), 0);
+    writeFile(dir.filePath("host.dxf"),
+              "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nHUGE\n70\n4\n10\n0\n20\n0\n30\n0\n3\nHUGE\n1\nhuge.dxf\n"
+              "0\nENDBLK\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nHUGE\n10\n0\n20\n0\n30\n0\n"
+              "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n50\n0\nENDSEC\n0\nEOF\n");
+    QElapsedTimer clock;
+    clock.start();
+    // No time limit: nothing may wait or read for long. The pipe comes once
+    // named, once from a list on standard input.
+    const ToolRun r = convert({"--timeout", "0", "--jobs", "1", "--size", "64", pipe, dir.filePath("zero.dxf"),
+                               dir.filePath("host.dxf"), "-"},
+                              QFile::encodeName(pipe) + "\n");
+    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_EQ(r.err.count(QLatin1String("not a regular file but a pipe")), 2) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("not a regular file but a device"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("external reference HUGE cannot be read"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("File too large"))) << r.err.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("host.jpg")).isNull()) << "the rest of the host is drawn";
+}
+
+// A drawing whose external references name the given files, one block each.
+QByteArray referencing(const QStringList& paths) {
+    QByteArray blocks, inserts;
+    for (int i = 0; i < paths.size(); ++i) {
+        const QByteArray name = "REF" + QByteArray::number(i);
+        blocks += "0\nBLOCK\n8\n0\n2\n" + name + "\n70\n4\n10\n0\n20\n0\n30\n0\n3\n" + name + "\n1\n" +
+                  QFile::encodeName(paths[i]) + "\n0\nENDBLK\n";
+        inserts += "0\nINSERT\n8\n0\n2\n" + name + "\n10\n0\n20\n0\n30\n0\n";
+    }
+    return "0\nSECTION\n2\nBLOCKS\n" + blocks + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" + inserts +
+           "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n50\n0\nENDSEC\n0\nEOF\n";
+}
+
+TEST(ConvertToolMisuse, ReferencesBelowKeepADrawingFromOutsideInItsOwnFolder) {
+    QTemporaryDir dir;
+    const QString secret = writeFile(dir.filePath("x/secret.dxf"), kSquareDxf);
+    const QString inside = writeFile(dir.filePath("plans/site/parts/inside.dxf"), kLineDxf);
+    ASSERT_TRUE(QFile::link(secret, dir.filePath("plans/site/parts/link.dxf")));
+    // A climb out, a full path, a link that leads out, and a file below.
+    const QString host = writeFile(dir.filePath("plans/site/host.dxf"),
+                                   referencing({"../../x/secret.dxf", secret, "parts/link.dxf", "parts\\inside.dxf"}));
+    struct Case {
+        const char* scope;
+        int outside, refused;  // of the files drawn: outside the folder; references not drawn
+    };
+    for (const Case& c : {Case{"any", 2, 0}, Case{"below", 0, 3}, Case{"none", 0, 4}}) {
+        const ToolRun r = convert({"--references", c.scope, "--size", "64", "--report", "-", host});
+        EXPECT_EQ(r.status, 0) << c.scope << ": " << r.err.toStdString();
+        const QByteArray line = r.out;
+        const qsizetype at = line.indexOf("\"references\":[");
+        ASSERT_GE(at, 0) << line.toStdString();
+        const QByteArray listed = line.mid(at, line.indexOf(']', at) - at);
+        EXPECT_EQ(listed.count("secret.dxf") + listed.count("link.dxf"), c.outside) << c.scope << ": " << listed.toStdString();
+        EXPECT_EQ(listed.count("inside.dxf"), c.scope == std::string("none") ? 0 : 1) << c.scope << ": " << listed.toStdString();
+        EXPECT_EQ(r.err.count(QLatin1String(" not drawn, ")), c.refused) << c.scope << ": " << r.err.toStdString();
+    }
+    const ToolRun wrong = convert({"--references", "some", host});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("--references is any, below or none"))) << wrong.err.toStdString();
 }
 
 TEST(ConvertToolMisuse, ThingsInAScannedFolderThatAreNoDrawingsAreNamedNotDropped) {
@@ -157,13 +333,7 @@ TEST(ConvertToolMisuse, TheReportNeverReplacesADrawing) {
 
 TEST(ConvertToolMisuse, ADrawingDrawnOnlyInPartIsNamedAndItsPictureWritten) {
     QTemporaryDir dir;
-    // An array of a million by a million cells of one line.
-    const QByteArray huge =
-        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nCELL\n70\n0\n10\n0\n20\n0\n30\n0\n"
-        "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n0\nENDBLK\n0\nENDSEC\n"
-        "0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nCELL\n10\n0\n20\n0\n30\n0\n"
-        "70\n1000000\n71\n1000000\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n";
-    writeFile(dir.filePath("in/array.dxf"), huge);
+    writeFile(dir.filePath("in/array.dxf"), kArrayDxf);
     writeFile(dir.filePath("in/line.dxf"), kLineDxf);
     const QString report = dir.filePath("report.jsonl");
     const ToolRun r = convert({"--jobs", "1", "--size", "64", "--report", report, dir.filePath("in")});

@@ -240,6 +240,32 @@ TEST(RenderReferences, OverlaysInsideAReferenceAreNotFollowedAndEachFileIsReadOn
     EXPECT_EQ(d.findBlock("LEAF2")->entities.size(), 1u);
 }
 
+// References are read only while all of them together stay within the
+// budget; the one that would pass it is named and not read.
+TEST(RenderReferences, ReferencesTogetherStayWithinTheirByteBudget) {
+    QTemporaryDir dir;
+    File part;
+    part.layer("0", 7, "10");
+    part.entities += box(0, 0, 10, 10, on(3));
+    ASSERT_TRUE(part.save(dir.filePath("a.dxf")));
+    ASSERT_TRUE(part.save(dir.filePath("b.dxf")));
+    File host;
+    host.layer("0", 7, "10");
+    host.block("A", "", 4, "a.dxf");
+    host.block("B", "", 4, "b.dxf");
+    host.entities += insert("A", 0, 0);
+    host.entities += insert("B", 20, 0);
+    ASSERT_TRUE(host.save(dir.filePath("host.dxf")));
+    ReferenceRules rules;
+    rules.byteBudget = static_cast<std::uint64_t>(QFileInfo(dir.filePath("a.dxf")).size()) * 3 / 2;
+    const Drawing d = openDrawing(dir.filePath("host.dxf").toStdString(), rules);
+    EXPECT_EQ(d.findBlock("A")->entities.size(), 1u);
+    EXPECT_TRUE(d.findBlock("B")->entities.empty());
+    ASSERT_EQ(d.referenceProblems.size(), 1u);
+    EXPECT_NE(d.referenceProblems[0].find("external reference B is not read: the drawing's references together pass"),
+              std::string::npos) << d.referenceProblems[0];
+}
+
 // ---- images and underlays -------------------------------------------------------
 
 // A 40 x 20 picture: its left half red, its right half blue.
@@ -317,6 +343,25 @@ TEST(RenderPictures, AMissingPictureKeepsItsFrameAndIsNamed) {
     const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
     EXPECT_EQ(problems, std::vector<std::string>{"picture not found: C:/scans/gone.png"});
     EXPECT_GT(inkIn(image, image.rect()), 100);  // the frame
+}
+
+// An ordinary scanned plan of 36 megapixels: more than Qt's image reader
+// takes by default, well within what the renderer decodes.
+TEST(RenderPictures, AScanOfManyMegapixelsIsDrawn) {
+    QTemporaryDir dir;
+    QImage scan(6000, 6000, QImage::Format_RGB32);
+    scan.fill(kRed);
+    ASSERT_TRUE(scan.save(dir.filePath(QStringLiteral("scan.jpg")), "JPEG", 50));
+    scan = QImage();
+    File f;
+    f.layer("0", 7, "10");
+    f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
+    f.objects += imageDefinition("A1", "scan.jpg");
+    const Drawing d = readText(f, dir);
+    std::vector<std::string> problems;
+    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_GT(colourIn(image, image.rect(), kRed), 500);
 }
 
 TEST(RenderPictures, APdfPageShowsUnderItsUnderlay) {

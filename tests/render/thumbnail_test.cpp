@@ -3,6 +3,7 @@
 // nothing written when the drawing cannot be shown.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
@@ -162,4 +163,26 @@ TEST(ThumbnailTool, WritesAPngOrNothing) {
     EXPECT_TRUE(text.startsWith(QLatin1String("lumicade-thumbnail " LUMICADE_VERSION "\n")));
     EXPECT_EQ(runTool({QStringLiteral("--help")}, nullptr, &text), 0);
     EXPECT_TRUE(text.startsWith(QLatin1String("Usage: lumicade-thumbnail [-s SIZE] INPUT OUTPUT")));
+}
+
+TEST(ThumbnailTool, ALinkAtTheOutputIsReplacedAndOldTemporaryFilesGo) {
+    QTemporaryDir dir;
+    const QString keep = dir.filePath(QStringLiteral("keep.dwg"));
+    QFile k(keep);
+    ASSERT_TRUE(k.open(QIODevice::WriteOnly));
+    k.write("kept drawing");
+    k.close();
+    const QString out = dir.filePath(QStringLiteral("thumb.png"));
+    ASSERT_TRUE(QFile::link(keep, out));
+    // And what a thumbnailer cut off by a power failure left two days ago.
+    const QString stale = dir.filePath(QStringLiteral(".lumicade-999999-0.tmp"));
+    QFile s(stale);
+    ASSERT_TRUE(s.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(s.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+    s.close();
+    EXPECT_EQ(runTool({QStringLiteral("-s"), QStringLiteral("32"), drawing("example_2013.dwg"), out}), 0);
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_EQ([&] { QFile f(keep); f.open(QIODevice::ReadOnly); return f.readAll(); }(), QByteArray("kept drawing"));
+    EXPECT_FALSE(QFileInfo(out).isSymLink());
+    EXPECT_FALSE(QImage(out, "PNG").isNull());
 }

@@ -57,17 +57,20 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     // Taken before the drawing is read: a change while it is converted
     // shows at the next run.
     const std::string record = pictureRecord(job.input, o);
+    std::error_code error;
+    const std::string drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     cad::Drawing drawing;
     try {
-        drawing = cad::openDrawing(job.input);
+        drawing = cad::openDrawing(job.input, {o.references, drawingFolder});
     } catch (const std::exception& e) {
         return failed(e.what());
     }
     outcome.entities = entityCount(drawing);
-    std::error_code error;
+    outcome.references = drawing.referencedFiles;
 
     cad::render::RenderOptions options;
-    options.drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
+    options.drawingFolder = drawingFolder;
+    options.references = {o.references, drawingFolder};
     options.longSide = o.size;
     options.window = o.window;
     options.view = o.view;

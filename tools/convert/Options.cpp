@@ -47,6 +47,11 @@ const char* const kUsage =
     "      --extension EXT   the drawings to take from folders (default: dwg and dxf)\n"
     "      --font-dir DIR    look for the drawings' fonts there too, after each\n"
     "                        drawing's own folder (may be repeated)\n"
+    "      --references R    the other files a drawing may show (external\n"
+    "                        references, pictures, underlays): any (default, as the\n"
+    "                        CAD application does), below: only those in the\n"
+    "                        drawing's own folder tree, or none; use below or none\n"
+    "                        for drawings from outside\n"
     "      --skip-up-to-date leave out a drawing whose picture was made from it as it\n"
     "                        is now, with the same options that change pixels, by\n"
     "                        this version (each picture records them); -v says\n"
@@ -67,8 +72,9 @@ const char* const kUsage =
     "      --timeout SECONDS give up a drawing that takes longer (default 120;\n"
     "                        0: no limit); the others go on\n"
     "      --report FILE     one JSON line per drawing: input, output, status\n"
-    "                        (converted, incomplete, failed, skipped), reason,\n"
-    "                        losses, entities, milliseconds; - for standard output\n"
+    "                        (converted, incomplete, failed, skipped, interrupted),\n"
+    "                        reason, losses, entities, milliseconds, references\n"
+    "                        (the other files drawn); - for standard output\n"
     "      --strict          count a drawing drawn incomplete as failed in the exit\n"
     "                        status\n"
     "  -v, --verbose         name every drawing with its entity count and time, and\n"
@@ -82,7 +88,7 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 when every drawing was converted (incomplete ones too, unless\n"
     "--strict) or up to date, 1 when some failed (each is named with its reason),\n"
-    "2 for a usage error.\n"
+    "2 for a usage error, 128 + N when signal N (INT, TERM, HUP) stopped the run.\n"
     "\n"
     "Examples:\n"
     "  lumicade-convert plan.dwg                        plan.jpg beside plan.dwg\n"
@@ -275,6 +281,12 @@ Options parseArguments(int argc, char** argv) {
             o.strict = flag();
         } else if (arg == "--shard") {
             parseShard(take(), o);
+        } else if (arg == "--references") {
+            const std::string r = take();
+            if (r == "any") o.references = cad::ReferenceScope::Any;
+            else if (r == "below") o.references = cad::ReferenceScope::Below;
+            else if (r == "none") o.references = cad::ReferenceScope::None;
+            else throw UsageError{"--references is any, below or none, not \"" + displayName(r) + "\""};
         } else if (arg == "--verbose") {
             o.verbose = flag();
         } else if (arg == "--font-dir") {

@@ -34,6 +34,7 @@ struct Options {
     int shardIndex = 0, shardCount = 1;
     bool verbose = false;
     std::vector<std::string> fontDirs;        // looked in for the drawings' fonts after each drawing's folder
+    cad::ReferenceScope references = cad::ReferenceScope::Any;  // which other files a drawing may show
 };
 
 // A command line that cannot be followed; an empty message asks for the help text.

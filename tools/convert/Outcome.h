@@ -10,8 +10,9 @@ namespace lumicade::convert {
 struct Outcome {
     // Status words of the report. Incomplete: the picture was written, but
     // lacks something of the drawing (losses says what). A work budget
-    // reached is such a loss.
-    enum class Status { Converted, Failed, Skipped, Incomplete };
+    // reached is such a loss. Interrupted: under way when the run was
+    // stopped by a signal.
+    enum class Status { Converted, Failed, Skipped, Incomplete, Interrupted };
     Status status = Status::Failed;
     std::string reason;     // for Failed and Skipped, why; otherwise what the pictures lack
                             // and the layout pictures written besides ("; " between)
@@ -21,6 +22,8 @@ struct Outcome {
     // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),
     // each named by a worker the first time it made that substitution.
     std::vector<std::string> fontSubstitutions;
+    // The files drawn besides the drawing: external references, pictures, underlays.
+    std::vector<std::string> references;
 };
 
 const char* statusWord(Outcome::Status status);

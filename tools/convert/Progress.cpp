@@ -11,6 +11,7 @@ const char* statusWord(Outcome::Status status) {
     case Outcome::Status::Converted: return "converted";
     case Outcome::Status::Skipped: return "skipped";
     case Outcome::Status::Incomplete: return "incomplete";
+    case Outcome::Status::Interrupted: return "interrupted";
     case Outcome::Status::Failed: break;
     }
     return "failed";
@@ -28,7 +29,8 @@ std::string Progress::detail(const Outcome& outcome) const {
 
 void Progress::finished(const std::string& inputPath, const std::string& outputPath, const Outcome& outcome) {
     ++done_;
-    const bool failed = outcome.status == Outcome::Status::Failed;
+    // A drawing cut short by a signal counts as failed: it has no picture.
+    const bool failed = outcome.status == Outcome::Status::Failed || outcome.status == Outcome::Status::Interrupted;
     const bool skipped = outcome.status == Outcome::Status::Skipped;
     const bool incomplete = outcome.status == Outcome::Status::Incomplete;
     failed_ += failed;

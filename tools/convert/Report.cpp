@@ -22,7 +22,10 @@ std::string reportLine(const std::string& input, const std::string& output, cons
     }
     line += "]";
     line += ",\"entities\":" + (outcome.entities < 0 ? std::string("null") : std::to_string(outcome.entities));
-    line += ",\"milliseconds\":" + std::to_string(std::llround(outcome.milliseconds)) + "}\n";
+    line += ",\"milliseconds\":" + std::to_string(std::llround(outcome.milliseconds));
+    line += ",\"references\":[";
+    for (std::size_t i = 0; i < outcome.references.size(); ++i) line += (i ? "," : "") + jsonString(outcome.references[i]);
+    line += "]}\n";
     return line;
 }
 

@@ -16,6 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cad/model/ReplacingFile.h"
+
 namespace lumicade::convert {
 
 namespace {
@@ -23,7 +25,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A worker's answer: this header, then the reason's bytes, then the font
-// substitutions, one a line, then the losses (see packLosses).
+// substitutions, one a line, then the files referenced, each ended by a
+// zero byte (a file's name may hold a line break, never a zero), then the
+// losses (see packLosses).
 struct ResultHeader {
     std::uint64_t index;
     std::int32_t status;
@@ -31,6 +35,7 @@ struct ResultHeader {
     double milliseconds;
     std::uint32_t reasonLength;
     std::uint32_t notesLength;
+    std::uint32_t referencesLength;
     std::uint32_t lossesLength;
 };
 
@@ -66,6 +71,19 @@ cad::Losses unpackLosses(const std::string& bytes) {
         at += std::size_t{p.whatLength} + p.textLength;
     }
     return losses;
+}
+
+std::string joined(const std::vector<std::string>& items, char end) {
+    std::string text;
+    for (const std::string& item : items) text += item + end;
+    return text;
+}
+
+std::vector<std::string> split(const std::string& text, char end) {
+    std::vector<std::string> items;
+    for (std::size_t at = 0, next; (next = text.find(end, at)) != std::string::npos; at = next + 1)
+        items.push_back(text.substr(at, next - at));
+    return items;
 }
 
 bool writeAll(int fd, const void* data, std::size_t size) {
@@ -106,6 +124,9 @@ void keepLargeBuffers() {
 
 [[noreturn]] void workerMain(int jobs, int results, const std::function<Outcome(std::size_t)>& convert) {
     keepLargeBuffers();
+    // Not the supervisor's handlers: a worker stopped by a signal removes
+    // the picture it was writing and ends.
+    cad::ReplacingFile::removeTemporaryFilesOnSignals();
     for (std::uint64_t index = 0; readAll(jobs, &index, sizeof index);) {
         Outcome outcome;
         try {
@@ -117,8 +138,7 @@ void keepLargeBuffers() {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = "an unexpected failure";
         }
-        std::string notes;
-        for (const std::string& line : outcome.fontSubstitutions) notes += line + '\n';
+        const std::string notes = joined(outcome.fontSubstitutions, '\n'), references = joined(outcome.references, '\0');
         const std::string losses = packLosses(outcome.losses);
         const ResultHeader header{index,
                                   static_cast<std::int32_t>(outcome.status),
@@ -126,9 +146,11 @@ void keepLargeBuffers() {
                                   outcome.milliseconds,
                                   static_cast<std::uint32_t>(outcome.reason.size()),
                                   static_cast<std::uint32_t>(notes.size()),
+                                  static_cast<std::uint32_t>(references.size()),
                                   static_cast<std::uint32_t>(losses.size())};
         if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()) ||
-            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, losses.data(), losses.size()))
+            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, references.data(), references.size()) ||
+            !writeAll(results, losses.data(), losses.size()))
             ::_exit(1);
     }
     // No destructors, no atexit handlers: they belong to the supervisor.
@@ -224,20 +246,33 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
         return true;
     };
 
-    auto fail = [&](std::size_t index, std::string reason, double milliseconds) {
+    auto fail = [&](std::size_t index, std::string reason, double milliseconds,
+                    Outcome::Status status = Outcome::Status::Failed) {
         Outcome outcome;
-        outcome.status = Outcome::Status::Failed;
+        outcome.status = status;
         outcome.reason = std::move(reason);
         outcome.milliseconds = milliseconds;
         finished(index, outcome);
+    };
+
+    // A worker that ended in the middle of a drawing: reaped, its leftovers
+    // cleaned, and the drawing failed with why.
+    auto abandon = [&](Worker& w, const std::function<std::string(int)>& why, double milliseconds,
+                       Outcome::Status status = Outcome::Status::Failed) {
+        const pid_t pid = w.pid;
+        const int ending = reap(w);
+        w.pid = -1;
+        w.busy = false;
+        if (settings.abandoned) settings.abandoned(pid, w.index);
+        fail(w.index, why(ending), milliseconds, status);
     };
 
     auto hand = [&](Worker& w) {
         const std::size_t index = indexes[next++];
         const std::uint64_t message = index;
         if (!writeAll(w.jobs, &message, sizeof message)) {
-            fail(index, endingOf(reap(w)) + " before it began", 0);
-            w.pid = -1;
+            w.index = index;
+            abandon(w, [](int status) { return endingOf(status) + " before it began"; }, 0);
             return;
         }
         w.busy = true;
@@ -277,49 +312,68 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
         }
         std::vector<pollfd> fds;
         std::vector<Worker*> polled;
+        if (settings.interruptFd >= 0) {
+            fds.push_back({settings.interruptFd, POLLIN, 0});
+            polled.push_back(nullptr);
+        }
         for (Worker& w : pool) {
             if (!w.busy) continue;
             fds.push_back({w.results, POLLIN, 0});
             polled.push_back(&w);
         }
         if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) {
+            const std::string why = std::string("lost track of its worker: ") + std::strerror(errno);
             for (Worker* w : polled) {
+                if (!w) continue;
                 ::kill(w->pid, SIGKILL);
-                reap(*w);
-                fail(w->index, std::string("lost track of its worker: ") + std::strerror(errno), 0);
-                w->pid = -1;
+                abandon(*w, [&](int) { return why; }, 0);
             }
             removeEnded();
             continue;
         }
+        // Asked afresh rather than from fds: a worker that the same Ctrl+C
+        // ended may have woken the poll before the signal's byte arrived.
+        pollfd stop{settings.interruptFd, POLLIN, 0};
+        if (settings.interruptFd >= 0 && ::poll(&stop, 1, 0) > 0) {
+            // Whatever was under way ends here; nothing else begins.
+            for (Worker& w : pool) {
+                if (w.pid < 0) continue;
+                if (!w.busy) {
+                    reap(w);
+                    continue;
+                }
+                ::kill(w.pid, SIGKILL);
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
+                abandon(w, [](int) { return std::string("interrupted"); }, ms, Outcome::Status::Interrupted);
+            }
+            return;
+        }
         for (std::size_t k = 0; k < fds.size(); ++k) {
-            if (!fds[k].revents) continue;
+            if (!fds[k].revents || !polled[k]) continue;
             Worker& w = *polled[k];
             char buffer[4096];
             const ssize_t n = ::read(w.results, buffer, sizeof buffer);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) {
                 const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
-                fail(w.index, endingOf(reap(w)), ms);
-                w.pid = -1;
+                abandon(w, &endingOf, ms);
                 continue;
             }
             w.received.append(buffer, static_cast<std::size_t>(n));
             ResultHeader header{};
             if (w.received.size() < sizeof header) continue;
             std::memcpy(&header, w.received.data(), sizeof header);
-            const std::size_t notesAt = sizeof header + header.reasonLength;
-            const std::size_t lossesAt = notesAt + header.notesLength;
+            const std::size_t notesAt = sizeof header + header.reasonLength, referencesAt = notesAt + header.notesLength;
+            const std::size_t lossesAt = referencesAt + header.referencesLength;
             if (w.received.size() < lossesAt + header.lossesLength) continue;
             Outcome outcome;
             outcome.status = static_cast<Outcome::Status>(header.status);
             outcome.entities = header.entities;
             outcome.milliseconds = header.milliseconds;
             outcome.reason = w.received.substr(sizeof header, header.reasonLength);
-            const std::string notes = w.received.substr(notesAt, header.notesLength);
+            outcome.fontSubstitutions = split(w.received.substr(notesAt, header.notesLength), '\n');
+            outcome.references = split(w.received.substr(referencesAt, header.referencesLength), '\0');
             outcome.losses = unpackLosses(w.received.substr(lossesAt, header.lossesLength));
-            for (std::size_t at = 0, end; (end = notes.find('\n', at)) != std::string::npos; at = end + 1)
-                outcome.fontSubstitutions.push_back(notes.substr(at, end - at));
             w.busy = false;
             finished(w.index, outcome);
         }
@@ -330,10 +384,9 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
                 const double seconds = std::chrono::duration<double>(late - w.started).count();
                 if (seconds < settings.timeoutSeconds) continue;
                 ::kill(w.pid, SIGKILL);
-                reap(w);
-                w.pid = -1;
-                fail(w.index, "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)",
-                     seconds * 1000);
+                abandon(w, [&](int) {
+                    return "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)";
+                }, seconds * 1000);
             }
         }
         removeEnded();

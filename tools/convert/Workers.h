@@ -8,6 +8,7 @@
 // limit; that drawing fails alone and a fresh worker takes the next one.
 #include <cstddef>
 #include <functional>
+#include <sys/types.h>
 #include <vector>
 
 #include "tools/convert/Outcome.h"
@@ -17,6 +18,12 @@ namespace lumicade::convert {
 struct WorkerSettings {
     std::size_t workers = 1;
     double timeoutSeconds = 0;  // 0: no limit
+    // Readable when the run is to stop (a signal handler writes to it): the
+    // drawings under way end "interrupted", and none other begins.
+    int interruptFd = -1;
+    // Called when a worker ended in the middle of a drawing (killed, crashed
+    // or interrupted), once it has been reaped: what it left is cleaned.
+    std::function<void(pid_t, std::size_t)> abandoned;
 };
 
 // Runs convert(index) for every index in a worker process and calls

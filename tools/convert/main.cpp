@@ -4,7 +4,8 @@
 //   lumicade-convert [options] FILE|FOLDER|- ...
 //
 // Exit status: 0 when every drawing was converted (or was up to date), 1 when
-// some failed (each named with its reason), 2 for a usage error.
+// some failed (each named with its reason), 2 for a usage error, 128 and the
+// signal's number when SIGINT, SIGTERM or SIGHUP stopped it.
 #include <QtGlobal>
 #include <algorithm>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -20,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cad/model/ReplacingFile.h"
 #include "cad/render/TextFonts.h"
 #include "tools/convert/Conversion.h"
 #include "tools/convert/FileNames.h"
@@ -52,6 +55,43 @@ bool isOneOf(const std::string& path, const std::vector<Job>& jobs) {
             return true;
     }
     return false;
+}
+
+// SIGINT, SIGTERM and SIGHUP stop the run: the supervisor hears of it
+// through this pipe, ends the drawings under way and still sums up.
+volatile std::sig_atomic_t stopSignal = 0;
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int signal) {
+    stopSignal = signal;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
+}
+
+void stopOnSignals() {
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // the signals keep their plain meaning
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction now {};
+        if (::sigaction(signal, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) continue;  // nohup
+        struct sigaction action {};
+        action.sa_handler = &onStopSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// A run's temporary files are removed by the process that made them or by
+// the supervisor; those still lying in the folders it writes were left by a
+// run that could not (a power cut, a kill of the whole run).
+void removeStaleTemporaryFiles(const std::vector<Job>& jobs, const std::vector<std::size_t>& toConvert) {
+    constexpr long kDay = 24L * 60 * 60;
+    std::vector<std::string> folders;
+    for (const std::size_t i : toConvert) {
+        const std::string folder = std::filesystem::path(jobs[i].output).parent_path().native();
+        if (std::find(folders.begin(), folders.end(), folder) != folders.end()) continue;
+        folders.push_back(folder);
+        cad::ReplacingFile::removeStale(folder, kDay);
+    }
 }
 
 }  // namespace
@@ -183,9 +223,24 @@ int main(int argc, char** argv) {
                                             .c_str()
                                       : "",
                      toConvert.size(), settings.workers, settings.workers == 1 ? "" : "s");
+    removeStaleTemporaryFiles(jobs, toConvert);
+    stopOnSignals();
+    settings.interruptFd = stopPipe[0];
+    // Where a worker ended in the middle of a drawing, its pictures' temporary
+    // files lie in that drawing's output folder.
+    settings.abandoned = [&](pid_t worker, std::size_t i) {
+        cad::ReplacingFile::removeLeftovers(std::filesystem::path(jobs[i].output).parent_path().native(), worker);
+    };
     runInWorkers(toConvert, settings, [&](std::size_t i) { return convertDrawing(jobs[i], o); }, finished);
 
     progress.summary(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (stopSignal) {
+        const int signal = stopSignal;
+        const char* name = sigabbrev_np(signal);
+        std::fprintf(stderr, "lumicade-convert: stopped by SIG%s\n", name ? name : std::to_string(signal).c_str());
+        report.close();
+        return 128 + signal;
+    }
     if (o.verbose)
         for (const std::string& line : substitutions) std::fprintf(stderr, "font substituted: %s\n", line.c_str());
     const bool reportComplete = report.close();

@@ -3,14 +3,17 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <vector>
 
 #include "cad/DrawingFile.h"
 #include "cad/dwg/DwgPreview.h"
+#include "cad/model/ReadableFile.h"
+#include "cad/model/ReplacingFile.h"
 #include "cad/render/Render.h"
 
 namespace lumicade {
@@ -19,7 +22,7 @@ namespace {
 
 // The preview lies near the start of the file; this much is always enough to
 // reach it, and reading no more keeps thumbnails of large drawings quick.
-constexpr qint64 kPreviewReach = 8 << 20;
+constexpr std::uint64_t kPreviewReach = 8 << 20;
 
 void putLe32(QByteArray& b, int at, quint32 v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
@@ -79,14 +82,12 @@ QImage DecodeStoredPreview(const cad::Preview& preview) {
 
 Thumbnail MakeThumbnail(const QString& path, int size) {
     Thumbnail t;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        t.error = QStringLiteral("cannot open ") + path;
+    cad::ReadableFile file;
+    std::vector<std::uint8_t> bytes;
+    if (!file.open(QFile::encodeName(path).toStdString(), cad::kMaxDrawingBytes) || !file.read(bytes, kPreviewReach)) {
+        t.error = QStringLiteral("cannot open ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(file.problem().c_str());
         return t;
     }
-    const QByteArray head = file.read(kPreviewReach);
-    file.close();
-    const std::vector<std::uint8_t> bytes(head.begin(), head.end());
     const cad::Preview preview = cad::dwg::readDwgPreview(bytes);
     // A stored picture is used only when it need not be enlarged; a blurred
     // thumbnail is worse than the moment it takes to draw the drawing. A
@@ -118,12 +119,21 @@ Thumbnail MakeThumbnail(const QString& path, int size) {
     return t;
 }
 
+// Encoded whole first, then written beside the output and renamed over it:
+// a symbolic link at the output is replaced, never written through, which
+// QSaveFile would do.
 bool WriteThumbnailPng(const QImage& image, const QString& output, QString* error) {
-    QSaveFile out(output);
-    if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-        if (error) *error = QStringLiteral("cannot write ") + output + (out.errorString().isEmpty() ? QString() : QStringLiteral(": ") + out.errorString());
+    auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("cannot write ") + output + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
         return false;
-    }
+    };
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return fail({});
+    cad::ReplacingFile file;
+    if (!file.open(QFile::encodeName(output).toStdString(), ".tmp") ||
+        !file.write(png.constData(), static_cast<std::size_t>(png.size())) || !file.commit(false))
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
     return true;
 }
 

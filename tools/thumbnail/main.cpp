@@ -8,8 +8,10 @@
 #include <QString>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "cad/model/ReplacingFile.h"
 #include "tools/thumbnail/Thumbnail.h"
 
 namespace {
@@ -73,6 +75,12 @@ int main(int argc, char** argv) {
     }
     if (pathCount != 2) return usage("INPUT and OUTPUT are needed");
 
+    // A file manager that gives up on a thumbnail stops us with a signal:
+    // the picture half written goes with us. What a power cut left beside
+    // the output a day or more ago goes too.
+    cad::ReplacingFile::removeTemporaryFilesOnSignals();
+    const std::string outputFolder = std::filesystem::path(paths[1]).parent_path().native();
+    cad::ReplacingFile::removeStale(outputFolder, 24L * 60 * 60);
     const QString input = QString::fromLocal8Bit(paths[0]), output = QString::fromLocal8Bit(paths[1]);
     const lumicade::Thumbnail thumbnail = lumicade::MakeThumbnail(input, size);
     QString error = thumbnail.error;
