@@ -85,8 +85,9 @@ private:
 
 class Attacher {
 public:
-    Attacher(std::vector<std::string>& problems, std::vector<std::string>& files, const ReferenceRules& rules)
-        : problems_(problems), files_(files), rules_(rules) {}
+    Attacher(std::vector<std::string>& problems, std::vector<std::string>& files, const ReferenceRules& rules,
+             Losses& losses)
+        : problems_(problems), files_(files), rules_(rules), losses_(losses) {}
 
     void attach(Drawing& host, const std::string& hostPath, int depth) {
         // Blocks are added while we go: walk by index, and only the ones
@@ -100,31 +101,32 @@ public:
             const std::string name = b.name;
             const std::string stored = b.xrefPath;
             if (stored.empty()) {
-                note("external reference " + name + " names no file");
+                note("external reference " + name + " names no file", name);
                 continue;
             }
             const std::string found = findReferencedFile(stored, hostPath);
             if (found.empty()) {
-                note("external reference " + name + " not found: " + portablePath(stored));
+                note("external reference " + name + " not found: " + portablePath(stored), stored);
                 continue;
             }
             if (const std::string why = refusedReference(rules_, found); !why.empty()) {
-                note("external reference " + name + " not drawn, " + why + ": " + portablePath(stored));
+                note("external reference " + name + " not drawn, " + why + ": " + portablePath(stored), stored);
                 continue;
             }
             const std::string key = canonical(found);
             if (std::find(chain_.begin(), chain_.end(), key) != chain_.end()) {
                 note("external reference " + name + " (" + portablePath(stored) +
-                     ") refers back to a drawing that contains it; not drawn");
+                         ") refers back to a drawing that contains it; not drawn",
+                     stored);
                 continue;
             }
             if (depth + 1 > kMaxNesting) {
-                note("external reference " + name + " is nested too deeply; not drawn");
+                note("external reference " + name + " is nested too deeply; not drawn", stored);
                 continue;
             }
-            const Drawing* ref = load(key, found, name, depth);
+            const Drawing* ref = load(key, found, name, stored, depth);
             if (!ref) continue;
-            if (merge(host, i, *ref, found)) listed(found);
+            if (merge(host, i, *ref, found, stored)) listed(found);
             changed = true;
         }
         if (changed) host.index();
@@ -145,14 +147,19 @@ public:
     }
 
 private:
-    void note(const std::string& problem) {
-        if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) problems_.push_back(problem);
+    // stored: the reference's path as the drawing writes it, which is what
+    // its owner recognises.
+    void note(const std::string& problem, const std::string& stored) {
+        if (std::find(problems_.begin(), problems_.end(), problem) != problems_.end()) return;
+        problems_.push_back(problem);
+        losses_.add(Loss::Kind::Xref, stored, problem);
     }
 
     // Each file is read once, with its own references already brought in.
-    const Drawing* load(const std::string& key, const std::string& path, const std::string& name, int depth) {
+    const Drawing* load(const std::string& key, const std::string& path, const std::string& name,
+                        const std::string& stored, int depth) {
         if (auto it = cache_.find(key); it != cache_.end()) {
-            if (!it->second) note("external reference " + name + " cannot be read: " + path);
+            if (!it->second) note("external reference " + name + " cannot be read: " + path, stored);
             return it->second.get();
         }
         std::unique_ptr<Drawing> d;
@@ -164,17 +171,18 @@ private:
             // budget of all references together is not read at all.
             if (opened && file.size() > rules_.byteBudget - std::min(bytesRead_, rules_.byteBudget)) {
                 note("external reference " + name + " is not read: the drawing's references together pass " +
-                     std::to_string(rules_.byteBudget >> 20) + " MB: " + path);
+                     std::to_string(rules_.byteBudget >> 20) + " MB: " + path,
+                     stored);
             } else if (!opened || !file.read(bytes)) {
-                note("external reference " + name + " cannot be read: " + path + ": " + file.problem());
+                note("external reference " + name + " cannot be read: " + path + ": " + file.problem(), stored);
             } else {
                 bytesRead_ += bytes.size();
                 d = std::make_unique<Drawing>(readDrawingBytes(std::move(bytes), path));
             }
         } catch (const std::bad_alloc&) {
-            note("external reference " + name + " is too large to read: " + path);
+            note("external reference " + name + " is too large to read: " + path, stored);
         } catch (const std::exception& e) {
-            note("external reference " + name + " cannot be read: " + e.what());
+            note("external reference " + name + " cannot be read: " + e.what(), stored);
         }
         Drawing* raw = d.get();
         cache_[key] = std::move(d);
@@ -191,13 +199,14 @@ private:
     }
 
     // False when the reference was too large to bring in.
-    bool merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath) {
+    bool merge(Drawing& host, std::size_t blockIndex, const Drawing& ref, const std::string& refPath,
+               const std::string& stored) {
         const std::string blockName = host.blocks[blockIndex].name;
         std::size_t size = 0;
         for (const Block& b : ref.blocks)
             if (!isSpace(b.name) || upperName(b.name) == "*MODEL_SPACE") size += b.entities.size();
         if (merged_ + size > kMaxReferencedEntities) {
-            note("external reference " + blockName + " is too large to draw: " + refPath);
+            note("external reference " + blockName + " is too large to draw: " + refPath, stored);
             return false;
         }
         merged_ += size;
@@ -248,6 +257,9 @@ private:
             host.blocks.push_back(std::move(copy));
         }
         host.blocks[blockIndex].entities = std::move(content);
+        // What the referenced drawing lost to its reader is lost here too.
+        for (const Loss& l : ref.losses.entries())
+            losses_.add(l.kind, l.what, "external reference " + blockName + ": " + l.text, l.count);
         // The lookups above see what was added so far.
         host.index();
         return true;
@@ -256,6 +268,7 @@ private:
     std::vector<std::string>& problems_;
     std::vector<std::string>& files_;
     const ReferenceRules& rules_;
+    Losses& losses_;
     std::vector<std::string> chain_;
     std::map<std::string, std::unique_ptr<Drawing>> cache_;
     std::size_t merged_ = 0;
@@ -266,7 +279,7 @@ private:
 
 void attachExternalReferences(Drawing& host, const std::string& hostPath, const ReferenceRules& rules) {
     const std::string path = hostPath.empty() ? host.sourcePath : hostPath;
-    Attacher attacher(host.referenceProblems, host.referencedFiles, rules);
+    Attacher attacher(host.referenceProblems, host.referencedFiles, rules, host.losses);
     attacher.begin(path);
     attacher.attach(host, path, 0);
     attacher.listPictures(host, path);

@@ -74,8 +74,10 @@ public:
 
 private:
     Drawing finish() {
-        if (damaged_ > 0)
+        if (damaged_ > 0) {
             d_.warnings.push_back(std::to_string(damaged_) + " damaged entity record(s) were left out");
+            d_.noteDamaged("entity record", damaged_);
+        }
         if (badTableRecords_ > 0)
             d_.warnings.push_back(std::to_string(badTableRecords_) + " table record(s) failed their check value");
         if (!unclosed_.empty())
@@ -415,9 +417,10 @@ private:
             case Record::Kind::Erased:
             case Record::Kind::Undrawn: continue;
             case Record::Kind::Damaged: ++damaged_, open = nullptr; continue;
-            case Record::Kind::Unknown: d_.noteSkipped(r.skippedName); continue;
+            case Record::Kind::Unknown: d_.noteSkippedEntity(r.skippedName); continue;
             case Record::Kind::Unreadable:
                 d_.noteSkipped(r.skippedName);
+                d_.noteDamaged("entity record");
                 d_.warnings.push_back("the DWG file is damaged: its " + std::string(what) +
                                       " holds a record we cannot step over, and the " + std::to_string(end - at) +
                                       " byte(s) from it on were left out");
@@ -496,7 +499,10 @@ private:
             if (r.sequenceFollows) open = &into->entities.back();
         }
         // A REPEAT without its ENDREP leaves its entities drawn once.
-        if (repeatList) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+        if (repeatList) {
+            d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+            d_.losses.add(Loss::Kind::Damaged, "REPEAT array", d_.warnings.back());
+        }
         for (Block& b : repeated) d_.blocks.push_back(std::move(b));
     }
 

@@ -632,7 +632,10 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
         kind = it->second.dxfName;
         isEntity = it->second.isEntity;
     } else {
+        // No class of the file names the type: the object cannot be read,
+        // and it may have been an entity.
         st.drawing->noteSkipped("unknown object type " + std::to_string(type));
+        st.drawing->noteDamaged("object");
         return;
     }
 
@@ -668,9 +671,10 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
                 graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
             if (!graphics.empty()) {
                 for (const auto& [what, count] : skippedRecords(graphics)) st.drawing->noteSkipped(what, count);
+                st.drawing->noteProxyGraphics(std::string(kind), graphics);
                 e.entity.data = ProxyEntityData{std::string(kind), std::move(graphics)};
             } else {
-                st.drawing->noteSkipped(std::string(kind));
+                st.drawing->noteSkippedEntity(std::string(kind));
                 e.entity.data = PlaceholderData{std::string(kind)};
             }
         }
@@ -727,6 +731,7 @@ void decodeObjects(const DwgSections& s, DecodeState& st, Drawing& d) {
             decodeObject(s, st, entry.offset, entry.handle);
         } catch (const ReadError&) {
             d.noteSkipped("damaged object");
+            d.noteDamaged("object");
         }
     }
 }

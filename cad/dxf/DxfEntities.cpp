@@ -845,12 +845,18 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         ProxyGraphics drawn;
         if (!graphics.empty()) drawn = decodeProxyGraphics(graphics.data(), graphics.size());
         if (!drawn.empty()) {
-            if (ctx.drawing)
+            if (ctx.drawing) {
                 for (const auto& [what, count] : skippedRecords(drawn)) ctx.drawing->noteSkipped(what, count);
+                ctx.drawing->noteProxyGraphics(e.type, drawn);
+            }
             e.data = ProxyEntityData{e.type, std::move(drawn)};
         } else {
             e.data = PlaceholderData{e.type};
-            if (!knownUndrawable(type) && ctx.drawing) ctx.drawing->noteSkipped(e.type);
+            // Kinds we know we do not draw are not listed as skipped, but
+            // those the CAD application shows are still lost.
+            if (ctx.drawing && !knownUndrawable(type)) ctx.drawing->noteSkippedEntity(e.type);
+            else if (ctx.drawing && !drawsNothing(type))
+                ctx.drawing->losses.add(Loss::Kind::Entity, e.type, e.type + " not drawn");
         }
     }
     return out;

@@ -512,7 +512,10 @@ void Reader::readEntityRecords(const std::vector<Record>& records, std::size_t f
         }
     }
     // A REPEAT without its ENDREP leaves its entities drawn once, as they are.
-    if (repeatBlock) d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+    if (repeatBlock) {
+        d_.warnings.push_back("a REPEAT array has no ENDREP: its entities are drawn once");
+        d_.losses.add(Loss::Kind::Damaged, "REPEAT array", d_.warnings.back());
+    }
     for (Block& b : repeated) addBlock(std::move(b));
 }
 
@@ -646,7 +649,7 @@ void Reader::finish() {
                                 : acis::readBody(std::string_view(reinterpret_cast<const char*>(it->second.data()),
                                                                   it->second.size()));
                 }
-                if (!body->error.empty() && body->edges.empty()) d_.noteSkipped(e.type);
+                if (!body->error.empty() && body->edges.empty()) d_.noteSkippedEntity(e.type);
             }
     // Multilines take their element offsets from their style.
     for (Block& b : d_.blocks)

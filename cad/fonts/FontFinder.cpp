@@ -225,29 +225,30 @@ std::optional<FontChoice> FontFinder::choose(const std::string& fontFile, const 
     std::string line;
     if (ext == ".shx" || bigFont) {
         if (const auto found = findFile(file, drawingFolder)) {
-            choice = FontChoice{FontChoice::Kind::Shx, *found, {}, 1, false, 0};
+            choice = FontChoice{FontChoice::Kind::Shx, *found, {}, 1, false, 0, {}};
         } else if (bigFont) {
             line = baseName(fontFile) + " -> characters from fontconfig";
         } else {
             const auto [face, stretch] = hersheyStandIn(file);
-            choice = FontChoice{FontChoice::Kind::Hershey, hersheyFolder() / (face + ".jhf"), {}, stretch, true, 0};
+            choice = FontChoice{FontChoice::Kind::Hershey, hersheyFolder() / (face + ".jhf"), {}, stretch, true, 0, {}};
             line = baseName(fontFile) + " -> Hershey " + face;
         }
     } else {
         std::optional<fs::path> found;
         if (!file.empty()) found = findFile(file, drawingFolder);
         if (found) {
-            choice = FontChoice{FontChoice::Kind::TrueType, *found, family, 1, false, 0};
+            choice = FontChoice{FontChoice::Kind::TrueType, *found, family, 1, false, 0, {}};
         } else {
             const std::string wanted = trueTypeFamily(file, family);
             const auto matched = matchFamily(wanted);
             choice = FontChoice{FontChoice::Kind::TrueType, matched ? matched->file : fs::path{},
-                                matched ? matched->family : wanted, 1, true, 0};
+                                matched ? matched->family : wanted, 1, true, 0, {}};
             if (choice->family == wanted) choice->capHeight = twinCapHeight(file, family);
             const std::string asked = file.empty() ? family : file;
             if (!asked.empty()) line = asked + " -> " + choice->family;
         }
     }
+    if (choice) choice->substitution = line;
     std::lock_guard lock(mutex_);
     if (!line.empty()) note(line);
     chosen_[key] = choice;

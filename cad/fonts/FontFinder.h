@@ -31,6 +31,7 @@ struct FontChoice {
     double widthScale = 1;        // stretch of a stand-in to the width of the font it replaces
     bool substitute = false;      // not the font the drawing asked for
     double capHeight = 0;         // TrueType twins: the cap height (ems) of the face they replace
+    std::string substitution;     // substitutes: "font -> stand-in", as the run's list names it
 };
 
 class FontFinder {

@@ -27,6 +27,24 @@ const T* lookup(const std::unordered_map<std::string, std::size_t>& index, const
 }
 }  // namespace
 
+void Drawing::noteSkippedEntity(const std::string& kind) {
+    noteSkipped(kind);
+    if (!drawsNothing(kind)) losses.add(Loss::Kind::Entity, kind, kind + " not drawn");
+}
+
+void Drawing::noteDamaged(const std::string& what, long long count) {
+    losses.add(Loss::Kind::Damaged, what, "damaged " + what + " left out", count);
+}
+
+void Drawing::noteProxyGraphics(const std::string& kind, const ProxyGraphics& graphics) {
+    for (const auto& [type, count] : graphics.skippedTypes)
+        if (proxyPrimitiveVisible(type)) {
+            const std::string name = proxyPrimitiveName(type);
+            losses.add(Loss::Kind::ProxyPrimitive, name, kind + " graphics: " + name + " primitive not drawn", count);
+        }
+    if (graphics.damaged) noteDamaged("graphics of " + kind);
+}
+
 void Drawing::index() {
     build(blockIndex_, blocks);
     build(layerIndex_, layers);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cad/model/Entity.h"
+#include "cad/model/Losses.h"
 #include "cad/model/Preview.h"
 
 namespace cad {
@@ -159,6 +160,9 @@ public:
     std::map<std::string, int> skipped;
     // Non-fatal remarks of the reader (one line each).
     std::vector<std::string> warnings;
+    // What of the drawing its pictures will lack, as far as reading knows:
+    // entities skipped or damaged, custom objects' primitives, references.
+    Losses losses;
 
     // Rebuild the name indexes after the readers have filled the vectors.
     void index();
@@ -178,6 +182,12 @@ public:
     Block* findBlock(const std::string& name);
 
     void noteSkipped(const std::string& what, int count = 1) { skipped[what] += count; }
+    // An entity that is not drawn: skipped, and lost unless it shows nothing anyway.
+    void noteSkippedEntity(const std::string& kind);
+    // A record that could not be read at all ("object", "entity record").
+    void noteDamaged(const std::string& what, long long count = 1);
+    // What a custom object's graphics leave out: primitives we do not draw, a damaged stream.
+    void noteProxyGraphics(const std::string& kind, const ProxyGraphics& graphics);
 
 private:
     // Table names compare without regard to case, as in the CAD application.

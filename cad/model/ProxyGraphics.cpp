@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -462,6 +463,21 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
 }
 
 }  // namespace
+
+std::string proxyPrimitiveName(std::uint32_t type) {
+    // By the record's number; those without a name are not known to us.
+    static constexpr const char* names[] = {
+        nullptr,     "extents",   "circle",      "circle",     "arc",            "arc",       "polyline",     // 0-6
+        "polygon",   "mesh",      "shell",       "text",       "text",           "xline",     "ray",          // 7-13
+        "colour",    nullptr,     "layer",       nullptr,      "linetype",       "marker",    "fill",         // 14-20
+        nullptr,     "true colour", "lineweight", "linetype scale", "thickness",  "plot style", "push clip",  // 21-27
+        "pop clip",  "push transform", "push transform", "pop transform", "polyline", "lwpolyline", "material", // 28-34
+        "mapper",    "text",      nullptr,       "text"};                                                   // 35-38
+    if (type < std::size(names) && names[type]) return names[type];
+    return "type " + std::to_string(type);
+}
+
+bool proxyPrimitiveVisible(std::uint32_t type) { return type != 34 && type != 35; }
 
 std::vector<std::pair<int, int>> shellEdges(const std::vector<std::int32_t>& faces, std::size_t vertexCount) {
     std::vector<std::pair<int, int>> edges;

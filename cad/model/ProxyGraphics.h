@@ -88,6 +88,11 @@ ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, Pr
 // were not drawn, with how many of each: one name per record type, and one
 // for a stream that ended early.
 std::vector<std::pair<std::string, int>> skippedRecords(const ProxyGraphics& graphics);
+// A primitive's type as people know it ("type 37" for those without a name),
+// and whether leaving it out changes a picture: the material and mapper
+// records only choose how shaded views look.
+std::string proxyPrimitiveName(std::uint32_t type);
+bool proxyPrimitiveVisible(std::uint32_t type);
 
 // Edges of a shell's face list, each as a pair of vertex indices, in the
 // order the stored edge flags follow (face by face, then around each face).

@@ -363,6 +363,12 @@ void Builder::insert(const Entity& e, const InsertData& d, const Look& l, const 
     if (ctx.depth >= kMaxDepth) ++cutShort_;
     if (ctx.depth >= kMaxDepth || layerFrozen(e, ctx)) return;
     const Block* block = drawing_.findBlock(d.blockName);
+    // A reference whose block the reader could not bring in (a damaged
+    // block record, or one the file never had) shows nothing: say so.
+    if (!block)
+        scene_.losses.add(Loss::Kind::Damaged, "block reference",
+                          d.blockName.empty() ? std::string("block reference naming no block left out")
+                                              : "block reference to " + d.blockName + ", which is not defined, left out");
     // A block that draws nothing is not expanded, however often it is placed.
     if (block && !blank(*block)) {
         const Xform base = ocsToWcs(e.common.extrusion) * Xform::translate(d.insertion) * Xform::rotateZ(d.rotation);

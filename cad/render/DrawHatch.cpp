@@ -123,8 +123,8 @@ void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
         work += lines * (static_cast<double>(edges) + dashes);
     }
     if (!(work <= static_cast<double>(options_.budgets.hatchWork))) {
-        simplify("a hatch pattern needs more than " + std::to_string(options_.budgets.hatchWork) +
-                 " steps; its area is filled");
+        simplify("hatch pattern", "a hatch pattern needs more than " + std::to_string(options_.budgets.hatchWork) +
+                                      " steps; its area is filled");
         fill(outlines, l.color, ocs);
         return;
     }

@@ -132,8 +132,12 @@ void Builder::place(const Block& block, Context& child, const Xform& xf) {
         blockBoxes_[key] = {mapped(box, undone), drawn.bounded};
 }
 
-void Builder::simplify(const std::string& why) {
+void Builder::simplify(const std::string& budget, const std::string& why) {
     if (scene_.simplified.empty()) scene_.simplified = why;
+    // Once reached, a budget stops each entity after; it is said once. Each
+    // hatch filled rather than patterned is counted.
+    if (budget == "hatch pattern" || !scene_.losses.contains(Loss::Kind::Budget, budget))
+        scene_.losses.add(Loss::Kind::Budget, budget, "drawn in part: " + why);
 }
 
 double Builder::flatness(double extent, const Xform& xf) const {
@@ -155,11 +159,11 @@ double Builder::flatness(double extent, const Xform& xf) const {
 bool Builder::beyondBudget(std::size_t vertices) {
     const WorkBudgets& b = options_.budgets;
     if (scene_.order.size() >= b.primitives) {
-        simplify("more than " + std::to_string(b.primitives) + " primitives to draw");
+        simplify("primitives", "more than " + std::to_string(b.primitives) + " primitives to draw");
         return false;
     }
     if (vertices > b.vertices - std::min(b.vertices, scene_.work.vertices)) {
-        simplify("more than " + std::to_string(b.vertices) + " vertices to draw");
+        simplify("vertices", "more than " + std::to_string(b.vertices) + " vertices to draw");
         return false;
     }
     scene_.work.vertices += vertices;
@@ -169,7 +173,7 @@ bool Builder::beyondBudget(std::size_t vertices) {
 bool Builder::instanceRoom() {
     const WorkBudgets& b = options_.budgets;
     if (scene_.work.instances >= b.instances) {
-        simplify("more than " + std::to_string(b.instances) + " block references to draw");
+        simplify("block references", "more than " + std::to_string(b.instances) + " block references to draw");
         return false;
     }
     ++scene_.work.instances;
@@ -183,7 +187,7 @@ std::string Builder::withinGlyphs(const std::string& text) {
         scene_.work.glyphs += text.size();
         return text;
     }
-    simplify("more than " + std::to_string(b.glyphs) + " characters of text to draw");
+    simplify("characters", "more than " + std::to_string(b.glyphs) + " characters of text to draw");
     // Cut between characters: never inside a UTF-8 sequence.
     std::size_t cut = left;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;

@@ -99,8 +99,10 @@ void Builder::shapeNotFound(const std::string& shape, const TextStyle* style) {
     std::string problem = "shape not found: " + shape;
     if (style && !style->fontFile.empty()) problem += " (" + style->fontFile + ")";
     // Every stroke of a linetype asks again: the list keeps each line once.
-    if (std::find(scene_.problems.begin(), scene_.problems.end(), problem) == scene_.problems.end())
+    if (std::find(scene_.problems.begin(), scene_.problems.end(), problem) == scene_.problems.end()) {
+        scene_.losses.add(Loss::Kind::Entity, "shape", problem);
         scene_.problems.push_back(std::move(problem));
+    }
 }
 
 }  // namespace cad::render::frontend

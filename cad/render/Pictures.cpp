@@ -246,6 +246,7 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
     const std::string found = findReferencedFile(d.filePath, drawing_.sourcePath);
     if (found.empty()) {
         scene_.problems.push_back("picture not found: " + portablePath(d.filePath));
+        scene_.losses.add(Loss::Kind::Image, d.filePath, scene_.problems.back());
         return;
     }
     if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
@@ -255,6 +256,7 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
     Loaded loaded = PictureCache::instance().get(QString::fromStdString(found), {}, &loadRaster);
     if (loaded.image.isNull()) {
         scene_.problems.push_back(loaded.problem);
+        scene_.losses.add(Loss::Kind::Image, d.filePath, loaded.problem);
         return;
     }
     const QColor background = options_.background.isValid() ? options_.background : QColor(Qt::white);
@@ -288,6 +290,9 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
     const bool shown = d.displayFlags == 0 || (d.displayFlags & 2);
     if (e.type != "PDFUNDERLAY") {
         // DWF and DGN pages need their own readers; the frame marks the place.
+        if (shown)
+            scene_.losses.add(Loss::Kind::Underlay, d.filePath,
+                              e.type + " shown by its frame only: " + portablePath(d.filePath));
     } else if (found.empty()) {
         problem = "PDF not found: " + portablePath(d.filePath);
     } else if (const std::string why = refusedReference(options_.references, found); !why.empty()) {
@@ -301,7 +306,10 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
         problem = "PDF underlays are not drawn by this build: " + portablePath(d.filePath);
 #endif
     }
-    if (!problem.empty()) scene_.problems.push_back(problem);
+    if (!problem.empty()) {
+        scene_.problems.push_back(problem);
+        scene_.losses.add(Loss::Kind::Underlay, d.filePath, problem);
+    }
 
     // The page in drawing units: its size in inches, converted, then the
     // underlay's own scale and rotation (u and v).

@@ -33,6 +33,8 @@ ScenePicture::ScenePicture(const Drawing& drawing, const RenderOptions& options)
     prepared_->scene = buildScene(drawing, options);
     prepared_->paint = paintOptions(drawing, options);
     prepared_->view = fitView(viewOf(prepared_->scene, options), prepared_->paint);
+    losses_ = drawing.losses;
+    losses_.add(prepared_->scene.losses);
 }
 
 ScenePicture::~ScenePicture() = default;

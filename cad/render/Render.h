@@ -85,11 +85,14 @@ public:
     // Why the scene leaves part of the drawing out: a work budget was
     // reached. Empty when the picture is whole.
     const std::string& simplified() const;
+    // What the picture lacks of the drawing: the reader's losses and the scene's.
+    const Losses& losses() const { return losses_; }
 
 private:
     struct Prepared;
     std::unique_ptr<Prepared> prepared_;
     std::vector<std::string> referenceProblems_;
+    Losses losses_;
 };
 
 // What a picture of the drawing with these options lacks (see

@@ -223,6 +223,7 @@ void Scene::append(Scene&& other, int clip) {
         unclippedItems_ = order.size();
     }
     move(problems, other.problems);
+    losses.add(other.losses);
     work.vertices += other.work.vertices;
     work.glyphs += other.work.glyphs;
     work.instances += other.work.instances;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/model/Losses.h"
 #include "cad/render/PaintRules.h"
 #include "cad/render/Path.h"
 
@@ -165,6 +166,7 @@ struct Scene {
     std::vector<Item> order;      // painting order: later items cover earlier ones
     std::vector<Path> clips;      // areas that items are painted within (viewports)
     std::vector<std::string> problems;  // what could not be drawn, one line each
+    Losses losses;                      // the same and more, by kind, with counts
 
     // What building the scene took, in the units of the work budgets.
     struct Work {

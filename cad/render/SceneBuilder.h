@@ -169,8 +169,8 @@ private:
     void place(const Block& block, Context& child, const Xform& xf);
 
     // ---- work budgets (Frontend.cpp) ----------------------------------------
-    // Notes the first budget reached, which makes the scene simplified.
-    void simplify(const std::string& why);
+    // Notes a budget reached as a loss; the first makes the scene simplified.
+    void simplify(const std::string& budget, const std::string& why);
     // How far a flattened curve of the given extent (in the coordinates xf
     // maps to the drawing) may stray from the true one and stay well below
     // a pixel of the picture; 0 when that cannot be told.
@@ -202,7 +202,8 @@ private:
     static PaintColor colorOf(const Color& c);
     Look look(const Entity& e, const Context& ctx) const;
     std::vector<double> dashes(const Look& l, const Xform& xf) const;
-    TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const;
+    // Notes a font drawn by a stand-in as a loss.
+    TextFormat baseFormat(const std::string& styleName, double height, double widthFactor, double oblique);
     Context childContext(const Entity& e, const Look& l, const Context& ctx) const;
     bool layerFrozen(const Entity& e, const Context& ctx) const;
     bool layerHidden(const Layer* layer, const EntityCommon& c) const;

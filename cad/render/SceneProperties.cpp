@@ -130,7 +130,7 @@ std::vector<double> Builder::dashes(const Look& l, const Xform& xf) const {
     return out;
 }
 
-TextFormat Builder::baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) const {
+TextFormat Builder::baseFormat(const std::string& styleName, double height, double widthFactor, double oblique) {
     TextFormat f;
     const TextStyle* style = drawing_.findTextStyle(styleName);
     if (!(height > 0) || !std::isfinite(height))
@@ -144,6 +144,14 @@ TextFormat Builder::baseFormat(const std::string& styleName, double height, doub
         f.font = styleFont(style->fontFile, style->bigFontFile, style->fontFamily, *folder_,
                            codePageNumber(drawing_.header.codePage));
         f.folder = folder_;
+        f.losses = &scene_.losses;
+        // A style without a font draws in the application's default one.
+        if (f.font)
+            noteStandIn(scene_.losses,
+                        !style->fontFile.empty()     ? style->fontFile
+                        : !style->fontFamily.empty() ? style->fontFamily
+                                                     : std::string("txt"),
+                        *f.font);
     }
     return f;
 }

@@ -105,8 +105,12 @@ std::shared_ptr<const TextFont> make(const std::string& fontFile, const std::str
     }
     const std::string file = fontFile.empty() && family.empty() ? std::string("txt") : fontFile;
     std::shared_ptr<TextFont> font;
-    if (const auto choice = lib.finder->choose(file, family, folder)) font = fromChoice(lib, *choice);
-    else font = std::make_shared<TextFont>();
+    if (const auto choice = lib.finder->choose(file, family, folder)) {
+        font = fromChoice(lib, *choice);
+        font->substitution = choice->substitution;
+    } else {
+        font = std::make_shared<TextFont>();
+    }
     font->codePage = codePage;
     font->bigFontFile = bigFontFile;
     font->bold = bold;
@@ -133,6 +137,14 @@ std::vector<std::string> fontSubstitutions() {
     Library& lib = library();
     std::lock_guard lock(lib.mutex);
     return lib.finder->substitutions();
+}
+
+void noteStandIn(Losses& losses, const std::string& asked, const TextFont& font) {
+    const std::string& line = font.substitution;
+    if (line.empty()) return;
+    const std::size_t arrow = line.find(" -> ");
+    const std::string standIn = arrow == std::string::npos ? line : line.substr(arrow + 4);
+    losses.add(Loss::Kind::Font, asked, "font not found, drawn with a stand-in: " + asked + " -> " + standIn);
 }
 
 std::shared_ptr<const TextFont> styleFont(const std::string& fontFile, const std::string& bigFontFile,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cad/fonts/HersheyFont.h"
+#include "cad/model/Losses.h"
 #include "cad/fonts/ShxFont.h"
 
 namespace cad::render {
@@ -25,6 +26,7 @@ struct TextFont {
     bool bold = false, italic = false;               // TrueType, from an inline font switch
     std::string bigFontFile;                         // as the style names it (kept by inline font switches)
     int codePage = 0;                                // the drawing's code page, for regular shape fonts
+    std::string substitution;                        // "font -> stand-in" when not the font asked for
     bool stroked() const { return kind != Kind::TrueType; }
 };
 
@@ -33,6 +35,11 @@ struct TextFont {
 void setFontFolders(std::vector<std::filesystem::path> folders);
 // "font -> stand-in" for every substitution made so far in this process, each once.
 std::vector<std::string> fontSubstitutions();
+
+// Notes a font drawn by a stand-in as a loss of the drawing, named as the
+// drawing names it (asked): fonts are shared by every drawing of the
+// process, and found by a name whose case does not matter.
+void noteStandIn(Losses& losses, const std::string& asked, const TextFont& font);
 
 // The font of a text style: its font file, big font file and TrueType
 // family, looked for first in the drawing's folder.

@@ -470,6 +470,8 @@ MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
             auto font = base.font || fmt.font
                             ? inlineFont(fontCode.toStdString(), fmt.font.get(), base.folder ? *base.folder : std::filesystem::path{})
                             : nullptr;
+            if (font && base.losses)
+                noteStandIn(*base.losses, fontCode.section(QLatin1Char('|'), 0, 0).trimmed().toStdString(), *font);
             change([&](TextFormat& f) {
                 f.mono = mono;
                 if (font) f.font = std::move(font);

@@ -35,6 +35,7 @@ struct TextFormat {
     std::int8_t verticalAlign = 0;
     double stackOf = 0;          // a stacked fraction's part: the height of the text it stands in for
     bool vertical = false;       // a style written top to bottom (single-line text only)
+    Losses* losses = nullptr;    // where an inline font switch to a font not found is noted
 };
 
 struct TextRun {

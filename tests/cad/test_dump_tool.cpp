@@ -55,6 +55,12 @@ TEST(DumpTool, CountsJsonAndSkipped) {
     DumpRun skipped = dump("--skipped " + quoted(dxftest::drawing("example_2018.dxf")));
     EXPECT_EQ(skipped.status, 0);
     EXPECT_EQ(skipped.out, "");
+    // A custom object's primitives we do not draw are skipped, and lost to its picture.
+    DumpRun proxies = dump("--skipped " + quoted(dxftest::drawing("example_r14.dxf")));
+    EXPECT_NE(proxies.out.find("proxy graphics primitive 51 3\n"), std::string::npos) << proxies.out;
+    DumpRun lost = dump("--json " + quoted(dxftest::drawing("example_r14.dxf")));
+    EXPECT_NE(lost.out.find("\"losses\":[{\"kind\":\"proxy-primitive\",\"what\":\"type 51\",\"count\":3,"),
+              std::string::npos);
 
     // The preview a DWG stores is described, not copied out.
     DumpRun preview = dump("--json " + quoted(dxftest::drawing("example_2013.dwg")));

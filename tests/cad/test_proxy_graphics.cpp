@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "cad/model/Drawing.h"
 #include "cad/model/ProxyGraphics.h"
 
 using cad::ProxyGraphics;
@@ -264,17 +266,29 @@ TEST(ProxyGraphics, UnknownAndDamagedRecordsAreSteppedOverBySize) {
     s.record(2).pt(0, 0).f64(1).pt(0, 0, 1);   // still read
     s.record(21);                              // an empty closing marker: nothing to draw, nothing lost
     s.record(21).u32(7);                       // the same number with fields is not the marker
+    s.record(34).u32(7);                       // a material: nothing of a picture
     ProxyGraphics g = decode(s.done());
     EXPECT_TRUE(g.damaged);
     EXPECT_FALSE(g.cutShort);
-    EXPECT_EQ(g.skippedPrimitives, 3);
+    EXPECT_EQ(g.skippedPrimitives, 4);
+    EXPECT_EQ(g.skippedTypes, (std::map<std::uint32_t, int>{{6, 1}, {21, 1}, {34, 1}, {51, 1}}));
     ASSERT_EQ(g.primitives.size(), 1u);
     EXPECT_EQ(g.primitives[0].kind, Kind::Circle);
     // The drawing lists each lost record by its type.
     using Listed = std::vector<std::pair<std::string, int>>;
     EXPECT_EQ(cad::skippedRecords(g), (Listed{{"proxy graphics primitive 6", 1},
                                               {"proxy graphics primitive 21", 1},
+                                              {"proxy graphics primitive 34", 1},
                                               {"proxy graphics primitive 51", 1}}));
+
+    // The drawing loses what would have shown, by type, and says the stream was damaged.
+    cad::Drawing d;
+    d.noteProxyGraphics("AEC_WALL", g);
+    std::vector<std::string> lost;
+    for (const cad::Loss& l : d.losses.entries())
+        lost.push_back(std::string(cad::lossKindWord(l.kind)) + " " + l.what + " " + std::to_string(l.count));
+    EXPECT_EQ(lost, (std::vector<std::string>{"proxy-primitive polyline 1", "proxy-primitive type 21 1",
+                                              "proxy-primitive type 51 1", "damaged graphics of AEC_WALL 1"}));
 
     // A non-finite number drops its record too.
     Stream nan;

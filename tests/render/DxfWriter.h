@@ -99,6 +99,7 @@ public:
     std::string header;     // "9\n$VAR\n..." groups
     std::string layers;     // LAYER records
     std::string viewports;  // VPORT records
+    std::string styles;     // STYLE records
     std::string blocks;     // BLOCK ... ENDBLK records
     std::string entities;
     std::string objects;
@@ -123,6 +124,9 @@ public:
         if (!path.empty()) blocks += g(1, path);
         blocks += content + g(0, std::string("ENDBLK")) + g(8, std::string("0"));
     }
+    void style(const std::string& name, const std::string& fontFile) {
+        styles += g(0, std::string("STYLE")) + g(2, name) + g(70, 0) + g(40, 0.0) + g(41, 1.0) + g(3, fontFile);
+    }
     void layout(const std::string& name, int tabOrder, const std::string& recordHandle, const std::string& handle) {
         objects += g(0, std::string("LAYOUT")) + g(5, handle) + g(100, std::string("AcDbPlotSettings")) +
                    g(100, std::string("AcDbLayout")) + g(1, name) + g(70, 1) + g(71, tabOrder) + g(330, recordHandle);
@@ -135,6 +139,8 @@ public:
              g(2, std::string("LAYER")) + layers + g(0, std::string("ENDTAB"));
         if (!viewports.empty())
             s += g(0, std::string("TABLE")) + g(2, std::string("VPORT")) + viewports + g(0, std::string("ENDTAB"));
+        if (!styles.empty())
+            s += g(0, std::string("TABLE")) + g(2, std::string("STYLE")) + styles + g(0, std::string("ENDTAB"));
         s += g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("BLOCKS")) + blocks + g(0, std::string("ENDSEC"));
         s += g(0, std::string("SECTION")) + g(2, std::string("ENTITIES")) + entities + g(0, std::string("ENDSEC"));

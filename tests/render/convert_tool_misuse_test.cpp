@@ -341,9 +341,10 @@ TEST(ConvertToolMisuse, ADrawingDrawnOnlyInPartIsNamedAndItsPictureWritten) {
     EXPECT_TRUE(r.err.contains(QLatin1String("array.dxf"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String("drawn in part: more than"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QLatin1String("block references"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QLatin1String("1 drawn in part"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("1 converted, 1 incomplete"))) << r.err.toStdString();
     const QByteArray lines = readFile(report);
-    EXPECT_EQ(lines.count("\"status\":\"simplified\""), 1) << lines.toStdString();
+    EXPECT_EQ(lines.count("\"status\":\"incomplete\""), 1) << lines.toStdString();
+    EXPECT_EQ(lines.count("{\"kind\":\"budget\",\"what\":\"block references\""), 1) << lines.toStdString();
     EXPECT_EQ(lines.count("\"status\":\"converted\""), 1) << lines.toStdString();
     EXPECT_GT(QImage(dir.filePath("in/array.jpg")).width(), 0);
 }

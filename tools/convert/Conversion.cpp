@@ -84,17 +84,15 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     const std::string title = completeBaseName(fileNamePart(job.input));
     std::vector<std::string> notes;
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
-    std::string simplified;  // why a picture leaves part of the drawing out
     const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
         std::vector<unsigned char> bytes;
-        std::vector<std::string> problems;
+        cad::Losses lost;
         try {
-            std::string part;
             // JPEG pictures of drawings that need nothing of Qt are painted
             // here; the rest through Qt's module, loaded at the first of them.
             if (o.format != Format::Jpeg ||
-                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &part, &problems)) {
+                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &lost)) {
                 std::string why;
                 const PaintWithQt paint = qtPainter(&why);
                 if (!paint) return "cannot load the Qt painter: " + why;
@@ -114,13 +112,16 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                         substitutions.push_back(line);
                 if (!result.failure.empty()) return result.failure;
                 bytes = std::move(result.bytes);
-                part = std::move(result.simplified);
-                problems = std::move(result.problems);
+                lost = std::move(result.losses);
             }
             addRecord(o.format, bytes, record);
-            if (simplified.empty()) simplified = part;
-            for (const std::string& p : problems)
-                if (std::find(notes.begin(), notes.end(), p) == notes.end()) notes.push_back(p);
+            // The reader's losses are in every picture's list, and a layout
+            // may show what the model picture lost again: each loss once,
+            // as the first picture that lacks it counts it.
+            const cad::Losses before = outcome.losses;
+            for (const cad::Loss& loss : lost.entries())
+                if (!before.contains(loss.kind, loss.what))
+                    outcome.losses.add(loss.kind, loss.what, loss.text, loss.count);
         } catch (const PictureError& e) {
             return e.what();
         } catch (const std::exception& e) {
@@ -156,8 +157,10 @@ Outcome convertDrawing(const Job& job, const Options& o) {
             notes.push_back("layout " + name + " -> " + displayName(output));
         }
     }
-    if (!simplified.empty()) notes.insert(notes.begin(), simplified);
-    for (std::size_t i = 0; i < notes.size(); ++i) outcome.reason += (i ? "; " : "") + notes[i];
+    std::vector<std::string> lines;
+    for (const cad::Loss& loss : outcome.losses.entries()) lines.push_back(describeLoss(loss));
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    for (std::size_t i = 0; i < lines.size(); ++i) outcome.reason += (i ? "; " : "") + lines[i];
 
     // Substitutions are named once by each worker; the supervisor names each once in all.
     static std::vector<std::string> named;
@@ -169,7 +172,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         }
 
     // The picture is written either way; a drawing shown only in part is named.
-    outcome.status = simplified.empty() ? Outcome::Status::Converted : Outcome::Status::Simplified;
+    outcome.status = outcome.losses.empty() ? Outcome::Status::Converted : Outcome::Status::Incomplete;
     outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return outcome;
 }

@@ -72,17 +72,23 @@ const char* const kUsage =
     "      --timeout SECONDS give up a drawing that takes longer (default 120;\n"
     "                        0: no limit); the others go on\n"
     "      --report FILE     one JSON line per drawing: input, output, status\n"
-    "                        (converted, failed, skipped, interrupted), reason,\n"
-    "                        entities, milliseconds, references (the other files\n"
-    "                        drawn); - for standard output\n"
+    "                        (converted, incomplete, failed, skipped, interrupted),\n"
+    "                        reason, losses, entities, milliseconds, references\n"
+    "                        (the other files drawn); - for standard output\n"
+    "      --strict          count a drawing drawn incomplete as failed in the exit\n"
+    "                        status\n"
     "  -v, --verbose         name every drawing with its entity count and time, and\n"
     "                        each font that was not found and what stood in for it\n"
     "  -h, --help            show this text and exit\n"
     "      --version         show the version and exit\n"
     "\n"
-    "Exit status: 0 when every drawing was converted or up to date, 1 when some\n"
-    "failed (each is named with its reason), 2 for a usage error, 128 + N when\n"
-    "signal N (INT, TERM, HUP) stopped the run.\n"
+    "A drawing is incomplete when its picture lacks something of it: entities not\n"
+    "drawn, damaged records, references or fonts not found, a work budget reached;\n"
+    "each loss is named.\n"
+    "\n"
+    "Exit status: 0 when every drawing was converted (incomplete ones too, unless\n"
+    "--strict) or up to date, 1 when some failed (each is named with its reason),\n"
+    "2 for a usage error, 128 + N when signal N (INT, TERM, HUP) stopped the run.\n"
     "\n"
     "Examples:\n"
     "  lumicade-convert plan.dwg                        plan.jpg beside plan.dwg\n"
@@ -271,6 +277,8 @@ Options parseArguments(int argc, char** argv) {
         } else if (arg == "--report") {
             o.reportFile = take();
             if (o.reportFile.empty()) throw UsageError{"--report needs a file, or - for standard output"};
+        } else if (arg == "--strict") {
+            o.strict = flag();
         } else if (arg == "--shard") {
             parseShard(take(), o);
         } else if (arg == "--references") {

@@ -30,6 +30,7 @@ struct Options {
     bool readStdin = false;
     bool skipUpToDate = false;
     std::string reportFile;                   // "-": standard output
+    bool strict = false;                      // an incomplete drawing counts as failed in the exit status
     int shardIndex = 0, shardCount = 1;
     bool verbose = false;
     std::vector<std::string> fontDirs;        // looked in for the drawings' fonts after each drawing's folder

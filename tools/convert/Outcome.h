@@ -3,16 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "cad/model/Losses.h"
+
 namespace lumicade::convert {
 
 struct Outcome {
-    // Status words of the report. Simplified: the picture was written, but
-    // a work budget left part of the drawing out (the reason says which).
-    // Interrupted: under way when the run was stopped by a signal.
-    enum class Status { Converted, Failed, Skipped, Simplified, Interrupted };
+    // Status words of the report. Incomplete: the picture was written, but
+    // lacks something of the drawing (losses says what). A work budget
+    // reached is such a loss. Interrupted: under way when the run was
+    // stopped by a signal.
+    enum class Status { Converted, Failed, Skipped, Incomplete, Interrupted };
     Status status = Status::Failed;
-    std::string reason;     // for anything but Converted; for Converted, what the pictures
-                            // lack and the layout pictures written besides ("; " between)
+    std::string reason;     // for Failed and Skipped, why; otherwise what the pictures lack
+                            // and the layout pictures written besides ("; " between)
+    cad::Losses losses;
     long long entities = -1;  // -1: not read
     double milliseconds = 0;
     // Fonts not found for this drawing and what stood in for them ("txt -> Hershey rowmans"),

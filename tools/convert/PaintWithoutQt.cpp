@@ -1,6 +1,5 @@
 #include "tools/convert/PaintWithoutQt.h"
 
-#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -13,8 +12,7 @@
 namespace lumicade::convert {
 
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
-                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, std::string* simplified,
-                    std::vector<std::string>* problems) {
+                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, cad::Losses* losses) {
     using namespace cad::render;
     try {
         const Scene scene = buildScene(drawing, options);
@@ -40,10 +38,8 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
                              canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling, &why,
                              tables) != JpegStatus::Ok)
             throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
-        *simplified = scene.simplified;
-        *problems = drawing.referenceProblems;
-        for (const std::string& p : scene.problems)
-            if (std::find(problems->begin(), problems->end(), p) == problems->end()) problems->push_back(p);
+        *losses = drawing.losses;
+        losses->add(scene.losses);
         return true;
     } catch (const NeedsQt&) {
         return false;

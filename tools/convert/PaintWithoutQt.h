@@ -15,7 +15,6 @@ namespace lumicade::convert {
 // painter uses, when the picture cannot be made, and lets the renderer's own
 // failures through.
 bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOptions& options, bool blackBackground,
-                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, std::string* simplified,
-                    std::vector<std::string>* problems);
+                    int quality, HuffmanTables tables, std::vector<unsigned char>& bytes, cad::Losses* losses);
 
 }  // namespace lumicade::convert

@@ -98,12 +98,12 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
 
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
                                          Format format, int quality, HuffmanTables tables, const std::string& title,
-                                         const std::string& record, std::string* simplified) {
+                                         const std::string& record, cad::Losses* losses) {
     // The vector writers may want Qt's fonts on their own.
     if ((format == Format::Pdf || format == Format::Svg) && !cad::render::ensureGuiApplication())
         throw PictureError("cannot start Qt's font machinery");
     const cad::render::ScenePicture scene(drawing, options);
-    if (simplified) *simplified = scene.simplified();
+    if (losses) *losses = scene.losses();
     switch (format) {
     case Format::Jpeg: {
         std::vector<unsigned char> bytes;

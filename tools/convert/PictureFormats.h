@@ -17,12 +17,11 @@ struct PictureError : std::runtime_error {
 };
 
 // Throws PictureError with a reason when the picture cannot be made, and
-// lets the renderer's own failures through. When a work budget left part of
-// the drawing out, says why in *simplified (emptied otherwise). PDF pictures
-// keep the record (see PictureRecord.h) in their metadata; the other
-// formats get it added to their bytes.
+// lets the renderer's own failures through. What the picture lacks of the
+// drawing goes to *losses. PDF pictures keep the record (see PictureRecord.h)
+// in their metadata; the other formats get it added to their bytes.
 std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& render,
                                          Format format, int quality, HuffmanTables tables, const std::string& title,
-                                         const std::string& record, std::string* simplified = nullptr);
+                                         const std::string& record, cad::Losses* losses = nullptr);
 
 }  // namespace lumicade::convert

@@ -10,7 +10,7 @@ const char* statusWord(Outcome::Status status) {
     switch (status) {
     case Outcome::Status::Converted: return "converted";
     case Outcome::Status::Skipped: return "skipped";
-    case Outcome::Status::Simplified: return "simplified";
+    case Outcome::Status::Incomplete: return "incomplete";
     case Outcome::Status::Interrupted: return "interrupted";
     case Outcome::Status::Failed: break;
     }
@@ -32,16 +32,16 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
     // A drawing cut short by a signal counts as failed: it has no picture.
     const bool failed = outcome.status == Outcome::Status::Failed || outcome.status == Outcome::Status::Interrupted;
     const bool skipped = outcome.status == Outcome::Status::Skipped;
-    const bool simplified = outcome.status == Outcome::Status::Simplified;
+    const bool incomplete = outcome.status == Outcome::Status::Incomplete;
     failed_ += failed;
     skipped_ += skipped;
-    simplified_ += simplified;
+    incomplete_ += incomplete;
     const std::string input = displayName(inputPath), output = displayName(outputPath);
     if (terminal_) {
         std::fprintf(stderr, "\r\033[K");
         if (failed) std::fprintf(stderr, "failed: %s: %s\n", input.c_str(), displayName(outcome.reason).c_str());
-        else if (simplified)
-            std::fprintf(stderr, "warning: %s -> %s drawn in part: %s\n", input.c_str(), output.c_str(),
+        else if (incomplete)
+            std::fprintf(stderr, "incomplete: %s -> %s: %s\n", input.c_str(), output.c_str(),
                          displayName(outcome.reason).c_str());
         else if (verbose_ && skipped) std::fprintf(stderr, "up to date: %s\n", input.c_str());
         else if (verbose_ || !outcome.reason.empty())
@@ -53,8 +53,8 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
                      displayName(fileNamePart(inputPath)).c_str());
     } else if (failed) {
         std::fprintf(stderr, "[%zu/%zu] failed: %s: %s\n", done_, total_, input.c_str(), displayName(outcome.reason).c_str());
-    } else if (simplified) {
-        std::fprintf(stderr, "[%zu/%zu] warning: %s -> %s drawn in part: %s\n", done_, total_, input.c_str(), output.c_str(),
+    } else if (incomplete) {
+        std::fprintf(stderr, "[%zu/%zu] incomplete: %s -> %s: %s\n", done_, total_, input.c_str(), output.c_str(),
                      displayName(outcome.reason).c_str());
     } else if (skipped) {
         std::fprintf(stderr, "[%zu/%zu] up to date: %s\n", done_, total_, input.c_str());
@@ -66,11 +66,11 @@ void Progress::finished(const std::string& inputPath, const std::string& outputP
 
 void Progress::summary(double seconds) const {
     if (terminal_) std::fprintf(stderr, "\r\033[K");
-    const std::size_t converted = done_ - failed_ - skipped_;
-    std::fprintf(stderr, "Converted %zu of %zu drawing%s in %.1f s", converted, total_, total_ == 1 ? "" : "s", seconds);
-    if (failed_) std::fprintf(stderr, "; %zu failed", failed_);
+    // Pictures written, then how many of them are whole.
+    const std::size_t written = done_ - failed_ - skipped_;
+    std::fprintf(stderr, "Converted %zu of %zu drawing%s in %.1f s: %zu converted, %zu incomplete, %zu failed", written,
+                 total_, total_ == 1 ? "" : "s", seconds, written - incomplete_, incomplete_, failed_);
     if (skipped_) std::fprintf(stderr, "; %zu up to date", skipped_);
-    if (simplified_) std::fprintf(stderr, "; %zu drawn in part", simplified_);
     std::fprintf(stderr, ".\n");
 }
 

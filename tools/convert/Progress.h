@@ -16,11 +16,12 @@ public:
     void finished(const std::string& input, const std::string& output, const Outcome& outcome);
     void summary(double seconds) const;
     std::size_t failed() const { return failed_; }
+    std::size_t incomplete() const { return incomplete_; }
 
 private:
     std::string detail(const Outcome& outcome) const;
 
-    std::size_t total_, done_ = 0, failed_ = 0, skipped_ = 0, simplified_ = 0;
+    std::size_t total_, done_ = 0, failed_ = 0, skipped_ = 0, incomplete_ = 0;
     bool terminal_, verbose_;
 };
 

@@ -18,9 +18,7 @@ extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_wi
     });
     try {
         result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.tables,
-                                     request.title,
-                                     request.record, &result.simplified);
-        result.problems = cad::render::pictureProblems(*request.drawing, *request.options);
+                                     request.title, request.record, &result.losses);
     } catch (const PictureError& e) {
         result.failure = e.what();
     } catch (const std::exception& e) {

@@ -29,8 +29,7 @@ struct QtPictureRequest {
 struct QtPictureResult {
     std::vector<unsigned char> bytes;  // the picture file, when made
     std::string failure;               // why not, when not
-    std::string simplified;            // why the picture leaves part of the drawing out
-    std::vector<std::string> problems; // what could not be drawn (missing pictures...)
+    cad::Losses losses;                // what the picture lacks of the drawing
     std::vector<std::string> substitutions;  // every font substitution the module made so far
 };
 

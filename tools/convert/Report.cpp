@@ -13,6 +13,14 @@ std::string reportLine(const std::string& input, const std::string& output, cons
     line += ",\"output\":" + (output.empty() ? std::string("null") : jsonString(output));
     line += ",\"status\":\"" + std::string(statusWord(outcome.status)) + "\"";
     line += ",\"reason\":" + (outcome.reason.empty() ? std::string("null") : jsonString(outcome.reason));
+    line += ",\"losses\":[";
+    for (std::size_t i = 0; i < outcome.losses.entries().size(); ++i) {
+        const cad::Loss& loss = outcome.losses.entries()[i];
+        line += std::string(i ? "," : "") + "{\"kind\":\"" + cad::lossKindWord(loss.kind) + "\",\"what\":" +
+                jsonString(loss.what) + ",\"count\":" + std::to_string(loss.count) + ",\"text\":" + jsonString(loss.text) +
+                "}";
+    }
+    line += "]";
     line += ",\"entities\":" + (outcome.entities < 0 ? std::string("null") : std::to_string(outcome.entities));
     line += ",\"milliseconds\":" + std::to_string(std::llround(outcome.milliseconds));
     line += ",\"references\":[";

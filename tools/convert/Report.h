@@ -1,8 +1,10 @@
 #pragma once
 // --report FILE: one JSON object a line for every drawing of the run, for
-// scripts: {"input", "output", "status", "reason", "entities", "milliseconds",
-// "references"}. Unknown values (no picture named, the drawing never read)
-// are null; references, the other files drawn, is a list, empty when none.
+// scripts: {"input", "output", "status", "reason", "losses", "entities",
+// "milliseconds", "references"}. Unknown values (no picture named, the
+// drawing never read) are null. losses lists what an incomplete drawing's
+// pictures lack, each as {"kind", "what", "count", "text"}, empty for the
+// other statuses; references, the other files drawn, is a list, empty when none.
 #include <cstdio>
 #include <string>
 

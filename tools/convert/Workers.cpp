@@ -26,7 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 // A worker's answer: this header, then the reason's bytes, then the font
 // substitutions, one a line, then the files referenced, each ended by a
-// zero byte (a file's name may hold a line break, never a zero).
+// zero byte (a file's name may hold a line break, never a zero), then the
+// losses (see packLosses).
 struct ResultHeader {
     std::uint64_t index;
     std::int32_t status;
@@ -35,7 +36,42 @@ struct ResultHeader {
     std::uint32_t reasonLength;
     std::uint32_t notesLength;
     std::uint32_t referencesLength;
+    std::uint32_t lossesLength;
 };
+
+// Each loss as its kind, count and the lengths of its two texts, then the
+// texts: paths and names from drawings may hold any byte.
+struct PackedLoss {
+    std::int32_t kind;
+    std::int64_t count;
+    std::uint32_t whatLength, textLength;
+};
+
+std::string packLosses(const cad::Losses& losses) {
+    std::string out;
+    for (const cad::Loss& l : losses.entries()) {
+        const PackedLoss p{static_cast<std::int32_t>(l.kind), l.count, static_cast<std::uint32_t>(l.what.size()),
+                           static_cast<std::uint32_t>(l.text.size())};
+        out.append(reinterpret_cast<const char*>(&p), sizeof p);
+        out += l.what;
+        out += l.text;
+    }
+    return out;
+}
+
+cad::Losses unpackLosses(const std::string& bytes) {
+    cad::Losses losses;
+    for (std::size_t at = 0; bytes.size() - at >= sizeof(PackedLoss);) {
+        PackedLoss p{};
+        std::memcpy(&p, bytes.data() + at, sizeof p);
+        at += sizeof p;
+        if (p.whatLength > bytes.size() - at || p.textLength > bytes.size() - at - p.whatLength) break;
+        losses.add(static_cast<cad::Loss::Kind>(p.kind), bytes.substr(at, p.whatLength),
+                   bytes.substr(at + p.whatLength, p.textLength), p.count);
+        at += std::size_t{p.whatLength} + p.textLength;
+    }
+    return losses;
+}
 
 std::string joined(const std::vector<std::string>& items, char end) {
     std::string text;
@@ -103,15 +139,18 @@ void keepLargeBuffers() {
             outcome.reason = "an unexpected failure";
         }
         const std::string notes = joined(outcome.fontSubstitutions, '\n'), references = joined(outcome.references, '\0');
+        const std::string losses = packLosses(outcome.losses);
         const ResultHeader header{index,
                                   static_cast<std::int32_t>(outcome.status),
                                   outcome.entities,
                                   outcome.milliseconds,
                                   static_cast<std::uint32_t>(outcome.reason.size()),
                                   static_cast<std::uint32_t>(notes.size()),
-                                  static_cast<std::uint32_t>(references.size())};
+                                  static_cast<std::uint32_t>(references.size()),
+                                  static_cast<std::uint32_t>(losses.size())};
         if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()) ||
-            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, references.data(), references.size()))
+            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, references.data(), references.size()) ||
+            !writeAll(results, losses.data(), losses.size()))
             ::_exit(1);
     }
     // No destructors, no atexit handlers: they belong to the supervisor.
@@ -325,7 +364,8 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             if (w.received.size() < sizeof header) continue;
             std::memcpy(&header, w.received.data(), sizeof header);
             const std::size_t notesAt = sizeof header + header.reasonLength, referencesAt = notesAt + header.notesLength;
-            if (w.received.size() < referencesAt + header.referencesLength) continue;
+            const std::size_t lossesAt = referencesAt + header.referencesLength;
+            if (w.received.size() < lossesAt + header.lossesLength) continue;
             Outcome outcome;
             outcome.status = static_cast<Outcome::Status>(header.status);
             outcome.entities = header.entities;
@@ -333,6 +373,7 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             outcome.reason = w.received.substr(sizeof header, header.reasonLength);
             outcome.fontSubstitutions = split(w.received.substr(notesAt, header.notesLength), '\n');
             outcome.references = split(w.received.substr(referencesAt, header.referencesLength), '\0');
+            outcome.losses = unpackLosses(w.received.substr(lossesAt, header.lossesLength));
             w.busy = false;
             finished(w.index, outcome);
         }

@@ -244,5 +244,6 @@ int main(int argc, char** argv) {
     if (o.verbose)
         for (const std::string& line : substitutions) std::fprintf(stderr, "font substituted: %s\n", line.c_str());
     const bool reportComplete = report.close();
-    return progress.failed() || !reportComplete ? 1 : 0;
+    const bool lost = o.strict && progress.incomplete() > 0;
+    return progress.failed() || lost || !reportComplete ? 1 : 0;
 }

@@ -596,6 +596,16 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
     j.beginArray("warnings");
     for (const std::string& w : d.warnings) j.value(nullptr, w);
     j.endArray();
+    // What a picture of the drawing would lack, as far as reading tells:
+    // the converter's report lists these with the renderer's own.
+    j.beginArray("losses");
+    for (const cad::Loss& l : d.losses.entries()) {
+        j.beginObject();
+        j.value("kind", cad::lossKindWord(l.kind)), j.value("what", l.what);
+        j.value("count", static_cast<double>(l.count)), j.value("text", l.text);
+        j.endObject();
+    }
+    j.endArray();
     j.endObject();
     out << '\n';
 }

@@ -9,6 +9,7 @@
 // standard error), 2 for a wrong command line.
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 
 #include "cad/DrawingFile.h"
