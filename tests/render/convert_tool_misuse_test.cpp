@@ -242,8 +242,9 @@ TEST(ConvertToolMisuse, TemporaryFilesLeftLongAgoAreRemovedAtTheStart) {
 
 TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {
     QTemporaryDir dir;
-    const QString pipe = dir.filePath("pipe.dxf");
+    const QString pipe = dir.filePath("pipe.dxf"), listed = dir.filePath("listed.dxf");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(listed).constData(), 0644), 0);
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("zero.dxf")));
     // A drawing that references a 2 GB file (sparse: it takes no room).
     const QString huge = dir.filePath("huge.dxf");
@@ -254,11 +255,11 @@ TEST(ConvertToolMisuse, PipesDevicesAndHugeFilesAreRefusedBeforeTheyAreRead) {
               "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n50\n0\nENDSEC\n0\nEOF\n");
     QElapsedTimer clock;
     clock.start();
-    // No time limit: nothing may wait or read for long. The pipe comes once
-    // named, once from a list on standard input.
+    // No time limit: nothing may wait or read for long. One pipe is named,
+    // the other comes from a list on standard input.
     const ToolRun r = convert({"--timeout", "0", "--jobs", "1", "--size", "64", pipe, dir.filePath("zero.dxf"),
                                dir.filePath("host.dxf"), "-"},
-                              QFile::encodeName(pipe) + "\n");
+                              QFile::encodeName(listed) + "\n");
     EXPECT_LT(clock.elapsed(), 60000);
     EXPECT_EQ(r.status, 1) << r.err.toStdString();
     EXPECT_EQ(r.err.count(QLatin1String("not a regular file but a pipe")), 2) << r.err.toStdString();

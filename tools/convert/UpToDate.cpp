@@ -66,7 +66,7 @@ void addPixelOptions(const Options& o, Fields& fields) {
                                                                    number(w.right()) + "," + number(w.bottom()));
     fields.emplace_back("layout", o.layout);
     fields.emplace_back("view", o.view == cad::render::ViewChoice::Saved ? "saved" : "extents");
-    fields.emplace_back("references", o.references == cad::ReferenceScope::Any     ? "any"
+    fields.emplace_back("reference-scope", o.references == cad::ReferenceScope::Any     ? "any"
                                       : o.references == cad::ReferenceScope::Below ? "below"
                                                                                    : "none");
     std::string fonts;
