@@ -644,7 +644,9 @@ void readLwPolyline(R& r, E& e) {
     if (flags & 2) e.entity.common.thickness = d.BD();
     if (flags & 1) e.entity.common.extrusion = d.BD3();
     p.closed = flags & 512;
-    std::size_t points = d.count(d.BL(), 64);
+    // From 2000 on a vertex after the first is stored as the change from the
+    // one before, which takes as little as four bits when nothing changed.
+    std::size_t points = d.count(d.BL(), r.until(Version::R14) ? 128 : 4);
     std::size_t bulges = (flags & 16) ? d.count(d.BL(), 2) : 0;
     std::size_t ids = (r.since(Version::R2010) && (flags & 1024)) ? d.count(d.BL(), 2) : 0;
     std::size_t widths = (flags & 32) ? d.count(d.BL(), 4) : 0;

@@ -277,6 +277,17 @@ TEST(DwgReader, EveryOlderDrawingReads)
     EXPECT_EQ(read, 21);
 }
 
+// Polylines of thousands of vertices, most of them unchanged from the one
+// before: from 2000 on such a vertex takes a few bits, and the large drawing
+// holds one whose count would otherwise seem more than its object can hold.
+TEST(DwgReader, TheLargeDrawingReadsWhole)
+{
+    const std::filesystem::path path = std::filesystem::path(LUMICADE_LARGE_DRAWINGS_DIR) / "Dynblocks_2018.dwg";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is missing";
+    const cad::Drawing d = cad::readDrawingFile(path.string());
+    EXPECT_TRUE(d.skipped.empty()) << d.skipped.begin()->first;
+}
+
 // The one-object drawings of 2000 without an export beside them: each holds
 // its one kind, with the geometry that kind must have.
 TEST(DwgReader, OneObjectDrawingsHoldTheirObject)
