@@ -44,6 +44,12 @@ tmp=$(mktemp -d /tmp/lumicade-slurm.XXXXXX)
 pids=()
 stop() {
     local pid
+    # Tasks still running outlive slurmd, which does not end them when it
+    # stops; cancel them while slurmctld can still do so.
+    if [[ -n ${SLURM_CONF:-} ]] && squeue -h 2>/dev/null | grep -q .; then
+        scancel --quiet --full --user=root 2>/dev/null || true
+        for _ in $(seq 30); do squeue -h 2>/dev/null | grep -q . || break; sleep 0.5; done
+    fi
     # The daemons in the reverse order of their start; munged last, as the
     # others talk to it while they shut down.
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
@@ -56,7 +62,19 @@ stop() {
     rm -rf "$tmp"
 }
 trap stop EXIT
-trap 'exit 130' INT TERM HUP
+# Long commands run in the background while the script waits for them, as
+# bash leaves a signal unhandled until a command in the foreground ends.
+# They must be programs, not functions, for the trap to end them.
+child=
+waited() {
+    "$@" &
+    child=$!
+    local status=0
+    wait "$child" || status=$?
+    child=
+    return "$status"
+}
+trap '[[ -n $child ]] && kill "$child" 2>/dev/null; exit 130' INT TERM HUP
 
 mkdir -p "$tmp"/{munge,state,spool,logs,pictures,local}
 # munged wants its socket's folder open for all to pass through.
@@ -66,7 +84,9 @@ chmod 755 "$tmp/munge"
 head -c 1024 /dev/urandom >"$tmp/munge/munge.key"
 chmod 400 "$tmp/munge/munge.key"
 munge_socket=$tmp/munge/munge.socket
-munged --foreground --force --key-file="$tmp/munge/munge.key" --socket="$munge_socket" \
+# Each daemon in a session of its own, so that an interrupt from the
+# terminal reaches this script, which stops them in order, and not them.
+setsid munged --foreground --force --key-file="$tmp/munge/munge.key" --socket="$munge_socket" \
     --pid-file="$tmp/munge/munged.pid" --log-file="$tmp/munge/munged.log" \
     --seed-file="$tmp/munge/munged.seed" >"$tmp/munge/munged.out" 2>&1 &
 pids+=($!)
@@ -111,9 +131,9 @@ EOF
 export SLURM_CONF=$tmp/slurm.conf
 
 say "starting slurmctld and slurmd ($cpus CPUs, $memory MB) with $SLURM_CONF"
-slurmctld -D -i -f "$SLURM_CONF" >"$tmp/slurmctld.out" 2>&1 &
+setsid slurmctld -D -i -f "$SLURM_CONF" >"$tmp/slurmctld.out" 2>&1 &
 pids+=($!)
-slurmd -D -N localhost -f "$SLURM_CONF" >"$tmp/slurmd.out" 2>&1 &
+setsid slurmd -D -N localhost -f "$SLURM_CONF" >"$tmp/slurmd.out" 2>&1 &
 pids+=($!)
 
 state=
@@ -132,17 +152,12 @@ sinfo
 # in place of its eight cores and 8 GB: one core, and its share of memory.
 task_memory=$((memory / cpus))
 ((task_memory > 8192)) && task_memory=8192
-submit() {
-    LUMICADE_DRAWINGS=$drawings LUMICADE_PICTURES=$tmp/pictures LUMICADE_CONVERT=$convert \
-        sbatch --wait --cpus-per-task=1 --mem="${task_memory}M" \
-        --output="$tmp/logs/lumicade-%A_%a.out" "$@" "$sbatch_file"
-}
+submit=(env LUMICADE_DRAWINGS="$drawings" LUMICADE_PICTURES="$tmp/pictures" LUMICADE_CONVERT="$convert"
+    sbatch --wait --cpus-per-task=1 --mem="${task_memory}M" --output="$tmp/logs/lumicade-%A_%a.out")
 say "sbatch $sbatch_file over $drawings"
 started=$(date +%s)
-set +e
-submit
-sbatch_status=$?
-set -e
+sbatch_status=0
+waited "${submit[@]}" "$sbatch_file" || sbatch_status=$?
 say "the array ended after $(($(date +%s) - started)) s; sbatch --wait exited $sbatch_status"
 
 # sbatch --wait exits with the highest exit code of the tasks; the
@@ -164,11 +179,9 @@ done <"$tmp/jobcomp.txt"
 echo "$tasks tasks ended; $bad_tasks ended otherwise than with the converter's status 0 or 1"
 
 say "one local run over $drawings"
-set +e
-QT_QPA_PLATFORM=offscreen "$convert" --recursive --jobs "$cpus" --skip-up-to-date \
-    --report "$tmp/local.jsonl" --output-dir "$tmp/local" "$drawings" >"$tmp/local.out" 2>&1
-local_status=$?
-set -e
+local_status=0
+waited env QT_QPA_PLATFORM=offscreen "$convert" --recursive --jobs "$cpus" --skip-up-to-date \
+    --report "$tmp/local.jsonl" --output-dir "$tmp/local" "$drawings" >"$tmp/local.out" 2>&1 || local_status=$?
 tail -n 1 "$tmp/local.out"
 
 say "comparing"
@@ -224,7 +237,7 @@ echo "drawings per task: ${counts[*]}"
 part5=$tmp/pictures/reports/part-5.jsonl
 before=$(wc -l <"$part5")
 say "sbatch --array=5 once more"
-submit --array=5 || problems+=("task 5 submitted again exited $?")
+waited "${submit[@]}" --array=5 "$sbatch_file" || problems+=("task 5 submitted again exited $?")
 skipped=$(jq -r .status "$part5" | grep -cx skipped || true)
 echo "task 5 again: $skipped of $before drawings skipped as up to date"
 ((skipped == before && $(wc -l <"$part5") == before)) ||
