@@ -321,7 +321,8 @@ TEST(LegacyDwg, AFirstReleaseFileCutShort)
 {
     const std::vector<std::uint8_t> whole = load(kLegacy / "r1.4" / "entities.dwg");
     ASSERT_GT(whole.size(), 0x300u);
-    const cad::TextStyle* style = cad::dwg::readDwg(whole).findTextStyle("Standard");
+    const cad::Drawing read = cad::dwg::readDwg(whole);
+    const cad::TextStyle* style = read.findTextStyle("Standard");
     ASSERT_NE(style, nullptr);  // the one font of these releases
     EXPECT_EQ(style->fontFile, "txt");
     struct Case {
