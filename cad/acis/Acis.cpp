@@ -306,6 +306,14 @@ public:
                 ++out.unsupportedEdges;
             }
         }
+        for (const Record& r : f_.records) {
+            if (r.type != "face") continue;
+            try {
+                if (auto face = curvedFace(r)) out.curvedFaces.push_back(place(*face, x));
+            } catch (const Malformed&) {
+                // A face we cannot follow keeps its edges; it only goes without isolines.
+            }
+        }
         return out;
     }
 
@@ -329,7 +337,6 @@ private:
     Vec3 vec(const Record& r, std::size_t i) const { return {number(r, i), number(r, i + 1), number(r, i + 2)}; }
 
     Affine transform() const {
-        Affine x;
         for (const Record& r : f_.records) {
             if (r.type != "body") continue;
             try {
@@ -338,22 +345,44 @@ private:
                 for (std::size_t i = 0; i < fields(r); ++i) {
                     const Value& v = field(r, i);
                     if (v.tag != Value::Tag::Pointer) continue;
-                    if (++links == 3) {
-                        if (v.ref < 0) break;
-                        const Record& t = at(v.ref, "transform");
-                        double scale = fields(t) > 12 ? number(t, 12) : 1.0;
-                        for (int row = 0; row < 3; ++row)
-                            for (int col = 0; col < 3; ++col)
-                                x.m[row][col] = number(t, static_cast<std::size_t>(row * 3 + col)) * scale;
-                        x.t = vec(t, 9);
-                        return x;
-                    }
+                    if (++links == 3) return v.ref < 0 ? Affine{} : transformOf(at(v.ref, "transform"));
                 }
             } catch (const Malformed&) {
                 return Affine{};
             }
             break;
         }
+        return Affine{};
+    }
+
+    // A transform holds the rotation rows, the translation and the scale,
+    // then its rotate, reflect and shear flags. Its header is one field
+    // shorter than other records' in the newer forms (no identifier link),
+    // so the numbers are taken as the thirteen before the first flag; the
+    // oldest form writes the flags as numbers, and there they follow the
+    // header, whose length is then the usual one.
+    Affine transformOf(const Record& t) const {
+        std::size_t first = prefix_;
+        for (std::size_t i = 0; i < t.values.size(); ++i) {
+            const Value& v = t.values[i];
+            if (v.tag == Value::Tag::Word && !v.word.empty()) {
+                if (i < 13) throw Malformed("transform too short");
+                first = i - 13;
+                break;
+            }
+        }
+        auto num = [&](std::size_t i) {
+            if (first + i >= t.values.size()) throw Malformed("transform too short");
+            const Value& v = t.values[first + i];
+            if (v.tag != Value::Tag::Number && v.tag != Value::Tag::Integer) throw Malformed("a number expected");
+            return v.number;
+        };
+        Affine x;
+        // A transform written without its scale leaves it at one.
+        const double scale = first + 12 < t.values.size() ? num(12) : 1.0;
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 3; ++col) x.m[row][col] = num(static_cast<std::size_t>(row * 3 + col)) * scale;
+        x.t = {num(9), num(10), num(11)};
         return x;
     }
 
@@ -367,6 +396,132 @@ private:
             }
         }
         throw Malformed("vertex without a point");
+    }
+
+    std::vector<std::int64_t> links(const Record& r) const {
+        std::vector<std::int64_t> out;
+        for (std::size_t i = 0; i < fields(r); ++i)
+            if (field(r, i).tag == Value::Tag::Pointer) out.push_back(field(r, i).ref);
+        return out;
+    }
+
+    // The points of the vertices on a face's loops: where the face starts
+    // and ends along its surface's axis.
+    std::vector<Vec3> faceVertices(const Record& face) const {
+        std::vector<Vec3> out;
+        auto faceLinks = links(face);
+        if (faceLinks.size() < 2) throw Malformed("face too short");
+        std::int64_t loopRef = faceLinks[1];
+        // Each loop and coedge belongs to one face, so a sound body is walked
+        // within a few steps a record; links that go round in circles or that
+        // many faces share stop there.
+        auto step = [this] {
+            if (++walked_ > 4 * f_.records.size()) throw Malformed("loops that do not close");
+        };
+        while (loopRef >= 0) {
+            step();
+            const Record& loop = at(loopRef, "loop");
+            auto loopLinks = links(loop);
+            if (loopLinks.size() < 2) throw Malformed("loop too short");
+            const std::int64_t first = loopLinks[1];
+            std::int64_t coedgeRef = first;
+            while (coedgeRef >= 0) {
+                step();
+                auto coedgeLinks = links(at(coedgeRef, "coedge"));
+                if (coedgeLinks.size() < 4) throw Malformed("coedge too short");
+                auto edgeLinks = links(at(coedgeLinks[3], "edge"));
+                if (edgeLinks.size() < 2) throw Malformed("edge too short");
+                out.push_back(vertexPoint(edgeLinks[0]));
+                out.push_back(vertexPoint(edgeLinks[1]));
+                coedgeRef = coedgeLinks[0];
+                if (coedgeRef == first) break;
+            }
+            loopRef = loopLinks[0];
+        }
+        return out;
+    }
+
+    static Vec3 unitOf(Vec3 v) {
+        const double l = length(v);
+        if (!(l > 0)) throw Malformed("degenerate surface");
+        return v * (1 / l);
+    }
+
+    // The surface of a curved face, in the frame its isolines are drawn in.
+    // What is simplified: a cone's isolines run the whole turn between the
+    // lowest and highest vertex of its loops (faces cut along the axis get
+    // them across the cut away part too), and spheres and tori get theirs
+    // only when whole, with no edges bounding them.
+    std::optional<CurvedFace> curvedFace(const Record& face) const {
+        auto faceLinks = links(face);
+        if (faceLinks.empty() || faceLinks.back() < 0) return std::nullopt;
+        const Record& s = at(faceLinks.back(), nullptr);
+        CurvedFace c;
+        if (s.type == "cone-surface") {
+            c.kind = CurvedFace::Kind::Cone;
+            c.center = vec(s, 0);
+            c.w = unitOf(vec(s, 3));
+            c.u = vec(s, 6);
+            const double a = length(c.u), ratio = number(s, 9);
+            if (!(a > 0) || !(ratio > 0)) throw Malformed("degenerate cone");
+            c.v = cross(c.w, c.u) * ratio;
+            if (!coneLevels(face, s, c, a, ratio)) return std::nullopt;
+            return c;
+        }
+        if (s.type == "sphere-surface" || s.type == "torus-surface") {
+            if (!faceVertices(face).empty()) return std::nullopt;
+            c.center = vec(s, 0);
+            if (s.type == "sphere-surface") {
+                c.kind = CurvedFace::Kind::Sphere;
+                c.major = number(s, 3);
+                c.u = unitOf(vec(s, 4));
+                c.w = unitOf(vec(s, 7));
+            } else {
+                c.kind = CurvedFace::Kind::Torus;
+                c.w = unitOf(vec(s, 3));
+                c.major = number(s, 6);
+                c.minor = number(s, 7);
+                c.u = unitOf(vec(s, 8));
+            }
+            c.v = cross(c.w, c.u);
+            if (!(std::abs(c.major) > 0)) throw Malformed("degenerate surface");
+            return c;
+        }
+        return std::nullopt;
+    }
+
+    // A cone's extent along its axis: the levels of its lowest and highest
+    // vertices, with the size of the base ellipse there. A cone whose loops
+    // all lie at one level runs to its apex; which side that lies on is
+    // taken from the half-angle's sine and cosine, radius growing along the
+    // axis for a positive sine (a guess: the descriptions we have do not say).
+    bool coneLevels(const Record& face, const Record& s, CurvedFace& c, double a, double ratio) const {
+        const Vec3 uHat = c.u * (1 / a), vHat = cross(c.w, uHat);
+        bool any = false;
+        for (Vec3 p : faceVertices(face)) {
+            const Vec3 d = p - c.center;
+            const double h = dot(d, c.w);
+            const double k = std::hypot(dot(d, uHat), dot(d, vHat) / ratio) / a;
+            if (!any || h < c.h0) c.h0 = h, c.k0 = k;
+            if (!any || h > c.h1) c.h1 = h, c.k1 = k;
+            any = true;
+        }
+        if (!any) return false;
+        const double scale = 1e-9 * (a + std::abs(c.h0));
+        if (c.h1 - c.h0 > scale) return true;
+        // sine and cosine follow the base's interval, where one is written
+        for (std::size_t i : {std::size_t{10}, std::size_t{12}}) {
+            const Value &sv = field(s, i), &cv = field(s, i + 1);
+            if (sv.tag == Value::Tag::Word || cv.tag == Value::Tag::Word) continue;
+            const double sine = sv.number, cosine = cv.number;
+            if (std::abs(sine * sine + cosine * cosine - 1) > 1e-6) continue;
+            if (std::abs(sine) < 1e-12 || std::abs(cosine) < 1e-12) return false;  // a cylinder cut flat
+            const double apex = c.h0 - c.k0 * a * cosine / sine;
+            if (apex < c.h0) c.h0 = apex, c.k0 = 0;
+            else c.h1 = apex, c.k1 = 0;
+            return true;
+        }
+        return false;
     }
 
     static bool reversed(const Value& v) {
@@ -489,8 +644,17 @@ private:
         return e;
     }
 
+    static CurvedFace place(CurvedFace c, const Affine& x) {
+        c.center = x.point(c.center);
+        c.u = x.dir(c.u);
+        c.v = x.dir(c.v);
+        c.w = x.dir(c.w);
+        return c;
+    }
+
     File f_;
     std::size_t prefix_ = 1;
+    mutable std::size_t walked_ = 0;  // loops and coedges followed so far, for all faces
 };
 
 }  // namespace

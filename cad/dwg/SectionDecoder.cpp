@@ -327,7 +327,7 @@ void readHeaderVariables(const DwgSections& s, DecodeState& st, Drawing& d) {
     skip("SHADEDIF", b.BS());
     skip("UNITMODE", b.BS());
     skip("MAXACTVP", b.BS());
-    skip("ISOLINES", b.BS());
+    h.isolines = b.BS();  // ISOLINES
     skip("CMLJUST", b.BS());
     skip("TEXTQLTY", b.BS());
     h.ltScale = b.BD();    // LTSCALE

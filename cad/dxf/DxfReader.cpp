@@ -172,6 +172,7 @@ void Reader::readHeader(const Group* begin, const Group* end) {
         else if (var == "$TEXTSIZE") h.textSize = toDouble(g);
         else if (var == "$DIMSCALE") h.dimScale = toDouble(g);
         else if (var == "$PDMODE") h.pdMode = toInt(g);
+        else if (var == "$ISOLINES") h.isolines = toInt(g);
         else if (var == "$PDSIZE") h.pdSize = toDouble(g);
         else if (var == "$PSLTSCALE") h.psLtScale = toInt(g) != 0;
         else if (var == "$FILLMODE") h.fillMode = toInt(g) != 0;

@@ -41,6 +41,7 @@ struct Header {
     double ltScale = 1, celtScale = 1, textSize = 2.5, dimScale = 1;
     int pdMode = 0;
     double pdSize = 0;
+    int isolines = 4;                // ISOLINES: lines drawn across each curved face of a solid
     bool psLtScale = true, fillMode = true, mirrText = false, lwDisplay = false;
     int insUnits = 0, measurement = 0;
     double angBase = 0;

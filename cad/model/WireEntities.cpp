@@ -335,9 +335,10 @@ std::vector<Entity> entitiesOfProxyGraphics(const ProxyGraphics& graphics, const
     return Exploder(drawing).run(graphics);
 }
 
-std::vector<Entity> entitiesOfBody(const BodyData& body) {
-    std::vector<Entity> out;
-    for (const WireEdge& w : body.edges) {
+namespace {
+
+void addEdges(const std::vector<WireEdge>& edges, std::vector<Entity>& out) {
+    for (const WireEdge& w : edges) {
         switch (w.kind) {
         case WireEdge::Kind::Line: {
             Entity e = wireEntity("LINE");
@@ -382,6 +383,73 @@ std::vector<Entity> entitiesOfBody(const BodyData& body) {
             break;
         }
         }
+    }
+}
+
+WireEdge isoLine(Vec3 a, Vec3 b) {
+    WireEdge e;
+    e.start = a;
+    e.end = b;
+    return e;
+}
+
+WireEdge isoArc(Vec3 center, Vec3 major, Vec3 minor, double t0, double t1) {
+    WireEdge e;
+    e.kind = WireEdge::Kind::Ellipse;
+    e.center = center;
+    e.majorAxis = major;
+    e.minorAxis = minor;
+    e.startParam = t0;
+    e.endParam = t1;
+    return e;
+}
+
+// The lines drawn across a curved face, n of them around its axis (and on
+// spheres and tori n parallels as well), as the CAD application's wireframe
+// view shows them.
+void addIsolines(const CurvedFace& c, int n, std::vector<WireEdge>& out) {
+    for (int i = 0; i < n; ++i) {
+        const double t = 2 * kPi * i / n;
+        const Vec3 radial = c.u * std::cos(t) + c.v * std::sin(t);
+        switch (c.kind) {
+        case CurvedFace::Kind::Cone:
+            out.push_back(isoLine(c.center + c.w * c.h0 + radial * c.k0, c.center + c.w * c.h1 + radial * c.k1));
+            break;
+        case CurvedFace::Kind::Sphere: {
+            // Meridians pole to pole; parallels spaced evenly between the poles.
+            out.push_back(isoArc(c.center, radial * c.major, c.w * c.major, -kPi / 2, kPi / 2));
+            const double p = -kPi / 2 + kPi * (i + 1) / (n + 1);
+            const double r = c.major * std::cos(p);
+            out.push_back(isoArc(c.center + c.w * (c.major * std::sin(p)), c.u * r, c.v * r, 0, 2 * kPi));
+            break;
+        }
+        case CurvedFace::Kind::Torus: {
+            out.push_back(isoArc(c.center + radial * c.major, radial * c.minor, c.w * c.minor, 0, 2 * kPi));
+            const double r = c.major + c.minor * std::cos(t);
+            if (r > 0)
+                out.push_back(isoArc(c.center + c.w * (c.minor * std::sin(t)), c.u * r, c.v * r, 0, 2 * kPi));
+            break;
+        }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<Entity> entitiesOfBody(const BodyData& body, int isolines) {
+    std::vector<Entity> out;
+    addEdges(body.edges, out);
+    const int n = std::clamp(isolines, 0, 2047);
+    // However many faces a damaged body claims, its isolines stay within a budget.
+    constexpr std::size_t kMostIsolines = 200000;
+    std::vector<WireEdge> lines;
+    std::size_t drawn = 0;
+    for (const CurvedFace& c : body.curvedFaces) {
+        if (drawn > kMostIsolines) break;
+        lines.clear();
+        addIsolines(c, n, lines);
+        drawn += lines.size();
+        addEdges(lines, out);
     }
     return out;
 }

@@ -17,7 +17,9 @@ namespace cad {
 // start ByBlock, on layer "0".
 std::vector<Entity> entitiesOfProxyGraphics(const ProxyGraphics& graphics, const Drawing& drawing);
 
-std::vector<Entity> entitiesOfBody(const BodyData& body);
+// isolines: how many lines are drawn across each curved face (the drawing's
+// ISOLINES); the count is held to the CAD application's range of 0 to 2047.
+std::vector<Entity> entitiesOfBody(const BodyData& body, int isolines = 0);
 
 // The level-0 wireframe: every edge of the faces once.
 std::vector<Entity> entitiesOfMesh(const MeshData& mesh);

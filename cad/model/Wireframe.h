@@ -24,8 +24,23 @@ struct WireEdge {
     std::vector<double> weights;  // empty when not rational
 };
 
+// A curved face's surface, for the isolines drawn across it: points are
+// centre + h w + k (cos t u + sin t v) on a cone (u and v the base ellipse's
+// semi-axes, w the unit axis, the face between levels h0 and h1 where k is
+// k0 and k1); centre + major (cos p (cos t u + sin t v) + sin p w) on a
+// sphere; centre + (major + minor cos p)(cos t u + sin t v) + minor sin p w
+// on a torus, u, v and w unit vectors there before the body's transform.
+struct CurvedFace {
+    enum class Kind { Cone, Sphere, Torus };
+    Kind kind = Kind::Cone;
+    Vec3 center, u, v, w;
+    double h0 = 0, h1 = 0, k0 = 1, k1 = 1;  // cone
+    double major = 0, minor = 0;            // sphere radius; torus radii
+};
+
 struct BodyData {
     std::vector<WireEdge> edges;
+    std::vector<CurvedFace> curvedFaces;
     int unsupportedEdges = 0;  // curve kinds we do not draw, counted and left out
     std::string error;         // why the modeler data could not be read, when it could not
 };

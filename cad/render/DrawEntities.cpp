@@ -98,7 +98,7 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
             [&](const ShapeData& d) { shape(d, l, ocs()); },
             [&](const ProxyEntityData& d) { wireframe(entitiesOfProxyGraphics(d.graphics, drawing_), e, l, ctx); },
-            [&](const BodyData& d) { wireframe(entitiesOfBody(d), e, l, ctx); },
+            [&](const BodyData& d) { wireframe(entitiesOfBody(d, drawing_.header.isolines), e, l, ctx); },
             [&](const MeshData& d) { wireframe(entitiesOfMesh(d), e, l, ctx); },
             // Viewports show nothing in model space; placeholders (lights,
             // unknown classes without graphics) have nothing to draw.

@@ -216,3 +216,88 @@ TEST(Acis, HostileDataFailsOnlyWhatItTouches) {
     BodyData inf = readBody("21200 1 1 0\np\nu\nbody $-1 -1 $-1 $-1 $-1 $-1 #\npoint $-1 -1 $-1 1e999 0 0 #\n");
     EXPECT_TRUE(inf.edges.empty());
 }
+
+// Curved faces kept for their isolines, in a body scaled by 2 and moved by
+// (100, 0, 0) through a transform written as drawings write it (no
+// identifier link): a cylinder between two circles (two loops), a cone
+// closed by a point at its apex, the same cone with only its base circle, a
+// whole sphere and a whole torus. A bounded sphere and a plane get none.
+const char* kCurved =
+    "21200 34 1 0\nproduct\nunits\n"
+    "body $-1 -1 $-1 $-1 $-1 $1 #\n"                                                   // 0
+    "transform $-1 -1 1 0 0 0 1 0 0 0 1 100 0 0 2 rotate no_reflect no_shear #\n"        // 1
+    "face $-1 -1 $-1 $-1 $3 $-1 $-1 $10 forward single #\n"                             // 2 cylinder
+    "loop $-1 -1 $-1 $4 $5 $2 #\n"                                                      // 3
+    "loop $-1 -1 $-1 $-1 $6 $2 #\n"                                                     // 4
+    "coedge $-1 -1 $-1 $5 $5 $-1 $7 forward $3 $-1 #\n"                                 // 5
+    "coedge $-1 -1 $-1 $6 $6 $-1 $8 reversed $4 $-1 #\n"                                // 6
+    "edge $-1 -1 $-1 $11 0 $11 6.283185307179586 $5 $13 forward @7 unknown #\n"         // 7
+    "edge $-1 -1 $-1 $12 0 $12 6.283185307179586 $6 $14 forward @7 unknown #\n"         // 8
+    "point $-1 -1 $-1 5 0 10 #\n"                                                       // 9
+    "cone-surface $-1 -1 $-1 0 0 0 0 0 1 5 0 0 1 I I 0 1 5 forward I I I I #\n"          // 10
+    "vertex $-1 -1 $-1 $7 $15 #\n"                                                      // 11
+    "vertex $-1 -1 $-1 $8 $9 #\n"                                                       // 12
+    "ellipse-curve $-1 -1 $-1 0 0 0 0 0 1 5 0 0 1 I I #\n"                              // 13
+    "ellipse-curve $-1 -1 $-1 0 0 10 0 0 1 5 0 0 1 I I #\n"                             // 14
+    "point $-1 -1 $-1 5 0 0 #\n"                                                        // 15
+    "face $-1 -1 $-1 $-1 $17 $-1 $-1 $21 forward single #\n"                            // 16 cone
+    "loop $-1 -1 $-1 $18 $19 $16 #\n"                                                   // 17
+    "loop $-1 -1 $-1 $-1 $20 $16 #\n"                                                   // 18
+    "coedge $-1 -1 $-1 $19 $19 $-1 $7 forward $17 $-1 #\n"                              // 19
+    "coedge $-1 -1 $-1 $20 $20 $-1 $22 forward $18 $-1 #\n"                             // 20
+    "cone-surface $-1 -1 $-1 0 0 0 0 0 1 5 0 0 1 I I -0.4472135954999579 0.8944271909999159 5 "
+    "forward I I I I #\n"                                                               // 21
+    "edge $-1 -1 $-1 $23 0 $23 0 $20 $-1 forward @7 unknown #\n"                        // 22 apex
+    "vertex $-1 -1 $-1 $22 $24 #\n"                                                     // 23
+    "point $-1 -1 $-1 0 0 10 #\n"                                                       // 24
+    "face $-1 -1 $-1 $-1 $26 $-1 $-1 $21 forward single #\n"                            // 25 cone, base only
+    "loop $-1 -1 $-1 $-1 $19 $25 #\n"                                                   // 26
+    "face $-1 -1 $-1 $-1 $-1 $-1 $-1 $28 forward single #\n"                            // 27 sphere
+    "sphere-surface $-1 -1 $-1 0 0 0 3 1 0 0 0 0 1 forward_v I I I I #\n"                // 28
+    "face $-1 -1 $-1 $-1 $-1 $-1 $-1 $30 forward single #\n"                            // 29 torus
+    "torus-surface $-1 -1 $-1 0 0 0 0 0 1 10 2 1 0 0 forward_v I I I I #\n"              // 30
+    "face $-1 -1 $-1 $-1 $26 $-1 $-1 $28 forward single #\n"                            // 31 bounded sphere
+    "face $-1 -1 $-1 $-1 $-1 $-1 $-1 $33 forward single #\n"                            // 32 plane
+    "plane-surface $-1 -1 $-1 0 0 0 0 0 1 1 0 0 forward_v I I I I #\n"                   // 33
+    "End-of-ASM-data\n";
+
+TEST(Acis, CurvedFacesKeepTheirSurfaceAndExtentInPlace) {
+    using Kind = cad::CurvedFace::Kind;
+    BodyData b = readBody(kCurved);
+    ASSERT_TRUE(b.error.empty()) << b.error;
+    ASSERT_EQ(b.edges.size(), 2u);
+    expectNear(b.edges[1].center, {100, 0, 20});  // the top circle, scaled and moved
+    ASSERT_EQ(b.curvedFaces.size(), 5u);
+    struct Expected {
+        Kind kind;
+        double h0, h1, k0, k1;
+    } const expected[] = {
+        {Kind::Cone, 0, 10, 1, 1},  // the cylinder: its two circles
+        {Kind::Cone, 0, 10, 1, 0},  // up to the apex's point
+        {Kind::Cone, 0, 10, 1, 0},  // up to the apex its half-angle gives
+        {Kind::Sphere, 0, 0, 1, 1},
+        {Kind::Torus, 0, 0, 1, 1},
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        const cad::CurvedFace& c = b.curvedFaces[i];
+        EXPECT_EQ(c.kind, expected[i].kind);
+        EXPECT_NEAR(c.h0, expected[i].h0, 1e-9);
+        EXPECT_NEAR(c.h1, expected[i].h1, 1e-9);
+        EXPECT_NEAR(c.k0, expected[i].k0, 1e-9);
+        EXPECT_NEAR(c.k1, expected[i].k1, 1e-9);
+        expectNear(c.center, {100, 0, 0});
+    }
+    expectNear(b.curvedFaces[0].u, {10, 0, 0});
+    expectNear(b.curvedFaces[0].w, {0, 0, 2});
+    EXPECT_DOUBLE_EQ(b.curvedFaces[3].major, 3);
+    expectNear(b.curvedFaces[3].u, {2, 0, 0});
+    EXPECT_DOUBLE_EQ(b.curvedFaces[4].minor, 2);
+
+    // A face whose loops lead nowhere keeps the body's edges, only without isolines.
+    std::string broken = kCurved;
+    broken.replace(broken.find("loop $-1 -1 $-1 $4 $5 $2"), 24, "loop $-1 -1 $-1 $4 $99 $2");
+    BodyData partial = readBody(broken);
+    EXPECT_EQ(partial.edges.size(), 2u);
+    EXPECT_EQ(partial.curvedFaces.size(), 4u);
+}

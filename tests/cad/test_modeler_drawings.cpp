@@ -137,3 +137,32 @@ TEST(ModelerDrawings, R14ExportOfAMultileaderIsDrawnFromItsGraphics) {
     EXPECT_FALSE(p->graphics.damaged);
     EXPECT_FALSE(cad::entitiesOfProxyGraphics(p->graphics, d).empty());
 }
+
+// The sample drawing's box solid, wedge solid and region sit near
+// (15..34, -224..-217): each body's transform moves it there from the
+// modeler's own origin. The transform record has one header field fewer
+// than the others in these files; missing that left all three at the origin,
+// far from the rest of the drawing. Its ISOLINES is the usual 4.
+TEST(ModelerDrawings, SampleBodiesStandWhereTheirTransformsPutThem) {
+    for (const char* version : {"AC1015", "AC1018", "AC1032"})
+        for (const char* form : {".dwg", "_ascii.dxf", "_binary.dxf"}) {
+            const std::string name = std::string("../drawings-b/sample/sample_") + version + form;
+            SCOPED_TRACE(name);
+            Drawing d = cad::readDrawingFile(dxftest::drawing(name));
+            EXPECT_EQ(d.header.isolines, 4);
+            int bodies = 0;
+            for (const cad::Block& b : d.blocks)
+                for (const Entity& e : b.entities)
+                    if (const BodyData* body = e.as<BodyData>()) {
+                        ++bodies;
+                        EXPECT_FALSE(body->edges.empty());
+                        for (const cad::WireEdge& w : body->edges) {
+                            EXPECT_GT(w.start.x, 15) << e.type;
+                            EXPECT_LT(w.start.x, 34) << e.type;
+                            EXPECT_GT(w.start.y, -224) << e.type;
+                            EXPECT_LT(w.start.y, -217) << e.type;
+                        }
+                    }
+            EXPECT_EQ(bodies, 3);
+        }
+}

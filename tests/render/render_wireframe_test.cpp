@@ -99,5 +99,51 @@ TEST(RenderWireframe, BodyEdgesAreDrawnWithTheirCurves) {
     EXPECT_EQ(inkIn(image, QRect(75, 40, 10, 20)), 0); // nothing on the right: only half of it
 }
 
+// Curved faces draw ISOLINES lines across them: a cone from its base circle
+// to its apex, a sphere's meridians and parallels. The sphere's box is the
+// sphere's, whatever the count; none are drawn when the count is 0, and a
+// count past the CAD application's range is held to it.
+TEST(RenderWireframe, CurvedFacesDrawTheirIsolines) {
+    CurvedFace cone;  // radius 20 round (30, 50), apex 30 above along y
+    cone.center = {30, 50, 0};
+    cone.u = {20, 0, 0};
+    cone.v = {0, 0, 20};
+    cone.w = {0, 1, 0};
+    cone.h1 = 30, cone.k1 = 0;
+    CurvedFace sphere;
+    sphere.kind = CurvedFace::Kind::Sphere;
+    sphere.center = {70, 50, 0};
+    sphere.u = {1, 0, 0};
+    sphere.v = {0, 1, 0};
+    sphere.w = {0, 0, 1};
+    sphere.major = 10;
+    BodyData body;
+    body.curvedFaces = {cone, sphere};
+    struct {
+        int isolines;
+        std::size_t entities;
+    } const cases[] = {{4, 12}, {0, 0}, {-3, 0}, {1 << 20, 3 * 2047}};
+    for (const auto& c : cases) EXPECT_EQ(entitiesOfBody(body, c.isolines).size(), c.entities) << c.isolines;
+
+    Drawing d = emptyDrawing();
+    addFrame(d, 100);
+    d.header.isolines = 4;
+    add(d, entity("3DSOLID", body, Color::fromIndex(7)));
+    const QImage image = renderDrawing(d, onePixelPerUnit(100));
+    EXPECT_GT(inkIn(image, QRect(38, 33, 4, 4)), 0);  // (40, 65): the cone's line from (50, 50) to the apex
+    EXPECT_GT(inkIn(image, QRect(78, 48, 4, 4)), 0);  // (80, 50): the sphere's equator and meridians
+    EXPECT_EQ(inkIn(image, QRect(84, 44, 6, 12)), 0); // nothing beyond the sphere
+
+    body.curvedFaces = {sphere};
+    Drawing alone = emptyDrawing();
+    alone.header.isolines = 7;
+    add(alone, entity("3DSOLID", body, Color::fromIndex(7)));
+    const Box box = buildScene(alone, RenderOptions{}).extents();
+    EXPECT_NEAR(box.minX, 60, 1e-6);
+    EXPECT_NEAR(box.maxX, 80, 1e-6);
+    EXPECT_NEAR(box.minY, 40, 1e-6);
+    EXPECT_NEAR(box.maxY, 60, 1e-6);
+}
+
 }  // namespace
 }  // namespace cad::render::testing
