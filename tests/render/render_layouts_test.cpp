@@ -318,29 +318,28 @@ TEST(RenderPictures, PngAndTiffLandOnTheirFrameTurnedAndClipped) {
     }
 }
 
-TEST(RenderPictures, APictureMovedFromAnotherMachineIsFoundBesideTheDrawingByName) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(twoColours().save(dir.filePath(QStringLiteral("scan.png"))));
+// A drawing of one picture on the unit square, painted at a hundred pixels.
+QImage pictureOnUnitSquare(QTemporaryDir& dir, const std::string& file, std::vector<std::string>* problems) {
     File f;
     f.layer("0", 7, "10");
     f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
-    f.objects += imageDefinition("A1", "C:\\Old Server\\scans\\Scan.PNG");
-    const Drawing d = readText(f, dir);
+    f.objects += imageDefinition("A1", file);
+    return renderDrawing(readText(f, dir), onePixelPerUnit(100), problems);
+}
+
+TEST(RenderPictures, APictureMovedFromAnotherMachineIsFoundBesideTheDrawingByName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(twoColours().save(dir.filePath(QStringLiteral("scan.png"))));
     std::vector<std::string> problems;
-    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    const QImage image = pictureOnUnitSquare(dir, "C:\\Old Server\\scans\\Scan.PNG", &problems);
     EXPECT_TRUE(problems.empty()) << problems.front();
     EXPECT_GT(colourIn(image, image.rect(), kRed), 100);
 }
 
 TEST(RenderPictures, AMissingPictureKeepsItsFrameAndIsNamed) {
     QTemporaryDir dir;
-    File f;
-    f.layer("0", 7, "10");
-    f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
-    f.objects += imageDefinition("A1", "C:\\scans\\gone.png");
-    const Drawing d = readText(f, dir);
     std::vector<std::string> problems;
-    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    const QImage image = pictureOnUnitSquare(dir, "C:\\scans\\gone.png", &problems);
     EXPECT_EQ(problems, std::vector<std::string>{"picture not found: C:/scans/gone.png"});
     EXPECT_GT(inkIn(image, image.rect()), 100);  // the frame
 }
@@ -353,13 +352,8 @@ TEST(RenderPictures, AScanOfManyMegapixelsIsDrawn) {
     scan.fill(kRed);
     ASSERT_TRUE(scan.save(dir.filePath(QStringLiteral("scan.jpg")), "JPEG", 50));
     scan = QImage();
-    File f;
-    f.layer("0", 7, "10");
-    f.entities += imageEntity("A0", 0, 0, 1, 0, 0, 1, "A1");
-    f.objects += imageDefinition("A1", "scan.jpg");
-    const Drawing d = readText(f, dir);
     std::vector<std::string> problems;
-    const QImage image = renderDrawing(d, onePixelPerUnit(100), &problems);
+    const QImage image = pictureOnUnitSquare(dir, "scan.jpg", &problems);
     EXPECT_TRUE(problems.empty()) << problems.front();
     EXPECT_GT(colourIn(image, image.rect(), kRed), 500);
 }
