@@ -670,7 +670,6 @@ void decodeObject(const DwgSections& s, DecodeState& st, std::int64_t offset, Ha
             if (!e.graphics.empty())
                 graphics = decodeProxyGraphics(e.graphics.data(), e.graphics.size(), toUtf8, st.codePage);
             if (!graphics.empty()) {
-                for (const auto& [what, count] : skippedRecords(graphics)) st.drawing->noteSkipped(what, count);
                 st.drawing->noteProxyGraphics(std::string(kind), graphics);
                 e.entity.data = ProxyEntityData{std::string(kind), std::move(graphics)};
             } else {

@@ -845,10 +845,7 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         ProxyGraphics drawn;
         if (!graphics.empty()) drawn = decodeProxyGraphics(graphics.data(), graphics.size());
         if (!drawn.empty()) {
-            if (ctx.drawing) {
-                for (const auto& [what, count] : skippedRecords(drawn)) ctx.drawing->noteSkipped(what, count);
-                ctx.drawing->noteProxyGraphics(e.type, drawn);
-            }
+            if (ctx.drawing) ctx.drawing->noteProxyGraphics(e.type, drawn);
             e.data = ProxyEntityData{e.type, std::move(drawn)};
         } else {
             e.data = PlaceholderData{e.type};

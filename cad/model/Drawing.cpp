@@ -37,6 +37,7 @@ void Drawing::noteDamaged(const std::string& what, long long count) {
 }
 
 void Drawing::noteProxyGraphics(const std::string& kind, const ProxyGraphics& graphics) {
+    for (const auto& [what, count] : skippedRecords(graphics)) noteSkipped(what, count);
     for (const auto& [type, count] : graphics.skippedTypes)
         if (proxyPrimitiveVisible(type)) {
             const std::string name = proxyPrimitiveName(type);

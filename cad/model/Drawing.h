@@ -187,7 +187,8 @@ public:
     void noteSkippedEntity(const std::string& kind);
     // A record that could not be read at all ("object", "entity record").
     void noteDamaged(const std::string& what, long long count = 1);
-    // What a custom object's graphics leave out: primitives we do not draw, a damaged stream.
+    // What a custom object's graphics leave out: primitives we do not draw, a damaged stream;
+    // each is listed as skipped, and lost where a picture would show it.
     void noteProxyGraphics(const std::string& kind, const ProxyGraphics& graphics);
 
 private:
