@@ -4,16 +4,19 @@
 // options.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "ConvertToolSupport.h"
+#include "DxfWriter.h"
 
 namespace {
 
 using namespace convert_tool;
+using namespace dxfwriter;
 
 // Each drawing of a run ("a/p.dxf") with its picture's name, from the report.
 QMap<QString, QString> picturesOf(const QString& top, const QStringList& args) {
@@ -110,6 +113,49 @@ TEST(ConvertToolNames, APictureIsUpToDateOnlyWhenMadeFromThisDrawingWithTheseOpt
     EXPECT_TRUE(other.err.contains(QLatin1String("made from another drawing"))) << other.err.toStdString();
     const QImage square(dir.filePath("out/p.jpg"));
     EXPECT_EQ(square.width(), square.height());
+}
+
+// A picture stands for the files drawn with its drawing too: a change of
+// one makes it again. And a picture that lacked something is made again at
+// every run, since what it lacked may be there now.
+TEST(ConvertToolNames, APictureIsMadeAgainWhenAFileItDrewChangedOrWhenItWasIncomplete) {
+    QTemporaryDir dir;
+    const QString part = writeFile(dir.filePath("a/part.dxf"), kSquareDxf);
+    const QString font = dir.filePath("a/face.ttf");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"), font));
+    File f;
+    f.block("PART", "", 4, "part.dxf");
+    f.style("LETTERING", "face.ttf");
+    f.entities += insert("PART", 0, 0) + common("TEXT", on(7)) + point(10, 0, 0) + g(40, 5.0) +
+                  g(1, std::string("A")) + g(7, std::string("LETTERING"));
+    const QString drawing = writeFile(dir.filePath("a/p.dxf"), QByteArray::fromStdString(f.text()));
+    auto touch = [](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+    };
+    auto expectRemade = [](const ToolRun& run, const char* why) {
+        EXPECT_FALSE(skipped(run)) << why;
+        EXPECT_TRUE(run.err.contains(QLatin1String(why))) << run.err.toStdString();
+    };
+    for (const char* format : {"jpg", "pdf"}) {
+        SCOPED_TRACE(format);
+        const QStringList args{"--format", format, "--size", "64", "--skip-up-to-date", "-v", drawing};
+        ASSERT_EQ(convert(args).status, 0);
+        EXPECT_TRUE(skipped(convert(args)));
+        for (const QString& file : {part, font}) {
+            touch(file);
+            expectRemade(convert(args), "a file the drawing refers to changed");
+            EXPECT_TRUE(skipped(convert(args))) << file.toStdString();
+        }
+        // Without its reference the picture lacks it, and is made again until it is back.
+        ASSERT_TRUE(QFile::rename(part, part + ".away"));
+        expectRemade(convert(args), "a file the drawing refers to changed");
+        expectRemade(convert(args), "incomplete before");
+        ASSERT_TRUE(QFile::rename(part + ".away", part));
+        expectRemade(convert(args), "incomplete before");
+        EXPECT_TRUE(skipped(convert(args)));
+    }
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
     // Taken before the drawing is read: a change while it is converted
     // shows at the next run.
-    const std::string record = pictureRecord(job.input, o);
+    std::string record = pictureRecord(job.input, o);
     std::error_code error;
     const std::string drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
     cad::Drawing drawing;
@@ -67,6 +67,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     }
     outcome.entities = entityCount(drawing);
     outcome.references = drawing.referencedFiles;
+    record = withReferences(record, referencedFiles(drawing, drawingFolder, o));
 
     cad::render::RenderOptions options;
     options.drawingFolder = drawingFolder;
@@ -114,7 +115,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                 bytes = std::move(result.bytes);
                 lost = std::move(result.losses);
             }
-            addRecord(o.format, bytes, record);
+            addRecord(o.format, bytes, lost.empty() ? record : ofIncompletePicture(record));
             // The reader's losses are in every picture's list, and a layout
             // may show what the model picture lost again: each loss once,
             // as the first picture that lacks it counts it.
