@@ -1,9 +1,8 @@
 #include "tools/dump/ModelJson.h"
 
 #include "cad/model/Overloaded.h"
+#include "tools/common/JsonWriter.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <type_traits>
@@ -14,31 +13,12 @@ namespace {
 
 using namespace cad;
 
-// A small streaming JSON writer: values are written as they come, commas
-// and nesting are tracked here.
-class Json {
+// The shared writer, with the model's own kinds of value.
+class Json : public json::Writer {
 public:
-    explicit Json(std::ostream& out) : out_(out) {}
+    using json::Writer::Writer;
+    using json::Writer::value;
 
-    void beginObject(const char* key = nullptr) { open(key, '{'); }
-    void endObject() { close('}'); }
-    void beginArray(const char* key = nullptr) { open(key, '['); }
-    void endArray() { close(']'); }
-
-    void value(const char* key, double v) {
-        prefix(key);
-        if (!std::isfinite(v)) {
-            out_ << "null";
-            return;
-        }
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, v);
-        out_.write(buf, r.ptr - buf);
-    }
-    void value(const char* key, int v) { prefix(key), out_ << v; }
-    void value(const char* key, bool v) { prefix(key), out_ << (v ? "true" : "false"); }
-    void value(const char* key, const std::string& v) { prefix(key), quoted(v); }
-    void value(const char* key, const char* v) { value(key, std::string(v)); }
     void handle(const char* key, Handle h) {
         char buf[24];
         std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
@@ -75,44 +55,6 @@ public:
             value(key, std::string(buf));
         }
     }
-
-private:
-    void prefix(const char* key) {
-        if (!first_) out_ << ',';
-        first_ = false;
-        if (key) {
-            quoted(key);
-            out_ << ':';
-        }
-    }
-    void open(const char* key, char c) {
-        prefix(key);
-        out_ << c;
-        first_ = true;
-    }
-    void close(char c) {
-        out_ << c;
-        first_ = false;
-    }
-    void quoted(const std::string& s) {
-        out_ << '"';
-        for (char ch : s) {
-            auto u = static_cast<unsigned char>(ch);
-            if (ch == '"' || ch == '\\') out_ << '\\' << ch;
-            else if (ch == '\n') out_ << "\\n";
-            else if (ch == '\r') out_ << "\\r";
-            else if (ch == '\t') out_ << "\\t";
-            else if (u < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04X", u);
-                out_ << buf;
-            } else out_ << ch;
-        }
-        out_ << '"';
-    }
-
-    std::ostream& out_;
-    bool first_ = true;
 };
 
 void writeEntity(Json& j, const Entity& e);
