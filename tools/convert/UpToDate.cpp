@@ -237,12 +237,14 @@ std::string pictureRecord(const std::string& drawing, const Options& o) {
 }
 
 std::string withReferences(const std::string& record, const std::vector<std::string>& files) {
+    if (record.empty()) return record;  // the drawing could not be looked at: its pictures keep none
     Fields fields = parse(record);
     setValue(fields, "references", stamped(files));
     return formatted(fields);
 }
 
 std::string ofIncompletePicture(const std::string& record) {
+    if (record.empty()) return record;
     Fields fields = parse(record);
     setValue(fields, "losses", "some");
     return formatted(fields);
