@@ -158,4 +158,27 @@ TEST(ConvertToolNames, APictureIsMadeAgainWhenAFileItDrewChangedOrWhenItWasIncom
     }
 }
 
+// With --layout all the model picture's record, the one a re-run reads,
+// speaks for the layouts' pictures too.
+TEST(ConvertToolNames, ALayoutPictureThatLackedSomethingMakesItsDrawingAgain) {
+    QTemporaryDir dir;
+    File f;
+    f.layer("0", 7, "10");
+    f.block("*Paper_Space", "", 0, {}, "1E");
+    f.style("LETTERING", "nosuchfont.shx");
+    f.entities += line(0, 0, 100, 50, on(1)) + viewport(sheet(200, 100));
+    f.entities += common("TEXT", on(7, "0", true)) + point(10, 10, 10) + g(40, 5.0) + g(1, std::string("A")) +
+                  g(7, std::string("LETTERING"));
+    f.layout("Sheet A", 1, "1E", "1F");
+    const QString drawing = writeFile(dir.filePath("a/p.dxf"), QByteArray::fromStdString(f.text()));
+    // The model picture alone lacks nothing: the text stands on the sheet.
+    EXPECT_TRUE(convert({"--layout", "model", "--size", "64", "--report", "-", drawing}).out.contains("\"converted\""));
+    const QStringList all{"--layout", "all", "--size", "64", "--skip-up-to-date", "-v", drawing};
+    ASSERT_EQ(convert(all).status, 0);
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath("a/p-Sheet A.jpg")));
+    const ToolRun again = convert(all);
+    EXPECT_FALSE(skipped(again));
+    expectSays(again.err, {"incomplete before"});
+}
+
 }  // namespace

@@ -56,9 +56,7 @@ public:
         options_.layout = all ? std::string("Model") : o_.layout;
         if (!options_.layout.empty() && !cad::render::chooseSpace(drawing_, options_.layout).block)
             return failed("it has no layout named " + o_.layout);
-        if (std::string why = picture(job_.output, title()); !why.empty()) return failed(why);
-        if (all)
-            if (std::string why = layoutPictures(); !why.empty()) return failed(why);
+        if (std::string why = all ? allPictures() : picture(job_.output, title()); !why.empty()) return failed(why);
         sumUp();
         return outcome_;
     }
@@ -134,14 +132,12 @@ private:
             bytes = std::move(result.bytes);
             lost = std::move(result.losses);
         }
-        addRecord(o_.format, bytes, lost.empty() ? record_ : ofIncompletePicture(record_));
         return {};
     }
 
-    // Paints and writes one picture in place of any earlier one; why not,
-    // when it cannot.
-    std::string picture(const std::string& output, const std::string& pictureTitle) {
-        std::vector<unsigned char> bytes;
+    // Paints one picture; why not, when it cannot. What it lacks joins the
+    // drawing's losses; *lacks says whether there is any.
+    std::string painted(const std::string& pictureTitle, std::vector<unsigned char>& bytes, bool* lacks) {
         cad::Losses lost;
         try {
             if (std::string why = paint(pictureTitle, bytes, lost); !why.empty()) return why;
@@ -156,6 +152,14 @@ private:
         const cad::Losses before = outcome_.losses;
         for (const cad::Loss& loss : lost.entries())
             if (!before.contains(loss.kind, loss.what)) outcome_.losses.add(loss.kind, loss.what, loss.text, loss.count);
+        *lacks = !lost.empty();
+        return {};
+    }
+
+    // Writes a picture, with the record of what it was made from, in place
+    // of any earlier one; why not, when it cannot.
+    std::string store(const std::string& output, std::vector<unsigned char>& bytes, bool incomplete) {
+        addRecord(o_.format, bytes, incomplete ? ofIncompletePicture(record_) : record_);
         const std::filesystem::path folder = std::filesystem::path(output).parent_path();
         std::error_code error;
         std::filesystem::create_directories(folder, error);
@@ -164,6 +168,25 @@ private:
         if (writeNativeFileReplacing(output, bytes, &why) != JpegStatus::Ok)
             return "cannot write " + displayName(output) + (why.empty() ? "" : ": " + why);
         return {};
+    }
+
+    std::string picture(const std::string& output, const std::string& pictureTitle) {
+        std::vector<unsigned char> bytes;
+        bool lacks = false;
+        if (std::string why = painted(pictureTitle, bytes, &lacks); !why.empty()) return why;
+        return store(output, bytes, lacks);
+    }
+
+    // The model picture is written after the layouts' pictures: its record
+    // is the one a later run looks at, and says whether any of them lacked
+    // something.
+    std::string allPictures() {
+        std::vector<unsigned char> model;
+        bool lacks = false;
+        if (std::string why = painted(title(), model, &lacks); !why.empty()) return why;
+        const std::string layoutsFailed = layoutPictures();
+        const std::string why = store(job_.output, model, !outcome_.losses.empty() || !layoutsFailed.empty());
+        return layoutsFailed.empty() ? why : layoutsFailed;
     }
 
     // One picture per layout with something on it, beside the model
