@@ -265,7 +265,8 @@ bool pictureUpToDate(const std::string& drawing, const std::string& picture, con
     // record says the drawing is as it was, and so are its references.
     const Fields had = parse(found);
     Fields now = parse(wanted);
-    setValue(now, "references", stamped(filesIn(valueOf(had, "references"))));
+    if (const std::string listed = valueOf(had, "references"); listed != "(none)")
+        setValue(now, "references", stamped(filesIn(listed)));
     const std::string reason = difference(had, now);
     return reason.empty() || no(reason);
 }
