@@ -40,44 +40,54 @@ QStringList leftovers(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral(".lumicade-*")}, QDir::Files | QDir::Hidden);
 }
 
-TEST(ConvertToolMisuse, AnOutputReachedThroughALinkNeverOverwritesAnInput) {
-    QTemporaryDir dir;
-    // same/p.jpg is a drawing too, and link/ is same/ under another name.
-    const QString drawing = writeFile(dir.filePath("same/p.dxf"), kLineDxf);
-    const QString oddName = writeFile(dir.filePath("same/p.jpg"), kSquareDxf);
-    ASSERT_TRUE(QFile::link(dir.filePath("same"), dir.filePath("link")));
-    // And a drawing whose picture name is a link to another drawing.
-    writeFile(dir.filePath("other/q.dxf"), kLineDxf);
-    ASSERT_TRUE(QFile::link(oddName, dir.filePath("other/q.jpg")));
+// Links around pictures: one that leads a picture's name onto another
+// drawing, or a folder that is another under a second name.
+struct LinkCase {
+    const char* name;
+    std::vector<std::pair<const char*, QByteArray>> files;  // path, content
+    std::vector<std::pair<const char*, const char*>> links;  // target, link
+    std::vector<QStringList> runs;                         // paths, each run
+    std::vector<const char*> pictures, linksKept, linksReplaced;
+};
 
-    const ToolRun r = convert({drawing, dir.filePath("link/p.jpg"), dir.filePath("other/q.dxf")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(readFile(oddName), QByteArray(kSquareDxf)) << "the drawing called p.jpg was written over";
-    EXPECT_EQ(QImage(dir.filePath("same/p.dxf.jpg")).width(), 2048);
-    for (const char* picture : {"same/p.jpg.jpg", "other/q.dxf.jpg"})
-        EXPECT_FALSE(QImage(dir.filePath(picture)).isNull()) << picture;
-    EXPECT_TRUE(QFileInfo(dir.filePath("other/q.jpg")).isSymLink());
-}
-
-TEST(ConvertToolMisuse, ALinkAtAPictureNameIsReplacedNeverWrittenThrough) {
-    QTemporaryDir dir;
-    // A link to a file beside the drawing and one to a file outside the
-    // batch, met by a drawing named alone and by a folder scan.
-    const QString other = writeFile(dir.filePath("b/other.dwg"), "other drawing");
-    const QString keep = writeFile(dir.filePath("elsewhere/keep.dwg"), "kept drawing");
-    writeFile(dir.filePath("b/plan.dxf"), kLineDxf);
-    writeFile(dir.filePath("c/site.dxf"), kLineDxf);
-    ASSERT_TRUE(QFile::link(QStringLiteral("other.dwg"), dir.filePath("b/plan.jpg")));
-    ASSERT_TRUE(QFile::link(QStringLiteral("../elsewhere/keep.dwg"), dir.filePath("c/site.jpg")));
-    for (const QStringList& args : {QStringList{dir.filePath("b/plan.dxf")}, QStringList{dir.filePath("c")}}) {
-        const ToolRun r = convert(args);
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    }
-    EXPECT_EQ(readFile(other), QByteArray("other drawing"));
-    EXPECT_EQ(readFile(keep), QByteArray("kept drawing"));
-    for (const char* picture : {"b/plan.jpg", "c/site.jpg"}) {
-        EXPECT_FALSE(QFileInfo(dir.filePath(picture)).isSymLink()) << picture;
-        EXPECT_FALSE(QImage(dir.filePath(picture)).isNull()) << picture;
+TEST(ConvertToolMisuse, ALinkNeverLeadsAPictureOntoAnotherFile) {
+    const LinkCase cases[] = {
+        // same/p.jpg is a drawing too, and link/ is same/ under another
+        // name; other/q.jpg, the name of q.dxf's picture, leads to it.
+        {"an input reached through a link",
+         {{"same/p.dxf", kLineDxf}, {"same/p.jpg", kSquareDxf}, {"other/q.dxf", kLineDxf}},
+         {{"same", "link"}, {"../same/p.jpg", "other/q.jpg"}},
+         {{"same/p.dxf", "link/p.jpg", "other/q.dxf"}},
+         {"same/p.dxf.jpg", "same/p.jpg.jpg", "other/q.dxf.jpg"},
+         {"other/q.jpg"},
+         {}},
+        // A link to a file beside the drawing and one to a file outside the
+        // batch, met by a drawing named alone and by a folder scan.
+        {"a link at a picture's name",
+         {{"b/other.dwg", "other drawing"}, {"elsewhere/keep.dwg", "kept drawing"}, {"b/plan.dxf", kLineDxf},
+          {"c/site.dxf", kLineDxf}},
+         {{"other.dwg", "b/plan.jpg"}, {"../elsewhere/keep.dwg", "c/site.jpg"}},
+         {{"b/plan.dxf"}, {"c"}},
+         {"b/plan.jpg", "c/site.jpg"},
+         {},
+         {"b/plan.jpg", "c/site.jpg"}},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        for (const auto& [path, content] : c.files) writeFile(dir.filePath(path), content);
+        for (const auto& [target, link] : c.links) ASSERT_TRUE(QFile::link(QLatin1String(target), dir.filePath(link)));
+        for (const QStringList& paths : c.runs) {
+            QStringList args;
+            for (const QString& path : paths) args << dir.filePath(path);
+            const ToolRun r = convert(args);
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        }
+        for (const auto& [path, content] : c.files)
+            EXPECT_EQ(readFile(dir.filePath(path)), content) << path << " was written over";
+        for (const char* picture : c.pictures) EXPECT_EQ(QImage(dir.filePath(picture)).width(), 2048) << picture;
+        for (const char* link : c.linksKept) EXPECT_TRUE(QFileInfo(dir.filePath(link)).isSymLink()) << link;
+        for (const char* link : c.linksReplaced) EXPECT_FALSE(QFileInfo(dir.filePath(link)).isSymLink()) << link;
     }
 }
 
