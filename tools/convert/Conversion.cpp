@@ -103,8 +103,9 @@ private:
         options_.colors = o_.colors;
     }
 
-    // The picture file's bytes, with the record of what it was made from;
-    // lost says what it lacks. Why not, when it cannot be painted.
+    // The picture file's bytes (a PDF's holding its record already: its
+    // writer puts it in); lost says what it lacks. Why not, when it cannot
+    // be painted.
     std::string paint(const std::string& pictureTitle, std::vector<unsigned char>& bytes, cad::Losses& lost) {
         const HuffmanTables tables = o_.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
         // JPEG pictures of drawings that need nothing of Qt are painted
