@@ -72,9 +72,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.drawingFolder = drawingFolder;
     options.references = {o.references, drawingFolder};
     options.longSide = o.size;
-    options.window = o.window;
+    options.window = cad::render::Window::between(o.window.left(), o.window.top(), o.window.right(), o.window.bottom());
     options.view = o.view;
-    options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
+    options.background = o.blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
     options.colors = o.colors;
     const bool all = o.layout == "*";
     options.layout = all ? std::string("Model") : o.layout;
