@@ -262,24 +262,11 @@ void Canvas::clipToArea(std::span<const std::vector<Vec2>> outlines) {
         clipBottom_ = clipTop_;
         return;
     }
-    std::vector<std::uint32_t> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xFF000000u);
-    {
-        Canvas maskCanvas(coverage.data(), w, h, static_cast<std::ptrdiff_t>(w) * 4);
-        std::vector<std::vector<Vec2>> moved;
-        moved.reserve(outlines.size());
-        for (const auto& o : outlines) {
-            auto& m = moved.emplace_back();
-            m.reserve(o.size());
-            for (const Vec2& p : o) m.push_back({p.x - left, p.y - top});
-        }
-        maskCanvas.fillPolygons(moved, FillRule::OddEven, 0xFFFFFFFFu);
-    }
+    mask_ = coverageOf(outlines, FillRule::OddEven, left, top, w, h);
     clipLeft_ = left;
     clipTop_ = top;
     clipRight_ = right;
     clipBottom_ = bottom;
-    mask_.resize(coverage.size());
-    for (std::size_t i = 0; i < coverage.size(); ++i) mask_[i] = static_cast<std::uint8_t>(coverage[i] & 0xFF);
 }
 
 inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {

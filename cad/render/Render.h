@@ -33,10 +33,10 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::
 // it is whole) into *simplified.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified);
 
-// The picture for any device, raster or of the caller's own (a PDF page, an
-// SVG document): the scene is built and fitted once; size() is the picture's
-// size in pixels, and paint() draws it, background first, with a painter on
-// a device of that size.
+// The picture, as pixels or as a document (a PDF page, an SVG document): the
+// scene is built and fitted once; size() is the picture's size in pixels.
+// toImage() paints it with our own painter; paint() draws it, background
+// first, with Qt's painter on a document of that size, from the same calls.
 class ScenePicture {
 public:
     ScenePicture(const Drawing& drawing, const RenderOptions& options = {});
