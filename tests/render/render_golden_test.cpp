@@ -1,17 +1,14 @@
-// The painter of our own on small scenes of each kind of item, against
-// pictures kept beside this test (golden/*.png). They were made by this
-// painter, looked at, and are made again by golden/regenerate.sh when a
-// change to the pictures is meant; a picture that differs is written next
-// to the build for looking at.
+// The painter of our own on small scenes of each kind of item, through the
+// scene walker, against golden pictures (GoldenPictures.h).
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "GoldenPictures.h"
 #include "cad/render/Raster.h"
 #include "cad/render/RasterScene.h"
 
@@ -227,26 +224,7 @@ TEST(GoldenPictures, EachKindOfItemPaintsAsItsPicture) {
         {"pictures", pictures},
         {"pictures-on-black", pictures, 0xFF000000u},
     };
-    const QDir golden(QStringLiteral(LUMICADE_GOLDEN_DIR));
-    const bool regenerate = qEnvironmentVariableIsSet("LUMICADE_REGENERATE_GOLDEN");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage ours = painted(c);
-        const QString file = golden.filePath(QString::fromLatin1(c.name) + QStringLiteral(".png"));
-        if (regenerate) {
-            ASSERT_TRUE(ours.save(file, "PNG"));
-            continue;
-        }
-        const QImage expected = QImage(file).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expected.isNull()) << "no golden picture " << file.toStdString();
-        ASSERT_EQ(expected.size(), ours.size());
-        int differing = 0;
-        for (int y = 0; y < ours.height(); ++y)
-            for (int x = 0; x < ours.width(); ++x)
-                if ((ours.pixel(x, y) & 0xFFFFFFu) != (expected.pixel(x, y) & 0xFFFFFFu)) ++differing;
-        if (differing) ours.save(QString::fromLatin1(c.name) + QStringLiteral("-actual.png"), "PNG");
-        EXPECT_EQ(differing, 0) << "pixels differ from " << file.toStdString() << "; ours written beside the test";
-    }
+    for (const Case& c : cases) testing::expectGolden(painted(c), c.name);
 }
 
 }  // namespace

@@ -6,5 +6,5 @@ set -e
 build=${1:-build}
 cmake --build "$build" --target test_render_raster
 LUMICADE_REGENERATE_GOLDEN=1 QT_QPA_PLATFORM=offscreen \
-  "$build/tests/render/test_render_raster" --gtest_filter='GoldenPictures.*'
+  "$build/tests/render/test_render_raster" --gtest_filter='GoldenPictures.*:RasterPainter.*'
 git -C "$(dirname "$0")" status --short .
