@@ -1,19 +1,21 @@
 #pragma once
-// A painter of our own for the pictures the converter writes, with nothing of
-// Qt in it: a program that needs no font, picture or PDF of Qt's paints with
-// this and never loads Qt's GUI library.
+// The painter of our own, for every raster picture the programs make, with
+// nothing of Qt in it: a program that needs no font, picture or PDF of Qt's
+// paints with this and never loads Qt's GUI library.
 //
 // The pixels are those of QImage::Format_RGB32 (0xFFRRGGBB, rows of
 // bytesPerLine bytes), and every primitive paints what QPainter's raster
-// engine paints with antialiasing on, so that a picture is the same whichever
-// of the two made it:
+// engine paints with antialiasing on, so that pictures look as they did when
+// Qt's painter made them:
 //  - a pen no wider than a pixel steps along each line from pixel to pixel,
 //    two pixels across, lengthened by half a pixel at free ends;
 //  - areas (fills, and wider pens outlined first) are covered by the share of
 //    each pixel they take, worked out on a grid of 1/256 pixel from corners
 //    placed on a grid of 1/64 pixel;
 //  - a colour of coverage c (0..255) goes into a pixel as c/255 of it, rounded
-//    the way Qt rounds.
+//    the way Qt rounds;
+//  - a picture is sampled between its pixels, the four nearest weighed by
+//    nearness, as a smooth transform samples it.
 // Nothing is stepped outside the clip: coordinates of any size (and NaN) are
 // cut to it before they become integers.
 #include <cstddef>
