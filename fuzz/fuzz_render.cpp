@@ -1,14 +1,15 @@
 // Any bytes read as a DXF drawing, then drawn into a small picture: the
 // scene is built and painted within the work budgets, whatever the drawing
-// holds, through Qt and with the painter of our own. Drawings the reader
-// refuses end there.
+// holds, with the painter of our own and through Qt's, as documents are
+// painted. Drawings the reader refuses end there.
+#include <QPainter>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "cad/dxf/DxfReader.h"
+#include "cad/render/Backend.h"
 #include "cad/render/Frontend.h"
-#include "cad/render/RasterScene.h"
 #include "cad/render/Render.h"
 
 // fontconfig keeps a few bytes of its configuration to the end of the
@@ -40,16 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QImage picture = cad::render::renderDrawing(drawing, options, &simplified);
     (void)picture;
 
-    // The painter of our own on the same scene, where it paints it all.
+    // The same scene through the painter of Qt's kept for documents.
     using namespace cad::render;
     const Scene scene = buildScene(drawing, options);
-    if (!paintsWithoutQt(scene)) return 0;
     const RenderOptions paint = paintOptions(drawing, options);
-    const ViewTransform view = fitView(viewOf(scene, options), paint);
-    PaintOptions how;
-    how.longSide = paint.longSide;
-    how.lineweights = paint.lineweights;
-    Canvas canvas(view.width, view.height, how.background);
-    paintScene(canvas, scene, clipOutlines(scene), view, how);
+    const PixelView view = fitView(viewOf(scene, options), paint);
+    QImage page(view.width, view.height, QImage::Format_RGB32);
+    if (page.isNull()) return 0;
+    QPainter painter(&page);
+    paintSceneOn(painter, scene, view, paint);
     return 0;
 }

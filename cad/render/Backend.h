@@ -1,17 +1,15 @@
 #pragma once
-// The backend: paints a scene on a picture, fitted to the scene's extents.
-#include <QImage>
+// A scene painted through Qt's painter, for the documents Qt writes (PDF and
+// SVG): the scene walker's calls mapped onto a QPainter, nothing decided here.
 #include <QPainter>
 
-#include "cad/render/PaintRules.h"
-#include "cad/render/Render.h"
 #include "cad/render/Scene.h"
+#include "cad/render/SceneOptions.h"
 
 namespace cad::render {
 
-QImage paintScene(const Scene& scene, const ViewTransform& view, const RenderOptions& options);
-// The same on any device of view.width x view.height pixels, over whatever
-// the device holds already (paintScene fills the background first).
-void paintSceneOn(QPainter& painter, const Scene& scene, const ViewTransform& view, const RenderOptions& options);
+// Paints over whatever the device holds already, the device being
+// view.width x view.height pixels.
+void paintSceneOn(QPainter& painter, const Scene& scene, const PixelView& view, const RenderOptions& options);
 
 }  // namespace cad::render

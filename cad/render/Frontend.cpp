@@ -54,8 +54,8 @@ Builder::Builder(const Drawing& d, const RenderOptions& o, const Box& view)
     ltScale_ = d.header.ltScale > 0 && std::isfinite(d.header.ltScale) ? d.header.ltScale : 1.0;
     view_ = view;
     if (options_.window.isValid()) {
-        const QRectF w = options_.window.normalized();
-        const Box window{w.left(), w.top(), w.right(), w.bottom()};
+        const Window& w = options_.window;
+        const Box window{w.x, w.y, w.x + w.width, w.y + w.height};
         // A window beside the viewport's area shows none of it: a point far outside both stands for that.
         view_ = view.empty() ? window : intersection(view, window);
         if (view_.empty()) view_ = Box{-1e300, -1e300, -1e300, -1e300};
@@ -71,7 +71,7 @@ bool Builder::belowPixel(const Box& box) {
     if (options_.longSide <= 0 || box.empty()) return false;
     double pixel = 0;
     if (options_.window.isValid()) {
-        pixel = std::max(options_.window.width(), options_.window.height()) / options_.longSide;
+        pixel = std::max(options_.window.width, options_.window.height) / options_.longSide;
     } else {
         // The picture shows at least what is drawn so far; what lies within
         // that changes no extents when it is left out.
@@ -152,7 +152,7 @@ double Builder::flatness(double extent, const Xform& xf) const {
     // shown; then a pixel is the window's long side over the picture's.
     double pixel = extent / std::sqrt(2.0) / options_.longSide;
     if (options_.window.isValid())
-        pixel = std::max(options_.window.width(), options_.window.height()) / options_.longSide / sa;
+        pixel = std::max(options_.window.width, options_.window.height) / options_.longSide / sa;
     return std::isfinite(pixel) ? pixel / 8 : 0;
 }
 
@@ -262,8 +262,8 @@ Box viewOf(const Scene& scene, const RenderOptions& options) {
         for (const InfiniteLine& line : scene.infinite) view.add(line.base);
     if (!scene.frame.empty()) view = scene.frame;
     if (options.window.isValid()) {
-        const QRectF w = options.window.normalized();
-        view = Box{w.left(), w.top(), w.right(), w.bottom()};
+        const Window& w = options.window;
+        view = Box{w.x, w.y, w.x + w.width, w.y + w.height};
     }
     return view;
 }

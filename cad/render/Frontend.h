@@ -3,15 +3,12 @@
 // entities into paint primitives in world XY coordinates, resolving layers,
 // ByLayer/ByBlock colours, linetypes and lineweights through nested inserts.
 #include "cad/model/Drawing.h"
-#include "cad/render/Render.h"
+#include "cad/render/Layouts.h"
+#include "cad/render/SceneOptions.h"
 #include "cad/render/Scene.h"
 #include "cad/model/Transform.h"
 
 namespace cad::render {
-
-// The space the options choose: model space, or a layout with its
-// viewports (Layouts.cpp).
-Scene buildScene(const Drawing& drawing, const RenderOptions& options);
 
 // One block's entities (model space, a layout's paper space) placed by
 // placement, with the named layers hidden as if frozen (a viewport's own).

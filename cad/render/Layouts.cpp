@@ -280,7 +280,7 @@ Scene buildScene(const Drawing& drawing, const RenderOptions& options) {
     // Built as if the saved view were a window asked for, so that what lies
     // outside it is left out and curves are as fine as its pixels need.
     RenderOptions framed = options;
-    framed.window = QRectF(QPointF(saved->box.minX, saved->box.minY), QPointF(saved->box.maxX, saved->box.maxY));
+    framed.window = Window::between(saved->box.minX, saved->box.minY, saved->box.maxX, saved->box.maxY);
     scene = space.paper ? LayoutScene(drawing, framed).build(*space.block)
                         : buildSpaceScene(drawing, framed, *space.block, saved->placement, {});
     scene.frame = saved->box;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
-#include "cad/render/Render.h"
+#include "cad/render/SceneOptions.h"
 #include "cad/render/Scene.h"
 #include "cad/model/Curves.h"
 #include "cad/model/SplineFit.h"
@@ -25,6 +25,10 @@ struct ChosenSpace {
 // active layout otherwise), "Model", a layout by name (any case), or a paper
 // space block by name ("*Paper_Space") in files without layout objects.
 ChosenSpace chooseSpace(const Drawing& drawing, const std::string& layout);
+
+// The scene of the space the options choose: model space, or a layout with
+// its viewports.
+Scene buildScene(const Drawing& drawing, const RenderOptions& options);
 
 // The paper space layouts in tab order.
 std::vector<const Layout*> paperLayouts(const Drawing& drawing);

@@ -15,6 +15,14 @@ namespace cad::render {
 // or all in the foreground colour (black on white), as a monochrome plot.
 enum class ColorMode { AsDrawn, Grayscale, Monochrome };
 
+// Which parts of several outlines an area takes: those within an odd number
+// of them, or those they wind around at all.
+enum class FillRule { OddEven, Winding };
+
+// A wide pen's polyline whose last point is its first: a loop without ends,
+// or kept open with round ends there (as a polyline of Qt's painter is).
+enum class LineEnds { LoopWhenClosed, Open };
+
 // Where the drawing lands in the picture: pixel = (x - originX) * scale + marginX,
 // with y running downwards.
 struct PixelView {

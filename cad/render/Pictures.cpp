@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -234,8 +235,26 @@ double inchesToUnits(int insUnits) {
 
 }  // namespace
 
+namespace {
+
+// The picture's pixels as the scene keeps them: premultiplied, so that the
+// painters blend them without dividing by alpha again for each pixel.
+std::shared_ptr<const Pixels> pixelsOf(const QImage& image) {
+    const QImage premultiplied = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    auto out = std::make_shared<Pixels>();
+    out->width = premultiplied.width();
+    out->height = premultiplied.height();
+    out->argb.resize(static_cast<std::size_t>(out->width) * static_cast<std::size_t>(out->height));
+    for (int y = 0; y < out->height; ++y)
+        std::memcpy(out->argb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(out->width),
+                    premultiplied.constScanLine(y), static_cast<std::size_t>(out->width) * 4);
+    return out;
+}
+
+}  // namespace
+
 QColor Builder::resolved(const PaintColor& c) const {
-    const QColor background = options_.background.isValid() ? options_.background : QColor(Qt::white);
+    const QColor background = QColor::fromRgb(options_.background);
     if (!c.foreground) return QColor::fromRgb(c.rgb);
     return background.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 }
@@ -259,7 +278,7 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
         scene_.losses.add(Loss::Kind::Image, d.filePath, loaded.problem);
         return;
     }
-    const QColor background = options_.background.isValid() ? options_.background : QColor(Qt::white);
+    const QColor background = QColor::fromRgb(options_.background);
     QImage image;
     if (isBitonal(loaded.image)) {
         image = bitonal(loaded.image, resolved(l.color), background, d.displayFlags & 8);
@@ -277,7 +296,7 @@ void Builder::picture(const ImageData& d, const Look& l, const Xform& xf, const 
     r.clipInverted = d.clipInverted && !r.clip.isEmpty();
     r.width = image.width();
     r.height = image.height();
-    r.image = std::make_shared<const QImage>(std::move(image));
+    r.image = pixelsOf(image);
     scene_.add(std::move(r));
 }
 
@@ -331,7 +350,7 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
     if (!page.isNull()) {
         QImage image = page.convertToFormat(QImage::Format_ARGB32);
         if (d.displayFlags & 4) image = image.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_ARGB32);
-        const QColor background = options_.background.isValid() ? options_.background : QColor(Qt::white);
+        const QColor background = QColor::fromRgb(options_.background);
         adjust(image, 50, 50, std::clamp(d.fade, 0, 80), background);
         RasterPicture r;
         r.placement = Affine::fromScale(w / image.width(), h / image.height()) *
@@ -340,7 +359,7 @@ void Builder::underlay(const Entity& e, const ImageData& d, const Look& l, const
         r.clipInverted = clipped && d.clipInverted;
         r.width = image.width();
         r.height = image.height();
-        r.image = std::make_shared<const QImage>(std::move(image));
+        r.image = pixelsOf(image);
         scene_.add(std::move(r));
         frameOutline = {at(0, 0), at(w, 0), at(w, h), at(0, h)};
     }

@@ -262,24 +262,11 @@ void Canvas::clipToArea(std::span<const std::vector<Vec2>> outlines) {
         clipBottom_ = clipTop_;
         return;
     }
-    std::vector<std::uint32_t> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0xFF000000u);
-    {
-        Canvas maskCanvas(coverage.data(), w, h, static_cast<std::ptrdiff_t>(w) * 4);
-        std::vector<std::vector<Vec2>> moved;
-        moved.reserve(outlines.size());
-        for (const auto& o : outlines) {
-            auto& m = moved.emplace_back();
-            m.reserve(o.size());
-            for (const Vec2& p : o) m.push_back({p.x - left, p.y - top});
-        }
-        maskCanvas.fillPolygons(moved, FillRule::OddEven, 0xFFFFFFFFu);
-    }
+    mask_ = coverageOf(outlines, FillRule::OddEven, left, top, w, h);
     clipLeft_ = left;
     clipTop_ = top;
     clipRight_ = right;
     clipBottom_ = bottom;
-    mask_.resize(coverage.size());
-    for (std::size_t i = 0; i < coverage.size(); ++i) mask_[i] = static_cast<std::uint8_t>(coverage[i] & 0xFF);
 }
 
 inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {
@@ -290,8 +277,31 @@ inline void Canvas::blend(int x, int y, int coverage, std::uint32_t color) {
         if (m < 255) coverage = (coverage * m + 127) / 255;  // the share of the share, rounded
         if (coverage <= 0) return;
     }
+    if (!antialias_) {
+        if (coverage < 128) return;
+        coverage = 255;
+    }
     std::uint32_t& p = row(y)[x];
     p = over(p, color, coverage);
+}
+
+// A colour that may be see-through: what shows of the pixel below is what
+// its own alpha leaves, after the coverage.
+inline void Canvas::blendPremultiplied(int x, int y, int coverage, std::uint32_t color) {
+    if (x < clipLeft_ || x >= clipRight_ || y < clipTop_ || y >= clipBottom_ || coverage <= 0) return;
+    if (!mask_.empty()) {
+        const int m = mask_[static_cast<std::size_t>(y - clipTop_) * static_cast<std::size_t>(clipRight_ - clipLeft_) +
+                            static_cast<std::size_t>(x - clipLeft_)];
+        if (m < 255) coverage = (coverage * m + 127) / 255;
+        if (coverage <= 0) return;
+    }
+    if (!antialias_) {
+        if (coverage < 128) return;
+        coverage = 255;
+    }
+    const std::uint32_t c = coverage >= 255 ? color : byteMul(color, static_cast<std::uint32_t>(coverage));
+    std::uint32_t& p = row(y)[x];
+    p = c + byteMul(p, 255u - (c >> 24));
 }
 
 void Canvas::blendSpan(int x, int y, int length, int coverage, std::uint32_t color) {
@@ -300,6 +310,10 @@ void Canvas::blendSpan(int x, int y, int length, int coverage, std::uint32_t col
     if (!mask_.empty()) {
         for (int i = 0; i < length; ++i) blend(x + i, y, coverage, color);
         return;
+    }
+    if (!antialias_) {
+        if (coverage < 128) return;
+        coverage = 255;
     }
     if (coverage >= 255) {
         std::fill_n(p, length, color);
@@ -421,8 +435,17 @@ void Canvas::thinSegment(double x1, double y1, double x2, double y2, bool capBeg
         const int share = m == first ? alphaStart : (m == last ? alphaEnd : 64);
         const int alpha = static_cast<int>(static_cast<std::uint8_t>(pos >> 8));
         const int near = static_cast<int>(pos >> 16);
-        const int c0 = (255 - alpha) * share >> 6, c1 = alpha * share >> 6;
         const int mi = static_cast<int>(m);
+        if (!antialias_) {
+            // Without antialiasing: the nearer of the two pixels, whole,
+            // wherever the line passes, however little of the step it takes.
+            const int across = near + (alpha >= 128 ? 1 : 0);
+            if (share <= 0) continue;
+            if (steep) blend(across, mi, 255, color);
+            else blend(mi, across, 255, color);
+            continue;
+        }
+        const int c0 = (255 - alpha) * share >> 6, c1 = alpha * share >> 6;
         if (plain) {
             if (steep) {
                 std::uint32_t* r = row(mi);
@@ -551,7 +574,7 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
     const double maxX = (R - L) * 256.0, maxY = (B - T) * 256.0;
     e.columns = R - L;
     e.rows = B - T;
-    auto emit = [&](double xa, double ya, double xb, double yb) {
+    auto emitEdge = [&](double xa, double ya, double xb, double yb) {
         auto gx = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - L) * 256 + 0.5), 0.0, maxX)); };
         auto gy = [&](double v) { return static_cast<std::int64_t>(std::clamp(std::floor((v - T) * 256 + 0.5), 0.0, maxY)); };
         e.line(gx(xa), gy(ya), gx(xb), gy(yb));
@@ -585,7 +608,7 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
         }
         if (x0 <= L && x1 <= L) {
             // What lies left of the clip only counts how often it winds.
-            emit(L, y0, L, y1);
+            emitEdge(L, y0, L, y1);
             return;
         }
         // Cut where it crosses the left and right sides.
@@ -608,8 +631,8 @@ void Canvas::cover(Edges& e, FillRule rule, std::uint32_t color) {
         for (int i = 0; i < n; ++i) {
             const double xa = xs[i], xb = xs[i + 1], mid = (xa + xb) / 2;
             if (mid >= R) continue;
-            if (mid <= L) emit(L, ys[i], L, ys[i + 1]);
-            else emit(std::clamp(xa, double(L), double(R)), ys[i], std::clamp(xb, double(L), double(R)), ys[i + 1]);
+            if (mid <= L) emitEdge(L, ys[i], L, ys[i + 1]);
+            else emitEdge(std::clamp(xa, double(L), double(R)), ys[i], std::clamp(xb, double(L), double(R)), ys[i + 1]);
         }
     };
     std::size_t begin = 0;
@@ -698,6 +721,103 @@ void Canvas::fillEllipse(Vec2 center, double rx, double ry, std::uint32_t color)
 void Canvas::fillRect(double left, double top, double width, double height, std::uint32_t color) {
     const std::vector<Vec2> outline{{left, top}, {left + width, top}, {left + width, top + height}, {left, top + height}};
     fillPolygons(std::span(&outline, 1), FillRule::Winding, color);
+}
+
+void flattenCubic(Vec2 p0, Vec2 c1, Vec2 c2, Vec2 p3, std::vector<Vec2>& out) {
+    flattenForFill(Cubic{{p0, c1, c2, p3}}, [&](Vec2 p) { out.push_back(p); });
+}
+
+// ---------------------------------------------------------------- pictures
+
+// How much of each pixel of the box the area covers, 0..255, row after row.
+std::vector<std::uint8_t> Canvas::coverageOf(std::span<const std::vector<Vec2>> outlines, FillRule rule, int left,
+                                             int top, int width, int height) {
+    std::vector<std::uint32_t> painted(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xFF000000u);
+    {
+        Canvas mask(painted.data(), width, height, static_cast<std::ptrdiff_t>(width) * 4);
+        mask.antialias_ = antialias_;
+        std::vector<std::vector<Vec2>> moved;
+        moved.reserve(outlines.size());
+        for (const auto& o : outlines) {
+            auto& m = moved.emplace_back();
+            m.reserve(o.size());
+            for (const Vec2& p : o) m.push_back({p.x - left, p.y - top});
+        }
+        mask.fillPolygons(moved, rule, 0xFFFFFFFFu);
+    }
+    std::vector<std::uint8_t> coverage(painted.size());
+    for (std::size_t i = 0; i < painted.size(); ++i) coverage[i] = static_cast<std::uint8_t>(painted[i] & 0xFF);
+    return coverage;
+}
+
+namespace {
+
+// The picture's colour at (x, y) in its own pixels, where pixel centres lie
+// at half-integers: the four nearest pixels weighed by nearness, in 1/256,
+// those beyond an edge taking the edge's colour.
+std::uint32_t sampleBilinear(const std::uint32_t* argb, int width, int height, double x, double y) {
+    // A map too near to flat to be undone gives no place in the picture at all.
+    if (!std::isfinite(x)) x = 0;
+    if (!std::isfinite(y)) y = 0;
+    const double fx = std::clamp(x - 0.5, -1.0, double(width)), fy = std::clamp(y - 0.5, -1.0, double(height));
+    const int x0 = static_cast<int>(std::floor(fx)), y0 = static_cast<int>(std::floor(fy));
+    const std::uint32_t wx = static_cast<std::uint32_t>((fx - x0) * 256), wy = static_cast<std::uint32_t>((fy - y0) * 256);
+    auto at = [&](int col, int row) {
+        col = std::clamp(col, 0, width - 1);
+        row = std::clamp(row, 0, height - 1);
+        return argb[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(col)];
+    };
+    const std::uint32_t tl = at(x0, y0), tr = at(x0 + 1, y0), bl = at(x0, y0 + 1), br = at(x0 + 1, y0 + 1);
+    // Two channels at a time, eight bits apart.
+    auto mix = [](std::uint32_t a, std::uint32_t b, std::uint32_t w) {
+        const std::uint32_t lo = ((a & 0xff00ffu) * (256 - w) + (b & 0xff00ffu) * w) >> 8;
+        const std::uint32_t hi = (((a >> 8) & 0xff00ffu) * (256 - w) + ((b >> 8) & 0xff00ffu) * w) >> 8;
+        return (lo & 0xff00ffu) | ((hi & 0xff00ffu) << 8);
+    };
+    return mix(mix(tl, tr, wx), mix(bl, br, wx), wy);
+}
+
+}  // namespace
+
+void Canvas::drawPicture(const std::uint32_t* argb, int width, int height, const Affine& toPixel,
+                         std::span<const std::vector<Vec2>> within) {
+    if (!argb || width <= 0 || height <= 0) return;
+    const double det = toPixel.m11() * toPixel.m22() - toPixel.m12() * toPixel.m21();
+    if (!std::isfinite(det) || std::fabs(det) < 1e-300) return;
+    const std::vector<Vec2> quad{toPixel.map(Vec2{0, 0}), toPixel.map(Vec2{double(width), 0}),
+                                 toPixel.map(Vec2{double(width), double(height)}), toPixel.map(Vec2{0, double(height)})};
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    for (const Vec2& p : quad) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        minX = std::min(minX, p.x); maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y); maxY = std::max(maxY, p.y);
+    }
+    // Only the pixels of the clip that the picture may reach are looked at.
+    const int left = static_cast<int>(std::clamp(std::floor(minX), double(clipLeft_), double(clipRight_)));
+    const int top = static_cast<int>(std::clamp(std::floor(minY), double(clipTop_), double(clipBottom_)));
+    const int right = static_cast<int>(std::clamp(std::ceil(maxX) + 1, double(left), double(clipRight_)));
+    const int bottom = static_cast<int>(std::clamp(std::ceil(maxY) + 1, double(top), double(clipBottom_)));
+    const int w = right - left, h = bottom - top;
+    if (w <= 0 || h <= 0) return;
+    std::vector<std::uint8_t> coverage = coverageOf(std::span(&quad, 1), FillRule::Winding, left, top, w, h);
+    if (!within.empty()) {
+        const std::vector<std::uint8_t> inside = coverageOf(within, FillRule::OddEven, left, top, w, h);
+        for (std::size_t i = 0; i < coverage.size(); ++i) coverage[i] = static_cast<std::uint8_t>((coverage[i] * inside[i] + 127) / 255);
+    }
+    // From the picture's pixels back into the picture.
+    const double i11 = toPixel.m22() / det, i12 = -toPixel.m12() / det, i21 = -toPixel.m21() / det,
+                 i22 = toPixel.m11() / det;
+    const double idx = -(toPixel.dx() * i11 + toPixel.dy() * i21), idy = -(toPixel.dx() * i12 + toPixel.dy() * i22);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* covered = coverage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        const double cy = top + y + 0.5;
+        for (int x = 0; x < w; ++x) {
+            if (!covered[x]) continue;
+            const double cx = left + x + 0.5;
+            const double u = i11 * cx + i21 * cy + idx, v = i12 * cx + i22 * cy + idy;
+            blendPremultiplied(left + x, top + y, covered[x], sampleBilinear(argb, width, height, u, v));
+        }
+    }
 }
 
 // ---------------------------------------------------------------- wide pens

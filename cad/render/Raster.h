@@ -1,19 +1,21 @@
 #pragma once
-// A painter of our own for the pictures the converter writes, with nothing of
-// Qt in it: a program that needs no font, picture or PDF of Qt's paints with
-// this and never loads Qt's GUI library.
+// The painter of our own, for every raster picture the programs make, with
+// nothing of Qt in it: a program that needs no font, picture or PDF of Qt's
+// paints with this and never loads Qt's GUI library.
 //
 // The pixels are those of QImage::Format_RGB32 (0xFFRRGGBB, rows of
 // bytesPerLine bytes), and every primitive paints what QPainter's raster
-// engine paints with antialiasing on, so that a picture is the same whichever
-// of the two made it:
+// engine paints with antialiasing on, so that pictures look as they did when
+// Qt's painter made them:
 //  - a pen no wider than a pixel steps along each line from pixel to pixel,
 //    two pixels across, lengthened by half a pixel at free ends;
 //  - areas (fills, and wider pens outlined first) are covered by the share of
 //    each pixel they take, worked out on a grid of 1/256 pixel from corners
 //    placed on a grid of 1/64 pixel;
 //  - a colour of coverage c (0..255) goes into a pixel as c/255 of it, rounded
-//    the way Qt rounds.
+//    the way Qt rounds;
+//  - a picture is sampled between its pixels, the four nearest weighed by
+//    nearness, as a smooth transform samples it.
 // Nothing is stepped outside the clip: coordinates of any size (and NaN) are
 // cut to it before they become integers.
 #include <cstddef>
@@ -23,12 +25,15 @@
 #include <vector>
 
 #include "cad/model/Geometry.h"
+#include "cad/render/PaintRules.h"
+#include "cad/render/Path.h"
 
 namespace cad::render {
 
 class Canvas {
 public:
-    enum class FillRule { OddEven, Winding };
+    using FillRule = cad::render::FillRule;
+    using Ends = LineEnds;
 
     // A picture of its own, filled with one colour.
     Canvas(int width, int height, std::uint32_t fill);
@@ -69,7 +74,6 @@ public:
     // (dashes) outlined together and filled as one area. One whose last point
     // is its first is a loop without ends, unless the ends are kept open (as
     // a polyline of Qt's painter keeps them).
-    enum class Ends { LoopWhenClosed, Open };
     void widePolylines(std::span<const std::span<const Vec2>> polylines, double width, std::uint32_t color,
                        Ends ends = Ends::LoopWhenClosed);
 
@@ -78,12 +82,26 @@ public:
     void fillEllipse(Vec2 center, double rx, double ry, std::uint32_t color);
     void fillRect(double left, double top, double width, double height, std::uint32_t color);
 
+    // A picture of premultiplied 0xAARRGGBB pixels (rows of width), its
+    // pixel (column, row) placed by toPixel and sampled between pixels as a
+    // smooth transform samples it; only within the outlines (odd-even) when
+    // some are given. Its edges are covered as an area's are.
+    void drawPicture(const std::uint32_t* argb, int width, int height, const Affine& toPixel,
+                     std::span<const std::vector<Vec2>> within = {});
+
+    // Without antialiasing a pixel is painted whole where at least half of
+    // it is covered, and left as it is otherwise.
+    void setAntialiasing(bool on) { antialias_ = on; }
+
     // The edges of an area, gathered before it is covered, and the cells of
     // coverage they give.
     struct Edges;
 
 private:
     void blend(int x, int y, int coverage, std::uint32_t color);
+    void blendPremultiplied(int x, int y, int coverage, std::uint32_t color);
+    std::vector<std::uint8_t> coverageOf(std::span<const std::vector<Vec2>> outlines, FillRule rule, int left, int top,
+                                         int width, int height);
     void blendSpan(int x, int y, int length, int coverage, std::uint32_t color);
     void cover(Edges& edges, FillRule rule, std::uint32_t color);
     void thinSegment(double x1, double y1, double x2, double y2, bool capBegin, bool capEnd, std::uint32_t color);
@@ -97,6 +115,12 @@ private:
     int clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
     std::vector<std::uint8_t> mask_;  // (clipRight_ - clipLeft_) per row; empty: no area
     std::unique_ptr<Edges> scratch_;
+    bool antialias_ = true;
 };
+
+// A cubic curve from p0 as the points of its flattened outline, p0 left out:
+// pieces are halved until their control points lie within a quarter pixel
+// of the chord, as areas' curves are.
+void flattenCubic(Vec2 p0, Vec2 c1, Vec2 c2, Vec2 p3, std::vector<Vec2>& out);
 
 }  // namespace cad::render

@@ -1,6 +1,7 @@
 #include "cad/render/Render.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QString>
 #include <QSysInfo>
 #include <algorithm>
@@ -25,7 +26,7 @@ namespace cad::render {
 struct ScenePicture::Prepared {
     Scene scene;
     RenderOptions paint;
-    ViewTransform view;
+    PixelView view;
 };
 
 ScenePicture::ScenePicture(const Drawing& drawing, const RenderOptions& options)
@@ -65,30 +66,23 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::
 
 const std::string& ScenePicture::simplified() const { return prepared_->scene.simplified; }
 
-// A scene of strokes, areas and shape-font text is painted by our own
-// painter, which makes the same pixels as Qt's in less time; TrueType text
-// and raster pictures need Qt's.
+// Every raster picture is painted by our own painter, straight into the
+// picture's pixels.
 QImage ScenePicture::toImage() const {
     const Prepared& p = *prepared_;
-    if (!p.paint.antialias || !paintsWithoutQt(p.scene)) return paintScene(p.scene, p.view, p.paint);
     QImage image(p.view.width, p.view.height, QImage::Format_RGB32);
     if (image.isNull()) return image;
-    PaintOptions how;
-    how.background = (p.paint.background.isValid() ? p.paint.background : QColor(Qt::white)).rgb();
-    how.longSide = p.paint.longSide;
-    how.lineweights = p.paint.lineweights;
-    how.colors = p.paint.colors;
     Canvas canvas(reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(), image.bytesPerLine());
-    canvas.fill(how.background);
-    paintScene(canvas, p.scene, clipOutlines(p.scene), p.view, how);
+    canvas.fill(p.paint.background | 0xFF000000u);
+    paintScene(canvas, p.scene, p.view, p.paint);
     return image;
 }
 
 QSize ScenePicture::size() const { return {prepared_->view.width, prepared_->view.height}; }
 
 void ScenePicture::paint(QPainter& painter) const {
-    const QColor background = prepared_->paint.background.isValid() ? prepared_->paint.background : QColor(Qt::white);
-    painter.fillRect(QRectF(0, 0, prepared_->view.width, prepared_->view.height), background);
+    painter.fillRect(QRectF(0, 0, prepared_->view.width, prepared_->view.height),
+                     QColor::fromRgb(prepared_->paint.background));
     paintSceneOn(painter, prepared_->scene, prepared_->view, prepared_->paint);
 }
 

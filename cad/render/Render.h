@@ -6,9 +6,7 @@
 // Text is laid out with Qt's font machinery, which needs a QGuiApplication.
 // Programs and tests that render without one call ensureGuiApplication()
 // first (on the thread that will own the application, normally main()).
-#include <QColor>
 #include <QImage>
-#include <QRectF>
 #include <QSize>
 #include <cstddef>
 #include <memory>
@@ -17,45 +15,12 @@
 
 #include "cad/model/Drawing.h"
 #include "cad/model/ReferencedFiles.h"
-#include "cad/render/PaintRules.h"
+#include "cad/render/SceneOptions.h"
 
 class QPainter;
 
 namespace cad::render {
 
-
-// How much work one picture may take, counted in what the renderer makes
-// rather than in time, so the same drawing always gives the same picture.
-// When a budget is reached the rest of the entity at hand is left out, the
-// picture is still made, and the scene says it was simplified, and why.
-struct WorkBudgets {
-    std::size_t primitives = 2000000;   // strokes, fills, texts and markers
-    std::size_t vertices = 16000000;    // points of strokes and fills
-    std::size_t glyphs = 50000;         // characters of text laid out
-    std::size_t instances = 500000;     // block references drawn, array cells included
-    std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
-};
-
-// What a picture frames: everything drawn, or the view the drawing was
-// saved with (model space's active viewport, a layout's own view), as the
-// CAD application shows it on opening the file; extents where none is stored.
-enum class ViewChoice { Extents, Saved };
-
-struct RenderOptions {
-    int longSide = 2048;             // pixels along the longer side of the picture
-    QColor background = QColor(255, 255, 255);  // colour 7 is drawn in the contrasting black or white
-    double margin = 0.02;            // blank border, as a fraction of the long side
-    std::string layout;              // "" the space the drawing opens in, "Model", or a layout's name
-    bool antialias = true;
-    bool lineweights = true;         // draw lineweights wider than the thinnest pen, when the
-                                     // drawing's header displays them (LWDISPLAY)
-    QRectF window;                   // drawing coordinates to show instead of the extents, when valid
-    ViewChoice view = ViewChoice::Extents;
-    ColorMode colors = ColorMode::AsDrawn;
-    std::string drawingFolder;       // where the drawing's own fonts are looked for first
-    ReferenceRules references;       // which pictures and underlays may be shown
-    WorkBudgets budgets;
-};
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.
@@ -68,10 +33,10 @@ QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::
 // it is whole) into *simplified.
 QImage renderDrawing(const Drawing& drawing, const RenderOptions& options, std::string* simplified);
 
-// The picture for any device, raster or of the caller's own (a PDF page, an
-// SVG document): the scene is built and fitted once; size() is the picture's
-// size in pixels, and paint() draws it, background first, with a painter on
-// a device of that size.
+// The picture, as pixels or as a document (a PDF page, an SVG document): the
+// scene is built and fitted once; size() is the picture's size in pixels.
+// toImage() paints it with our own painter; paint() draws it, background
+// first, with Qt's painter on a document of that size, from the same calls.
 class ScenePicture {
 public:
     ScenePicture(const Drawing& drawing, const RenderOptions& options = {});

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "cad/render/QtParts.h"
-#include "cad/render/Render.h"
+#include "cad/render/SceneOptions.h"
 
 namespace cad::render {
 
@@ -232,7 +232,7 @@ void Scene::append(Scene&& other, int clip) {
     if (simplified.empty()) simplified = std::move(other.simplified);
 }
 
-ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
+PixelView fitView(const Box& extentsIn, const RenderOptions& o) {
     Box e = extentsIn;
     const int longSide = std::clamp(o.longSide, kMinSide, 32768);
     // Nothing to show, or coordinates so far apart that no scale fits them.
@@ -249,7 +249,7 @@ ViewTransform fitView(const Box& extentsIn, const RenderOptions& o) {
 
     const double margin = std::clamp(o.margin, 0.0, 0.4) * longSide;
     const double usable = longSide - 2 * margin;
-    ViewTransform v;
+    PixelView v;
     v.scale = usable / std::max(e.width(), e.height());
     const double w = e.width() * v.scale + 2 * margin, h = e.height() * v.scale + 2 * margin;
     v.width = std::max(kMinSide, static_cast<int>(std::lround(w)));

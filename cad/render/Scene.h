@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,8 +17,6 @@
 #include "cad/model/Losses.h"
 #include "cad/render/PaintRules.h"
 #include "cad/render/Path.h"
-
-class QImage;
 
 namespace cad::render {
 
@@ -127,10 +126,16 @@ struct Item {
     Box box = {};                 // what it covers, its clip left aside: worked out once, when it is added
 };
 
+// A picture's pixels: premultiplied 0xAARRGGBB, row after row from the top.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> argb;   // width * height of them
+};
+
 // A picture placed in the drawing: image pixel (column, row from the top)
 // maps to drawing coordinates through placement.
 struct RasterPicture {
-    std::shared_ptr<const QImage> image;  // never null in a scene
+    std::shared_ptr<const Pixels> image;  // never null in a scene
     int width = 0, height = 0;    // the image's, in pixels
     Affine placement;
     Path clip;                    // drawing coordinates; empty = the whole picture
@@ -260,13 +265,8 @@ private:
     std::size_t unclippedItems_ = 0;
 };
 
-// Where the drawing lands in the picture (see PixelView).
-struct ViewTransform : PixelView {
-    QPointF toPixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
-};
-
 struct RenderOptions;
 // The picture fitted around extents, options.longSide pixels along its longer side.
-ViewTransform fitView(const Box& extents, const RenderOptions& options);
+PixelView fitView(const Box& extents, const RenderOptions& options);
 
 }  // namespace cad::render

@@ -18,7 +18,7 @@
 
 #include "cad/model/Drawing.h"
 #include "cad/model/WireEntities.h"
-#include "cad/render/Render.h"
+#include "cad/render/SceneOptions.h"
 #include "cad/render/Scene.h"
 #include "cad/model/Curves.h"
 #include "cad/model/SplineFit.h"

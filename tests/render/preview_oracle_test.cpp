@@ -93,7 +93,7 @@ double bestAgreement(const Ink& theirs, const Ink& ours) {
 QImage oursAtPreviewSize(const cad::Drawing& drawing, QSize size, QRgb background) {
     cad::render::RenderOptions options;
     options.view = cad::render::ViewChoice::Saved;
-    options.background = QColor(background);
+    options.background = background;
     options.longSide = std::max(size.width(), size.height());
     const QImage drawn = cad::render::renderDrawing(drawing, options);
     // The picture keeps the view's shape; the preview may be a little wider

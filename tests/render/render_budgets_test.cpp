@@ -262,7 +262,7 @@ TEST(RenderBudgets, ReferencesTheViewCannotShowAreNotExpanded) {
         add(d, entity("INSERT", ref));
     }
     RenderOptions window;
-    window.window = QRectF(4990, -5, 30, 20);
+    window.window = cad::render::Window{4990, -5, 30, 20};
     const Drawn seen = draw(d, window);
     EXPECT_TRUE(seen.simplified.empty()) << seen.simplified;
     // The first reference is expanded to learn what the block draws, the one in the window to draw it.
@@ -296,7 +296,7 @@ TEST(RenderBudgets, ReferencesTheViewCannotShowAreNotExpanded) {
         add(nested, entity("INSERT", ref));
     }
     RenderOptions corner;
-    corner.window = QRectF(100, 100, 1, 1);
+    corner.window = cad::render::Window{100, 100, 1, 1};
     const Drawn part = draw(nested, corner);
     EXPECT_TRUE(part.simplified.empty()) << part.simplified;
     EXPECT_LE(part.primitives, 3000u);
@@ -356,7 +356,7 @@ TEST(RenderBudgets, OnlyWhatTheViewShowsOfAHatchIsGenerated) {
     EXPECT_EQ(whole.work.hatchLines, 0u);
 
     RenderOptions window;
-    window.window = QRectF(5e5, 5e5, 10, 10);
+    window.window = cad::render::Window{5e5, 5e5, 10, 10};
     const Drawn seen = draw(d, window);
     EXPECT_TRUE(seen.simplified.empty()) << seen.simplified;
     EXPECT_GE(seen.work.hatchLines, 100u);
@@ -398,7 +398,7 @@ TEST(RenderBudgets, TextTheViewCannotShowIsNotShaped) {
     wide.value = "WWW";
     add(d, entity("TEXT", wide));
     RenderOptions window;
-    window.window = QRectF(0, 0, 10, 10);
+    window.window = cad::render::Window{0, 0, 10, 10};
     const Drawn drawn = draw(d, window);
     EXPECT_TRUE(drawn.simplified.empty()) << drawn.simplified;
     EXPECT_EQ(drawn.work.culled, 40u);

@@ -38,7 +38,7 @@ RenderOptions paperWindow(const std::string& layout = {}) {
     o.longSide = 400;
     o.margin = 0;
     o.antialias = false;
-    o.window = QRectF(0, 0, 200, 100);
+    o.window = cad::render::Window{0, 0, 200, 100};
     o.layout = layout;
     return o;
 }
@@ -202,7 +202,7 @@ TEST(RenderReferences, AReferenceTreeDrawsWhatIsFoundAndNamesWhatIsNot) {
     EXPECT_EQ(d.findLayer("BASE|WALLS")->color, Color::fromIndex(5));
     std::vector<std::string> problems;
     RenderOptions o = onePixelPerUnit(400);
-    o.window = QRectF(0, 0, 40, 10);
+    o.window = cad::render::Window{0, 0, 40, 10};
     const QImage image = renderDrawing(d, o, &problems);
     // 10 pixels per unit: base's walls at 10..20, the detail at 30..40.
     EXPECT_GT(colourIn(image, QRect(110, 10, 80, 80), kBlue), 5000);
@@ -308,7 +308,7 @@ TEST(RenderPictures, PngAndTiffLandOnTheirFrameTurnedAndClipped) {
         const Drawing d = readText(f, dir);
         std::vector<std::string> problems;
         RenderOptions o = onePixelPerUnit(100);
-        o.window = QRectF(-50, -10, 100, 100);  // one pixel per unit: (x, y) is pixel (x + 50, 90 - y)
+        o.window = cad::render::Window{-50, -10, 100, 100};  // one pixel per unit: (x, y) is pixel (x + 50, 90 - y)
         const QImage image = renderDrawing(d, o, &problems);
         EXPECT_TRUE(problems.empty()) << problems.front();
         EXPECT_GT(colourIn(image, QRect(32, 72, 16, 16), kRed), 200);    // x -18..-2, y 2..18
@@ -379,7 +379,7 @@ TEST(RenderPictures, APdfPageShowsUnderItsUnderlay) {
     const Drawing d = readText(f, dir);
     std::vector<std::string> problems;
     RenderOptions o = onePixelPerUnit(200);
-    o.window = QRectF(0, 0, 20, 10);  // ten pixels per unit
+    o.window = cad::render::Window{0, 0, 20, 10};  // ten pixels per unit
     const QImage image = renderDrawing(d, o, &problems);
 #ifndef LUMICADE_TEST_NO_PDF
     EXPECT_TRUE(problems.empty()) << problems.front();

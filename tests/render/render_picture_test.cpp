@@ -82,7 +82,7 @@ TEST(RenderColors, IndexTrueAndForegroundColours) {
     EXPECT_EQ(white.pixel(50, 80), qRgb(0, 255, 0));
     EXPECT_EQ(white.pixel(50, 50), qRgb(255, 255, 255));
 
-    o.background = Qt::black;
+    o.background = 0xFF000000u;
     const QImage black = renderDrawing(d, o);
     EXPECT_EQ(black.pixel(50, 40), qRgb(255, 255, 255));
     EXPECT_EQ(black.pixel(50, 20), qRgb(255, 0, 0));
@@ -312,7 +312,7 @@ TEST(RenderExport, BmpHoldsTheRenderedPixels) {
     for (const int side : {301, 302, 303, 304}) {
         RenderOptions o;
         o.longSide = side;
-        o.window = QRectF(0, 0, 100, 61);  // a picture wider than high: the width is the odd one
+        o.window = cad::render::Window{0, 0, 100, 61};  // a picture wider than high: the width is the odd one
         const std::string path = dir.filePath(QStringLiteral("out%1.bmp").arg(side)).toStdString();
         std::string error;
         ASSERT_TRUE(exportBmp(d, path, o, &error)) << error;

@@ -263,34 +263,5 @@ TEST(RenderScene, TheRasterEngineDrawsThinLinesAndDotsOneByOneWhateverTheCall) {
     }
 }
 
-TEST(RenderScene, APictureIsTheSameOnAnyPainterAsMadeByTheRenderer) {
-    // Lines far below a pixel (dots), short lines, and lines across the
-    // picture, in runs of one colour and of many.
-    Drawing d = emptyDrawing();
-    addFrame(d, 1000);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<double> at(0, 1000), tiny(-0.1, 0.1), shortStep(-6, 6);
-    for (int i = 0; i < 3000; ++i) {
-        const Vec3 a{at(random), at(random), 0};
-        const bool dot = i % 3 == 0;
-        const Vec3 b = dot ? Vec3{a.x + tiny(random), a.y + tiny(random), 0}
-                           : Vec3{a.x + shortStep(random), a.y + shortStep(random), 0};
-        add(d, line(a, b, Color::fromIndex(i < 1500 ? 5 : 1 + i % 6)));
-    }
-    for (int i = 0; i < 20; ++i) add(d, line({0, i * 50.0, 0}, {1000, 1000 - i * 50.0, 0}, Color::fromIndex(2)));
-    for (const bool antialias : {true, false}) {
-        RenderOptions o;
-        o.longSide = 700;
-        o.antialias = antialias;
-        const ScenePicture picture(d, o);
-        const QImage made = picture.toImage();
-        QImage painted(picture.size(), QImage::Format_RGB32);
-        QPainter painter(&painted);
-        picture.paint(painter);
-        painter.end();
-        EXPECT_EQ(made, painted) << (antialias ? "antialiased" : "aliased");
-    }
-}
-
 }  // namespace
 }  // namespace cad::render::testing

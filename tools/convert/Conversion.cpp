@@ -97,9 +97,9 @@ private:
         options_.drawingFolder = drawingFolder_;
         options_.references = {o_.references, drawingFolder_};
         options_.longSide = o_.size;
-        options_.window = o_.window;
+        options_.window = cad::render::Window::between(o_.window.left(), o_.window.top(), o_.window.right(), o_.window.bottom());
         options_.view = o_.view;
-        options_.background = o_.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
+        options_.background = o_.blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
         options_.colors = o_.colors;
     }
 

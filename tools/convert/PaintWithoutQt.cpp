@@ -16,23 +16,17 @@ bool paintWithoutQt(const cad::Drawing& drawing, const cad::render::RenderOption
     using namespace cad::render;
     try {
         const Scene scene = buildScene(drawing, options);
-        if (!paintsWithoutQt(scene)) return false;
-        const RenderOptions paint = paintOptions(drawing, options);
-        const ViewTransform view = fitView(viewOf(scene, options), paint);
-        PaintOptions how;
-        how.background = blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
-        how.longSide = paint.longSide;
-        how.lineweights = paint.lineweights;
-        how.colors = paint.colors;
-        const ClipOutlines clips = clipOutlines(scene);
+        RenderOptions paint = paintOptions(drawing, options);
+        paint.background = blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
+        const PixelView view = fitView(viewOf(scene, options), paint);
         std::unique_ptr<Canvas> picture;
         try {
-            picture = std::make_unique<Canvas>(view.width, view.height, how.background);
+            picture = std::make_unique<Canvas>(view.width, view.height, paint.background);
         } catch (const std::bad_alloc&) {
             throw PictureError("cannot draw it: no memory for the picture");
         }
         Canvas& canvas = *picture;
-        paintScene(canvas, scene, clips, view, how);
+        paintScene(canvas, scene, view, paint);
         std::string why;
         if (encodeJpegPixels(reinterpret_cast<const unsigned char*>(canvas.row(0)), canvas.width(), canvas.height(),
                              canvas.bytesPerLine(), PixelLayout::Rgb32, quality, bytes, kDrawingSubsampling, &why,
