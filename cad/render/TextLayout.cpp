@@ -1,7 +1,7 @@
 #include "cad/render/TextLayout.h"
 
 #include "cad/render/Palette.h"
-#include "cad/render/QtParts.h"
+#include "cad/render/TrueTypeText.h"
 #include "cad/model/TextEscapes.h"
 
 #include <QStringList>
@@ -126,8 +126,7 @@ double strokeRun(const TextRun& run, double x, double baseline, TextPaths* paths
         }
         // A character the font lacks: from a font that has it (CJK text
         // without its big font), scaled to the same cap height.
-        pen += qtParts("a character its shape font lacks").missingCharacter(classicSymbol(c), f, pen, baseline,
-                                                                          paths ? &paths->fill : nullptr) + extra;
+        pen += missingCharacter(classicSymbol(c), f, pen, baseline, paths ? &paths->fill : nullptr) + extra;
     });
     return pen - x;
 }
@@ -269,23 +268,20 @@ void applyParagraphCode(const QString& code, double unit, ParagraphFormat& p) {
 
 bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fromStdString(fontFile)); }
 
-double descentRatio() { return qtParts("TrueType text").defaultDescent(); }
+double descentRatio() { return defaultTrueTypeDescent(); }
 
 double descentRatio(const TextFormat& f) {
     if (f.font && f.font->kind == TextFont::Kind::Shx)
         return f.font->shx->above() > 0 ? f.font->shx->below() / f.font->shx->above() : 0;
     if (f.font && f.font->kind == TextFont::Kind::Hershey) return f.font->hershey->descent();
-    return qtParts("TrueType text").descent(f);
+    return trueTypeDescent(f);
 }
 
 double runAdvance(const TextRun& run) {
     // A tab on its own, where no paragraph places it: as wide as four spaces.
     if (run.text == QLatin1String("\t")) return runAdvance({QStringLiteral("    "), run.format});
     if (stroked(run.format)) return strokeRun(run, 0, 0, nullptr);
-    double w = qtParts("TrueType text").advance(run);
-    if (run.format.tracking != 1 && std::isfinite(run.format.tracking) && run.format.tracking > 0)
-        w += (run.format.tracking - 1) * run.format.height * 0.3 * run.text.size();
-    return w;
+    return setTrueTypeRun(run, 0, 0, nullptr);
 }
 
 void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
@@ -295,8 +291,7 @@ void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
     if (stroked(fmt)) {
         width = strokeRun(run, x, baseline, &paths);
     } else {
-        qtParts("TrueType text").outline(paths.fill, run, x, baseline);
-        width = runAdvance(run);
+        width = setTrueTypeRun(run, x, baseline, &paths.fill);
     }
     if (fmt.underline || fmt.overline || fmt.strike) {
         const double h = fmt.height;
