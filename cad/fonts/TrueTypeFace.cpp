@@ -27,14 +27,13 @@ struct Library {
     Library() {
         if (FT_Init_FreeType(&ft) != 0) ft = nullptr;
     }
-    ~Library() {
-        if (ft) FT_Done_FreeType(ft);
-    }
 };
 
+// Never destroyed: faces kept by other objects of static lifetime are
+// dropped at exit, after a library destroyed in turn would be gone.
 Library& library() {
-    static Library lib;
-    return lib;
+    static Library* lib = new Library;
+    return *lib;
 }
 
 // Turns FreeType's decomposition into ours, in ems. Quadratic pieces become
