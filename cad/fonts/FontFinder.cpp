@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cad/fonts/TrueTypeFaces.h"
+
 namespace cad::fonts {
 
 namespace fs = std::filesystem;
@@ -311,6 +313,10 @@ std::optional<FontChoice> FontFinder::choose(const std::string& fontFile, const 
     } else {
         std::optional<fs::path> found;
         if (!file.empty()) found = findFile(file, drawingFolder);
+        // A file of the name that FreeType cannot read as a face (damaged,
+        // cut short, no font at all) is passed over for the stand-in, which
+        // is named as one: the drawing is not drawn as it was made.
+        if (found && !faceOfFile(*found)) found.reset();
         if (found) {
             choice = FontChoice{FontChoice::Kind::TrueType, *found, family, 1, false, 0, {}};
         } else {

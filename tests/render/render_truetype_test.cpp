@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "cad/fonts/FontFinder.h"
@@ -81,6 +82,11 @@ TEST(RenderTrueType, FacesFromTheDrawingTheTwinsAndTheFamiliesStyles) {
     }
     EXPECT_TRUE(cases[0].font->substitution.empty()) << "the drawing's own face is no stand-in";
     EXPECT_EQ(cases[1].font->substitution, "arial.ttf -> Liberation Sans");
+    // A damaged file of the name is no face: its stand-in draws, and is named.
+    std::ofstream(folder + "/broken.ttf") << "not a font";
+    const auto broken = style("broken.ttf", "Arial");
+    EXPECT_TRUE(broken->face);
+    EXPECT_EQ(broken->substitution, "broken.ttf -> Liberation Sans");
     // Liberation Sans sets "Hello" as wide as Arial does: 4667 units at 1467 units per text height.
     EXPECT_NEAR(runAdvance({QStringLiteral("Hello"), formatIn(cases[1].font)}), kHeight * 4667 / 1467, 0.01);
     // Bold is wider than regular; italic leans right.
