@@ -1,10 +1,12 @@
 #include "cad/fonts/TrueTypeFaces.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cad/fonts/FontFinder.h"
 
@@ -15,6 +17,8 @@ namespace {
 struct Faces {
     std::mutex mutex;
     std::map<std::pair<std::filesystem::path, int>, std::shared_ptr<const TrueTypeFace>> byFile;
+    // The faces that stood in for a character so far, in the order found.
+    std::vector<std::shared_ptr<const TrueTypeFace>> standIns;
 };
 
 Faces& faces() {
@@ -66,8 +70,21 @@ FaceStyle styledFace(const std::shared_ptr<const TrueTypeFace>& face, bool bold,
 }
 
 std::shared_ptr<const TrueTypeFace> fallbackFace(char32_t c, FontFinder& finder) {
+    // A face that stood in before is asked first: text that needs one face
+    // for a character (a CJK face) mostly needs it for the next ones too,
+    // and fontconfig takes most of a millisecond to name a face for each.
+    Faces& f = faces();
+    {
+        std::lock_guard lock(f.mutex);
+        for (const auto& face : f.standIns)
+            if (face->glyph(c)) return face;
+    }
     const auto found = finder.faceFor(c);
-    return found ? faceOfFile(found->file, found->index) : nullptr;
+    auto face = found ? faceOfFile(found->file, found->index) : nullptr;
+    if (!face || !face->glyph(c)) return nullptr;
+    std::lock_guard lock(f.mutex);
+    if (std::find(f.standIns.begin(), f.standIns.end(), face) == f.standIns.end()) f.standIns.push_back(face);
+    return face;
 }
 
 }  // namespace cad::fonts
