@@ -22,6 +22,7 @@ pkgs=(
   hershey-fonts-data
   pkg-config
   libfontconfig-dev
+  libfreetype-dev
   fontconfig
   parallel
   libpoppler-qt6-dev

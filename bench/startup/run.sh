@@ -19,12 +19,19 @@ trap 'rm -rf "$out"' EXIT
 
 names=() commands=()
 add() { names+=("$1"); commands+=("$2"); }
+# A shared drawing of one multiline text in Arial, when the shared drawings are there.
+arial=$(realpath -q "$here/../../../shared/data/drawings/2018/Text.dwg" || true)
+[ -f "$arial" ] || arial=
 add "dump --counts one.dxf" "${builds[0]}/tools/dump/lumicade-dump --counts $here/one.dxf"
+if [ -n "$arial" ]; then add "dump --counts Text.dwg" "${builds[0]}/tools/dump/lumicade-dump --counts $arial"; fi
 for b in "${builds[@]}"; do
     tag=$(basename "$(dirname "$b")")/$(basename "$b")
     for d in line styled one; do
         add "$tag convert $d.dxf" "$b/tools/convert/lumicade-convert --size 256 --output-dir $out/pictures $here/$d.dxf"
     done
+    if [ -n "$arial" ]; then
+        add "$tag convert Text.dwg" "$b/tools/convert/lumicade-convert --size 256 --output-dir $out/pictures $arial"
+    fi
     add "$tag convert --version" "$b/tools/convert/lumicade-convert --version"
 done
 for r in $(seq "$rounds"); do

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cad/fonts/TrueTypeFaces.h"
+
 namespace cad::fonts {
 
 namespace fs = std::filesystem;
@@ -35,6 +37,32 @@ std::string extension(const std::string& name) {
     return dot == std::string::npos ? std::string() : lower(base.substr(dot));
 }
 
+// The files of the faces we reach for most (the metric twins and the faces
+// of text without a font), regular, bold, italic and bold italic, as the
+// Debian packages name them: found by name, they need no fontconfig.
+struct KnownFamily {
+    const char* family;
+    const char* files[4];
+};
+constexpr KnownFamily kKnownFamilies[] = {
+    {"Liberation Sans", {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf", "LiberationSans-BoldItalic.ttf"}},
+    {"Liberation Serif", {"LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf", "LiberationSerif-Italic.ttf", "LiberationSerif-BoldItalic.ttf"}},
+    {"Liberation Mono", {"LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf", "LiberationMono-Italic.ttf", "LiberationMono-BoldItalic.ttf"}},
+    {"DejaVu Sans", {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf", "DejaVuSans-BoldOblique.ttf"}},
+    {"DejaVu Sans Mono", {"DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf", "DejaVuSansMono-Oblique.ttf", "DejaVuSansMono-BoldOblique.ttf"}},
+};
+
+const KnownFamily* knownFamily(const std::string& family) {
+    const std::string l = lower(family);
+    for (const KnownFamily& k : kKnownFamilies)
+        if (lower(k.family) == l) return &k;
+    return nullptr;
+}
+
+// Font packages keep their files a level or two below the fonts folder.
+constexpr int kInstalledDepth = 3;
+constexpr int kInstalledEntries = 50000;  // a fonts folder larger than this is searched no further
+
 // Fontconfig is set up once for the process; its calls are safe from any thread after that.
 bool fontconfigReady() {
     static const bool ready = FcInit() == FcTrue;
@@ -52,6 +80,8 @@ std::optional<MatchedFont> match(FcPattern* pattern) {
     FcChar8* value = nullptr;
     if (FcPatternGetString(found, FC_FAMILY, 0, &value) == FcResultMatch) m.family = reinterpret_cast<char*>(value);
     if (FcPatternGetString(found, FC_FILE, 0, &value) == FcResultMatch) m.file = reinterpret_cast<char*>(value);
+    int index = 0;
+    if (FcPatternGetInteger(found, FC_INDEX, 0, &index) == FcResultMatch) m.index = index;
     FcPatternDestroy(found);
     if (m.family.empty()) return std::nullopt;
     return m;
@@ -59,10 +89,12 @@ std::optional<MatchedFont> match(FcPattern* pattern) {
 
 }  // namespace
 
-std::optional<MatchedFont> matchFamily(const std::string& family) {
+std::optional<MatchedFont> matchFamily(const std::string& family, bool bold, bool italic) {
     if (!fontconfigReady()) return std::nullopt;
     FcPattern* p = FcPatternCreate();
     FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    if (bold) FcPatternAddInteger(p, FC_WEIGHT, FC_WEIGHT_BOLD);
+    if (italic) FcPatternAddInteger(p, FC_SLANT, FC_SLANT_ITALIC);
     return match(p);
 }
 
@@ -145,6 +177,51 @@ std::optional<fs::path> FontFinder::findFile(const std::string& name, const fs::
         if (const auto it = files.find(wanted); it != files.end()) return it->second;
     }
     return std::nullopt;
+}
+
+std::optional<fs::path> FontFinder::installedFile(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    if (!installed_) {
+        installed_.emplace();
+        int entries = 0;
+        for (const fs::path& folder : standard_) {
+            // Within a folder the later of two files of one name wins, in
+            // order of their paths: Debian's newer generation of a family
+            // (liberation2) sorts after the older one, and fontconfig
+            // prefers it too. An earlier folder wins over a later one.
+            std::vector<fs::path> files;
+            std::error_code ec;
+            for (fs::recursive_directory_iterator d(folder, fs::directory_options::skip_permission_denied, ec), end;
+                 !ec && d != end && ++entries < kInstalledEntries; d.increment(ec)) {
+                std::error_code e2;
+                if (d.depth() >= kInstalledDepth - 1) d.disable_recursion_pending();
+                if (d->is_regular_file(e2)) files.push_back(d->path());
+            }
+            std::sort(files.begin(), files.end());
+            std::map<std::string, fs::path> own;
+            for (const fs::path& f : files) own[lower(f.filename().string())] = f;
+            for (auto& [key, path] : own) installed_->try_emplace(key, std::move(path));
+        }
+    }
+    const auto it = installed_->find(lower(name));
+    if (it == installed_->end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<MatchedFont> FontFinder::familyFace(const std::string& family, bool bold, bool italic) {
+    const std::string key = lower(family) + (bold ? "\nb" : "") + (italic ? "\ni" : "");
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto it = familyFaces_.find(key); it != familyFaces_.end()) return it->second;
+    }
+    std::optional<MatchedFont> found;
+    if (const KnownFamily* known = knownFamily(family))
+        if (const auto file = installedFile(known->files[(bold ? 1 : 0) + (italic ? 2 : 0)]))
+            found = MatchedFont{known->family, *file, 0};
+    if (!found) found = matchFamily(family, bold, italic);
+    std::lock_guard lock(mutex_);
+    familyFaces_[key] = found;
+    return found;
 }
 
 std::pair<std::string, double> FontFinder::hersheyStandIn(const std::string& shapeFontName) {
@@ -236,13 +313,17 @@ std::optional<FontChoice> FontFinder::choose(const std::string& fontFile, const 
     } else {
         std::optional<fs::path> found;
         if (!file.empty()) found = findFile(file, drawingFolder);
+        // A file of the name that FreeType cannot read as a face (damaged,
+        // cut short, no font at all) is passed over for the stand-in, which
+        // is named as one: the drawing is not drawn as it was made.
+        if (found && !faceOfFile(*found)) found.reset();
         if (found) {
             choice = FontChoice{FontChoice::Kind::TrueType, *found, family, 1, false, 0, {}};
         } else {
             const std::string wanted = trueTypeFamily(file, family);
-            const auto matched = matchFamily(wanted);
+            const auto matched = familyFace(wanted);
             choice = FontChoice{FontChoice::Kind::TrueType, matched ? matched->file : fs::path{},
-                                matched ? matched->family : wanted, 1, true, 0, {}};
+                                matched ? matched->family : wanted, 1, true, 0, {}, matched ? matched->index : 0};
             if (choice->family == wanted) choice->capHeight = twinCapHeight(file, family);
             const std::string asked = file.empty() ? family : file;
             if (!asked.empty()) line = asked + " -> " + choice->family;
@@ -255,16 +336,15 @@ std::optional<FontChoice> FontFinder::choose(const std::string& fontFile, const 
     return choice;
 }
 
-std::string FontFinder::familyFor(char32_t c) {
+std::optional<MatchedFont> FontFinder::faceFor(char32_t c) {
     {
         std::lock_guard lock(mutex_);
-        if (const auto it = families_.find(c); it != families_.end()) return it->second;
+        if (const auto it = faces_.find(c); it != faces_.end()) return it->second;
     }
     const auto m = matchCharacter(c);
     std::lock_guard lock(mutex_);
-    const std::string family = m ? m->family : std::string();
-    families_[c] = family;
-    return family;
+    faces_[c] = m;
+    return m;
 }
 
 std::vector<std::string> FontFinder::substitutions() const {

@@ -13,7 +13,10 @@
 // - a big font (CJK) to a CJK TrueType font that has the characters;
 // - a TrueType font to its family through fontconfig, with the metric twins
 //   of the common Windows faces (Arial, Times New Roman and Courier New are
-//   drawn in Liberation Sans, Liberation Serif and Liberation Mono).
+//   drawn in Liberation Sans, Liberation Serif and Liberation Mono). The
+//   twins and the default faces are found by their file names; fontconfig,
+//   whose set-up costs more than drawing a small drawing, is asked only
+//   for the families nothing else answers.
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -32,6 +35,15 @@ struct FontChoice {
     bool substitute = false;      // not the font the drawing asked for
     double capHeight = 0;         // TrueType twins: the cap height (ems) of the face they replace
     std::string substitution;     // substitutes: "font -> stand-in", as the run's list names it
+    int faceIndex = 0;            // TrueType: the face's number in its file
+};
+
+// Where a face is: the family it draws with, its file, and its number in
+// the file (collections hold several).
+struct MatchedFont {
+    std::string family;
+    std::filesystem::path file;
+    int index = 0;
 };
 
 class FontFinder {
@@ -51,13 +63,17 @@ public:
 
     // The font to draw a style with: its font file (and TrueType family, when
     // the style names one), and the drawing's folder. A missing big font has
-    // no stand-in of its own (nullopt): its characters come from familyFor().
+    // no stand-in of its own (nullopt): its characters come from faceFor().
     std::optional<FontChoice> choose(const std::string& fontFile, const std::string& family,
                                      const std::filesystem::path& drawingFolder, bool bigFont = false);
 
-    // A font family that has the character (CJK and other characters the
-    // drawing's own font lacks); empty when none has it.
-    std::string familyFor(char32_t c);
+    // A face that has the character (CJK and other characters the
+    // drawing's own font lacks); nullopt when none has it.
+    std::optional<MatchedFont> faceFor(char32_t c);
+    // The file of a family's face in a style: the twins and the default
+    // faces by their file names, others through fontconfig. The answer may
+    // be of another family (compare family) when the one asked is missing.
+    std::optional<MatchedFont> familyFace(const std::string& family, bool bold = false, bool italic = false);
 
     // "name -> stand-in" for each substitution made so far, each once, in order.
     std::vector<std::string> substitutions() const;
@@ -77,20 +93,20 @@ private:
     // Lower-case file name -> path, per folder, listed once.
     mutable std::map<std::filesystem::path, std::map<std::string, std::filesystem::path>> listings_;
     std::map<std::string, std::optional<FontChoice>> chosen_;
-    std::map<char32_t, std::string> families_;
+    std::map<char32_t, std::optional<MatchedFont>> faces_;
+    std::map<std::string, std::optional<MatchedFont>> familyFaces_;
+    // Lower-case file name -> path, of the standard folders' whole trees, listed once.
+    std::optional<std::map<std::string, std::filesystem::path>> installed_;
     std::vector<std::string> substitutions_;
     std::set<std::string> named_;
 
     const std::map<std::string, std::filesystem::path>& listing(const std::filesystem::path& folder) const;
+    std::optional<std::filesystem::path> installedFile(const std::string& name);
     void note(const std::string& line);
 };
 
-// Fontconfig's answer for a family: the family it draws with, and its file.
-struct MatchedFont {
-    std::string family;
-    std::filesystem::path file;
-};
-std::optional<MatchedFont> matchFamily(const std::string& family);
+// Fontconfig's answer for a family in a style, and for a face that has a character.
+std::optional<MatchedFont> matchFamily(const std::string& family, bool bold = false, bool italic = false);
 std::optional<MatchedFont> matchCharacter(char32_t c);
 
 }  // namespace cad::fonts

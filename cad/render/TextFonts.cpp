@@ -1,12 +1,11 @@
 #include "cad/render/TextFonts.h"
 
-#include <QStringList>
 #include <cctype>
 #include <map>
 #include <mutex>
 
 #include "cad/fonts/FontFinder.h"
-#include "cad/render/QtParts.h"
+#include "cad/fonts/TrueTypeFaces.h"
 
 namespace cad::render {
 
@@ -17,7 +16,6 @@ struct Library {
     std::unique_ptr<fonts::FontFinder> finder = std::make_unique<fonts::FontFinder>();
     std::map<std::filesystem::path, std::shared_ptr<const fonts::ShxFont>> shx;
     std::map<std::filesystem::path, std::shared_ptr<const fonts::HersheyFont>> hershey;
-    std::map<std::filesystem::path, QString> trueTypeFiles;
     std::map<std::string, std::shared_ptr<const TextFont>> made;
 };
 
@@ -49,15 +47,6 @@ std::shared_ptr<const fonts::HersheyFont> loadHershey(Library& lib, const std::f
     return it->second;
 }
 
-// A TrueType file of the drawing's or the user's is handed to Qt once.
-QString trueTypeFamily(Library& lib, const std::filesystem::path& file, const std::string& family) {
-    const QtParts& qt = qtParts("a TrueType font file");
-    std::lock_guard lock(lib.mutex);
-    auto [it, fresh] = lib.trueTypeFiles.try_emplace(file);
-    if (fresh) it->second = qt.registerFontFile(file, family);
-    return it->second;
-}
-
 std::shared_ptr<TextFont> fromChoice(Library& lib, const fonts::FontChoice& choice) {
     auto font = std::make_shared<TextFont>();
     switch (choice.kind) {
@@ -79,8 +68,10 @@ std::shared_ptr<TextFont> fromChoice(Library& lib, const fonts::FontChoice& choi
         break;
     case fonts::FontChoice::Kind::TrueType:
         font->capHeight = choice.capHeight;
-        font->family = choice.file.empty() || choice.substitute ? QString::fromStdString(choice.family)
-                                                                 : trueTypeFamily(lib, choice.file, choice.family);
+        font->family = choice.family;
+        font->face = fonts::faceOfFile(choice.file, choice.faceIndex);
+        // A file of the drawing's or the user's goes by the family it names itself.
+        if (font->face && !choice.substitute && !font->face->family().empty()) font->family = font->face->family();
         return font;
     }
     if (font->hershey) {
@@ -88,7 +79,8 @@ std::shared_ptr<TextFont> fromChoice(Library& lib, const fonts::FontChoice& choi
     } else {
         // Without the Hershey fonts on the machine a sans face is the nearest we have.
         font->kind = TextFont::Kind::TrueType;
-        font->family = QStringLiteral("DejaVu Sans");
+        font->family = "DejaVu Sans";
+        font->face = fonts::defaultFace(*lib.finder, false);
     }
     return font;
 }
@@ -115,6 +107,12 @@ std::shared_ptr<const TextFont> make(const std::string& fontFile, const std::str
     font->bigFontFile = bigFontFile;
     font->bold = bold;
     font->italic = italic;
+    if (font->kind == TextFont::Kind::TrueType && (bold || italic)) {
+        const fonts::FaceStyle styled = fonts::styledFace(font->face, bold, italic, *lib.finder);
+        font->face = styled.face;
+        font->emboldened = styled.emboldened;
+        font->slanted = styled.slanted;
+    }
     if (!bigFontFile.empty())
         if (const auto big = lib.finder->choose(bigFontFile, "", folder, true)) {
             auto bigFont = loadShx(lib, big->file);
@@ -192,6 +190,16 @@ std::shared_ptr<const fonts::ShxFont> shapeFile(const std::string& fontFile, con
     return found ? loadShx(lib, *found) : nullptr;
 }
 
-QString fallbackFamily(char32_t c) { return QString::fromStdString(library().finder->familyFor(c)); }
+std::shared_ptr<const fonts::TrueTypeFace> defaultFace(bool mono) {
+    // Asked for every run without a font: kept once found, whatever folders are set later.
+    if (mono) {
+        static const std::shared_ptr<const fonts::TrueTypeFace> monospace = fonts::defaultFace(*library().finder, true);
+        return monospace;
+    }
+    static const std::shared_ptr<const fonts::TrueTypeFace> sans = fonts::defaultFace(*library().finder, false);
+    return sans;
+}
+
+std::shared_ptr<const fonts::TrueTypeFace> fallbackFace(char32_t c) { return fonts::fallbackFace(c, *library().finder); }
 
 }  // namespace cad::render

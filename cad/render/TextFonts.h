@@ -3,15 +3,15 @@
 // Hershey faces standing in for missing ones, and TrueType faces. Fonts are
 // found once per process (see cad/fonts/FontFinder.h for where) and shared
 // by every drawing and thread.
-#include <QString>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cad/fonts/HersheyFont.h"
-#include "cad/model/Losses.h"
 #include "cad/fonts/ShxFont.h"
+#include "cad/fonts/TrueTypeFace.h"
+#include "cad/model/Losses.h"
 
 namespace cad::render {
 
@@ -21,9 +21,11 @@ struct TextFont {
     std::shared_ptr<const fonts::ShxFont> big;       // the style's big font, when found
     std::shared_ptr<const fonts::HersheyFont> hershey;
     double widthScale = 1;                           // Hershey stand-ins: stretch to the font they replace
-    QString family;                                  // TrueType
+    std::string family;                              // TrueType: the family drawn with
+    std::shared_ptr<const fonts::TrueTypeFace> face; // TrueType; null: the default face
     double capHeight = 0;                            // TrueType: cap height in ems, 0 for the face's own
     bool bold = false, italic = false;               // TrueType, from an inline font switch
+    bool emboldened = false, slanted = false;        // TrueType: a bold or italic the family lacks, made up
     std::string bigFontFile;                         // as the style names it (kept by inline font switches)
     int codePage = 0;                                // the drawing's code page, for regular shape fonts
     std::string substitution;                        // "font -> stand-in" when not the font asked for
@@ -56,7 +58,10 @@ std::shared_ptr<const TextFont> inlineFont(const std::string& fontCode, const Te
 // is not found or is no shape file. Shapes have no stand-ins.
 std::shared_ptr<const fonts::ShxFont> shapeFile(const std::string& fontFile, const std::filesystem::path& drawingFolder);
 
-// The font family that has a character the text's own font lacks; empty when none has it.
-QString fallbackFamily(char32_t c);
+// The face of text without a font of its own (DejaVu Sans, or DejaVu Sans
+// Mono); null when the machine has neither nor a stand-in.
+std::shared_ptr<const fonts::TrueTypeFace> defaultFace(bool mono);
+// A face that has a character the text's own font lacks; null when none has it.
+std::shared_ptr<const fonts::TrueTypeFace> fallbackFace(char32_t c);
 
 }  // namespace cad::render

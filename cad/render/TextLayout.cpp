@@ -1,7 +1,7 @@
 #include "cad/render/TextLayout.h"
 
 #include "cad/render/Palette.h"
-#include "cad/render/QtParts.h"
+#include "cad/render/TrueTypeText.h"
 #include "cad/model/TextEscapes.h"
 
 #include <QStringList>
@@ -126,8 +126,7 @@ double strokeRun(const TextRun& run, double x, double baseline, TextPaths* paths
         }
         // A character the font lacks: from a font that has it (CJK text
         // without its big font), scaled to the same cap height.
-        pen += qtParts("a character its shape font lacks").missingCharacter(classicSymbol(c), f, pen, baseline,
-                                                                          paths ? &paths->fill : nullptr) + extra;
+        pen += missingCharacter(classicSymbol(c), f, pen, baseline, paths ? &paths->fill : nullptr) + extra;
     });
     return pen - x;
 }
@@ -265,27 +264,434 @@ void applyParagraphCode(const QString& code, double unit, ParagraphFormat& p) {
     std::sort(p.tabs.begin(), p.tabs.end());
 }
 
+// Reads multiline text code by code: the runs of each paragraph, the
+// paragraphs' properties, and the format each code leaves for the text
+// after it.
+class MTextParser {
+public:
+    MTextParser(const std::string& raw, const TextFormat& base) : base_(base), fmt_(base) {
+        const std::string decoded = decodeTextEscapes(raw);
+        s_ = QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size()));
+        out_.paragraphs.emplace_back();
+        out_.columnBreaks.push_back(false);
+        out_.formats.emplace_back();
+    }
+
+    MTextParagraphs parse() {
+        for (int i = 0; i < s_.size();) i = step(i);
+        flushText();
+        return std::move(out_);
+    }
+
+private:
+    std::vector<TextRun>& runs() { return out_.paragraphs.back(); }
+    void flushText() { flush(runs(), text_, fmt_); }
+    // The text so far keeps the format it was written in; what follows takes the edited one.
+    template <typename Edit>
+    void change(Edit&& edit) {
+        flushText();
+        edit(fmt_);
+    }
+
+    // Reads what starts at i; returns where the next thing starts.
+    int step(int i) {
+        const QChar c = s_[i];
+        if (c == QLatin1Char('{')) return openGroup(), i + 1;
+        if (c == QLatin1Char('}')) return closeGroup(), i + 1;
+        if (c == QLatin1Char('%'))
+            if (const int used = percent(i)) return i + used;
+        if (c == QLatin1Char('\n')) return newParagraph(false), i + 1;
+        if (c == QLatin1Char('\t')) {
+            flushText();
+            runs().push_back({QStringLiteral("\t"), fmt_});
+            return i + 1;
+        }
+        if (c != QLatin1Char('\\') || i + 1 >= s_.size()) {
+            text_ += c;
+            return i + 1;
+        }
+        return code(i);
+    }
+
+    void openGroup() {
+        flushText();
+        if (stack_.size() < 64) stack_.push_back(fmt_);
+    }
+
+    void closeGroup() {
+        flushText();
+        if (stack_.empty()) return;
+        fmt_ = stack_.back();
+        stack_.pop_back();
+    }
+
+    // A paragraph takes the properties of the one before it.
+    void newParagraph(bool columnBreak) {
+        flushText();
+        out_.paragraphs.emplace_back();
+        out_.columnBreaks.resize(out_.paragraphs.size(), false);
+        out_.formats.push_back(out_.formats.back());
+        out_.columnBreaks.back() = columnBreak;
+    }
+
+    int percent(int i) {
+        TextFormat next = fmt_;
+        bool changed = false;
+        QString piece;
+        const int used = percentCode(s_, i, piece, next, changed);
+        if (used == 0) return 0;
+        if (changed) change([&](TextFormat& f) { f = next; });
+        text_ += piece;
+        return used;
+    }
+
+    // The code after the backslash at i; returns where the text goes on.
+    int code(int i) {
+        const QChar letter = s_[i + 1];
+        const ushort u = letter.unicode();
+        int j = i + 2;
+        switch (u) {
+        case 'P': case 'N': case 'X': newParagraph(u == 'N'); break;
+        case '~': text_ += QChar(0x00A0); break;
+        case '\\': case '{': case '}': text_ += letter; break;
+        case 'L': change([](TextFormat& f) { f.underline = true; }); break;
+        case 'l': change([](TextFormat& f) { f.underline = false; }); break;
+        case 'O': change([](TextFormat& f) { f.overline = true; }); break;
+        case 'o': change([](TextFormat& f) { f.overline = false; }); break;
+        case 'K': change([](TextFormat& f) { f.strike = true; }); break;
+        case 'k': change([](TextFormat& f) { f.strike = false; }); break;
+        case 'H': case 'W': case 'Q': case 'T': case 'A': numberCode(u, readParameter(s_, j)); break;
+        case 'C': case 'c': colourCode(u, readParameter(s_, j)); break;
+        case 'F': case 'f': fontCode(readParameter(s_, j)); break;
+        case 'p': applyParagraphCode(readParameter(s_, j), base_.height, out_.formats.back()); break;
+        case 'S': stackCode(readParameter(s_, j)); break;
+        case 'M': case 'm':
+            // A "\M+" escape the model left alone (not five hex digits) still
+            // stands for one double-byte character we cannot show.
+            j = std::min<int>(static_cast<int>(s_.size()), i + 8);
+            text_ += QChar(0xFFFD);
+            break;
+        default:
+            // An unknown code: leave out the backslash and its letter.
+            break;
+        }
+        return j;
+    }
+
+    // Height, width, oblique angle, tracking and vertical alignment. A
+    // number ending in x scales what the text had.
+    void numberCode(ushort u, const QString& parameter) {
+        bool relative = false;
+        const double v = parseNumber(parameter, &relative);
+        switch (u) {
+        case 'H': if (v > 0) change([&](TextFormat& f) { f.height = relative ? f.height * v : v; }); break;
+        case 'W': if (v > 0) change([&](TextFormat& f) { f.widthFactor = relative ? f.widthFactor * v : v; }); break;
+        case 'Q': change([&](TextFormat& f) { f.oblique = v * kPi / 180; }); break;
+        case 'T': if (v > 0) change([&](TextFormat& f) { f.tracking = relative ? f.tracking * v : v; }); break;
+        case 'A':
+            if (v >= 0 && v <= 2) change([&](TextFormat& f) { f.verticalAlign = static_cast<std::int8_t>(v); });
+            break;
+        default: break;
+        }
+    }
+
+    // \C an index colour, \c a true colour; anything else (ByLayer, ByBlock,
+    // out of range) goes back to the entity's colour.
+    void colourCode(ushort u, const QString& parameter) {
+        bool relative = false;
+        const double value = parseNumber(parameter, &relative);
+        if (u == 'C') {
+            const int aci = value >= 1 && value <= 255 ? static_cast<int>(value) : 0;
+            change([&](TextFormat& f) { f.color = aci > 0 ? std::optional(paintFromIndex(aci)) : base_.color; });
+            return;
+        }
+        const bool valid = value >= 0 && value <= 0xFFFFFF;
+        const auto rgb = valid ? static_cast<std::uint32_t>(value) : 0u;
+        change([&](TextFormat& f) { f.color = valid ? std::optional(paintFromRgb(rgb)) : base_.color; });
+    }
+
+    void fontCode(const QString& parameter) {
+        const bool mono = namesMonoFont(parameter);
+        auto font = base_.font || fmt_.font
+                        ? inlineFont(parameter.toStdString(), fmt_.font.get(), base_.folder ? *base_.folder : std::filesystem::path{})
+                        : nullptr;
+        if (font && base_.losses)
+            noteStandIn(*base_.losses, parameter.section(QLatin1Char('|'), 0, 0).trimmed().toStdString(), *font);
+        change([&](TextFormat& f) {
+            f.mono = mono;
+            if (font) f.font = std::move(font);
+        });
+    }
+
+    // A stacked fraction: the top raised and the bottom lowered, both
+    // smaller, with a slash between them unless it is a tolerance (^).
+    void stackCode(QString stacked) {
+        stacked.remove(QLatin1Char('\\'));
+        int split = -1;
+        for (QChar sep : {QLatin1Char('^'), QLatin1Char('/'), QLatin1Char('#')})
+            if (split < 0) split = static_cast<int>(stacked.indexOf(sep));
+        flushText();
+        if (split < 0) {
+            text_ += stacked;
+            return;
+        }
+        const QString top = stacked.left(split).trimmed(), bottom = stacked.mid(split + 1).trimmed();
+        const bool tolerance = stacked[split] == QLatin1Char('^');
+        TextFormat small = fmt_;
+        small.stackOf = fmt_.stackOf > 0 ? fmt_.stackOf : fmt_.height;
+        small.height = fmt_.height * (tolerance ? 0.6 : 0.7);
+        small.raise = fmt_.raise + fmt_.height * (tolerance ? 0.6 : 0.55);
+        if (!top.isEmpty()) runs().push_back({top, small});
+        if (!tolerance) runs().push_back({QStringLiteral("/"), fmt_});
+        small.raise = fmt_.raise - fmt_.height * (tolerance ? 0.3 : 0.25);
+        small.underPrevious = tolerance && !top.isEmpty();
+        if (!bottom.isEmpty()) runs().push_back({bottom, small});
+    }
+
+    const TextFormat& base_;
+    QString s_;
+    MTextParagraphs out_;
+    std::vector<TextFormat> stack_;  // the formats of the enclosing groups
+    TextFormat fmt_;
+    QString text_;                   // not yet a run
+};
+
+// A line of multiline text, its runs measured once.
+struct Line {
+    std::vector<TextRun> runs;
+    std::vector<double> advances;  // of each run
+    double width = 0, height = 0;
+    double margin = 0;             // where the line starts, from the text's left edge
+    const ParagraphFormat* format = nullptr;
+    bool columnBreak = false;      // starts a new column
+};
+
+const ParagraphFormat kPlainParagraph;
+
+bool isTab(const TextRun& run) { return run.text == QLatin1String("\t"); }
+
+double spaceAdvance(const TextFormat& f) { return runAdvance({QStringLiteral(" "), f}); }
+
+// Words with their spaces; a word may span runs of different formats. A
+// tab is a word of its own.
+std::vector<std::vector<TextRun>> wordsOf(const std::vector<TextRun>& paragraph) {
+    std::vector<std::vector<TextRun>> words;
+    std::vector<TextRun> word;
+    for (const TextRun& run : paragraph) {
+        if (isTab(run)) {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+            words.push_back({run});
+            continue;
+        }
+        QString piece;
+        for (QChar ch : run.text) {
+            piece += ch;
+            if (ch == QLatin1Char(' ')) {
+                word.push_back({piece, run.format});
+                words.push_back(std::move(word));
+                word.clear();
+                piece.clear();
+            }
+        }
+        if (!piece.isEmpty()) word.push_back({piece, run.format});
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+// The next tab stop after a place on the line: the paragraph's own, then
+// one every defaultTab past the last of them.
+double tabStop(const ParagraphFormat& pf, double at, double defaultTab) {
+    for (double stop : pf.tabs)
+        if (stop > at + 1e-9) return stop;
+    const double from = pf.tabs.empty() ? 0 : pf.tabs.back();
+    return from + (std::floor((at - from) / defaultTab + 1e-9) + 1) * defaultTab;
+}
+
+// Lays the words of a paragraph into lines, a word going to the next line
+// where it would pass the room the width leaves.
+class LineBreaker {
+public:
+    LineBreaker(std::vector<Line>& lines, const ParagraphFormat& pf, double rectWidth, double textHeight)
+        : lines_(lines), pf_(pf), wrap_(rectWidth > 0 && std::isfinite(rectWidth)),
+          room_(rectWidth - pf.right), textHeight_(textHeight) {}
+
+    void paragraph(const std::vector<TextRun>& runs, bool columnBreak) {
+        line_.columnBreak = columnBreak;
+        line_.margin = pf_.left + pf_.firstLine;
+        line_.format = &pf_;
+        for (auto& w : wordsOf(runs)) add(w);
+        // Trailing blanks don't count for the alignment of the line.
+        if (!line_.runs.empty() && !isTab(line_.runs.back()) && line_.runs.back().text.endsWith(QLatin1Char(' ')))
+            line_.width -= spaceAdvance(line_.runs.back().format);
+        finish();
+    }
+
+private:
+    void add(std::vector<TextRun>& word) {
+        const bool tab = word.size() == 1 && isTab(word[0]);
+        double width = measure(word, tab), height = 0;
+        for (const TextRun& r : word) height = std::max(height, r.format.height);
+        const double trailing =
+            !tab && !word.empty() && word.back().text.endsWith(QLatin1Char(' ')) ? spaceAdvance(word.back().format) : 0;
+        if (wrap_ && !line_.runs.empty() && line_.width + width - trailing > (room_ - line_.margin) * 1.0001) {
+            finish();
+            if (tab) width = measure(word, tab);  // from the start of the new line
+        }
+        for (TextRun& r : word) line_.runs.push_back(std::move(r));
+        line_.advances.insert(line_.advances.end(), advances_.begin(), advances_.end());
+        line_.width += width;
+        line_.height = std::max(line_.height, height);
+    }
+
+    // The advances of a word's runs (a tab's up to its stop); their sum.
+    double measure(const std::vector<TextRun>& word, bool tab) {
+        const double end = line_.margin + line_.width;
+        double width = 0;
+        advances_.clear();
+        for (const TextRun& r : word) {
+            advances_.push_back(tab ? tabStop(pf_, end, 4 * textHeight_) - end : runAdvance(r));
+            width += advances_.back();
+        }
+        return width;
+    }
+
+    void finish() {
+        if (line_.height <= 0) line_.height = textHeight_;
+        lines_.push_back(std::move(line_));
+        line_ = Line{};
+        line_.margin = pf_.left;
+        line_.format = &pf_;
+    }
+
+    std::vector<Line>& lines_;
+    const ParagraphFormat& pf_;
+    const bool wrap_;
+    const double room_, textHeight_;
+    Line line_;
+    std::vector<double> advances_;
+};
+
+std::vector<Line> breakLines(const MTextParagraphs& parsed, double rectWidth, double textHeight) {
+    std::vector<Line> lines;
+    for (std::size_t p = 0; p < parsed.paragraphs.size(); ++p) {
+        const ParagraphFormat& pf = p < parsed.formats.size() ? parsed.formats[p] : kPlainParagraph;
+        LineBreaker(lines, pf, rectWidth, textHeight)
+            .paragraph(parsed.paragraphs[p], p < parsed.columnBreaks.size() && parsed.columnBreaks[p]);
+    }
+    return lines;
+}
+
+// Where each line stands: baselines from the top of its column, and how
+// far the lowest descends.
+struct LinePlaces {
+    std::vector<double> baselines;
+    std::vector<int> columnOf;
+    double bottom = 0;
+};
+
+// A column ends at a column break, or where the next line would pass the column's height.
+LinePlaces stackLines(const std::vector<Line>& lines, const TextFormat& base, double spacing, const MTextColumns& columns,
+                      bool columned) {
+    LinePlaces out;
+    double y = 0;
+    int current = 0;
+    bool columnStart = true;
+    auto columnHeight = [&](int c) {
+        if (c < static_cast<int>(columns.heights.size()) && columns.heights[c] > 0) return columns.heights[c];
+        return columns.height;
+    };
+    for (const Line& line : lines) {
+        if (columned && !columnStart) {
+            const double next = y - line.height * 5.0 / 3.0 * spacing;
+            const double limit = columnHeight(current);
+            if (line.columnBreak || (limit > 0 && -next + descentRatio(base) * line.height * 0.5 > limit * 1.0001)) {
+                ++current;
+                y = 0;
+                columnStart = true;
+            }
+        }
+        y -= columnStart ? line.height : line.height * 5.0 / 3.0 * spacing;
+        columnStart = false;
+        out.baselines.push_back(y);
+        out.columnOf.push_back(current);
+        out.bottom = std::min(out.bottom, y - descentRatio(base) * line.height * 0.5);
+    }
+    return out;
+}
+
+// Adds a run's glyphs to the part of its colour: the last part when it has
+// that colour, else a new one.
+void addToParts(std::vector<PlacedText>& parts, const TextRun& run, double x, double baseline) {
+    const std::optional<PaintColor>& color = run.format.color;
+    if (parts.empty() || parts.back().color.has_value() != color.has_value() ||
+        (color && (parts.back().color->rgb != color->rgb || parts.back().color->foreground != color->foreground)))
+        parts.push_back({Path{}, Path{}, color});
+    // Swapped in and out rather than copied: a copy would be made of the
+    // whole part once per run, making long text cost the square of its length.
+    TextPaths paths;
+    paths.fill.swap(parts.back().path);
+    paths.strokes.swap(parts.back().strokes);
+    addRun(paths, run, x, baseline);
+    parts.back().path.swap(paths.fill);
+    parts.back().strokes.swap(paths.strokes);
+}
+
+// The runs of a line from x on, its baseline at baseline.
+void placeLine(const Line& line, double x, double baseline, std::vector<PlacedText>& parts) {
+    double previousStart = x;
+    for (std::size_t k = 0; k < line.runs.size(); ++k) {
+        const TextRun& run = line.runs[k];
+        const TextFormat& f = run.format;
+        const bool blank = isTab(run) || (run.text.trimmed().isEmpty() && !f.underline && !f.overline && !f.strike);
+        const double advance = line.advances[k];
+        double start = x;
+        if (f.underPrevious) {
+            // Under the run before it; the line goes on after the longer of the two.
+            start = previousStart;
+            x = std::max(x, start + advance) - advance;
+        }
+        previousStart = start;
+        if (!blank) {
+            // A part smaller than its line sits on the baseline, in the middle or at the top (\A).
+            const double own = f.stackOf > 0 ? f.stackOf : f.height;
+            const double lift = f.verticalAlign == 1 ? (line.height - own) / 2 : f.verticalAlign == 2 ? line.height - own : 0;
+            addToParts(parts, run, start, baseline + f.raise + lift);
+        }
+        x += advance;
+    }
+}
+
+// The box the lines are aligned in: the column, the text's width, or
+// without one the longest line.
+double alignmentWidth(const std::vector<Line>& lines, double rectWidth, const MTextColumns& columns, bool columned) {
+    if (columned) return columns.width;
+    if (rectWidth > 0 && std::isfinite(rectWidth)) return rectWidth;
+    double width = 0;
+    for (const Line& line : lines)
+        width = std::max(width, line.margin + line.width + (line.format ? line.format->right : 0));
+    return width;
+}
+
 }  // namespace
 
 bool isMonoFont(const std::string& fontFile) { return namesMonoFont(QString::fromStdString(fontFile)); }
 
-double descentRatio() { return qtParts("TrueType text").defaultDescent(); }
+double descentRatio() { return defaultTrueTypeDescent(); }
 
 double descentRatio(const TextFormat& f) {
     if (f.font && f.font->kind == TextFont::Kind::Shx)
         return f.font->shx->above() > 0 ? f.font->shx->below() / f.font->shx->above() : 0;
     if (f.font && f.font->kind == TextFont::Kind::Hershey) return f.font->hershey->descent();
-    return qtParts("TrueType text").descent(f);
+    return trueTypeDescent(f);
 }
 
 double runAdvance(const TextRun& run) {
     // A tab on its own, where no paragraph places it: as wide as four spaces.
     if (run.text == QLatin1String("\t")) return runAdvance({QStringLiteral("    "), run.format});
     if (stroked(run.format)) return strokeRun(run, 0, 0, nullptr);
-    double w = qtParts("TrueType text").advance(run);
-    if (run.format.tracking != 1 && std::isfinite(run.format.tracking) && run.format.tracking > 0)
-        w += (run.format.tracking - 1) * run.format.height * 0.3 * run.text.size();
-    return w;
+    return setTrueTypeRun(run, 0, 0, nullptr);
 }
 
 void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
@@ -295,8 +701,7 @@ void addRun(TextPaths& paths, const TextRun& run, double x, double baseline) {
     if (stroked(fmt)) {
         width = strokeRun(run, x, baseline, &paths);
     } else {
-        qtParts("TrueType text").outline(paths.fill, run, x, baseline);
-        width = runAdvance(run);
+        width = setTrueTypeRun(run, x, baseline, &paths.fill);
     }
     if (fmt.underline || fmt.overline || fmt.strike) {
         const double h = fmt.height;
@@ -346,194 +751,7 @@ std::vector<TextRun> decodeTextCodes(const std::string& raw, const TextFormat& b
     return runs;
 }
 
-MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) {
-    const std::string decoded = decodeTextEscapes(raw);
-    const QString s = QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size()));
-    MTextParagraphs out;
-    out.paragraphs.emplace_back();
-    out.columnBreaks.push_back(false);
-    out.formats.emplace_back();
-    std::vector<TextFormat> stack;
-    TextFormat fmt = base;
-    QString text;
-    auto change = [&](auto&& edit) {
-        flush(out.paragraphs.back(), text, fmt);
-        edit(fmt);
-    };
-    for (int i = 0; i < s.size();) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('{')) {
-            flush(out.paragraphs.back(), text, fmt);
-            if (stack.size() < 64) stack.push_back(fmt);
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('}')) {
-            flush(out.paragraphs.back(), text, fmt);
-            if (!stack.empty()) {
-                fmt = stack.back();
-                stack.pop_back();
-            }
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('%')) {
-            TextFormat next = fmt;
-            bool changed = false;
-            QString piece;
-            const int used = percentCode(s, i, piece, next, changed);
-            if (used > 0) {
-                if (changed) change([&](TextFormat& f) { f = next; });
-                text += piece;
-                i += used;
-                continue;
-            }
-        }
-        if (c == QLatin1Char('\n')) {
-            flush(out.paragraphs.back(), text, fmt);
-            out.paragraphs.emplace_back();
-            out.columnBreaks.resize(out.paragraphs.size(), false);
-            out.formats.push_back(out.formats.back());
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('\t')) {
-            flush(out.paragraphs.back(), text, fmt);
-            out.paragraphs.back().push_back({QStringLiteral("\t"), fmt});
-            ++i;
-            continue;
-        }
-        if (c != QLatin1Char('\\') || i + 1 >= s.size()) {
-            text += c;
-            ++i;
-            continue;
-        }
-        const QChar code = s[i + 1];
-        const ushort u = code.unicode();
-        int j = i + 2;
-        switch (u) {
-        case 'P': case 'N': case 'X':
-            flush(out.paragraphs.back(), text, fmt);
-            out.paragraphs.emplace_back();
-            out.columnBreaks.resize(out.paragraphs.size(), false);
-            out.formats.push_back(out.formats.back());
-            if (u == 'N') out.columnBreaks.back() = true;
-            break;
-        case '~': text += QChar(0x00A0); break;
-        case '\\': case '{': case '}': text += code; break;
-        case 'L': change([](TextFormat& f) { f.underline = true; }); break;
-        case 'l': change([](TextFormat& f) { f.underline = false; }); break;
-        case 'O': change([](TextFormat& f) { f.overline = true; }); break;
-        case 'o': change([](TextFormat& f) { f.overline = false; }); break;
-        case 'K': change([](TextFormat& f) { f.strike = true; }); break;
-        case 'k': change([](TextFormat& f) { f.strike = false; }); break;
-        case 'H': {
-            bool relative = false;
-            const double v = parseNumber(readParameter(s, j), &relative);
-            if (v > 0) change([&](TextFormat& f) { f.height = relative ? f.height * v : v; });
-            break;
-        }
-        case 'W': {
-            bool relative = false;
-            const double v = parseNumber(readParameter(s, j), &relative);
-            if (v > 0) change([&](TextFormat& f) { f.widthFactor = relative ? f.widthFactor * v : v; });
-            break;
-        }
-        case 'Q': {
-            bool relative = false;
-            const double v = parseNumber(readParameter(s, j), &relative);
-            change([&](TextFormat& f) { f.oblique = v * kPi / 180; });
-            break;
-        }
-        case 'C': {
-            bool relative = false;
-            const double index = parseNumber(readParameter(s, j), &relative);
-            const int aci = index >= 1 && index <= 255 ? static_cast<int>(index) : 0;
-            change([&](TextFormat& f) {
-                if (aci >= 1 && aci <= 255) f.color = paintFromIndex(aci);
-                else f.color = base.color;  // ByLayer / ByBlock: back to the entity's colour
-            });
-            break;
-        }
-        case 'c': {
-            bool relative = false;
-            const double value = parseNumber(readParameter(s, j), &relative);
-            // Out of range is no colour: back to the entity's, as for \C.
-            const bool valid = value >= 0 && value <= 0xFFFFFF;
-            const auto rgb = valid ? static_cast<std::uint32_t>(value) : 0u;
-            change([&](TextFormat& f) { f.color = valid ? paintFromRgb(rgb) : base.color; });
-            break;
-        }
-        case 'F': case 'f': {
-            const QString fontCode = readParameter(s, j);
-            const bool mono = namesMonoFont(fontCode);
-            auto font = base.font || fmt.font
-                            ? inlineFont(fontCode.toStdString(), fmt.font.get(), base.folder ? *base.folder : std::filesystem::path{})
-                            : nullptr;
-            if (font && base.losses)
-                noteStandIn(*base.losses, fontCode.section(QLatin1Char('|'), 0, 0).trimmed().toStdString(), *font);
-            change([&](TextFormat& f) {
-                f.mono = mono;
-                if (font) f.font = std::move(font);
-            });
-            break;
-        }
-        case 'T': {
-            bool relative = false;
-            const double v = parseNumber(readParameter(s, j), &relative);
-            if (v > 0) change([&](TextFormat& f) { f.tracking = relative ? f.tracking * v : v; });
-            break;
-        }
-        case 'A': {
-            bool relative = false;
-            const double v = parseNumber(readParameter(s, j), &relative);
-            if (v >= 0 && v <= 2) change([&](TextFormat& f) { f.verticalAlign = static_cast<std::int8_t>(v); });
-            break;
-        }
-        case 'p':
-            applyParagraphCode(readParameter(s, j), base.height, out.formats.back());
-            break;
-        case 'S': {
-            // A stacked fraction: the top raised and the bottom lowered, both
-            // smaller, with a slash between them unless it is a tolerance (^).
-            QString stacked = readParameter(s, j);
-            stacked.remove(QLatin1Char('\\'));
-            int split = -1;
-            for (QChar sep : {QLatin1Char('^'), QLatin1Char('/'), QLatin1Char('#')})
-                if (split < 0) split = static_cast<int>(stacked.indexOf(sep));
-            flush(out.paragraphs.back(), text, fmt);
-            if (split < 0) {
-                text += stacked;
-                break;
-            }
-            const QString top = stacked.left(split).trimmed(), bottom = stacked.mid(split + 1).trimmed();
-            const bool tolerance = stacked[split] == QLatin1Char('^');
-            TextFormat small = fmt;
-            small.stackOf = fmt.stackOf > 0 ? fmt.stackOf : fmt.height;
-            small.height = fmt.height * (tolerance ? 0.6 : 0.7);
-            small.raise = fmt.raise + fmt.height * (tolerance ? 0.6 : 0.55);
-            if (!top.isEmpty()) out.paragraphs.back().push_back({top, small});
-            if (!tolerance) out.paragraphs.back().push_back({QStringLiteral("/"), fmt});
-            small.raise = fmt.raise - fmt.height * (tolerance ? 0.3 : 0.25);
-            small.underPrevious = tolerance && !top.isEmpty();
-            if (!bottom.isEmpty()) out.paragraphs.back().push_back({bottom, small});
-            break;
-        }
-        case 'M': case 'm':
-            // A "\M+" escape the model left alone (not five hex digits) still
-            // stands for one double-byte character we cannot show.
-            j = std::min<int>(static_cast<int>(s.size()), i + 8);
-            text += QChar(0xFFFD);
-            break;
-        default:
-            // An unknown code: leave out the backslash and its letter.
-            break;
-        }
-        i = j;
-    }
-    flush(out.paragraphs.back(), text, fmt);
-    return out;
-}
+MTextParagraphs parseMText(const std::string& raw, const TextFormat& base) { return MTextParser(raw, base).parse(); }
 
 TextPaths layoutText(const TextData& t, const std::string& shown, const TextFormat& base) {
     const std::vector<TextRun> runs = decodeTextCodes(shown, base);
@@ -600,196 +818,33 @@ TextPaths layoutText(const TextData& t, const std::string& shown, const TextForm
 
 std::vector<PlacedText> layoutMText(const std::string& raw, const TextFormat& base, double rectWidth, int attachment,
                                     double lineSpacingFactor, const MTextColumns& columns, Box* extent) {
-    const MTextParagraphs parsed = parseMText(raw, base);
     const bool columned = columns.count > 1 && columns.width > 0 && std::isfinite(columns.width);
     if (columned) rectWidth = columns.width;
-
-    struct Line {
-        std::vector<TextRun> runs;
-        std::vector<double> advances;  // of each run, measured once
-        double width = 0, height = 0;
-        double margin = 0;             // where the line starts, from the text's left edge
-        const ParagraphFormat* format = nullptr;
-        bool columnBreak = false;      // starts a new column
-    };
-    static const ParagraphFormat plain;
-    std::vector<Line> lines;
-    const bool wrap = rectWidth > 0 && std::isfinite(rectWidth);
-    const double defaultTab = 4 * base.height;
-    for (std::size_t p = 0; p < parsed.paragraphs.size(); ++p) {
-        const auto& paragraph = parsed.paragraphs[p];
-        const ParagraphFormat& pf = p < parsed.formats.size() ? parsed.formats[p] : plain;
-        // Words with their spaces; a word may span runs of different formats.
-        // A tab is a word of its own.
-        std::vector<std::vector<TextRun>> words;
-        std::vector<TextRun> word;
-        for (const TextRun& run : paragraph) {
-            if (run.text == QLatin1String("\t")) {
-                if (!word.empty()) words.push_back(std::move(word));
-                word.clear();
-                words.push_back({run});
-                continue;
-            }
-            QString piece;
-            for (QChar ch : run.text) {
-                piece += ch;
-                if (ch == QLatin1Char(' ')) {
-                    word.push_back({piece, run.format});
-                    words.push_back(std::move(word));
-                    word.clear();
-                    piece.clear();
-                }
-            }
-            if (!piece.isEmpty()) word.push_back({piece, run.format});
-        }
-        if (!word.empty()) words.push_back(std::move(word));
-
-        Line line;
-        line.columnBreak = p < parsed.columnBreaks.size() && parsed.columnBreaks[p];
-        line.margin = pf.left + pf.firstLine;
-        line.format = &pf;
-        auto finish = [&] {
-            if (line.height <= 0) line.height = base.height;
-            lines.push_back(std::move(line));
-            line = Line{};
-            line.margin = pf.left;
-            line.format = &pf;
-        };
-        // The next tab stop after a place on the line.
-        auto tabStop = [&](double at) {
-            for (double stop : pf.tabs)
-                if (stop > at + 1e-9) return stop;
-            const double from = pf.tabs.empty() ? 0 : pf.tabs.back();
-            return from + (std::floor((at - from) / defaultTab + 1e-9) + 1) * defaultTab;
-        };
-        std::vector<double> advances;
-        for (auto& w : words) {
-            double ww = 0, trailing = 0, wh = 0;
-            const bool tab = w.size() == 1 && w[0].text == QLatin1String("\t");
-            auto measure = [&] {
-                ww = 0;
-                advances.clear();
-                for (const TextRun& r : w) {
-                    advances.push_back(tab ? tabStop(line.margin + line.width) - (line.margin + line.width)
-                                           : runAdvance(r));
-                    ww += advances.back();
-                    wh = std::max(wh, r.format.height);
-                }
-            };
-            measure();
-            if (!tab && !w.empty() && w.back().text.endsWith(QLatin1Char(' '))) {
-                TextRun space{QStringLiteral(" "), w.back().format};
-                trailing = runAdvance(space);
-            }
-            const double room = rectWidth - line.margin - pf.right;
-            if (wrap && !line.runs.empty() && line.width + ww - trailing > room * 1.0001) {
-                finish();
-                if (tab) measure();
-            }
-            for (TextRun& r : w) line.runs.push_back(std::move(r));
-            line.advances.insert(line.advances.end(), advances.begin(), advances.end());
-            line.width += ww;
-            line.height = std::max(line.height, wh);
-        }
-        // Trailing blanks don't count for the alignment of the line.
-        if (!line.runs.empty() && line.runs.back().text != QLatin1String("\t") &&
-            line.runs.back().text.endsWith(QLatin1Char(' '))) {
-            TextRun space{QStringLiteral(" "), line.runs.back().format};
-            line.width -= runAdvance(space);
-        }
-        finish();
-    }
+    const MTextParagraphs parsed = parseMText(raw, base);  // the lines point at its paragraph formats
+    const std::vector<Line> lines = breakLines(parsed, rectWidth, base.height);
 
     if (attachment < 1 || attachment > 9) attachment = 1;
     const int column = (attachment - 1) % 3, row = (attachment - 1) / 3;
     const double spacing = (lineSpacingFactor > 0 && std::isfinite(lineSpacingFactor)) ? lineSpacingFactor : 1.0;
-
-    // Baselines from the top of each column; a column ends at a column
-    // break, or where the next line would pass the column's height.
-    std::vector<double> baselines;
-    std::vector<int> columnOf;
-    double y = 0, bottom = 0;
-    int current = 0;
-    bool columnStart = true;
-    auto columnHeight = [&](int c) {
-        if (c < static_cast<int>(columns.heights.size()) && columns.heights[c] > 0) return columns.heights[c];
-        return columns.height;
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (columned && !columnStart) {
-            const double next = y - lines[i].height * 5.0 / 3.0 * spacing;
-            const double limit = columnHeight(current);
-            if (lines[i].columnBreak || (limit > 0 && -next + descentRatio(base) * lines[i].height * 0.5 > limit * 1.0001)) {
-                ++current;
-                y = 0;
-                columnStart = true;
-            }
-        }
-        y -= columnStart ? lines[i].height : lines[i].height * 5.0 / 3.0 * spacing;
-        columnStart = false;
-        baselines.push_back(y);
-        columnOf.push_back(current);
-        bottom = std::min(bottom, y - descentRatio(base) * lines[i].height * 0.5);
-    }
-    const double shiftY = row == 0 ? 0 : row == 1 ? -bottom / 2 : -bottom;
+    const LinePlaces places = stackLines(lines, base, spacing, columns, columned);
+    const double shiftY = row == 0 ? 0 : row == 1 ? -places.bottom / 2 : -places.bottom;
     const double columnStep = columned ? columns.width + std::max(0.0, columns.gutter) : 0;
-    // The box the lines are aligned in: the column, the text's width, or
-    // without one the longest line.
-    double boxWidth = columned ? columns.width : rectWidth;
-    if (!columned && !wrap) {
-        boxWidth = 0;
-        for (const Line& line : lines)
-            boxWidth = std::max(boxWidth, line.margin + line.width + (line.format ? line.format->right : 0));
-    }
+    const double boxWidth = alignmentWidth(lines, rectWidth, columns, columned);
 
     std::vector<PlacedText> out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        const ParagraphFormat& pf = line.format ? *line.format : plain;
-        const double boxLeft = columned ? columnOf[i] * columnStep
+        const ParagraphFormat& pf = line.format ? *line.format : kPlainParagraph;
+        const double boxLeft = columned ? places.columnOf[i] * columnStep
                                : column == 0 ? 0 : column == 1 ? -boxWidth / 2 : -boxWidth;
         const int align = pf.align >= 0 && pf.align <= 2 ? pf.align : column;
         const double slack = boxWidth - line.margin - pf.right - line.width;
-        double x = boxLeft + line.margin + (align == 0 ? 0 : align == 1 ? slack / 2 : slack);
+        const double x = boxLeft + line.margin + (align == 0 ? 0 : align == 1 ? slack / 2 : slack);
         if (extent) {
             extent->add(Vec2{x, shiftY});
-            extent->add(Vec2{x + line.width, shiftY + bottom});
+            extent->add(Vec2{x + line.width, shiftY + places.bottom});
         }
-        double previousStart = x;
-        for (std::size_t k = 0; k < line.runs.size(); ++k) {
-            const TextRun& run = line.runs[k];
-            const bool blank = run.text == QLatin1String("\t") ||
-                               (run.text.trimmed().isEmpty() && !run.format.underline && !run.format.overline &&
-                                !run.format.strike);
-            const double advance = line.advances[k];
-            double start = x;
-            if (run.format.underPrevious) {
-                // Under the run before it; the line goes on after the longer of the two.
-                start = previousStart;
-                x = std::max(x, start + advance) - advance;
-            }
-            previousStart = start;
-            if (!blank) {
-                if (out.empty() || out.back().color.has_value() != run.format.color.has_value() ||
-                    (run.format.color && (out.back().color->rgb != run.format.color->rgb ||
-                                          out.back().color->foreground != run.format.color->foreground)))
-                    out.push_back({Path{}, Path{}, run.format.color});
-                // A part smaller than its line sits on the baseline, in the middle or at the top (\A).
-                const double own = run.format.stackOf > 0 ? run.format.stackOf : run.format.height;
-                const double lift = run.format.verticalAlign == 1   ? (line.height - own) / 2
-                                    : run.format.verticalAlign == 2 ? line.height - own
-                                                                    : 0;
-                // Swapped in and out rather than copied: a copy would be made of the
-                // whole part once per run, making long text cost the square of its length.
-                TextPaths paths;
-                paths.fill.swap(out.back().path);
-                paths.strokes.swap(out.back().strokes);
-                addRun(paths, run, start, baselines[i] + shiftY + run.format.raise + lift);
-                out.back().path.swap(paths.fill);
-                out.back().strokes.swap(paths.strokes);
-            }
-            x += advance;
-        }
+        placeLine(line, x, places.baselines[i] + shiftY, out);
     }
     return out;
 }
