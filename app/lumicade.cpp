@@ -1,4 +1,5 @@
 // Lumicade: batch conversion of CAD drawings into JPEG images.
+#include "cad/render/QtPictureDecoder.h"
 #include "DataFolder.h"
 #include "Form1.h"
 #include "filelist/ListView1.h"
@@ -24,6 +25,7 @@
 
 int main(int argc, char** argv)
 {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     // Answered before any window system is needed, so they work in a terminal without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

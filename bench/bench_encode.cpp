@@ -2,6 +2,7 @@
 // default quality 85, with full-resolution colour (what we write) and with
 // the 4:2:0 subsampling of photographs for comparison; bytes per picture are
 // reported as counters.
+#include "cad/render/QtPictureDecoder.h"
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -36,6 +37,7 @@ void encodePicture(benchmark::State& state, const std::string& path, lumicade::C
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     if (!cad::render::ensureGuiApplication()) return 1;
     auto files = exampleDrawings();
     for (const auto& path : largeDrawings()) files.push_back(path);

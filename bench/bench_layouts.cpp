@@ -2,6 +2,7 @@
 // example drawing, and a layout of three viewports onto it at different
 // scales, one turned. Timed: opening it with its reference, and rendering
 // model space and the layout (2048 pixels, the default).
+#include "cad/render/QtPictureDecoder.h"
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
@@ -77,6 +78,7 @@ void render(benchmark::State& state, const std::string& layout) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     if (!cad::render::ensureGuiApplication()) return 1;
     benchmark::RegisterBenchmark("Layouts/OpenWithReference", openWithReference)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Layouts/RenderModel", [](benchmark::State& s) { render(s, "Model"); })

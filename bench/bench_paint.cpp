@@ -3,6 +3,7 @@
 // get it, on the example drawings and the large drawings. The scene is built
 // once, outside the timing. Each picture is allocated and filled with its
 // background inside the timing, in both.
+#include "cad/render/QtPictureDecoder.h"
 #include <benchmark/benchmark.h>
 
 #include <QPainter>
@@ -74,6 +75,7 @@ void paintWithOurs(benchmark::State& state, const std::shared_ptr<Prepared>& p) 
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     auto files = exampleDrawings();
     for (const auto& path : largeDrawings()) files.push_back(path);
     for (const auto& path : files) {

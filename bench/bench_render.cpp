@@ -2,6 +2,7 @@
 // picture takes (2048 pixels along the long side, the default), from the
 // model to the finished QImage.
 // Reading is not timed. Drawings the readers refuse are reported, not timed.
+#include "cad/render/QtPictureDecoder.h"
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -29,6 +30,7 @@ void renderDrawing(benchmark::State& state, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     if (!cad::render::ensureGuiApplication()) return 1;
     auto files = exampleDrawings();
     for (const auto& path : largeDrawings()) files.push_back(path);

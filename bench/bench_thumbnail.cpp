@@ -2,6 +2,7 @@
 // file on disk to the finished picture (writing the PNG is not timed): at
 // 128 pixels, where most DWG files' stored previews serve, and at 512,
 // where every drawing is drawn.
+#include "cad/render/QtPictureDecoder.h"
 #include <benchmark/benchmark.h>
 
 #include "cad/render/Render.h"
@@ -25,6 +26,7 @@ void thumbnail(benchmark::State& state, const QString& path, int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     if (!cad::render::ensureGuiApplication()) return 1;
     for (int size : {128, 512})
         for (const auto& path : exampleDrawings())

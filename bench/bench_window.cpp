@@ -7,6 +7,7 @@
 // Without arguments it converts the shared drawings the project was
 // configured with. The drawings are linked into a temporary folder, so the
 // window's scratch bitmaps and the pictures never land beside the originals.
+#include "cad/render/QtPictureDecoder.h"
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -76,6 +77,7 @@ double median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     int runs = 3;

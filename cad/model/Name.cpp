@@ -1,6 +1,5 @@
 #include "cad/model/Name.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -30,21 +29,12 @@ struct NameTable {
 
 namespace {
 
-// This copy's own table, until a program shares its own with it.
-std::atomic<NameTable*>& table() {
-    static std::atomic<NameTable*> current{new NameTable};  // never destroyed: names outlive every static drawing
-    return current;
+NameTable& names() {
+    static NameTable* const table = new NameTable;  // never destroyed: names outlive every static drawing
+    return *table;
 }
-
-NameTable& names() { return *table().load(std::memory_order_acquire); }
 
 }  // namespace
-
-NameTable* processNames() { return &names(); }
-
-void shareNames(NameTable* program) {
-    if (program) table().store(program, std::memory_order_release);
-}
 
 const std::string& Name::none() { return names().none; }
 

@@ -55,13 +55,6 @@ private:
 
 std::ostream& operator<<(std::ostream& out, Name name);
 
-// The names of the process. A module loaded into a program carries its own
-// copy of this code: it must share the program's names before it makes or
-// compares any, as the same spelling must be the same pointer on both sides.
-struct NameTable;
-NameTable* processNames();
-void shareNames(NameTable* program);
-
 }  // namespace cad
 
 template <>

@@ -1,6 +1,5 @@
 // Drawing of the geometric entities, texts, images and block references.
 #include "cad/render/SceneBuilder.h"
-#include "cad/render/QtParts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -92,7 +91,7 @@ void Builder::entity(const Entity& e, const Context& ctx) {
             [&](const MLineData& d) { mline(d, l, xf); },
             [&](const ImageData& d) {
                 if (e.type == "IMAGE" || e.type == "WIPEOUT") image(e, d, l, xf);
-                else qtParts("an underlay").underlay(*this, e, d, l, ocs());
+                else underlay(e, d, l, ocs());
             },
             [&](const ToleranceData& d) { tolerance(d, l, xf); },
             [&](const MLeaderData& d) { mleader(e, d, l, ctx); },
@@ -442,7 +441,7 @@ void Builder::image(const Entity& e, const ImageData& d, const Look& l, const Xf
     }
     // A wipeout masks what lies below and shows its frame, as it does by default.
     if (e.type == "WIPEOUT") fill({outline}, l.color, xf, true);
-    else qtParts("a raster image").picture(*this, d, l, xf, clipped ? outline : std::vector<Vec3>{});
+    else picture(d, l, xf, clipped ? outline : std::vector<Vec3>{});
     stroke(outline, true, l, xf, false);
 }
 

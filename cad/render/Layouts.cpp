@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "cad/render/Frontend.h"
-#include "cad/render/QtParts.h"
 
 namespace cad::render {
 
@@ -228,11 +227,7 @@ bool layoutHasContent(const Drawing& drawing, const RenderOptions& options) {
         }
         if (!any) return false;
     }
-    try {
-        return !buildScene(drawing, options).order.empty();
-    } catch (const NeedsQt&) {
-        return true;  // something to draw, in a face or a picture only Qt draws
-    }
+    return !buildScene(drawing, options).order.empty();
 }
 
 std::optional<SavedFrame> savedFrame(const Drawing& drawing, const RenderOptions& options) {

@@ -9,7 +9,7 @@ namespace {
 
 // Indices 10..249 run through 24 hues in steps of 15 degrees; within each
 // group of ten, five brightness levels, each in full and in half saturation.
-QRgb hueColor(int index) {
+std::uint32_t hueColor(int index) {
     const int group = index / 10 - 1;        // 0..23
     const int step = index % 10;
     static constexpr double levels[5] = {255, 204, 153, 127, 76};
@@ -31,31 +31,31 @@ QRgb hueColor(int index) {
     case 4: r = t; g = p; b = value; break;
     default: r = value; g = p; b = q; break;
     }
-    return qRgb(static_cast<int>(r), static_cast<int>(g), static_cast<int>(b));
+    return opaque(static_cast<int>(r), static_cast<int>(g), static_cast<int>(b));
 }
 
-std::array<QRgb, 256> buildTable() {
-    std::array<QRgb, 256> table{};
-    table[0] = qRgb(0, 0, 0);
-    table[1] = qRgb(255, 0, 0);
-    table[2] = qRgb(255, 255, 0);
-    table[3] = qRgb(0, 255, 0);
-    table[4] = qRgb(0, 255, 255);
-    table[5] = qRgb(0, 0, 255);
-    table[6] = qRgb(255, 0, 255);
-    table[7] = qRgb(255, 255, 255);
-    table[8] = qRgb(128, 128, 128);
-    table[9] = qRgb(192, 192, 192);
+std::array<std::uint32_t, 256> buildTable() {
+    std::array<std::uint32_t, 256> table{};
+    table[0] = opaque(0, 0, 0);
+    table[1] = opaque(255, 0, 0);
+    table[2] = opaque(255, 255, 0);
+    table[3] = opaque(0, 255, 0);
+    table[4] = opaque(0, 255, 255);
+    table[5] = opaque(0, 0, 255);
+    table[6] = opaque(255, 0, 255);
+    table[7] = opaque(255, 255, 255);
+    table[8] = opaque(128, 128, 128);
+    table[9] = opaque(192, 192, 192);
     for (int i = 10; i < 250; ++i) table[static_cast<std::size_t>(i)] = hueColor(i);
     static constexpr int greys[6] = {51, 80, 105, 130, 190, 255};
-    for (int i = 0; i < 6; ++i) table[static_cast<std::size_t>(250 + i)] = qRgb(greys[i], greys[i], greys[i]);
+    for (int i = 0; i < 6; ++i) table[static_cast<std::size_t>(250 + i)] = opaque(greys[i], greys[i], greys[i]);
     return table;
 }
 
 }  // namespace
 
-QRgb aciToRgb(int index) {
-    static const std::array<QRgb, 256> table = buildTable();
+std::uint32_t aciToRgb(int index) {
+    static const std::array<std::uint32_t, 256> table = buildTable();
     if (index < 0) index = -index;  // a negative layer colour only says "off"
     if (index < 1 || index > 255) return table[7];
     return table[static_cast<std::size_t>(index)];
@@ -63,12 +63,12 @@ QRgb aciToRgb(int index) {
 
 PaintColor paintFromIndex(int index) {
     if (index < 0) index = -index;
-    if (index == 7 || index < 1 || index > 255) return {qRgb(255, 255, 255), true};
+    if (index == 7 || index < 1 || index > 255) return {opaque(255, 255, 255), true};
     return {aciToRgb(index), false};
 }
 
 PaintColor paintFromRgb(std::uint32_t rgb) {
-    return {qRgb(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+    return {opaque(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
                  static_cast<int>(rgb & 0xFF)),
             false};
 }

@@ -1,11 +1,9 @@
 #include "cad/render/Scene.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <utility>
 
-#include "cad/render/QtParts.h"
 #include "cad/render/SceneOptions.h"
 
 namespace cad::render {
@@ -261,20 +259,6 @@ PixelView fitView(const Box& extentsIn, const RenderOptions& o) {
     v.marginX = (v.width - e.width() * v.scale) / 2;
     v.marginY = (v.height - e.height() * v.scale) / 2;
     return v;
-}
-
-namespace {
-std::atomic<const QtParts*> installedParts{nullptr};
-}  // namespace
-
-void installQtParts(const QtParts* parts) { installedParts.store(parts); }
-
-bool haveQtParts() { return installedParts.load() != nullptr; }
-
-const QtParts& qtParts(const char* forWhat) {
-    const QtParts* parts = installedParts.load();
-    if (!parts) throw NeedsQt(std::string("drawing ") + forWhat + " needs Qt");
-    return *parts;
 }
 
 }  // namespace cad::render

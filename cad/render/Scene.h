@@ -3,7 +3,6 @@
 // with every colour, linetype and visibility question already answered.
 // The backend only maps it to pixels.
 #include <QPointF>
-#include <QRgb>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -73,7 +72,7 @@ private:
 };
 
 struct PaintColor {
-    QRgb rgb = 0xFF000000u;
+    std::uint32_t rgb = 0xFF000000u;  // 0xFFRRGGBB
     bool foreground = false;
 };
 

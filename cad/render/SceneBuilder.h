@@ -4,7 +4,6 @@
 // ByBlock through nested inserts) and turns it into paint primitives in world
 // XY coordinates. Its work is spread over files by concern: properties,
 // primitives, entities, annotations and hatches.
-#include <QColor>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
@@ -31,7 +30,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxDepth = 24;            // nesting of inserts
 constexpr long kMaxHatchLines = 20000;   // pattern lines of one hatch; more fill the area
 
-inline const PaintColor kForeground{qRgb(255, 255, 255), true};
+inline const PaintColor kForeground{0xFFFFFFFFu, true};
 inline const std::string kContinuous = "Continuous";
 
 // What an insert passes on to the entities of its block.
@@ -70,13 +69,12 @@ public:
     // layers are left out as if those layers were frozen.
     Scene run(const Block& space, const Xform& placement, const std::vector<std::string>& hiddenLayers);
 
-    // ---- pictures and underlays (Pictures.cpp, through Qt) ------------------------------
+    // ---- pictures and underlays (Pictures.cpp, through the program's picture decoder) ----
     // The raster of an IMAGE under its frame, clipped to clipOutline (drawing
     // coordinates before xf) when it is given.
     void picture(const ImageData& d, const Look& l, const Xform& xf, const std::vector<Vec3>& clipOutline);
     // PDF, DWF and DGN underlays: the page where it can be drawn, and its frame.
     void underlay(const Entity& e, const ImageData& d, const Look& l, const Xform& ocs);
-    QColor resolved(const PaintColor& c) const;
 
 private:
     const Drawing& drawing_;

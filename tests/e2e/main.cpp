@@ -1,9 +1,11 @@
+#include "cad/render/QtPictureDecoder.h"
 #include <gtest/gtest.h>
 
 #include "cad/render/Render.h"
 
 int main(int argc, char** argv)
 {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     // Text is laid out through Qt's fonts, which need a GUI application.
     if (!cad::render::ensureGuiApplication())
         return 1;

@@ -1,3 +1,4 @@
+#include "cad/render/QtPictureDecoder.h"
 #include <gtest/gtest.h>
 
 #include "cad/render/Render.h"
@@ -7,6 +8,7 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     // Text is laid out through Qt's fonts, which need a GUI application.
     if (!cad::render::ensureGuiApplication()) return 1;
     ::testing::InitGoogleTest(&argc, argv);

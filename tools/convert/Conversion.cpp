@@ -12,10 +12,9 @@
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
-#include "tools/convert/PaintWithoutQt.h"
+#include "tools/convert/Painting.h"
 #include "tools/convert/PictureFormats.h"
 #include "tools/convert/PictureRecord.h"
-#include "tools/convert/QtPictures.h"
 #include "tools/convert/UpToDate.h"
 
 namespace lumicade::convert {
@@ -103,45 +102,18 @@ private:
         options_.colors = o_.colors;
     }
 
-    // The picture file's bytes (a PDF's holding its record already: its
-    // writer puts it in); lost says what it lacks. Why not, when it cannot
-    // be painted.
-    std::string paint(const std::string& pictureTitle, std::vector<unsigned char>& bytes, cad::Losses& lost) {
-        const HuffmanTables tables = o_.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
-        // JPEG pictures of drawings that need nothing of Qt are painted
-        // here; the rest through Qt's module, loaded at the first of them.
-        if (o_.format != Format::Jpeg ||
-            !paintWithoutQt(drawing_, options_, o_.blackBackground, o_.quality, tables, bytes, &lost)) {
-            std::string why;
-            const PaintWithQt paint = qtPainter(&why);
-            if (!paint) return "cannot load the Qt painter: " + why;
-            QtPictureRequest request;
-            request.drawing = &drawing_;
-            request.options = &options_;
-            request.format = o_.format;
-            request.quality = o_.quality;
-            request.tables = tables;
-            request.title = pictureTitle;
-            request.record = record_;
-            request.fontFolders = o_.fontDirs;
-            QtPictureResult result;
-            paint(request, result);
-            for (const std::string& line : result.substitutions)
-                if (std::find(substitutions_.begin(), substitutions_.end(), line) == substitutions_.end())
-                    substitutions_.push_back(line);
-            if (!result.failure.empty()) return result.failure;
-            bytes = std::move(result.bytes);
-            lost = std::move(result.losses);
-        }
-        return {};
-    }
-
     // Paints one picture; why not, when it cannot. What it lacks joins the
     // drawing's losses; *lacks says whether there is any.
     std::string painted(const std::string& pictureTitle, std::vector<unsigned char>& bytes, bool* lacks) {
         cad::Losses lost;
+        PictureRequest request;
+        request.format = o_.format;
+        request.quality = o_.quality;
+        request.tables = o_.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
+        request.title = pictureTitle;
+        request.record = record_;  // a PDF's writer puts it in; the other formats get it added
         try {
-            if (std::string why = paint(pictureTitle, bytes, lost); !why.empty()) return why;
+            bytes = paintPicture(drawing_, options_, request, &lost);
         } catch (const PictureError& e) {
             return e.what();
         } catch (const std::exception& e) {
@@ -222,8 +194,7 @@ private:
 
         // Substitutions are named once by each worker; the supervisor names each once in all.
         static std::vector<std::string> named;
-        for (const std::string& line : cad::render::fontSubstitutions()) substitutions_.push_back(line);
-        for (const std::string& line : substitutions_)
+        for (const std::string& line : cad::render::fontSubstitutions())
             if (std::find(named.begin(), named.end(), line) == named.end()) {
                 named.push_back(line);
                 outcome_.fontSubstitutions.push_back(line);
@@ -242,7 +213,6 @@ private:
     cad::Drawing drawing_;
     cad::render::RenderOptions options_;
     std::vector<std::string> notes_;          // the layout pictures written besides
-    std::vector<std::string> substitutions_;  // those the Qt module made, as it reports them
 };
 
 }  // namespace

@@ -8,7 +8,8 @@
 #include <QPdfWriter>
 #include <QSvgGenerator>
 
-#include "convert/JpegFile.h"
+#include "cad/render/Backend.h"
+#include "cad/render/Render.h"
 
 namespace lumicade::convert {
 
@@ -16,10 +17,15 @@ namespace {
 
 std::vector<unsigned char> bytesOf(const QByteArray& data) { return {data.begin(), data.end()}; }
 
-QImage render(const cad::render::ScenePicture& scene) {
-    QImage picture = scene.toImage();
-    if (picture.isNull()) throw PictureError("cannot draw it: no memory for the picture");
-    return picture;
+// The painted pixels, as Qt's image writers take them (not copied).
+QImage picture(const QtPictureRequest& r) {
+    return QImage(reinterpret_cast<const uchar*>(r.pixels), r.width, r.height, r.bytesPerLine, QImage::Format_RGB32);
+}
+
+// The scene on a device of the picture's size, background first.
+void paintOn(QPainter& painter, const QtPictureRequest& r) {
+    painter.fillRect(QRectF(0, 0, r.view->width, r.view->height), QColor::fromRgb(r.options->background));
+    cad::render::paintSceneOn(painter, *r.scene, *r.view, *r.options);
 }
 
 std::vector<unsigned char> encodeRaster(const QImage& picture, const char* format) {
@@ -55,12 +61,11 @@ QByteArray pdfMetadata(const std::string& title, const std::string& record) {
 }
 
 // One page the size of the picture, a point for a pixel.
-std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, const std::string& title,
-                                     const std::string& record) {
+std::vector<unsigned char> encodePdf(const QtPictureRequest& r, const std::string& title, const std::string& record) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    const QSize size = scene.size();
+    const QSize size(r.view->width, r.view->height);
     {
         QPdfWriter pdf(&buffer);
         pdf.setCreator(QStringLiteral("Lumicade"));
@@ -70,17 +75,17 @@ std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, con
         pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
         QPainter painter;
         if (!painter.begin(&pdf)) throw PictureError("cannot start the PDF document");
-        scene.paint(painter);
+        paintOn(painter, r);
         painter.end();
     }
     return bytesOf(data);
 }
 
-std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, const std::string& title) {
+std::vector<unsigned char> encodeSvg(const QtPictureRequest& r, const std::string& title) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    const QSize size = scene.size();
+    const QSize size(r.view->width, r.view->height);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
@@ -89,36 +94,27 @@ std::vector<unsigned char> encodeSvg(const cad::render::ScenePicture& scene, con
     svg.setDescription(QStringLiteral("Made by Lumicade"));
     QPainter painter;
     if (!painter.begin(&svg)) throw PictureError("cannot start the SVG document");
-    scene.paint(painter);
+    paintOn(painter, r);
     painter.end();
     return bytesOf(data);
 }
 
 }  // namespace
 
-std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& options,
-                                         Format format, int quality, HuffmanTables tables, const std::string& title,
-                                         const std::string& record, cad::Losses* losses) {
+std::vector<unsigned char> writePicture(const QtPictureRequest& r) {
+    const bool document = r.format == Format::Pdf || r.format == Format::Svg;
+    if (document ? !r.scene || !r.view || !r.options : !r.pixels) throw PictureError("cannot draw it: nothing to write");
     // The vector writers may want Qt's fonts on their own.
-    if ((format == Format::Pdf || format == Format::Svg) && !cad::render::ensureGuiApplication())
-        throw PictureError("cannot start Qt's font machinery");
-    const cad::render::ScenePicture scene(drawing, options);
-    if (losses) *losses = scene.losses();
-    switch (format) {
-    case Format::Jpeg: {
-        std::vector<unsigned char> bytes;
-        std::string why;
-        if (encodeJpeg(render(scene), quality, bytes, kDrawingSubsampling, &why, tables) != JpegStatus::Ok)
-            throw PictureError("cannot encode the picture" + (why.empty() ? std::string() : ": " + why));
-        return bytes;
+    if (document && !cad::render::ensureGuiApplication()) throw PictureError("cannot start Qt's font machinery");
+    switch (r.format) {
+    case Format::Png: return encodeRaster(picture(r), "png");
+    case Format::Tiff: return encodeRaster(picture(r), "tiff");
+    case Format::Bmp: return encodeRaster(picture(r), "bmp");
+    case Format::Pdf: return encodePdf(r, r.title, r.record);
+    case Format::Svg: return encodeSvg(r, r.title);
+    case Format::Jpeg: break;
     }
-    case Format::Png: return encodeRaster(render(scene), "png");
-    case Format::Tiff: return encodeRaster(render(scene), "tiff");
-    case Format::Bmp: return encodeRaster(render(scene), "bmp");
-    case Format::Pdf: return encodePdf(scene, title, record);
-    case Format::Svg: return encodeSvg(scene, title);
-    }
-    throw PictureError("unknown format");
+    throw PictureError("this format is not written through Qt");
 }
 
 }  // namespace lumicade::convert

@@ -1,14 +1,12 @@
 #pragma once
-// A drawing as the bytes of a picture file in each output format: raster
-// formats from the rendered picture, PDF and SVG by painting the same scene
-// on their own devices, so lines and text stay vectors.
+// The files the converter writes through Qt: raster formats from the pixels
+// our painter made, PDF and SVG by painting the scene on their own devices,
+// so lines and text stay vectors.
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "cad/render/Render.h"
-#include "convert/JpegFile.h"
-#include "tools/convert/Options.h"
+#include "tools/convert/QtPictures.h"
 
 namespace lumicade::convert {
 
@@ -16,12 +14,9 @@ struct PictureError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Throws PictureError with a reason when the picture cannot be made, and
-// lets the renderer's own failures through. What the picture lacks of the
-// drawing goes to *losses. PDF pictures keep the record (see PictureRecord.h)
-// in their metadata; the other formats get it added to their bytes.
-std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad::render::RenderOptions& render,
-                                         Format format, int quality, HuffmanTables tables, const std::string& title,
-                                         const std::string& record, cad::Losses* losses = nullptr);
+// The file's bytes. Throws PictureError with a reason when it cannot be
+// made. PDF documents keep the record (see PictureRecord.h) in their
+// metadata; the other formats get it added to their bytes.
+std::vector<unsigned char> writePicture(const QtPictureRequest& request);
 
 }  // namespace lumicade::convert

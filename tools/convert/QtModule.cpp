@@ -1,28 +1,25 @@
-// The converter's module for what it paints through Qt (see QtPictures.h).
-#include <algorithm>
+// The converter's module for what it writes through Qt (see QtPictures.h).
+// Its engine calls are bound to the program's own engine when it is loaded.
 #include <exception>
-#include <mutex>
 
-#include "cad/render/TextFonts.h"
+#include "cad/render/QtPictureDecoder.h"
 #include "tools/convert/PictureFormats.h"
 #include "tools/convert/QtPictures.h"
 
 using namespace lumicade::convert;
 
-extern "C" __attribute__((visibility("default"))) void lumicade_convert_paint_with_qt(const QtPictureRequest& request,
-                                                                                      QtPictureResult& result) {
-    static std::once_flag folders;
-    std::call_once(folders, [&] {
-        cad::shareNames(request.names);
-        cad::render::setFontFolders({request.fontFolders.begin(), request.fontFolders.end()});
-    });
+extern "C" __attribute__((visibility("default"))) void lumicade_convert_write_with_qt(const QtPictureRequest& request,
+                                                                                     QtPictureResult& result) {
     try {
-        result.bytes = encodeDrawing(*request.drawing, *request.options, request.format, request.quality, request.tables,
-                                     request.title, request.record, &result.losses);
+        result.bytes = writePicture(request);
     } catch (const PictureError& e) {
         result.failure = e.what();
     } catch (const std::exception& e) {
         result.failure = std::string("cannot draw it: ") + e.what();
     }
-    result.substitutions = cad::render::fontSubstitutions();
+}
+
+extern "C" __attribute__((visibility("default"))) cad::render::PictureDecoder* lumicade_convert_picture_decoder() {
+    static const std::shared_ptr<cad::render::PictureDecoder> decoder = cad::render::qtPictureDecoder();
+    return decoder.get();
 }

@@ -25,9 +25,11 @@
 #include <vector>
 
 #include "cad/model/ReplacingFile.h"
+#include "cad/render/PictureDecoder.h"
 #include "cad/render/TextFonts.h"
 #include "tools/convert/Conversion.h"
 #include "tools/convert/FileNames.h"
+#include "tools/convert/QtPictures.h"
 #include "tools/convert/Inputs.h"
 #include "tools/convert/Options.h"
 #include "tools/convert/OutputPlan.h"
@@ -256,6 +258,9 @@ int main(int argc, char** argv) {
     // away fails the write instead of killing us.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    // Pictures that drawings show are decoded by Qt's readers, in the
+    // module loaded at the first of them.
+    cad::render::installPictureDecoder(lumicade::convert::moduleDecoder());
 
     Options o;
     if (const std::optional<int> status = readCommandLine(argc, argv, o)) return *status;

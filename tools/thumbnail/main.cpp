@@ -5,6 +5,7 @@
 // Writes OUTPUT as a PNG of at most SIZE pixels along each side. Exit status
 // 0 on success, 1 when the drawing cannot be shown or the picture not
 // written (nothing is written then), 2 for a usage error.
+#include "cad/render/QtPictureDecoder.h"
 #include <QString>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,7 @@ bool parseSize(const char* text, int& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     int size = 256;
     const char* paths[2] = {nullptr, nullptr};
     int pathCount = 0;
