@@ -1,8 +1,8 @@
 #pragma once
-// Pictures of the painter of our own held to golden pictures kept in
-// tests/render/golden: made once by this painter, looked at, and made again by
-// golden/regenerate.sh (which sets LUMICADE_REGENERATE_GOLDEN) when a change
-// to them is meant. A picture that differs is written beside the test, as
+// Small square scenes for the painter of our own, and its pictures held to
+// golden pictures kept in tests/render/golden: made once by this painter,
+// looked at, and made again by golden/regenerate.sh (which sets
+// LUMICADE_REGENERATE_GOLDEN) when a change to them is meant. A picture that differs is written beside the test, as
 // NAME-actual.png, for looking at.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,25 @@
 #include <QImage>
 #include <QString>
 
+#include "cad/render/Scene.h"
+#include "cad/render/SceneOptions.h"
+
 namespace cad::render::testing {
+
+// Options and view for a scene of the square (0, 0)-(side, side), one pixel a
+// unit, without a margin.
+inline RenderOptions unitSquare(int side) {
+    RenderOptions o;
+    o.longSide = side;
+    o.margin = 0;
+    return o;
+}
+inline PixelView unitSquareView(const RenderOptions& o) {
+    Box box;
+    box.add(Vec2{0, 0});
+    box.add(Vec2{double(o.longSide), double(o.longSide)});
+    return fitView(box, o);
+}
 
 inline void expectGolden(const QImage& ours, const char* name) {
     const QString file =

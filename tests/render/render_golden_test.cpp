@@ -193,15 +193,10 @@ struct Case {
 QImage painted(const Case& c) {
     Scene scene;
     c.build(scene);
-    RenderOptions o;
-    o.longSide = kSide;
-    o.margin = 0;
+    RenderOptions o = testing::unitSquare(kSide);
     o.background = c.background;
     o.antialias = c.antialias;
-    Box box;
-    box.add(Vec2{0, 0});
-    box.add(Vec2{kSide, kSide});
-    const PixelView view = fitView(box, o);
+    const PixelView view = testing::unitSquareView(o);
     QImage image(view.width, view.height, QImage::Format_RGB32);
     Canvas canvas(reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(), image.bytesPerLine());
     canvas.fill(c.background);

@@ -265,13 +265,8 @@ TEST(RasterPainter, DotMarkersKeepTheirCircleAndSquareHollow) {
         m.mode = mode;
         m.size = 40;
         scene.add(m);
-        RenderOptions o;
-        o.longSide = 100;
-        o.margin = 0;
-        Box box;
-        box.add(Vec2{0, 0});
-        box.add(Vec2{100, 100});
-        const PixelView view = fitView(box, o);
+        const RenderOptions o = testing::unitSquare(100);
+        const PixelView view = testing::unitSquareView(o);
         Canvas canvas(view.width, view.height, kPaper);
         paintScene(canvas, scene, view, o);
         // Between the dot and the outline: paper.

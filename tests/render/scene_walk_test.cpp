@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "GoldenPictures.h"
 #include "cad/render/SceneWalk.h"
 
 namespace cad::render {
@@ -72,13 +73,8 @@ TEST(SceneWalk, EachItemBecomesThePlainCallsItsLookNeeds) {
         scene.append(std::move(inner), clip);
     }
 
-    RenderOptions o;
-    o.longSide = 100;
-    o.margin = 0;
-    Box box;
-    box.add(Vec2{0, 0});
-    box.add(Vec2{100, 100});
-    const PixelView view = fitView(box, o);
+    const RenderOptions o = testing::unitSquare(100);
+    const PixelView view = testing::unitSquareView(o);
     Recorder r;
     walkScene(r, scene, view, o);
     const std::vector<std::string> expected{
