@@ -23,6 +23,7 @@ pkgs=(
   pkg-config
   libfontconfig-dev
   libfreetype-dev
+  libharfbuzz-dev
   fontconfig
   parallel
   libpoppler-qt6-dev

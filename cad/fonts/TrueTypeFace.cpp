@@ -5,6 +5,10 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#ifdef LUMICADE_HAVE_HARFBUZZ
+#include <hb.h>
+#endif
+
 #include <algorithm>
 
 #include "cad/model/ReadableFile.h"
@@ -80,12 +84,37 @@ struct Decomposer {
     }
 };
 
+// Embolden by as much as FreeType's own emboldening: a 24th of the em.
+FT_Pos emboldening(FT_Face face) { return face->units_per_EM / 24; }
+
 }  // namespace
+
+bool needsShaping(std::u32string_view text) {
+    for (const char32_t c : text)
+        if ((c >= 0x0590 && c < 0x1100) || (c >= 0x1700 && c < 0x1800) || (c >= 0xA800 && c < 0xABFF) ||
+            (c >= 0xFB1D && c < 0xFE00) || (c >= 0xFE70 && c < 0xFF00))
+            return true;
+    return false;
+}
+
+bool canShape() {
+#ifdef LUMICADE_HAVE_HARFBUZZ
+    return true;
+#else
+    return false;
+#endif
+}
 
 struct TrueTypeFace::Handle {
     FT_Face face = nullptr;
     bool symbol = false;  // only a symbol character map: characters sit at U+F000 and up
+#ifdef LUMICADE_HAVE_HARFBUZZ
+    hb_font_t* shaper = nullptr;  // made at the first shaped text; safe to share between threads once made
+#endif
     ~Handle() {
+#ifdef LUMICADE_HAVE_HARFBUZZ
+        if (shaper) hb_font_destroy(shaper);
+#endif
         if (!face) return;
         std::lock_guard lock(library().mutex);
         FT_Done_Face(face);
@@ -100,6 +129,7 @@ std::shared_ptr<TrueTypeFace> TrueTypeFace::open(const std::filesystem::path& fi
     ReadableFile in;
     if (!in.open(file.string(), kMaxFontBytes) || !in.read(out->bytes_) || out->bytes_.empty()) return nullptr;
     out->file_ = file;
+    out->index_ = std::max(index, 0);
     out->handle_ = std::make_unique<Handle>();
     FT_Face face = nullptr;
     {
@@ -175,8 +205,8 @@ const Glyph& TrueTypeFace::load(std::uint32_t index, bool embolden) const {
         return g;
     }
     if (embolden) {
-        // As much as FreeType's own emboldening adds: a 24th of the em, and as much to the advance.
-        const FT_Pos strength = face->units_per_EM / 24;
+        // The advance grows by as much as the glyph.
+        const FT_Pos strength = emboldening(face);
         FT_Outline_EmboldenXY(&slot->outline, strength, strength);
         advance += static_cast<double>(strength);
     }
@@ -185,6 +215,59 @@ const Glyph& TrueTypeFace::load(std::uint32_t index, bool embolden) const {
     const FT_Outline_Funcs funcs{&Decomposer::moveTo, &Decomposer::lineTo, &Decomposer::conicTo, &Decomposer::cubicTo, 0, 0};
     if (FT_Outline_Decompose(&slot->outline, &funcs, &d) != 0) g.outline = {};
     return g;
+}
+
+}  // namespace cad::fonts
+
+namespace cad::fonts {
+
+std::vector<ShapedGlyph> TrueTypeFace::shape(std::u32string_view text, bool embolden) const {
+    std::vector<ShapedGlyph> out;
+#ifdef LUMICADE_HAVE_HARFBUZZ
+    if (text.empty() || text.size() > (1u << 20)) return out;
+    hb_font_t* font = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (!handle_->shaper) {
+            hb_blob_t* blob = hb_blob_create(reinterpret_cast<const char*>(bytes_.data()),
+                                             static_cast<unsigned>(bytes_.size()), HB_MEMORY_MODE_READONLY, nullptr, nullptr);
+            hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(index_));
+            hb_blob_destroy(blob);
+            handle_->shaper = hb_font_create(face);
+            hb_face_destroy(face);
+            const int upem = static_cast<int>(unitsPerEm_);
+            hb_font_set_scale(handle_->shaper, upem, upem);
+            hb_font_make_immutable(handle_->shaper);
+        }
+        font = handle_->shaper;
+    }
+    hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_add_utf32(buffer, reinterpret_cast<const std::uint32_t*>(text.data()), static_cast<int>(text.size()), 0,
+                        static_cast<int>(text.size()));
+    // Script and direction from the text itself: a run of right-to-left
+    // letters comes out in the order it is drawn, left to right.
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(font, buffer, nullptr, 0);
+    unsigned count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* position = hb_buffer_get_glyph_positions(buffer, &count);
+    const double extra = embolden ? static_cast<double>(emboldening(handle_->face)) : 0;
+    std::lock_guard lock(mutex_);
+    out.reserve(count);
+    for (unsigned i = 0; i < count; ++i) {
+        if (info[i].codepoint == 0) {
+            out.clear();  // the face lacks a character: another face sets the text
+            break;
+        }
+        out.push_back({&load(info[i].codepoint, embolden), position[i].x_offset / unitsPerEm_,
+                       position[i].y_offset / unitsPerEm_, (position[i].x_advance + extra) / unitsPerEm_});
+    }
+    hb_buffer_destroy(buffer);
+#else
+    (void)text;
+    (void)embolden;
+#endif
+    return out;
 }
 
 }  // namespace cad::fonts

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +30,19 @@ struct Glyph {
     double advance = 0;       // ems
     GlyphOutline outline;
 };
+
+// A glyph of shaped text: where it sits from the pen, and how far the pen moves on (ems).
+struct ShapedGlyph {
+    const Glyph* glyph;
+    double x, y, advance;
+};
+
+// True for text of a script whose letters take their shape and place from
+// their neighbours (Hebrew, Arabic, the scripts of India and South-East
+// Asia), which is set by shaping rather than glyph by glyph.
+bool needsShaping(std::u32string_view text);
+// True when the program was built with a shaper (HarfBuzz).
+bool canShape();
 
 class TrueTypeFace {
 public:
@@ -53,6 +67,10 @@ public:
     const Glyph& missingGlyph(bool embolden = false) const;
     // The change of the advance between two glyphs of this face, in ems.
     double kerning(const Glyph& left, const Glyph& right) const;
+    // The text shaped in this face, its glyphs from left to right as they
+    // are drawn; empty when the face lacks a character of it, or when the
+    // program was built without a shaper.
+    std::vector<ShapedGlyph> shape(std::u32string_view text, bool embolden = false) const;
 
 private:
     struct Handle;
@@ -61,6 +79,7 @@ private:
 
     std::filesystem::path file_;
     std::string family_;
+    int index_ = 0;
     bool bold_ = false, italic_ = false, kerns_ = false;
     double capHeight_ = 0.7, descent_ = 0.2, unitsPerEm_ = 1000;
     std::vector<std::uint8_t> bytes_;  // FreeType reads the face from these

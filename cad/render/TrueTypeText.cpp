@@ -3,6 +3,8 @@
 #include <QList>
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "cad/fonts/TrueTypeFaces.h"
 
@@ -71,6 +73,28 @@ void addGlyph(Path& fill, const fonts::GlyphOutline& outline, double x, double b
     if (open) fill.closeSubpath();
 }
 
+// Text that is shaped, in the run's face, or else in a face that has its
+// first character the run's face lacks; empty when neither can shape it.
+std::vector<fonts::ShapedGlyph> shapedRun(std::u32string_view text, const Setting& s) {
+    if (auto shaped = s.face->shape(text, s.embolden); !shaped.empty()) return shaped;
+    for (const char32_t c : text)
+        if (!s.face->glyph(c)) {
+            const auto other = fallbackFace(c);  // kept for the whole process
+            return other ? other->shape(text) : std::vector<fonts::ShapedGlyph>{};
+        }
+    return {};
+}
+
+double placeShaped(const std::vector<fonts::ShapedGlyph>& glyphs, const Setting& s, double extra, double x,
+                   double baseline, Path* fill) {
+    double pen = x;
+    for (const fonts::ShapedGlyph& g : glyphs) {
+        if (fill) addGlyph(*fill, g.glyph->outline, pen + g.x * s.across, baseline + g.y * s.up, s.across, s.up, s.shear);
+        pen += g.advance * s.across + extra;
+    }
+    return pen - x;
+}
+
 }  // namespace
 
 double trueTypeDescent(const TextFormat& f) {
@@ -90,10 +114,14 @@ double setTrueTypeRun(const TextRun& run, double x, double baseline, Path* fill)
     const Setting s = settingOf(f);
     if (!s.face) return 0;
     const double extra = f.tracking != 1 && std::isfinite(f.tracking) && f.tracking > 0 ? (f.tracking - 1) * f.height * 0.3 : 0;
+    const QList<uint> codes = run.text.toUcs4();
+    const std::u32string_view text(reinterpret_cast<const char32_t*>(codes.data()), static_cast<std::size_t>(codes.size()));
+    if (fonts::needsShaping(text))
+        if (const auto shaped = shapedRun(text, s); !shaped.empty()) return placeShaped(shaped, s, extra, x, baseline, fill);
     double pen = x;
     const fonts::Glyph* previous = nullptr;
     const fonts::TrueTypeFace* previousFace = nullptr;
-    for (const char32_t c : run.text.toUcs4()) {
+    for (const char32_t c : text) {
         const fonts::TrueTypeFace* from = s.face;
         const fonts::Glyph* g = s.face->glyph(c, s.embolden);
         if (!g) {
