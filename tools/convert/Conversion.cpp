@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "cad/DrawingFile.h"
+#include "cad/model/MemoryBudget.h"
 #include "cad/render/Layouts.h"
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
@@ -39,6 +40,12 @@ long long entityCount(const cad::Drawing& drawing) {
     return count;
 }
 
+// Whether the layout has something on it; the scene built to tell is let go of at once.
+bool layoutShows(const cad::Drawing& drawing, const cad::render::RenderOptions& options) {
+    const cad::MemoryLent scene;
+    return cad::render::layoutHasContent(drawing, options);
+}
+
 }  // namespace
 
 Outcome convertDrawing(const Job& job, const Options& o) {
@@ -59,6 +66,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     const std::string record = pictureRecord(job.input, o);
     std::error_code error;
     const std::string drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
+    // One budget for all the drawing's work, from reading its custom
+    // objects' graphics to the last layout's scene.
+    cad::MemoryScope memory(o.memoryLimit);
     cad::Drawing drawing;
     try {
         drawing = cad::openDrawing(job.input, {o.references, drawingFolder});
@@ -76,6 +86,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     options.view = o.view;
     options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
     options.colors = o.colors;
+    options.budgets.bytes = o.memoryLimit;
     const bool all = o.layout == "*";
     options.layout = all ? std::string("Model") : o.layout;
     if (!options.layout.empty() && !cad::render::chooseSpace(drawing, options.layout).block)
@@ -86,6 +97,9 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
     const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
+        // Each picture's scene is let go of once it is painted: the next
+        // layout's starts from what the drawing itself holds.
+        const cad::MemoryLent scene;
         std::vector<unsigned char> bytes;
         cad::Losses lost;
         try {
@@ -149,7 +163,7 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         const std::filesystem::path model(job.output);
         for (const auto& [name, space] : layouts) {
             options.layout = space;
-            if (!cad::render::layoutHasContent(drawing, options)) continue;
+            if (!layoutShows(drawing, options)) continue;
             const std::string output =
                 (model.parent_path() / (model.stem().native() + "-" + layoutFileName(name) + model.extension().native())).native();
             if (output == job.input) return failed("its layout picture would overwrite the input file " + displayName(output));

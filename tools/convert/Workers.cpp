@@ -1,5 +1,6 @@
 #include "tools/convert/Workers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -7,12 +8,14 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <fcntl.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 #include <poll.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +26,8 @@ namespace lumicade::convert {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const char* const kOutOfMemory = "it needs more memory than a worker may take (--memory-limit)";
 
 // A worker's answer: this header, then the reason's bytes, then the font
 // substitutions, one a line, then the files referenced, each ended by a
@@ -131,6 +136,11 @@ void keepLargeBuffers() {
         Outcome outcome;
         try {
             outcome = convert(static_cast<std::size_t>(index));
+        } catch (const std::bad_alloc&) {
+            // Only the backstop makes an allocation fail: the budgets leave work out before it.
+            outcome = Outcome{};
+            outcome.status = Outcome::Status::Failed;
+            outcome.reason = kOutOfMemory;
         } catch (const std::exception& e) {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = e.what();
@@ -195,6 +205,23 @@ std::string secondsText(double seconds) {
 
 }  // namespace
 
+std::size_t workerAddressLimit(std::size_t memoryBudget, int pictureLongSide) {
+    if (memoryBudget == 0) return 0;
+    std::size_t mapped = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        unsigned long pages = 0;
+        if (std::fscanf(statm, "%lu", &pages) == 1) mapped = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        std::fclose(statm);
+    }
+    // Address space, not memory in use: the libraries, thread stacks and
+    // the allocator's arenas reserve far more than they touch.
+    constexpr std::size_t kLibraries = std::size_t{2} << 30;
+    const std::size_t side = static_cast<std::size_t>(std::max(pictureLongSide, 1));
+    const std::size_t pixels = side * side * 4;
+    constexpr std::size_t kMost = ~std::size_t{0} / 8;
+    return std::min(mapped + kLibraries + 4 * pixels + 4 * std::min(memoryBudget, kMost), kMost);
+}
+
 void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
                   const std::function<Outcome(std::size_t)>& convert,
                   const std::function<void(std::size_t, const Outcome&)>& finished) {
@@ -234,6 +261,13 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
             // Standard output may carry the report: stray output of the
             // libraries goes with the messages instead.
             ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            if (settings.addressLimit > 0) {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_AS, &limit);
+                if (limit.rlim_max == RLIM_INFINITY || settings.addressLimit < limit.rlim_max)
+                    limit.rlim_cur = settings.addressLimit;
+                ::setrlimit(RLIMIT_AS, &limit);
+            }
             workerMain(jobs[0], results[1], convert);
         }
         ::close(jobs[0]);

@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
     settings.workers = std::min<std::size_t>(o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : cores,
                                              std::max<std::size_t>(1, toConvert.size()));
     settings.timeoutSeconds = o.timeoutSeconds;
+    settings.addressLimit = workerAddressLimit(o.memoryLimit, o.size);
     // With several workers the largest drawings go first, so that no worker
     // is left alone with a big one at the end while the others have nothing
     // to do. Their order in the report follows the order they finish anyway.
