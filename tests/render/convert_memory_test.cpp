@@ -125,14 +125,17 @@ struct Measured {
     std::string messages;
 };
 
-// Runs the converter in a child of its own, so that the peak is its alone.
-Measured convertMeasured(const std::vector<std::string>& args) {
+// Runs the converter in a child of its own, so that the peak is its alone;
+// within that much address space, when given.
+Measured convertMeasured(const std::vector<std::string>& args, rlim_t addressSpace = RLIM_INFINITY) {
     int err[2];
     if (::pipe(err) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(err[1], STDERR_FILENO);
         ::close(err[0]);
+        const rlimit limit{addressSpace, addressSpace};
+        ::setrlimit(RLIMIT_AS, &limit);
         std::vector<char*> argv{const_cast<char*>(LUMICADE_CONVERT_PROGRAM)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -181,3 +184,19 @@ TEST(ConvertMemory, HostileFilesStayWithinTheBudget) {
 }
 
 }  // namespace
+
+TEST(ConvertMemory, WorkBeyondTheAddressSpaceFailsThatDrawingForMemory) {
+    // No budget, and less room than the polyline's points need: the
+    // allocation that fails fails the drawing alone, and says why.
+    QTemporaryDir dir;
+    const QString input = writeFile(dir.filePath("bulge.dxf"), QByteArray::fromStdString(bulgePolyline()));
+    const QString plain = writeFile(dir.filePath("plain.dxf"), kLineDxf);
+    const Measured m = convertMeasured({"-j", "1", "--memory-limit", "0", "-o", dir.filePath("out").toStdString(),
+                                        input.toStdString(), plain.toStdString()},
+                                       rlim_t{600} << 20);
+    EXPECT_EQ(m.status, 1) << m.messages;
+    EXPECT_NE(m.messages.find("failed: " + input.toStdString() + ": it needs more memory than a worker may take"),
+              std::string::npos)
+        << m.messages;
+    EXPECT_NE(m.messages.find("1 converted"), std::string::npos) << m.messages;
+}

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <unistd.h>
 
 #include "cad/DrawingFile.h"
@@ -72,6 +73,8 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     cad::Drawing drawing;
     try {
         drawing = cad::openDrawing(job.input, {o.references, drawingFolder});
+    } catch (const std::bad_alloc&) {
+        return failed(kOutOfMemory);
     } catch (const std::exception& e) {
         return failed(e.what());
     }
@@ -138,6 +141,8 @@ Outcome convertDrawing(const Job& job, const Options& o) {
                     outcome.losses.add(loss.kind, loss.what, loss.text, loss.count);
         } catch (const PictureError& e) {
             return e.what();
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
         } catch (const std::exception& e) {
             return std::string("cannot draw it: ") + e.what();
         }

@@ -27,8 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const kOutOfMemory = "it needs more memory than a worker may take (--memory-limit)";
-
 // A worker's answer: this header, then the reason's bytes, then the font
 // substitutions, one a line, then the files referenced, each ended by a
 // zero byte (a file's name may hold a line break, never a zero), then the
@@ -137,7 +135,6 @@ void keepLargeBuffers() {
         try {
             outcome = convert(static_cast<std::size_t>(index));
         } catch (const std::bad_alloc&) {
-            // Only the backstop makes an allocation fail: the budgets leave work out before it.
             outcome = Outcome{};
             outcome.status = Outcome::Status::Failed;
             outcome.reason = kOutOfMemory;
