@@ -8,12 +8,14 @@
 
 #include <QTemporaryDir>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "../fonts/ShxWriter.h"
 #include "ConvertToolSupport.h"
 
 namespace {
@@ -28,38 +30,21 @@ std::string dxf(const std::string& entities, const std::string& tables = {}) {
     return s + "0\nSECTION\n2\nENTITIES\n" + entities + "0\nENDSEC\n0\nEOF\n";
 }
 
-void put16(std::string& out, unsigned v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
 void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-// A text font of 18 KB at most: each capital calls shape 200 four times,
-// each of 200..206 calls the next four times, and 207 draws sixty circles.
-std::string subshapeFont() {
-    std::vector<std::pair<unsigned, std::string>> shapes{{0, std::string("\x0A\x02\x00\x00", 4)}};
-    for (unsigned c = 'A'; c <= 'Z'; ++c) shapes.push_back({c, std::string("\x07\xC8\x07\xC8\x07\xC8\x07\xC8\x00", 9)});
-    for (unsigned k = 200; k < 207; ++k) {
-        std::string p;
-        for (int i = 0; i < 4; ++i) p += {'\x07', static_cast<char>(k + 1)};
-        shapes.push_back({k, p + '\0'});
-    }
-    std::string circles;
-    for (int i = 0; i < 60; ++i) circles += std::string("\x0A\x05\x00", 3);
-    shapes.push_back({207, circles + '\0'});
-    std::string out = "AutoCAD-86 shapes 1.0\r\n\x1A";
-    put16(out, 0);
-    put16(out, 207);
-    put16(out, static_cast<unsigned>(shapes.size()));
-    for (const auto& [number, program] : shapes) {
-        put16(out, number);
-        put16(out, static_cast<unsigned>(program.size() + 1));
-    }
-    for (const auto& [number, program] : shapes) out += '\0' + program;
-    return out;
+// A text font of under a kilobyte: each capital calls shape 200 four
+// times, each of 200..206 calls the next four times, and 207 draws sixty
+// circles.
+QByteArray subshapeFont() {
+    std::map<unsigned, fonts_test::Program> shapes{{0, {10, 2, 0}}};
+    for (unsigned c = 'A'; c <= 'Z'; ++c) shapes[c] = {7, 200, 7, 200, 7, 200, 7, 200, 0};
+    for (unsigned k = 200; k < 207; ++k)
+        for (int i = 0; i < 4; ++i) shapes[k].insert(shapes[k].end(), {7, static_cast<std::uint8_t>(k + 1)});
+    for (int i = 0; i < 60; ++i) shapes[207].insert(shapes[207].end(), {10, 5, 0});
+    const auto bytes = fonts_test::shapesFile(shapes);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 std::string subshapeText() {
@@ -107,15 +92,8 @@ std::string proxyClaim() {
     graphics += records;
     std::string s = group(0, "ACAD_PROXY_ENTITY") + group(8, "0") + group(100, "AcDbProxyEntity") + group(90, "498") +
                     group(92, std::to_string(graphics.size()));
-    static const char* hex = "0123456789ABCDEF";
-    for (std::size_t at = 0; at < graphics.size(); at += 127) {
-        std::string chunk;
-        for (std::size_t i = at; i < std::min(graphics.size(), at + 127); ++i) {
-            chunk += hex[static_cast<unsigned char>(graphics[i]) >> 4];
-            chunk += hex[static_cast<unsigned char>(graphics[i]) & 15];
-        }
-        s += group(310, chunk);
-    }
+    const QByteArray hex = QByteArray::fromStdString(graphics).toHex().toUpper();
+    for (qsizetype at = 0; at < hex.size(); at += 254) s += group(310, hex.mid(at, 254).toStdString());
     return dxf(s);
 }
 
@@ -170,7 +148,7 @@ TEST(ConvertMemory, HostileFilesStayWithinTheBudget) {
         {"proxy", proxyClaim},
     };
     QTemporaryDir dir;
-    writeFile(dir.filePath("sub.shx"), QByteArray::fromStdString(subshapeFont()));
+    writeFile(dir.filePath("sub.shx"), subshapeFont());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString input = writeFile(dir.filePath(QString::fromLatin1(c.name) + ".dxf"), QByteArray::fromStdString(c.content()));
