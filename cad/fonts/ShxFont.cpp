@@ -1,5 +1,6 @@
 #include "cad/fonts/ShxFont.h"
 
+#include "cad/model/MemoryBudget.h"
 #include "cad/model/ReadableFile.h"
 
 #include <algorithm>
@@ -209,6 +210,7 @@ struct ShxFont::Run {
     std::size_t points = 0;
     std::vector<Vec2> stack;
     StrokeGlyph out;
+    HeldMemory held;  // the points made, against the drawing's memory budget
 
     bool open = false;  // the last stroke still grows
 
@@ -222,6 +224,13 @@ struct ShxFont::Run {
     }
     void moveTo(Vec2 p) {
         if (penDown && points < kMaxPoints) {
+            // Counted in blocks of a thousand points, so a glyph costs one
+            // check or a few; one the budget refuses ends where it is.
+            if (points % 1024 == 0 && !held.hold((points + 1024) * sizeof(Vec2))) {
+                points = kMaxPoints;
+                pos = p;
+                return;
+            }
             if (!open) {
                 out.strokes.push_back({pos});
                 open = true;
@@ -231,6 +240,8 @@ struct ShxFont::Run {
         }
         pos = p;
     }
+    // Whether a move draws: an arc that does not is one move to its end.
+    bool drawing() const { return penDown && points < kMaxPoints; }
     // A move without drawing: a pop of the stack, or into a subshape's box.
     void jump(Vec2 p) {
         open = false;
@@ -240,7 +251,7 @@ struct ShxFont::Run {
     void arc(Vec2 center, double r, double a0, double sweep) {
         const int n = std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / (kPi / 4) * kSegmentsPerOctant)), 1,
                                  8 * kSegmentsPerOctant);
-        for (int i = 1; i <= n; ++i) {
+        for (int i = drawing() ? 1 : n; i <= n; ++i) {
             const double a = a0 + sweep * i / n;
             moveTo({center.x + r * std::cos(a), center.y + r * std::sin(a)});
         }
@@ -399,7 +410,7 @@ struct ShxFont::Run {
         const Vec2 c{pos.x - r * scale.x * std::cos(a0), pos.y - r * scale.y * std::sin(a0)};
         const int n = std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / (kPi / 4) * kSegmentsPerOctant)), 1,
                                  8 * kSegmentsPerOctant);
-        for (int k = 1; k <= n; ++k) {
+        for (int k = drawing() ? 1 : n; k <= n; ++k) {
             const double a = a0 + sweep * k / n;
             moveTo({c.x + r * scale.x * std::cos(a), c.y + r * scale.y * std::sin(a)});
         }

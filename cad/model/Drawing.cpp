@@ -44,6 +44,8 @@ void Drawing::noteProxyGraphics(const std::string& kind, const ProxyGraphics& gr
             losses.add(Loss::Kind::ProxyPrimitive, name, kind + " graphics: " + name + " primitive not drawn", count);
         }
     if (graphics.damaged) noteDamaged("graphics of " + kind);
+    if (graphics.overBudget)
+        losses.add(Loss::Kind::Budget, "memory", "graphics of " + kind + " drawn in part: memory budget reached");
 }
 
 void Drawing::index() {

@@ -1,5 +1,8 @@
 #include "cad/model/ProxyGraphics.h"
 
+#include "cad/model/MemoryBudget.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -462,6 +465,24 @@ bool decodeRecord(std::uint32_t type, Record& r, ProxyGraphics& g, ProxyTextDeco
     return true;
 }
 
+// A record of a few bytes decodes into a primitive of a few hundred, so a
+// stream of many small records is weighed as it is read: the list's room,
+// which grows by doubling, and what each primitive holds besides.
+bool roomForOneMore(std::vector<ProxyPrimitive>& list) {
+    if (list.size() < list.capacity()) return true;
+    const std::size_t grown = std::max<std::size_t>(2 * list.capacity(), 16);
+    // While the primitives move, the old room is held too.
+    if (!chargeMemory(grown * sizeof(ProxyPrimitive))) return false;
+    releaseMemory(list.capacity() * sizeof(ProxyPrimitive));
+    list.reserve(grown);
+    return true;
+}
+
+std::size_t heldBeyond(const ProxyPrimitive& p) {
+    return p.points.capacity() * sizeof(Vec3) + p.faces.capacity() * sizeof(std::int32_t) + p.edgeVisible.capacity() +
+           p.text.capacity() + p.lw.capacity() * sizeof(ProxyLwVertex);
+}
+
 }  // namespace
 
 std::string proxyPrimitiveName(std::uint32_t type) {
@@ -523,13 +544,23 @@ ProxyGraphics decodeProxyGraphics(const std::uint8_t* data, std::size_t size, Pr
         Record body(data + pos + 8, recordSize - 8);
         // A record whose fields do not fit its own size is dropped; the
         // next one still starts where the size says.
+        if (!roomForOneMore(g.primitives)) {
+            g.overBudget = true;
+            break;
+        }
+        const std::size_t kept = g.primitives.size();
         if (!decodeRecord(type, body, g, text, codePage)) {
             g.damaged = true;
             skipped(type, g);
         }
         pos += recordSize;
+        if (g.primitives.size() > kept && !chargeMemory(heldBeyond(g.primitives.back()))) {
+            g.primitives.pop_back();
+            g.overBudget = true;
+            break;
+        }
     }
-    if (i < count) g.damaged = g.cutShort = true;  // fewer records than the header promised
+    if (i < count && !g.overBudget) g.damaged = g.cutShort = true;  // fewer records than the header promised
     return g;
 }
 

@@ -72,6 +72,7 @@ struct ProxyGraphics {
     std::map<std::uint32_t, int> skippedTypes;  // the same records by their type number
     bool damaged = false;       // the stream ended early or a record did not fit its size
     bool cutShort = false;      // the stream ended before the records its header promised
+    bool overBudget = false;    // decoding stopped at the drawing's memory budget
     bool empty() const { return primitives.empty(); }
 };
 

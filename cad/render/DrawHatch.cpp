@@ -54,6 +54,10 @@ void Builder::edgePoints(const HatchEdge& edge, std::vector<Vec3>& out) {
 
 std::vector<std::vector<Vec3>> Builder::hatchOutlines(const HatchData& d) {
     std::vector<std::vector<Vec3>> outlines;
+    // Boundaries of many arcs flatten into many points: what the memory
+    // budget cannot hold leaves the hatch out.
+    HeldMemory held;
+    std::size_t bytes = 0;
     for (const HatchLoop& loop : d.loops) {
         std::vector<Vec3> pts;
         if (loop.isPolyline) {
@@ -61,13 +65,19 @@ std::vector<std::vector<Vec3>> Builder::hatchOutlines(const HatchData& d) {
             if (v.empty()) continue;
             pts.push_back({v[0].point.x, v[0].point.y, 0});
             const std::size_t n = v.size();
-            for (std::size_t i = 0; i + 1 < n || (loop.closed && i < n); ++i)
+            for (std::size_t i = 0; i + 1 < n || (loop.closed && i < n); ++i) {
                 appendBulge(pts, {v[i].point.x, v[i].point.y, 0}, {v[(i + 1) % n].point.x, v[(i + 1) % n].point.y, 0},
                             v[i].bulge);
+                if (!held.hold(bytes + pts.capacity() * sizeof(Vec3))) return {};
+            }
         } else {
-            for (const HatchEdge& edge : loop.edges) edgePoints(edge, pts);
+            for (const HatchEdge& edge : loop.edges) {
+                edgePoints(edge, pts);
+                if (!held.hold(bytes + pts.capacity() * sizeof(Vec3))) return {};
+            }
         }
         for (Vec3& p : pts) p.z = d.elevation;
+        bytes += pts.capacity() * sizeof(Vec3);
         if (pts.size() >= 3) outlines.push_back(std::move(pts));
     }
     return outlines;

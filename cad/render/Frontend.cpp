@@ -49,7 +49,7 @@ Box intersection(const Box& a, const Box& b) {
 }  // namespace
 
 Builder::Builder(const Drawing& d, const RenderOptions& o, const Box& view)
-    : drawing_(d), options_(o), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)),
+    : drawing_(d), options_(o), memory_(o.budgets.bytes), folder_(std::make_shared<const std::filesystem::path>(o.drawingFolder)),
       scene_(Scene::reusingStorage()) {
     ltScale_ = d.header.ltScale > 0 && std::isfinite(d.header.ltScale) ? d.header.ltScale : 1.0;
     view_ = view;
@@ -166,8 +166,13 @@ bool Builder::beyondBudget(std::size_t vertices) {
         simplify("vertices", "more than " + std::to_string(b.vertices) + " vertices to draw");
         return false;
     }
-    scene_.work.vertices += vertices;
-    return true;
+    return beyondMemory();
+}
+
+bool Builder::beyondMemory() {
+    const std::size_t limit = memory_.budget().limit();
+    simplify("memory", "memory budget reached: more than " + std::to_string(limit >> 20) + " MB to hold");
+    return false;
 }
 
 bool Builder::instanceRoom() {
@@ -233,6 +238,8 @@ Scene Builder::run(const Block& space, const Xform& placement, const std::vector
         if (model && e.common.paperSpace) continue;
         entity(e, ctx);
     }
+    // Work below the scene (fonts, text layout) that the budget stopped is said too.
+    if (memory_.budget().reached()) beyondMemory();
     return std::move(scene_);
 }
 

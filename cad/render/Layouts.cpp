@@ -1,5 +1,7 @@
 #include "cad/render/Layouts.h"
 
+#include "cad/model/MemoryBudget.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -261,6 +263,8 @@ std::optional<SavedFrame> savedFrame(const Drawing& drawing, const RenderOptions
 }
 
 Scene buildScene(const Drawing& drawing, const RenderOptions& options) {
+    // The viewports of a layout share the drawing's memory budget.
+    const MemoryScope memory(options.budgets.bytes);
     const ChosenSpace space = chooseSpace(drawing, options.layout);
     Scene scene;
     if (!space.block) {

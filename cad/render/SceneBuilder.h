@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cad/model/Drawing.h"
+#include "cad/model/MemoryBudget.h"
 #include "cad/model/WireEntities.h"
 #include "cad/render/SceneOptions.h"
 #include "cad/render/Scene.h"
@@ -79,6 +80,7 @@ public:
 private:
     const Drawing& drawing_;
     const RenderOptions& options_;
+    MemoryScope memory_;  // the drawing's, when this scene is part of one
     std::shared_ptr<const std::filesystem::path> folder_;  // where the drawing's own fonts are
     Scene scene_;
     double ltScale_ = 1;
@@ -173,20 +175,30 @@ private:
     // maps to the drawing) may stray from the true one and stay well below
     // a pixel of the picture; 0 when that cannot be told.
     double flatness(double extent, const Xform& xf) const;
-    // Whether one more primitive of that many points fits the budgets (and
-    // counts the points). Asked for every entity and primitive, so the answer
-    // "yes" costs two comparisons.
-    bool room(std::size_t vertices) {
+    // Whether one more primitive of that many points, holding that many
+    // bytes of its own, fits the budgets (and counts them). Asked for every
+    // entity and primitive, so the answer "yes" costs a few comparisons.
+    bool room(std::size_t vertices, std::size_t bytes = 0) {
         const WorkBudgets& b = options_.budgets;
         if (scene_.order.size() < b.primitives && scene_.work.vertices <= b.vertices &&
-            vertices <= b.vertices - scene_.work.vertices) {
+            vertices <= b.vertices - scene_.work.vertices && memory_.budget().charge(bytes)) {
             scene_.work.vertices += vertices;
             return true;
         }
         return beyondBudget(vertices);
     }
+    // What a primitive of kind T holds in the scene besides its points: its
+    // entry in the painting order and in the list of its kind, both of
+    // which grow by doubling.
+    template <class T>
+    static constexpr std::size_t kItemBytes = 2 * (sizeof(Item) + sizeof(T));
     // Notes which budget one more primitive of that many points would pass.
     bool beyondBudget(std::size_t vertices);
+    // Notes the memory budget reached (once); always false.
+    bool beyondMemory();
+    // Whether that many more bytes of work in progress (points of a curve
+    // being flattened) fit the memory budget, and counts them.
+    bool memoryRoom(std::size_t bytes) { return memory_.budget().charge(bytes) || beyondMemory(); }
     // Whether another block reference fits the instance budget (and counts it).
     bool instanceRoom();
     // The part of a text the glyph budget lets through, counted in characters.

@@ -21,6 +21,7 @@ struct WorkBudgets {
     std::size_t glyphs = 50000;         // characters of text laid out
     std::size_t instances = 500000;     // block references drawn, array cells included
     std::size_t hatchWork = 20000000;   // pattern lines times boundary edges, dashes, of one hatch
+    std::size_t bytes = std::size_t{512} << 20;  // memory the scene, its text and curves may hold; 0: no limit
 };
 
 // What a picture frames: everything drawn, or the view the drawing was

@@ -10,7 +10,11 @@ namespace cad::render::frontend {
 void Builder::stroke(std::span<const Vec3> local, bool closed, const Look& l, const Xform& xf, bool dashed) {
     if (local.size() < 2) return;
     // Straight into the scene's point store; what the budgets turn away is
-    // not kept there.
+    // not kept there, and what the memory budget cannot hold is not claimed.
+    if (!memory_.budget().fits(local.size() * sizeof(Vec2))) {
+        beyondMemory();
+        return;
+    }
     Vec2* out = scene_.strokePoints.claim(local.size());
     std::size_t n = 0;
     Box box;
@@ -19,13 +23,12 @@ void Builder::stroke(std::span<const Vec3> local, bool closed, const Look& l, co
             out[n] = xf.apply2(p);
             box.add(out[n++]);
         }
-    if (n < 2 || !room(n)) return;
-    const std::span<const Vec2> points = scene_.strokePoints.keep(n);
+    if (n < 2) return;
     std::vector<double> pattern;
-    if (dashed && l.pattern) {
-        pattern = dashes(l, xf);
-        if (l.complex && !pattern.empty()) linetypeElements(points, closed, l, xf);
-    }
+    if (dashed && l.pattern) pattern = dashes(l, xf);
+    if (!room(n, n * sizeof(Vec2) + pattern.size() * sizeof(double) + kItemBytes<Stroke>)) return;
+    const std::span<const Vec2> points = scene_.strokePoints.keep(n);
+    if (l.complex && !pattern.empty()) linetypeElements(points, closed, l, xf);
     Stroke& s = scene_.newStroke(box);
     s.points = points;
     s.closed = closed;
@@ -47,7 +50,8 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
     if (f.outlines.empty()) return;
     std::size_t vertices = 0;
     for (const auto& outline : f.outlines) vertices += outline.size();
-    if (!room(vertices)) return;
+    const std::size_t bytes = vertices * sizeof(Vec2) + f.outlines.size() * sizeof(f.outlines[0]) + kItemBytes<Fill>;
+    if (!room(vertices, bytes)) return;
     f.color = color;
     f.background = background;
     scene_.add(std::move(f));
@@ -55,8 +59,13 @@ void Builder::fill(const std::vector<std::vector<Vec3>>& outlines, const PaintCo
 
 void Builder::text(const TextPaths& planePaths, const Xform& planeToWorld, double z, const PaintColor& color,
                    double lineweightMm) {
-    if (planePaths.isEmpty()) return;
-    if (!room(static_cast<std::size_t>(planePaths.fill.elementCount() + planePaths.strokes.elementCount()))) return;
+    if (planePaths.isEmpty()) {
+        // Laying it out may have reached the memory budget before a glyph was kept.
+        if (memory_.budget().reached()) beyondMemory();
+        return;
+    }
+    const auto elements = static_cast<std::size_t>(planePaths.fill.elementCount() + planePaths.strokes.elementCount());
+    if (!room(elements, elements * sizeof(Path::Element) + kItemBytes<TextShape>)) return;
     TextShape t;
     const Affine toWorld = planTransform(planeToWorld, z);
     t.path = toWorld.map(planePaths.fill);
@@ -74,6 +83,9 @@ void Builder::arrowhead(Vec3 tip, Vec3 from, double size, const Look& l, const X
     fill({{tip, {back.x - uy * w, back.y + ux * w, tip.z}, {back.x + uy * w, back.y - ux * w, tip.z}}}, l.color, xf);
 }
 
+// The most points one arc of a polyline flattens into (see arcSegments).
+constexpr std::size_t kMostArcPoints = 1001;
+
 void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const Look& l, const Xform& xf) {
     if (v.empty()) return;
     bool anyWidth = false;
@@ -85,8 +97,20 @@ void Builder::widePolyline(const std::vector<WideVertex>& v, bool closed, const 
     const double tolerance = extent.empty() ? 0 : flatness(std::max(extent.width(), extent.height()), xf);
     if (!anyWidth || !drawing_.header.fillMode) {
         std::vector<Vec3> pts{v[0].point};
-        for (std::size_t i = 0; i < segments; ++i)
+        HeldMemory held;
+        for (std::size_t i = 0; i < segments; ++i) {
+            // Grown here, before an arc needs it: while the points move,
+            // the old and the new room are both held.
+            if (pts.capacity() - pts.size() < kMostArcPoints) {
+                const std::size_t grown = std::max(2 * pts.capacity(), pts.size() + kMostArcPoints);
+                if (!held.hold((grown + pts.capacity()) * sizeof(Vec3))) {
+                    beyondMemory();
+                    return;
+                }
+                pts.reserve(grown);
+            }
             appendBulge(pts, v[i].point, v[(i + 1) % v.size()].point, v[i].bulge, tolerance);
+        }
         if (v.size() == 1) pts.push_back(v[0].point);
         // A closed polyline ends where it began; the stroke closes it. Two
         // vertices joined by bulges (a donut) close too: they are a ring.

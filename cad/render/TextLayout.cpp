@@ -10,6 +10,7 @@
 #include <map>
 
 #include "cad/model/CodePageText.h"
+#include "cad/model/MemoryBudget.h"
 
 namespace cad::render {
 
@@ -85,6 +86,20 @@ std::optional<fonts::StrokeGlyph> bigFontGlyph(const TextFont& font, char32_t c)
     return std::nullopt;
 }
 
+// Whether the path may grow by that many elements within the drawing's
+// memory budget, counting the room it grows into: its elements move to an
+// array twice as large when they fill theirs.
+bool heldFor(const Path& path, std::size_t elements) {
+    const std::size_t size = path.elements().size(), capacity = path.elements().capacity();
+    if (size + elements <= capacity) return true;
+    const std::size_t grown = std::max(2 * capacity, size + elements);
+    // While they move, the old array is held too: the new one is counted
+    // whole, then the old one given back.
+    if (!chargeMemory(grown * sizeof(Path::Element))) return false;
+    releaseMemory(capacity * sizeof(Path::Element));
+    return true;
+}
+
 // Walks the code points of a QString.
 template <typename F>
 void forEachCodePoint(const QString& s, F&& f) {
@@ -113,6 +128,11 @@ double strokeRun(const TextRun& run, double x, double baseline, TextPaths* paths
         if (!g) g = bigFontGlyph(font, c);
         if (g) {
             if (paths) {
+                // The strokes are kept until the text is drawn: a font whose
+                // glyphs run long stops at the drawing's memory budget.
+                std::size_t points = 0;
+                for (const auto& s : g->strokes) points += s.size();
+                if (!heldFor(paths->strokes, points)) g->strokes.clear();
                 for (const auto& s : g->strokes) {
                     for (std::size_t k = 0; k < s.size(); ++k) {
                         const QPointF p(pen + s[k].x * sx + s[k].y * h * shear, baseline + s[k].y * h);

@@ -22,6 +22,8 @@ TEST(ConvertTool, UsageErrorsExitWithTwo) {
                                     QStringList{"--window", "-1e308,0,1e308,1", "a.dxf"}, QStringList{"--view", "top", "a.dxf"},
                                     QStringList{"--format", "gif", "a.dxf"}, QStringList{"--shard", "4/4", "a.dxf"},
                                     QStringList{"--shard", "1", "a.dxf"}, QStringList{"--timeout", "-1", "a.dxf"},
+                                    QStringList{"--memory-limit", "12T", "a.dxf"}, QStringList{"--memory-limit", "-1", "a.dxf"},
+                                    QStringList{"--memory-limit", "M", "a.dxf"}, QStringList{"--memory-limit", "99999999999G", "a.dxf"},
                                     QStringList{"--monochrome", "--grayscale", "a.dxf"},
                                     QStringList{"--mirror-tree", "a.dxf"}, QStringList{"--recursive=yes", "a.dxf"},
                                     QStringList{"-x", "a.dxf"}}) {
@@ -36,7 +38,7 @@ TEST(ConvertTool, HelpGoesToStandardOutputAndNamesEveryOption) {
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--format", "--output-dir", "--mirror-tree", "--quality", "--size", "--background",
                                "--monochrome", "--grayscale", "--window", "--view", "--recursive", "--extension",
-                               "--skip-up-to-date", "--shard", "--jobs", "--timeout", "--report", "--verbose", "--help"})
+                               "--skip-up-to-date", "--shard", "--jobs", "--timeout", "--memory-limit", "--report", "--verbose", "--help"})
         EXPECT_TRUE(r.out.contains(option)) << option;
     // The manual explains every option the help text names.
     const QString manual = QString::fromUtf8(readFile(QStringLiteral(LUMICADE_CONVERT_MANUAL))).remove(QLatin1Char('\\'));

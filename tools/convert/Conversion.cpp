@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <unistd.h>
 
 #include "cad/DrawingFile.h"
+#include "cad/model/MemoryBudget.h"
 #include "cad/render/Layouts.h"
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
@@ -38,6 +40,12 @@ long long entityCount(const cad::Drawing& drawing) {
     return count;
 }
 
+// Whether the layout has something on it; the scene built to tell is let go of at once.
+bool layoutShows(const cad::Drawing& drawing, const cad::render::RenderOptions& options) {
+    const cad::MemoryLent scene;
+    return cad::render::layoutHasContent(drawing, options);
+}
+
 // One drawing's conversion: what it was read into, the pictures written so
 // far and what they lack.
 class DrawingConversion {
@@ -46,6 +54,9 @@ public:
 
     Outcome run() {
         if (!job_.refusal.empty()) return failed(job_.refusal);
+        // One budget for all the drawing's work, from reading its custom
+        // objects' graphics to the last layout's scene.
+        const cad::MemoryScope memory(o_.memoryLimit);
         // The reader says only that it cannot open a file; the system says why.
         if (::access(job_.input.c_str(), R_OK) != 0)
             return failed("cannot open " + displayName(job_.input) + ": " + std::strerror(errno));
@@ -83,6 +94,8 @@ private:
         drawingFolder_ = std::filesystem::absolute(std::filesystem::path(job_.input), error).parent_path().string();
         try {
             drawing_ = cad::openDrawing(job_.input, {o_.references, drawingFolder_});
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
         } catch (const std::exception& e) {
             return e.what();
         }
@@ -100,11 +113,15 @@ private:
         options_.view = o_.view;
         options_.background = o_.blackBackground ? 0xFF000000u : 0xFFFFFFFFu;
         options_.colors = o_.colors;
+        options_.budgets.bytes = o_.memoryLimit;
     }
 
     // Paints one picture; why not, when it cannot. What it lacks joins the
     // drawing's losses; *lacks says whether there is any.
     std::string painted(const std::string& pictureTitle, std::vector<unsigned char>& bytes, bool* lacks) {
+        // Each picture's scene is let go of once it is painted: the next
+        // layout's starts from what the drawing itself holds.
+        const cad::MemoryLent scene;
         cad::Losses lost;
         PictureRequest request;
         request.format = o_.format;
@@ -116,6 +133,8 @@ private:
             bytes = paintPicture(drawing_, options_, request, &lost);
         } catch (const PictureError& e) {
             return e.what();
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
         } catch (const std::exception& e) {
             return std::string("cannot draw it: ") + e.what();
         }
@@ -174,7 +193,7 @@ private:
         const std::filesystem::path model(job_.output);
         for (const auto& [name, space] : layouts) {
             options_.layout = space;
-            if (!cad::render::layoutHasContent(drawing_, options_)) continue;
+            if (!layoutShows(drawing_, options_)) continue;
             const std::string output =
                 (model.parent_path() / (model.stem().native() + "-" + layoutFileName(name) + model.extension().native())).native();
             if (output == job_.input) return "its layout picture would overwrite the input file " + displayName(output);

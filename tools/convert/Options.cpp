@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
@@ -75,6 +76,12 @@ const char* const kUsage =
     "  -j, --jobs N          drawings converted at once (default: one per core)\n"
     "      --timeout SECONDS give up a drawing that takes longer (default 120;\n"
     "                        0: no limit); the others go on\n"
+    "      --memory-limit BYTES\n"
+    "                        memory one drawing's work may hold (default 512M;\n"
+    "                        K, M and G multiply by 1024 each; 0: no limit); what\n"
+    "                        would pass it is left out and the drawing is\n"
+    "                        incomplete; a run holds at most about N times it\n"
+    "                        with --jobs N, besides its pictures' pixels\n"
     "      --report FILE     one JSON line per drawing: input, output, status\n"
     "                        (converted, incomplete, failed, skipped, interrupted),\n"
     "                        reason, losses, entities, milliseconds, references\n"
@@ -123,6 +130,27 @@ double parseSeconds(const std::string& option, const std::string& text) {
     if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 || value > 1e6)
         throw UsageError{option + " wants seconds, such as 120 or 0.5 (0 for no limit), not \"" + displayName(text) + "\""};
     return value;
+}
+
+// A size in bytes: a whole number, with K, M or G (powers of 1024) after it.
+std::size_t parseBytes(const std::string& option, const std::string& text) {
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) value = std::stoull(text, &used);
+    } catch (...) {
+        used = 0;
+    }
+    int shift = 0;
+    if (used > 0 && used + 1 == text.size()) {
+        const char unit = static_cast<char>(std::toupper(static_cast<unsigned char>(text[used])));
+        shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : -1;
+        if (shift > 0) ++used;
+    }
+    if (used == 0 || used != text.size() || shift < 0 || value > (~0ULL >> 1 >> shift))
+        throw UsageError{option + " wants a size in bytes, such as 512M, 2G or 0 (no limit), not \"" +
+                         displayName(text) + "\""};
+    return static_cast<std::size_t>(value << shift);
 }
 
 Format parseFormat(const std::string& text) {
@@ -214,6 +242,7 @@ const OptionRule kRules[] = {
     {"--size", 's', true, [](Parsed& p, const std::string& v) { p.o.size = parseNumber("--size", v, 16, 16384); }},
     {"--jobs", 'j', true, [](Parsed& p, const std::string& v) { p.o.jobs = parseNumber("--jobs", v, 1, 256); }},
     {"--timeout", 0, true, [](Parsed& p, const std::string& v) { p.o.timeoutSeconds = parseSeconds("--timeout", v); }},
+    {"--memory-limit", 0, true, [](Parsed& p, const std::string& v) { p.o.memoryLimit = parseBytes("--memory-limit", v); }},
     {"--format", 'f', true, [](Parsed& p, const std::string& v) { p.o.format = parseFormat(v); }},
     {"--output-dir", 'o', true,
      [](Parsed& p, const std::string& v) { p.o.outputDir = nonEmpty(v, "--output-dir needs a folder"); }},

@@ -21,6 +21,7 @@ struct Options {
     Format format = Format::Jpeg;
     int jobs = 0;                             // 0: one per core
     double timeoutSeconds = 120;              // per drawing; 0: none
+    std::size_t memoryLimit = cad::render::WorkBudgets{}.bytes;  // bytes per drawing's work; 0: none
     bool recursive = false;
     QRectF window;
     cad::render::ViewChoice view = cad::render::ViewChoice::Extents;

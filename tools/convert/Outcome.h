@@ -28,4 +28,9 @@ struct Outcome {
 
 const char* statusWord(Outcome::Status status);
 
+// Why a drawing failed when an allocation did: only the backstop behind the
+// memory budget makes one fail, so the drawing needed more than a worker
+// may take.
+inline constexpr const char* kOutOfMemory = "it needs more memory than a worker may take (--memory-limit)";
+
 }  // namespace lumicade::convert

@@ -81,6 +81,10 @@ void addPixelOptions(const Options& o, Fields& fields) {
     std::string fonts;
     for (const std::string& dir : o.fontDirs) fonts += (fonts.empty() ? "" : ",") + encoded(dir);
     fields.emplace_back("font-dirs", fonts);
+    // A drawing cut short by a smaller budget is drawn again with a larger
+    // one. Only a budget other than the default is written, so pictures
+    // made before it was an option stay up to date.
+    if (o.memoryLimit != Options{}.memoryLimit) fields.emplace_back("memory-limit", std::to_string(o.memoryLimit));
 }
 
 Fields parse(const std::string& record) {

@@ -12,8 +12,10 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <new>
 #include <poll.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +167,10 @@ void keepLargeBuffers() {
         Outcome outcome;
         try {
             outcome = convert(static_cast<std::size_t>(index));
+        } catch (const std::bad_alloc&) {
+            outcome = Outcome{};
+            outcome.status = Outcome::Status::Failed;
+            outcome.reason = kOutOfMemory;
         } catch (const std::exception& e) {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = e.what();
@@ -214,6 +220,27 @@ std::string secondsText(double seconds) {
     std::snprintf(buffer, sizeof buffer, "%g", seconds);
     return buffer;
 }
+
+}  // namespace
+
+std::size_t workerAddressLimit(std::size_t memoryBudget, int pictureLongSide) {
+    if (memoryBudget == 0) return 0;
+    std::size_t mapped = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        unsigned long pages = 0;
+        if (std::fscanf(statm, "%lu", &pages) == 1) mapped = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        std::fclose(statm);
+    }
+    // Address space, not memory in use: the libraries, thread stacks and
+    // the allocator's arenas reserve far more than they touch.
+    constexpr std::size_t kLibraries = std::size_t{2} << 30;
+    const std::size_t side = static_cast<std::size_t>(std::max(pictureLongSide, 1));
+    const std::size_t pixels = side * side * 4;
+    constexpr std::size_t kMost = ~std::size_t{0} / 8;
+    return std::min(mapped + kLibraries + 4 * pixels + 4 * std::min(memoryBudget, kMost), kMost);
+}
+
+namespace {
 
 double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -300,6 +327,13 @@ private:
         // Standard output may carry the report: stray output of the
         // libraries goes with the messages instead.
         ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        if (settings_.addressLimit > 0) {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_AS, &limit);
+            if (limit.rlim_max == RLIM_INFINITY || settings_.addressLimit < limit.rlim_max)
+                limit.rlim_cur = settings_.addressLimit;
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
         workerMain(jobs[0], results[1], convert_);
     }
 

@@ -18,6 +18,10 @@ namespace lumicade::convert {
 struct WorkerSettings {
     std::size_t workers = 1;
     double timeoutSeconds = 0;  // 0: no limit
+    // The address space each worker may map, a backstop behind the memory
+    // budgets for any work they do not count: a drawing that needs more
+    // fails alone, for memory, instead of taking the machine. 0: no limit.
+    std::size_t addressLimit = 0;
     // Readable when the run is to stop (a signal handler writes to it): the
     // drawings under way end "interrupted", and none other begins.
     int interruptFd = -1;
@@ -25,6 +29,14 @@ struct WorkerSettings {
     // or interrupted), once it has been reaped: what it left is cleaned.
     std::function<void(pid_t, std::size_t)> abandoned;
 };
+
+// The address space for workers whose drawings each have that memory
+// budget (0: none, and no limit) and pictures of that many pixels along
+// their long side: what this process maps now, the libraries and fonts a
+// worker loads later, the picture's pixels a few times over while it is
+// painted and encoded, and the budget a few times over for what it does
+// not count (the drawing as read, the allocator's slack).
+std::size_t workerAddressLimit(std::size_t memoryBudget, int pictureLongSide);
 
 // Runs convert(index) for every index in a worker process and calls
 // finished(index, outcome) in this process as each ends, in the order they

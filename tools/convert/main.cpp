@@ -246,6 +246,7 @@ WorkerSettings workerSettings(const Options& o, std::size_t toConvert) {
     settings.workers = std::min<std::size_t>(o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : cores,
                                              std::max<std::size_t>(1, toConvert));
     settings.timeoutSeconds = o.timeoutSeconds;
+    settings.addressLimit = workerAddressLimit(o.memoryLimit, o.size);
     return settings;
 }
 
