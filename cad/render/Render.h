@@ -23,6 +23,7 @@ class QPainter;
 
 namespace cad::render {
 
+struct Plot;
 
 // How much work one picture may take, counted in what the renderer makes
 // rather than in time, so the same drawing always gives the same picture.
@@ -55,6 +56,9 @@ struct RenderOptions {
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
     ReferenceRules references;       // which pictures and underlays may be shown
     WorkBudgets budgets;
+    // Drawn as plotted on paper (Plot.h): the plot's window, page and pens
+    // stand in for the extents, the long side and the drawing's own pens.
+    std::shared_ptr<const Plot> plot;
 };
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture

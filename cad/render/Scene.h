@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -76,6 +77,7 @@ private:
 struct PaintColor {
     QRgb rgb = 0xFF000000u;
     bool foreground = false;
+    std::uint8_t index = 0;       // the index colour it came from, 0 for a true colour
 };
 
 struct Stroke {

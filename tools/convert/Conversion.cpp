@@ -9,6 +9,7 @@
 
 #include "cad/DrawingFile.h"
 #include "cad/render/Layouts.h"
+#include "cad/render/Plot.h"
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
@@ -85,7 +86,23 @@ Outcome convertDrawing(const Job& job, const Options& o) {
     std::vector<std::string> notes;
     std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
     const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
+    cad::render::PlotRequest plotRequest;
+    plotRequest.paper = o.paper;
+    // A PDF's lines are vectors: its resolution only sets the finest pen and
+    // how finely curves are drawn.
+    plotRequest.dotsPerInch = o.format == Format::Pdf ? 600 : o.dpi;
+    plotRequest.drawingFolder = drawingFolder;
+    plotRequest.styleFolders = o.plotStyleDirs;
+    const cad::render::RenderOptions asAsked = options;
     auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
+        if (o.plots()) {
+            // Each space on its own set-up's paper, with its own pens.
+            const std::string space = options.layout;
+            options = asAsked;
+            options.layout = space;
+            for (const std::string& note : cad::render::preparePlot(drawing, options, plotRequest))
+                if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+        }
         std::vector<unsigned char> bytes;
         cad::Losses lost;
         try {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "cad/render/Plot.h"
 #include "tools/convert/FileNames.h"
 
 namespace lumicade::convert {
@@ -41,6 +42,22 @@ const char* const kUsage =
     "                        opens in), model, a layout's name, or all: model\n"
     "                        space as plan.jpg plus plan-LAYOUT.jpg for each\n"
     "                        layout that has something on it\n"
+    "\n"
+    "Plots:\n"
+    "      --plot            draw each space as the CAD application plots it: on its\n"
+    "                        page set-up's paper and orientation, inside its margins,\n"
+    "                        at its plot scale (or fitted where the set-up says so),\n"
+    "                        lineweights in millimetres, pens from its plot style\n"
+    "                        table (.ctb); pdf is always plotted, its page the paper\n"
+    "      --paper P         model space's paper, and any layout's whose set-up names\n"
+    "                        none: A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E,\n"
+    "                        ARCH_A..E, or WxHmm / WxHin (default: the set-up's, else\n"
+    "                        A4 turned as the drawing is)\n"
+    "      --dpi N           the plotted raster pictures' resolution (default 150)\n"
+    "      --plot-style-dir DIR  look for plot style tables there too, after each\n"
+    "                        drawing's own folder (may be repeated); a table not\n"
+    "                        found or damaged is named, and the plot keeps the\n"
+    "                        drawing's own pens\n"
     "\n"
     "Input:\n"
     "  -r, --recursive       look into the subfolders of folders too\n"
@@ -292,6 +309,18 @@ Options parseArguments(int argc, char** argv) {
         } else if (arg == "--font-dir") {
             o.fontDirs.push_back(take());
             if (o.fontDirs.back().empty()) throw UsageError{"--font-dir needs a folder"};
+        } else if (arg == "--plot") {
+            o.plot = flag();
+        } else if (arg == "--paper") {
+            o.paper = take();
+            if (!cad::render::paperNamed(o.paper))
+                throw UsageError{"--paper is A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E, ARCH_A..E or WxHmm, not \"" +
+                                 displayName(o.paper) + "\""};
+        } else if (arg == "--dpi") {
+            o.dpi = parseNumber(arg, take(), 10, 2400);
+        } else if (arg == "--plot-style-dir") {
+            o.plotStyleDirs.push_back(take());
+            if (o.plotStyleDirs.back().empty()) throw UsageError{"--plot-style-dir needs a folder"};
         } else {
             throw UsageError{"unknown option " + displayName(arg)};
         }

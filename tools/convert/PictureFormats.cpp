@@ -8,6 +8,7 @@
 #include <QPdfWriter>
 #include <QSvgGenerator>
 
+#include "cad/render/Plot.h"
 #include "convert/JpegFile.h"
 
 namespace lumicade::convert {
@@ -54,20 +55,23 @@ QByteArray pdfMetadata(const std::string& title, const std::string& record) {
         .toUtf8();
 }
 
-// One page the size of the picture, a point for a pixel.
+// One page the size of the picture: a point for a pixel, or a plot's paper
+// at the plot's resolution.
 std::vector<unsigned char> encodePdf(const cad::render::ScenePicture& scene, const std::string& title,
-                                     const std::string& record) {
+                                     const std::string& record, int dotsPerInch) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     const QSize size = scene.size();
+    const QSizeF points = QSizeF(size) * (72.0 / dotsPerInch);
     {
         QPdfWriter pdf(&buffer);
         pdf.setCreator(QStringLiteral("Lumicade"));
         pdf.setTitle(QString::fromStdString(title));
         if (!record.empty()) pdf.setDocumentXmpMetadata(pdfMetadata(title, record));
-        pdf.setResolution(72);
-        pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
+        pdf.setResolution(dotsPerInch);
+        pdf.setPageLayout(QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                                      QPageLayout::Portrait, QMarginsF()));
         QPainter painter;
         if (!painter.begin(&pdf)) throw PictureError("cannot start the PDF document");
         scene.paint(painter);
@@ -115,7 +119,7 @@ std::vector<unsigned char> encodeDrawing(const cad::Drawing& drawing, const cad:
     case Format::Png: return encodeRaster(render(scene), "png");
     case Format::Tiff: return encodeRaster(render(scene), "tiff");
     case Format::Bmp: return encodeRaster(render(scene), "bmp");
-    case Format::Pdf: return encodePdf(scene, title, record);
+    case Format::Pdf: return encodePdf(scene, title, record, options.plot ? options.plot->dotsPerInch : 72);
     case Format::Svg: return encodeSvg(scene, title);
     }
     throw PictureError("unknown format");

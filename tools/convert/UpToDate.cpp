@@ -72,6 +72,11 @@ void addPixelOptions(const Options& o, Fields& fields) {
     std::string fonts;
     for (const std::string& dir : o.fontDirs) fonts += (fonts.empty() ? "" : ",") + encoded(dir);
     fields.emplace_back("font-dirs", fonts);
+    if (o.plots()) {
+        std::string tables;
+        for (const std::string& dir : o.plotStyleDirs) tables += "," + encoded(dir);
+        fields.emplace_back("plot", encoded(o.paper) + "," + std::to_string(o.dpi) + tables);
+    }
 }
 
 Fields parse(const std::string& record) {
