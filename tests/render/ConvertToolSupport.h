@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <gtest/gtest.h>
+#include <initializer_list>
 
 namespace convert_tool {
 
@@ -38,6 +40,12 @@ inline ToolRun convert(const QStringList& args, const QByteArray& input = {}, st
     p.waitForFinished(120000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError()),
             p.readAllStandardOutput()};
+}
+
+// Each of the words is in a run's messages; a failure names the one missing.
+inline void expectSays(const QString& err, std::initializer_list<const char*> words) {
+    for (const char* word : words)
+        EXPECT_TRUE(err.contains(QLatin1String(word))) << "no \"" << word << "\" in: " << err.toStdString();
 }
 
 inline QString writeFile(const QString& path, const QByteArray& bytes) {

@@ -4,16 +4,19 @@
 // options.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
 #include "ConvertToolSupport.h"
+#include "DxfWriter.h"
 
 namespace {
 
 using namespace convert_tool;
+using namespace dxfwriter;
 
 // Each drawing of a run ("a/p.dxf") with its picture's name, from the report.
 QMap<QString, QString> picturesOf(const QString& top, const QStringList& args) {
@@ -100,16 +103,82 @@ TEST(ConvertToolNames, APictureIsUpToDateOnlyWhenMadeFromThisDrawingWithTheseOpt
     ASSERT_TRUE(made.save(dir.filePath("a/p.jpg"), "JPEG"));
     const ToolRun old = convert(base);
     EXPECT_FALSE(skipped(old));
-    EXPECT_TRUE(old.err.contains(QLatin1String("no record"))) << old.err.toStdString();
+    expectSays(old.err, {"no record"});
 
     // Nor is another drawing's picture of the same name up to date.
     writeFile(dir.filePath("b/p.dxf"), kSquareDxf);
     ASSERT_EQ(convert({"--size", "64", "-o", dir.filePath("out"), drawing}).status, 0);
     const ToolRun other = convert({"--size", "64", "--skip-up-to-date", "-v", "-o", dir.filePath("out"), dir.filePath("b/p.dxf")});
     EXPECT_FALSE(skipped(other));
-    EXPECT_TRUE(other.err.contains(QLatin1String("made from another drawing"))) << other.err.toStdString();
+    expectSays(other.err, {"made from another drawing"});
     const QImage square(dir.filePath("out/p.jpg"));
     EXPECT_EQ(square.width(), square.height());
+}
+
+// A picture stands for the files drawn with its drawing too: a change of
+// one makes it again. And a picture that lacked something is made again at
+// every run, since what it lacked may be there now.
+TEST(ConvertToolNames, APictureIsMadeAgainWhenAFileItDrewChangedOrWhenItWasIncomplete) {
+    QTemporaryDir dir;
+    const QString part = writeFile(dir.filePath("a/part.dxf"), kSquareDxf);
+    const QString font = dir.filePath("a/face.ttf");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"), font));
+    File f;
+    f.block("PART", "", 4, "part.dxf");
+    f.style("LETTERING", "face.ttf");
+    f.entities += insert("PART", 0, 0) + common("TEXT", on(7)) + point(10, 0, 0) + g(40, 5.0) +
+                  g(1, std::string("A")) + g(7, std::string("LETTERING"));
+    const QString drawing = writeFile(dir.filePath("a/p.dxf"), QByteArray::fromStdString(f.text()));
+    auto touch = [](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+    };
+    auto expectRemade = [](const ToolRun& run, const char* why) {
+        EXPECT_FALSE(skipped(run)) << why;
+        EXPECT_TRUE(run.err.contains(QLatin1String(why))) << run.err.toStdString();
+    };
+    for (const char* format : {"jpg", "pdf"}) {
+        SCOPED_TRACE(format);
+        const QStringList args{"--format", format, "--size", "64", "--skip-up-to-date", "-v", drawing};
+        ASSERT_EQ(convert(args).status, 0);
+        EXPECT_TRUE(skipped(convert(args)));
+        for (const QString& file : {part, font}) {
+            touch(file);
+            expectRemade(convert(args), "a file the drawing refers to changed");
+            EXPECT_TRUE(skipped(convert(args))) << file.toStdString();
+        }
+        // Without its reference the picture lacks it, and is made again until it is back.
+        ASSERT_TRUE(QFile::rename(part, part + ".away"));
+        expectRemade(convert(args), "a file the drawing refers to changed");
+        expectRemade(convert(args), "incomplete before");
+        ASSERT_TRUE(QFile::rename(part + ".away", part));
+        expectRemade(convert(args), "incomplete before");
+        EXPECT_TRUE(skipped(convert(args)));
+    }
+}
+
+// With --layout all the model picture's record, the one a re-run reads,
+// speaks for the layouts' pictures too.
+TEST(ConvertToolNames, ALayoutPictureThatLackedSomethingMakesItsDrawingAgain) {
+    QTemporaryDir dir;
+    File f;
+    f.layer("0", 7, "10");
+    f.block("*Paper_Space", "", 0, {}, "1E");
+    f.style("LETTERING", "nosuchfont.shx");
+    f.entities += line(0, 0, 100, 50, on(1)) + viewport(sheet(200, 100));
+    f.entities += common("TEXT", on(7, "0", true)) + point(10, 10, 10) + g(40, 5.0) + g(1, std::string("A")) +
+                  g(7, std::string("LETTERING"));
+    f.layout("Sheet A", 1, "1E", "1F");
+    const QString drawing = writeFile(dir.filePath("a/p.dxf"), QByteArray::fromStdString(f.text()));
+    // The model picture alone lacks nothing: the text stands on the sheet.
+    EXPECT_TRUE(convert({"--layout", "model", "--size", "64", "--report", "-", drawing}).out.contains("\"converted\""));
+    const QStringList all{"--layout", "all", "--size", "64", "--skip-up-to-date", "-v", drawing};
+    ASSERT_EQ(convert(all).status, 0);
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath("a/p-Sheet A.jpg")));
+    const ToolRun again = convert(all);
+    EXPECT_FALSE(skipped(again));
+    expectSays(again.err, {"incomplete before"});
 }
 
 }  // namespace

@@ -40,110 +40,146 @@ long long entityCount(const cad::Drawing& drawing) {
     return count;
 }
 
-}  // namespace
+// One drawing's conversion: what it was read into, the pictures written so
+// far and what they lack.
+class DrawingConversion {
+public:
+    DrawingConversion(const Job& job, const Options& o) : job_(job), o_(o) {}
 
-Outcome convertDrawing(const Job& job, const Options& o) {
-    const auto start = std::chrono::steady_clock::now();
-    Outcome outcome;
-    auto failed = [&](std::string reason) {
-        outcome.status = Outcome::Status::Failed;
-        outcome.reason = std::move(reason);
-        outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        return outcome;
-    };
-    if (!job.refusal.empty()) return failed(job.refusal);
-    // The reader says only that it cannot open a file; the system says why.
-    if (::access(job.input.c_str(), R_OK) != 0)
-        return failed("cannot open " + displayName(job.input) + ": " + std::strerror(errno));
-    // Taken before the drawing is read: a change while it is converted
-    // shows at the next run.
-    const std::string record = pictureRecord(job.input, o);
-    std::error_code error;
-    const std::string drawingFolder = std::filesystem::absolute(std::filesystem::path(job.input), error).parent_path().string();
-    cad::Drawing drawing;
-    try {
-        drawing = cad::openDrawing(job.input, {o.references, drawingFolder});
-    } catch (const std::exception& e) {
-        return failed(e.what());
+    Outcome run() {
+        if (!job_.refusal.empty()) return failed(job_.refusal);
+        // The reader says only that it cannot open a file; the system says why.
+        if (::access(job_.input.c_str(), R_OK) != 0)
+            return failed("cannot open " + displayName(job_.input) + ": " + std::strerror(errno));
+        if (std::string why = read(); !why.empty()) return failed(why);
+        setRenderOptions();
+        const bool all = o_.layout == "*";
+        options_.layout = all ? std::string("Model") : o_.layout;
+        if (!options_.layout.empty() && !cad::render::chooseSpace(drawing_, options_.layout).block)
+            return failed("it has no layout named " + o_.layout);
+        if (std::string why = all ? allPictures() : picture(job_.output, title()); !why.empty()) return failed(why);
+        sumUp();
+        return outcome_;
     }
-    outcome.entities = entityCount(drawing);
-    outcome.references = drawing.referencedFiles;
 
-    cad::render::RenderOptions options;
-    options.drawingFolder = drawingFolder;
-    options.references = {o.references, drawingFolder};
-    options.longSide = o.size;
-    options.window = o.window;
-    options.view = o.view;
-    options.background = o.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
-    options.colors = o.colors;
-    const bool all = o.layout == "*";
-    options.layout = all ? std::string("Model") : o.layout;
-    if (!options.layout.empty() && !cad::render::chooseSpace(drawing, options.layout).block)
-        return failed("it has no layout named " + o.layout);
+private:
+    Outcome failed(std::string reason) {
+        outcome_.status = Outcome::Status::Failed;
+        outcome_.reason = std::move(reason);
+        outcome_.milliseconds = elapsed();
+        return outcome_;
+    }
 
-    const std::string title = completeBaseName(fileNamePart(job.input));
-    std::vector<std::string> notes;
-    std::vector<std::string> substitutions;  // those the Qt module made, as it reports them
-    const HuffmanTables tables = o.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
-    cad::render::PlotRequest plotRequest;
-    plotRequest.paper = o.paper;
-    // A PDF's lines are vectors: its resolution only sets the finest pen and
-    // how finely curves are drawn.
-    plotRequest.dotsPerInch = o.format == Format::Pdf ? 600 : o.dpi;
-    plotRequest.drawingFolder = drawingFolder;
-    plotRequest.styleFolders = o.plotStyleDirs;
-    const cad::render::RenderOptions asAsked = options;
-    auto write = [&](const std::string& output, const std::string& pictureTitle) -> std::string {
-        if (o.plots()) {
-            // Each space on its own set-up's paper, with its own pens.
-            const std::string space = options.layout;
-            options = asAsked;
-            options.layout = space;
-            for (const std::string& note : cad::render::preparePlot(drawing, options, plotRequest))
-                if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+    double elapsed() const {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    std::string title() const { return completeBaseName(fileNamePart(job_.input)); }
+
+    // The drawing and the record its pictures keep; why not, when it cannot be read.
+    std::string read() {
+        // Taken before the drawing is read: a change while it is converted
+        // shows at the next run.
+        record_ = pictureRecord(job_.input, o_);
+        std::error_code error;
+        drawingFolder_ = std::filesystem::absolute(std::filesystem::path(job_.input), error).parent_path().string();
+        try {
+            drawing_ = cad::openDrawing(job_.input, {o_.references, drawingFolder_});
+        } catch (const std::exception& e) {
+            return e.what();
         }
-        std::vector<unsigned char> bytes;
+        outcome_.entities = entityCount(drawing_);
+        outcome_.references = drawing_.referencedFiles;
+        record_ = withReferences(record_, referencedFiles(drawing_, drawingFolder_, o_));
+        return {};
+    }
+
+    void setRenderOptions() {
+        options_.drawingFolder = drawingFolder_;
+        options_.references = {o_.references, drawingFolder_};
+        options_.longSide = o_.size;
+        options_.window = o_.window;
+        options_.view = o_.view;
+        options_.background = o_.blackBackground ? QColor(0, 0, 0) : QColor(255, 255, 255);
+        options_.colors = o_.colors;
+    }
+
+    // Each space on its own set-up's paper, with its own pens.
+    void plot() {
+        const std::string space = options_.layout;
+        options_ = cad::render::RenderOptions();
+        setRenderOptions();
+        options_.layout = space;
+        cad::render::PlotRequest request;
+        request.paper = o_.paper;
+        // A PDF's lines are vectors: its resolution only sets the finest pen
+        // and how finely curves are drawn.
+        request.dotsPerInch = o_.format == Format::Pdf ? 600 : o_.dpi;
+        request.drawingFolder = drawingFolder_;
+        request.styleFolders = o_.plotStyleDirs;
+        for (const std::string& note : cad::render::preparePlot(drawing_, options_, request))
+            if (std::find(notes_.begin(), notes_.end(), note) == notes_.end()) notes_.push_back(note);
+    }
+
+    // The picture file's bytes (a PDF's holding its record already: its
+    // writer puts it in); lost says what it lacks. Why not, when it cannot
+    // be painted.
+    std::string paint(const std::string& pictureTitle, std::vector<unsigned char>& bytes, cad::Losses& lost) {
+        if (o_.plots()) plot();
+        const HuffmanTables tables = o_.fast ? HuffmanTables::Standard : HuffmanTables::Optimised;
+        // JPEG pictures of drawings that need nothing of Qt are painted
+        // here; the rest through Qt's module, loaded at the first of them.
+        if (o_.format != Format::Jpeg ||
+            !paintWithoutQt(drawing_, options_, o_.blackBackground, o_.quality, tables, bytes, &lost)) {
+            std::string why;
+            const PaintWithQt paint = qtPainter(&why);
+            if (!paint) return "cannot load the Qt painter: " + why;
+            QtPictureRequest request;
+            request.drawing = &drawing_;
+            request.options = &options_;
+            request.format = o_.format;
+            request.quality = o_.quality;
+            request.tables = tables;
+            request.title = pictureTitle;
+            request.record = record_;
+            request.fontFolders = o_.fontDirs;
+            QtPictureResult result;
+            paint(request, result);
+            for (const std::string& line : result.substitutions)
+                if (std::find(substitutions_.begin(), substitutions_.end(), line) == substitutions_.end())
+                    substitutions_.push_back(line);
+            if (!result.failure.empty()) return result.failure;
+            bytes = std::move(result.bytes);
+            lost = std::move(result.losses);
+        }
+        return {};
+    }
+
+    // Paints one picture; why not, when it cannot. What it lacks joins the
+    // drawing's losses; *lacks says whether there is any.
+    std::string painted(const std::string& pictureTitle, std::vector<unsigned char>& bytes, bool* lacks) {
         cad::Losses lost;
         try {
-            // JPEG pictures of drawings that need nothing of Qt are painted
-            // here; the rest through Qt's module, loaded at the first of them.
-            if (o.format != Format::Jpeg ||
-                !paintWithoutQt(drawing, options, o.blackBackground, o.quality, tables, bytes, &lost)) {
-                std::string why;
-                const PaintWithQt paint = qtPainter(&why);
-                if (!paint) return "cannot load the Qt painter: " + why;
-                QtPictureRequest request;
-                request.drawing = &drawing;
-                request.options = &options;
-                request.format = o.format;
-                request.quality = o.quality;
-                request.tables = tables;
-                request.title = pictureTitle;
-                request.record = record;
-                request.fontFolders = o.fontDirs;
-                QtPictureResult result;
-                paint(request, result);
-                for (const std::string& line : result.substitutions)
-                    if (std::find(substitutions.begin(), substitutions.end(), line) == substitutions.end())
-                        substitutions.push_back(line);
-                if (!result.failure.empty()) return result.failure;
-                bytes = std::move(result.bytes);
-                lost = std::move(result.losses);
-            }
-            addRecord(o.format, bytes, record);
-            // The reader's losses are in every picture's list, and a layout
-            // may show what the model picture lost again: each loss once,
-            // as the first picture that lacks it counts it.
-            const cad::Losses before = outcome.losses;
-            for (const cad::Loss& loss : lost.entries())
-                if (!before.contains(loss.kind, loss.what))
-                    outcome.losses.add(loss.kind, loss.what, loss.text, loss.count);
+            if (std::string why = paint(pictureTitle, bytes, lost); !why.empty()) return why;
         } catch (const PictureError& e) {
             return e.what();
         } catch (const std::exception& e) {
             return std::string("cannot draw it: ") + e.what();
         }
+        // The reader's losses are in every picture's list, and a layout
+        // may show what the model picture lost again: each loss once,
+        // as the first picture that lacks it counts it.
+        const cad::Losses before = outcome_.losses;
+        for (const cad::Loss& loss : lost.entries())
+            if (!before.contains(loss.kind, loss.what)) outcome_.losses.add(loss.kind, loss.what, loss.text, loss.count);
+        *lacks = !lost.empty();
+        return {};
+    }
+
+    // Writes a picture, with the record of what it was made from, in place
+    // of any earlier one; why not, when it cannot.
+    std::string store(const std::string& output, std::vector<unsigned char>& bytes, bool incomplete) {
+        addRecord(o_.format, bytes, incomplete ? ofIncompletePicture(record_) : record_);
         const std::filesystem::path folder = std::filesystem::path(output).parent_path();
         std::error_code error;
         std::filesystem::create_directories(folder, error);
@@ -152,46 +188,84 @@ Outcome convertDrawing(const Job& job, const Options& o) {
         if (writeNativeFileReplacing(output, bytes, &why) != JpegStatus::Ok)
             return "cannot write " + displayName(output) + (why.empty() ? "" : ": " + why);
         return {};
-    };
-    if (std::string why = write(job.output, title); !why.empty()) return failed(why);
-    if (all) {
-        // One picture per layout with something on it, beside the model
-        // picture: plan-Layout1.jpg. Files without layout objects still have
-        // their paper space.
+    }
+
+    std::string picture(const std::string& output, const std::string& pictureTitle) {
+        std::vector<unsigned char> bytes;
+        bool lacks = false;
+        if (std::string why = painted(pictureTitle, bytes, &lacks); !why.empty()) return why;
+        return store(output, bytes, lacks);
+    }
+
+    // The model picture is written after the layouts' pictures: its record
+    // is the one a later run looks at, and says whether any of them lacked
+    // something.
+    std::string allPictures() {
+        std::vector<unsigned char> model;
+        bool lacks = false;
+        if (std::string why = painted(title(), model, &lacks); !why.empty()) return why;
+        const std::string layoutsFailed = layoutPictures();
+        const std::string why = store(job_.output, model, !outcome_.losses.empty() || !layoutsFailed.empty());
+        return layoutsFailed.empty() ? why : layoutsFailed;
+    }
+
+    // One picture per layout with something on it, beside the model
+    // picture: plan-Layout1.jpg. Files without layout objects still have
+    // their paper space.
+    std::string layoutPictures() {
         std::vector<std::pair<std::string, std::string>> layouts;  // name, what to ask the renderer for
-        for (const cad::Layout* layout : cad::render::paperLayouts(drawing)) layouts.emplace_back(layout->name, layout->name);
-        if (layouts.empty() && drawing.paperSpace())
-            layouts.emplace_back(drawing.header.activeLayout.empty() ? "Layout1" : drawing.header.activeLayout,
-                                 drawing.paperSpace()->name);
-        const std::filesystem::path model(job.output);
+        for (const cad::Layout* layout : cad::render::paperLayouts(drawing_)) layouts.emplace_back(layout->name, layout->name);
+        if (layouts.empty() && drawing_.paperSpace())
+            layouts.emplace_back(drawing_.header.activeLayout.empty() ? "Layout1" : drawing_.header.activeLayout,
+                                 drawing_.paperSpace()->name);
+        const std::filesystem::path model(job_.output);
         for (const auto& [name, space] : layouts) {
-            options.layout = space;
-            if (!cad::render::layoutHasContent(drawing, options)) continue;
+            options_.layout = space;
+            if (!cad::render::layoutHasContent(drawing_, options_)) continue;
             const std::string output =
                 (model.parent_path() / (model.stem().native() + "-" + layoutFileName(name) + model.extension().native())).native();
-            if (output == job.input) return failed("its layout picture would overwrite the input file " + displayName(output));
-            if (std::string why = write(output, title + " - " + name); !why.empty()) return failed(why);
-            notes.push_back("layout " + name + " -> " + displayName(output));
+            if (output == job_.input) return "its layout picture would overwrite the input file " + displayName(output);
+            if (std::string why = picture(output, title() + " - " + name); !why.empty()) return why;
+            notes_.push_back("layout " + name + " -> " + displayName(output));
         }
+        return {};
     }
-    std::vector<std::string> lines;
-    for (const cad::Loss& loss : outcome.losses.entries()) lines.push_back(describeLoss(loss));
-    lines.insert(lines.end(), notes.begin(), notes.end());
-    for (std::size_t i = 0; i < lines.size(); ++i) outcome.reason += (i ? "; " : "") + lines[i];
 
-    // Substitutions are named once by each worker; the supervisor names each once in all.
-    static std::vector<std::string> named;
-    for (const std::string& line : cad::render::fontSubstitutions()) substitutions.push_back(line);
-    for (const std::string& line : substitutions)
-        if (std::find(named.begin(), named.end(), line) == named.end()) {
-            named.push_back(line);
-            outcome.fontSubstitutions.push_back(line);
-        }
+    // What the pictures lack and the layout pictures written, and the
+    // fonts this worker names for the first time.
+    void sumUp() {
+        std::vector<std::string> lines;
+        for (const cad::Loss& loss : outcome_.losses.entries()) lines.push_back(describeLoss(loss));
+        lines.insert(lines.end(), notes_.begin(), notes_.end());
+        for (std::size_t i = 0; i < lines.size(); ++i) outcome_.reason += (i ? "; " : "") + lines[i];
 
-    // The picture is written either way; a drawing shown only in part is named.
-    outcome.status = outcome.losses.empty() ? Outcome::Status::Converted : Outcome::Status::Incomplete;
-    outcome.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    return outcome;
-}
+        // Substitutions are named once by each worker; the supervisor names each once in all.
+        static std::vector<std::string> named;
+        for (const std::string& line : cad::render::fontSubstitutions()) substitutions_.push_back(line);
+        for (const std::string& line : substitutions_)
+            if (std::find(named.begin(), named.end(), line) == named.end()) {
+                named.push_back(line);
+                outcome_.fontSubstitutions.push_back(line);
+            }
+
+        // The picture is written either way; a drawing shown only in part is named.
+        outcome_.status = outcome_.losses.empty() ? Outcome::Status::Converted : Outcome::Status::Incomplete;
+        outcome_.milliseconds = elapsed();
+    }
+
+    const Job& job_;
+    const Options& o_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    Outcome outcome_;
+    std::string record_, drawingFolder_;
+    cad::Drawing drawing_;
+    cad::render::RenderOptions options_;
+    std::vector<std::string> notes_;          // the layout pictures written besides, and where plots differ
+    std::vector<std::string> substitutions_;  // those the Qt module made, as it reports them
+};
+
+}  // namespace
+
+Outcome convertDrawing(const Job& job, const Options& o) { return DrawingConversion(job, o).run(); }
 
 }  // namespace lumicade::convert

@@ -14,11 +14,6 @@ namespace lumicade::convert {
 // line, as \xNN.
 std::string displayName(std::string_view path);
 
-// A quoted JSON string. Bytes that are not UTF-8 become the lone surrogates
-// U+DC80..U+DCFF, the convention by which Python's os.fsencode() gets the
-// exact bytes back, so a report names every file losslessly.
-std::string jsonString(std::string_view text);
-
 // The last component of a path, and what comes before the last dot of a name
 // ("plan.dwg" -> "plan", ".dwg" -> "") and after it ("plan.dwg" -> "dwg").
 std::string fileNamePart(std::string_view path);

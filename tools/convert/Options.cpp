@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 
 #include "cad/render/Plot.h"
 #include "tools/convert/FileNames.h"
@@ -69,9 +71,11 @@ const char* const kUsage =
     "                        CAD application does), below: only those in the\n"
     "                        drawing's own folder tree, or none; use below or none\n"
     "                        for drawings from outside\n"
-    "      --skip-up-to-date leave out a drawing whose picture was made from it as it\n"
-    "                        is now, with the same options that change pixels, by\n"
-    "                        this version (each picture records them); -v says\n"
+    "      --skip-up-to-date leave out a drawing whose picture was made from it and\n"
+    "                        the files drawn with it (references, fonts) as they\n"
+    "                        are now, with the same options that change pixels,\n"
+    "                        by this version (each picture records them); an\n"
+    "                        incomplete picture is always made again; -v says\n"
     "                        why the others are not up to date\n"
     "      --shard K/N       convert only part K of N (K from 0 to N-1), chosen by a\n"
     "                        hash of each path: N machines given the same list\n"
@@ -166,19 +170,158 @@ void parseShard(const std::string& text, Options& o) {
     o.shardCount = n;
 }
 
-// The long name of a short option, and whether it takes a value.
-std::string longOption(char letter) {
-    switch (letter) {
-    case 'f': return "--format";
-    case 'o': return "--output-dir";
-    case 'q': return "--quality";
-    case 's': return "--size";
-    case 'r': return "--recursive";
-    case 'j': return "--jobs";
-    case 'v': return "--verbose";
-    case 'h': return "--help";
-    default: return {};
+std::string parseLayout(const std::string& text) {
+    const QString lower = QString::fromStdString(text).trimmed().toLower();
+    if (lower.isEmpty()) throw UsageError{"--layout needs active, model, all or a layout's name"};
+    return lower == QLatin1String("active")  ? std::string()
+           : lower == QLatin1String("model") ? std::string("Model")
+           : lower == QLatin1String("all")   ? std::string("*")
+                                             : QString::fromStdString(text).trimmed().toStdString();
+}
+
+QRectF parseWindow(const std::string& text) {
+    const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));
+    double v[4] = {};
+    bool ok = parts.size() == 4;
+    for (int k = 0; ok && k < 4; ++k) v[k] = parts[k].trimmed().toDouble(&ok);
+    // "inf" and "nan" read as numbers, but enclose no area to show.
+    ok = ok && std::isfinite(v[2] - v[0]) && std::isfinite(v[3] - v[1]);
+    if (!ok || v[0] == v[2] || v[1] == v[3])
+        throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + displayName(text) + "\""};
+    return QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
+}
+
+std::string parseExtension(std::string ext) {
+    while (!ext.empty() && (ext.front() == ' ' || ext.front() == '.' || ext.front() == '*')) ext.erase(0, 1);
+    while (!ext.empty() && ext.back() == ' ') ext.pop_back();
+    if (ext.empty()) throw UsageError{"--extension needs an extension, such as dwg"};
+    return asciiLower(ext);
+}
+
+// One of a few words, each standing for a value.
+template <class T>
+T parseWord(const std::string& text, std::initializer_list<std::pair<const char*, T>> words, const char* complaint) {
+    for (const auto& [word, value] : words)
+        if (text == word) return value;
+    throw UsageError{std::string(complaint) + ", not \"" + displayName(text) + "\""};
+}
+
+std::string nonEmpty(std::string text, const char* complaint) {
+    if (text.empty()) throw UsageError{complaint};
+    return text;
+}
+
+// What the options set, before the last checks of parseArguments.
+struct Parsed {
+    Options o;
+    bool monochrome = false, grayscale = false;
+};
+
+// Every option: its long name, its letter (0 for none), whether it takes a
+// value, and what it does with it. --help is answered before the table.
+struct OptionRule {
+    const char* name;
+    char letter;
+    bool takesValue;
+    void (*apply)(Parsed& p, const std::string& value);
+};
+
+const OptionRule kRules[] = {
+    {"--quality", 'q', true, [](Parsed& p, const std::string& v) { p.o.quality = parseNumber("--quality", v, 0, 100); }},
+    {"--size", 's', true, [](Parsed& p, const std::string& v) { p.o.size = parseNumber("--size", v, 16, 16384); }},
+    {"--jobs", 'j', true, [](Parsed& p, const std::string& v) { p.o.jobs = parseNumber("--jobs", v, 1, 256); }},
+    {"--timeout", 0, true, [](Parsed& p, const std::string& v) { p.o.timeoutSeconds = parseSeconds("--timeout", v); }},
+    {"--format", 'f', true, [](Parsed& p, const std::string& v) { p.o.format = parseFormat(v); }},
+    {"--output-dir", 'o', true,
+     [](Parsed& p, const std::string& v) { p.o.outputDir = nonEmpty(v, "--output-dir needs a folder"); }},
+    {"--background", 0, true,
+     [](Parsed& p, const std::string& v) {
+         p.o.blackBackground = parseWord<bool>(v, {{"white", false}, {"black", true}}, "--background is white or black");
+     }},
+    {"--layout", 0, true, [](Parsed& p, const std::string& v) { p.o.layout = parseLayout(v); }},
+    {"--window", 0, true, [](Parsed& p, const std::string& v) { p.o.window = parseWindow(v); }},
+    {"--view", 0, true,
+     [](Parsed& p, const std::string& v) {
+         using cad::render::ViewChoice;
+         p.o.view = parseWord<ViewChoice>(v, {{"extents", ViewChoice::Extents}, {"saved", ViewChoice::Saved}},
+                              "--view is extents or saved");
+     }},
+    {"--recursive", 'r', false, [](Parsed& p, const std::string&) { p.o.recursive = true; }},
+    {"--extension", 0, true, [](Parsed& p, const std::string& v) { p.o.extensions = {parseExtension(v)}; }},
+    {"--fast", 0, false, [](Parsed& p, const std::string&) { p.o.fast = true; }},
+    {"--mirror-tree", 0, false, [](Parsed& p, const std::string&) { p.o.mirrorTree = true; }},
+    {"--monochrome", 0, false, [](Parsed& p, const std::string&) { p.monochrome = true; }},
+    {"--grayscale", 0, false, [](Parsed& p, const std::string&) { p.grayscale = true; }},
+    {"--greyscale", 0, false, [](Parsed& p, const std::string&) { p.grayscale = true; }},
+    {"--skip-up-to-date", 0, false, [](Parsed& p, const std::string&) { p.o.skipUpToDate = true; }},
+    {"--report", 0, true,
+     [](Parsed& p, const std::string& v) { p.o.reportFile = nonEmpty(v, "--report needs a file, or - for standard output"); }},
+    {"--strict", 0, false, [](Parsed& p, const std::string&) { p.o.strict = true; }},
+    {"--shard", 0, true, [](Parsed& p, const std::string& v) { parseShard(v, p.o); }},
+    {"--references", 0, true,
+     [](Parsed& p, const std::string& v) {
+         using cad::ReferenceScope;
+         p.o.references = parseWord<ReferenceScope>(
+             v, {{"any", ReferenceScope::Any}, {"below", ReferenceScope::Below}, {"none", ReferenceScope::None}},
+             "--references is any, below or none");
+     }},
+    {"--verbose", 'v', false, [](Parsed& p, const std::string&) { p.o.verbose = true; }},
+    {"--font-dir", 0, true,
+     [](Parsed& p, const std::string& v) { p.o.fontDirs.push_back(nonEmpty(v, "--font-dir needs a folder")); }},
+    {"--plot", 0, false, [](Parsed& p, const std::string&) { p.o.plot = true; }},
+    {"--paper", 0, true,
+     [](Parsed& p, const std::string& v) {
+         if (!cad::render::paperNamed(v))
+             throw UsageError{"--paper is A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E, ARCH_A..E or WxHmm, not \"" +
+                              displayName(v) + "\""};
+         p.o.paper = v;
+     }},
+    {"--dpi", 0, true, [](Parsed& p, const std::string& v) { p.o.dpi = parseNumber("--dpi", v, 10, 2400); }},
+    {"--plot-style-dir", 0, true,
+     [](Parsed& p, const std::string& v) { p.o.plotStyleDirs.push_back(nonEmpty(v, "--plot-style-dir needs a folder")); }},
+};
+
+const OptionRule* ruleNamed(const std::string& name) {
+    for (const OptionRule& rule : kRules)
+        if (name == rule.name) return &rule;
+    return nullptr;
+}
+
+const OptionRule* ruleOfLetter(char letter) {
+    for (const OptionRule& rule : kRules)
+        if (rule.letter != 0 && rule.letter == letter) return &rule;
+    return nullptr;
+}
+
+// One option and its value, if any, from argv[i] (and argv[i + 1] when the
+// value follows apart); i is left at the last argument used.
+void applyOption(int argc, char** argv, int& i, Parsed& p) {
+    std::string arg = argv[i], value;
+    bool hasValue = false;
+    if (arg[1] != '-') {
+        // -q 90 and -q90 alike; flags stand alone.
+        if (arg[1] == 'h') throw UsageError{};
+        const OptionRule* rule = ruleOfLetter(arg[1]);
+        if (!rule) throw UsageError{"unknown option " + displayName(arg)};
+        if (arg.size() > 2) {
+            value = arg.substr(2);
+            hasValue = true;
+        }
+        arg = rule->name;
+    } else if (const auto eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+        arg = arg.substr(0, eq);
+        hasValue = true;
     }
+    if (arg == "--help") throw UsageError{};
+    const OptionRule* rule = ruleNamed(arg);
+    if (!rule) throw UsageError{"unknown option " + displayName(arg)};
+    if (!rule->takesValue && hasValue) throw UsageError{arg + " takes no value"};
+    if (rule->takesValue && !hasValue) {
+        if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
+        value = argv[++i];
+    }
+    rule->apply(p, value);
 }
 
 }  // namespace
@@ -196,138 +339,23 @@ const char* pictureExtension(Format format) {
 }
 
 Options parseArguments(int argc, char** argv) {
-    Options o;
+    Parsed p;
+    Options& o = p.o;
     bool optionsEnded = false;
-    bool monochrome = false, grayscale = false;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             if (arg == "-" && !optionsEnded) o.readStdin = true;
             else o.inputs.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        std::string value;
-        bool hasValue = false;
-        if (arg[1] != '-') {
-            // -q 90 and -q90 alike; flags stand alone.
-            const std::string name = longOption(arg[1]);
-            if (name.empty()) throw UsageError{"unknown option " + displayName(arg)};
-            if (arg.size() > 2) {
-                value = arg.substr(2);
-                hasValue = true;
-            }
-            arg = name;
-        } else if (const auto eq = arg.find('='); eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasValue = true;
-        }
-        auto take = [&]() -> std::string {
-            if (hasValue) return value;
-            if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
-            return argv[++i];
-        };
-        auto flag = [&] {
-            if (hasValue) throw UsageError{arg + " takes no value"};
-            return true;
-        };
-        if (arg == "--help") throw UsageError{};
-        else if (arg == "--quality") o.quality = parseNumber(arg, take(), 0, 100);
-        else if (arg == "--size") o.size = parseNumber(arg, take(), 16, 16384);
-        else if (arg == "--jobs") o.jobs = parseNumber(arg, take(), 1, 256);
-        else if (arg == "--timeout") o.timeoutSeconds = parseSeconds(arg, take());
-        else if (arg == "--format") o.format = parseFormat(take());
-        else if (arg == "--output-dir") {
-            o.outputDir = take();
-            if (o.outputDir.empty()) throw UsageError{"--output-dir needs a folder"};
-        } else if (arg == "--background") {
-            const std::string c = take();
-            if (c == "white") o.blackBackground = false;
-            else if (c == "black") o.blackBackground = true;
-            else throw UsageError{"--background is white or black, not \"" + displayName(c) + "\""};
-        } else if (arg == "--layout") {
-            const std::string l = take();
-            const QString lower = QString::fromStdString(l).trimmed().toLower();
-            if (lower.isEmpty()) throw UsageError{"--layout needs active, model, all or a layout's name"};
-            o.layout = lower == QLatin1String("active") ? std::string()
-                       : lower == QLatin1String("model") ? std::string("Model")
-                       : lower == QLatin1String("all")   ? std::string("*")
-                                                         : QString::fromStdString(l).trimmed().toStdString();
-        } else if (arg == "--window") {
-            const std::string text = take();
-            const QStringList parts = QString::fromStdString(text).split(QLatin1Char(','));
-            double v[4] = {};
-            bool ok = parts.size() == 4;
-            for (int k = 0; ok && k < 4; ++k) v[k] = parts[k].trimmed().toDouble(&ok);
-            // "inf" and "nan" read as numbers, but enclose no area to show.
-            ok = ok && std::isfinite(v[2] - v[0]) && std::isfinite(v[3] - v[1]);
-            if (!ok || v[0] == v[2] || v[1] == v[3])
-                throw UsageError{"--window wants four numbers X0,Y0,X1,Y1 around an area, not \"" + displayName(text) + "\""};
-            o.window = QRectF(QPointF(v[0], v[1]), QPointF(v[2], v[3])).normalized();
-        } else if (arg == "--view") {
-            const std::string v = take();
-            if (v == "extents") o.view = cad::render::ViewChoice::Extents;
-            else if (v == "saved") o.view = cad::render::ViewChoice::Saved;
-            else throw UsageError{"--view is extents or saved, not \"" + displayName(v) + "\""};
-        } else if (arg == "--recursive") {
-            o.recursive = flag();
-        } else if (arg == "--extension") {
-            std::string ext = take();
-            while (!ext.empty() && (ext.front() == ' ' || ext.front() == '.' || ext.front() == '*')) ext.erase(0, 1);
-            while (!ext.empty() && ext.back() == ' ') ext.pop_back();
-            if (ext.empty()) throw UsageError{"--extension needs an extension, such as dwg"};
-            o.extensions = {asciiLower(ext)};
-        } else if (arg == "--fast") {
-            o.fast = flag();
-        } else if (arg == "--mirror-tree") {
-            o.mirrorTree = flag();
-        } else if (arg == "--monochrome") {
-            monochrome = flag();
-        } else if (arg == "--grayscale" || arg == "--greyscale") {
-            grayscale = flag();
-        } else if (arg == "--skip-up-to-date") {
-            o.skipUpToDate = flag();
-        } else if (arg == "--report") {
-            o.reportFile = take();
-            if (o.reportFile.empty()) throw UsageError{"--report needs a file, or - for standard output"};
-        } else if (arg == "--strict") {
-            o.strict = flag();
-        } else if (arg == "--shard") {
-            parseShard(take(), o);
-        } else if (arg == "--references") {
-            const std::string r = take();
-            if (r == "any") o.references = cad::ReferenceScope::Any;
-            else if (r == "below") o.references = cad::ReferenceScope::Below;
-            else if (r == "none") o.references = cad::ReferenceScope::None;
-            else throw UsageError{"--references is any, below or none, not \"" + displayName(r) + "\""};
-        } else if (arg == "--verbose") {
-            o.verbose = flag();
-        } else if (arg == "--font-dir") {
-            o.fontDirs.push_back(take());
-            if (o.fontDirs.back().empty()) throw UsageError{"--font-dir needs a folder"};
-        } else if (arg == "--plot") {
-            o.plot = flag();
-        } else if (arg == "--paper") {
-            o.paper = take();
-            if (!cad::render::paperNamed(o.paper))
-                throw UsageError{"--paper is A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E, ARCH_A..E or WxHmm, not \"" +
-                                 displayName(o.paper) + "\""};
-        } else if (arg == "--dpi") {
-            o.dpi = parseNumber(arg, take(), 10, 2400);
-        } else if (arg == "--plot-style-dir") {
-            o.plotStyleDirs.push_back(take());
-            if (o.plotStyleDirs.back().empty()) throw UsageError{"--plot-style-dir needs a folder"};
         } else {
-            throw UsageError{"unknown option " + displayName(arg)};
+            applyOption(argc, argv, i, p);
         }
     }
-    if (monochrome && grayscale) throw UsageError{"--monochrome and --grayscale exclude each other"};
-    if (monochrome) o.colors = cad::render::ColorMode::Monochrome;
-    if (grayscale) o.colors = cad::render::ColorMode::Grayscale;
+    if (p.monochrome && p.grayscale) throw UsageError{"--monochrome and --grayscale exclude each other"};
+    if (p.monochrome) o.colors = cad::render::ColorMode::Monochrome;
+    if (p.grayscale) o.colors = cad::render::ColorMode::Grayscale;
     if (o.mirrorTree && o.outputDir.empty()) throw UsageError{"--mirror-tree needs --output-dir"};
     if (o.inputs.empty() && !o.readStdin) throw UsageError{"no drawings given"};
     return o;

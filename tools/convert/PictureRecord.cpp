@@ -125,6 +125,19 @@ void addToSvg(std::vector<unsigned char>& bytes, const std::string& record) {
     insert(bytes, at, "\n<metadata>" + record + "</metadata>");
 }
 
+// The PDF writer puts the record in the document's metadata before the
+// picture is drawn, when what it lacks is not known yet. The record is
+// replaced where it stands, byte for byte, so that the offsets the file
+// keeps of its objects stay right.
+void replaceInPdf(std::vector<unsigned char>& bytes, const std::string& record) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    for (std::size_t at = text.find(kStart); at != std::string_view::npos; at = text.find(kStart, at + 1)) {
+        const std::size_t end = text.find(']', at);
+        if (end == std::string_view::npos) return;
+        if (end + 1 - at == record.size()) std::memcpy(bytes.data() + at, record.data(), record.size());
+    }
+}
+
 // The record in a piece of a file: from its opening to the first closing
 // bracket, which no value holds.
 std::string findRecord(std::string_view piece) {
@@ -143,7 +156,7 @@ void addRecord(Format format, std::vector<unsigned char>& bytes, const std::stri
     case Format::Png: addToPng(bytes, record); break;
     case Format::Svg: addToSvg(bytes, record); break;
     case Format::Tiff: addToTiff(bytes, record); break;
-    case Format::Pdf:
+    case Format::Pdf: replaceInPdf(bytes, record); break;
     case Format::Bmp: break;
     }
 }

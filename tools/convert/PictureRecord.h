@@ -18,7 +18,8 @@ namespace lumicade::convert {
 // Keeps a record in a picture whose format has room for it in its bytes: a
 // JPEG comment segment after the JFIF header, a PNG tEXt chunk keyed
 // "Lumicade" after the header chunk, a TIFF ImageDescription, an SVG
-// <metadata> element. PDF pictures get theirs from their writer; BMP has no
+// <metadata> element. PDF pictures get theirs from their writer: there a
+// record of the same length takes the place of the one written. BMP has no
 // room for one.
 void addRecord(Format format, std::vector<unsigned char>& bytes, const std::string& record);
 

@@ -3,30 +3,38 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 
+#include "tools/common/JsonWriter.h"
 #include "tools/convert/FileNames.h"
 
 namespace lumicade::convert {
 
 std::string reportLine(const std::string& input, const std::string& output, const Outcome& outcome) {
-    std::string line = "{\"input\":" + jsonString(input);
-    line += ",\"output\":" + (output.empty() ? std::string("null") : jsonString(output));
-    line += ",\"status\":\"" + std::string(statusWord(outcome.status)) + "\"";
-    line += ",\"reason\":" + (outcome.reason.empty() ? std::string("null") : jsonString(outcome.reason));
-    line += ",\"losses\":[";
-    for (std::size_t i = 0; i < outcome.losses.entries().size(); ++i) {
-        const cad::Loss& loss = outcome.losses.entries()[i];
-        line += std::string(i ? "," : "") + "{\"kind\":\"" + cad::lossKindWord(loss.kind) + "\",\"what\":" +
-                jsonString(loss.what) + ",\"count\":" + std::to_string(loss.count) + ",\"text\":" + jsonString(loss.text) +
-                "}";
+    std::ostringstream line;
+    json::Writer j(line);
+    j.beginObject();
+    j.value("input", input);
+    j.valueOrNull("output", output);
+    j.value("status", statusWord(outcome.status));
+    j.valueOrNull("reason", outcome.reason);
+    j.beginArray("losses");
+    for (const cad::Loss& loss : outcome.losses.entries()) {
+        j.beginObject();
+        j.value("kind", cad::lossKindWord(loss.kind)), j.value("what", loss.what);
+        j.value("count", static_cast<long long>(loss.count)), j.value("text", loss.text);
+        j.endObject();
     }
-    line += "]";
-    line += ",\"entities\":" + (outcome.entities < 0 ? std::string("null") : std::to_string(outcome.entities));
-    line += ",\"milliseconds\":" + std::to_string(std::llround(outcome.milliseconds));
-    line += ",\"references\":[";
-    for (std::size_t i = 0; i < outcome.references.size(); ++i) line += (i ? "," : "") + jsonString(outcome.references[i]);
-    line += "]}\n";
-    return line;
+    j.endArray();
+    if (outcome.entities < 0) j.null("entities");
+    else j.value("entities", outcome.entities);
+    j.value("milliseconds", static_cast<long long>(std::llround(outcome.milliseconds)));
+    j.beginArray("references");
+    for (const std::string& reference : outcome.references) j.value(nullptr, reference);
+    j.endArray();
+    j.endObject();
+    line << '\n';
+    return line.str();
 }
 
 Report::Report(const std::string& path) : path_(path) {

@@ -1,11 +1,13 @@
 #include "tools/convert/UpToDate.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <utility>
 
+#include "cad/fonts/FontFinder.h"
 #include "tools/convert/PictureRecord.h"
 
 namespace lumicade::convert {
@@ -29,6 +31,13 @@ std::string encoded(const std::string& value) {
             out += hex;
         }
     }
+    return out;
+}
+
+// A path in a list of the record: its commas escaped too.
+std::string encodedItem(const std::string& path) {
+    std::string out;
+    for (const char c : encoded(path)) out += c == ',' ? std::string("%2C") : std::string(1, c);
     return out;
 }
 
@@ -94,10 +103,21 @@ Fields parse(const std::string& record) {
     return fields;
 }
 
+std::string formatted(const Fields& fields) {
+    std::string record = "[";
+    for (const auto& [key, value] : fields) record += (record.size() > 1 ? "; " : "") + key + "=" + value;
+    return record + "]";
+}
+
 std::string valueOf(const Fields& fields, const std::string& key) {
     for (const auto& [k, v] : fields)
         if (k == key) return v;
     return "(none)";
+}
+
+void setValue(Fields& fields, const std::string& key, const std::string& value) {
+    for (auto& [k, v] : fields)
+        if (k == key) v = value;
 }
 
 std::string decoded(const std::string& value) {
@@ -124,6 +144,7 @@ std::string difference(const Fields& found, const Fields& wanted) {
         if (key == "drawing") return "its picture was made from another drawing, " + decoded(had);
         if (key == "bytes" || key == "modified") return "the drawing changed after its picture was made";
         if (key == "references") return "a file the drawing refers to changed after its picture was made";
+        if (key == "losses") return "its picture was incomplete before";
         if (key == "version") return "its picture was made by version " + had + " of the program";
         return "its picture was made with " + key + " " + (had.empty() ? "(none)" : decoded(had)) + ", not " +
                (value.empty() ? "(none)" : decoded(value));
@@ -131,11 +152,75 @@ std::string difference(const Fields& found, const Fields& wanted) {
     return found.size() == wanted.size() ? std::string() : "its picture's record has other fields";
 }
 
+// Each file with its time now, or "missing": a file that goes away
+// changes the picture too.
+std::string stamped(const std::vector<std::string>& files) {
+    std::string list;
+    for (const std::string& file : files) {
+        struct stat info {};
+        list += (list.empty() ? "" : ",") + encodedItem(file) + "@" +
+                (::stat(file.c_str(), &info) == 0 ? timeOf(info) : std::string("missing"));
+    }
+    return list;
+}
+
+// The files a record's list names, for stamping them again.
+std::vector<std::string> filesIn(const std::string& list) {
+    std::vector<std::string> files;
+    for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = list.find(',', at);
+        if (end == std::string::npos) end = list.size();
+        const std::string item = list.substr(at, end - at);
+        files.push_back(decoded(item.substr(0, item.rfind('@'))));
+        at = end + 1;
+    }
+    return files;
+}
+
+// A font file as a style names it: "txt", "romans.shx", "C:\Fonts\arial.ttf".
+// A name without an extension is a shape font, or a TrueType file where
+// only that is there (as the renderer takes it): both are looked for.
+std::vector<std::string> fontFileNames(const std::string& name) {
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (base.empty()) return {};
+    if (base.find('.') != std::string::npos) return {base};
+    return {base + ".shx", base + ".ttf"};
+}
+
+std::vector<std::string> fontFiles(const cad::Drawing& drawing, const std::string& drawingFolder, const Options& o) {
+    // Listed once for the whole process, as the renderer lists them; the
+    // system's folders are left out (see the header).
+    static const cad::fonts::FontFinder finder(
+        [&] {
+            std::vector<std::filesystem::path> folders;
+            std::error_code error;
+            for (const std::string& dir : o.fontDirs) folders.push_back(std::filesystem::absolute(dir, error));
+            return folders;
+        }(),
+        {});
+    std::vector<std::string> files;
+    for (const cad::TextStyle& style : drawing.textStyles)
+        for (const std::string& named : {style.fontFile, style.bigFontFile})
+            for (const std::string& name : fontFileNames(named))
+                if (const auto found = finder.findFile(name, drawingFolder);
+                    found && std::find(files.begin(), files.end(), found->native()) == files.end())
+                    files.push_back(found->native());
+    return files;
+}
+
 }  // namespace
 
-std::vector<std::string> referencedFiles(const std::string& drawing) {
-    (void)drawing;
-    return {};
+std::vector<std::string> referencedFiles(const cad::Drawing& drawing, const std::string& drawingFolder,
+                                         const Options& options) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const std::string& file : drawing.referencedFiles) {
+        const std::filesystem::path path = std::filesystem::absolute(file, error);
+        files.push_back(error ? file : path.native());
+    }
+    for (std::string& font : fontFiles(drawing, drawingFolder, options)) files.push_back(std::move(font));
+    return files;
 }
 
 std::string pictureRecord(const std::string& drawing, const Options& o) {
@@ -143,24 +228,31 @@ std::string pictureRecord(const std::string& drawing, const Options& o) {
     if (::stat(drawing.c_str(), &info) != 0) return {};
     std::error_code error;
     const std::filesystem::path path = std::filesystem::weakly_canonical(std::filesystem::absolute(drawing), error);
-    Fields fields{{"lumicade-picture", "1"},
+    // The second kind of record names the files referenced and says whether
+    // the picture lacked something; pictures of the first are made again.
+    Fields fields{{"lumicade-picture", "2"},
                   {"drawing", encoded(error ? drawing : path.native())},
                   {"bytes", std::to_string(info.st_size)},
-                  {"modified", timeOf(info)}};
-    // A reference that cannot be found is recorded as missing: its arrival
-    // changes the picture too.
-    std::string references;
-    for (const std::string& reference : referencedFiles(drawing)) {
-        struct stat r {};
-        references += (references.empty() ? "" : ",") + encoded(reference) + "@" +
-                      (::stat(reference.c_str(), &r) == 0 ? timeOf(r) : std::string("missing"));
-    }
-    fields.emplace_back("references", references);
+                  {"modified", timeOf(info)},
+                  {"references", ""},
+                  {"losses", "none"}};
     addPixelOptions(o, fields);
     fields.emplace_back("version", encoded(LUMICADE_VERSION));
-    std::string record = "[";
-    for (const auto& [key, value] : fields) record += (record.size() > 1 ? "; " : "") + key + "=" + value;
-    return record + "]";
+    return formatted(fields);
+}
+
+std::string withReferences(const std::string& record, const std::vector<std::string>& files) {
+    if (record.empty()) return record;  // the drawing could not be looked at: its pictures keep none
+    Fields fields = parse(record);
+    setValue(fields, "references", stamped(files));
+    return formatted(fields);
+}
+
+std::string ofIncompletePicture(const std::string& record) {
+    if (record.empty()) return record;
+    Fields fields = parse(record);
+    setValue(fields, "losses", "some");
+    return formatted(fields);
 }
 
 bool pictureUpToDate(const std::string& drawing, const std::string& picture, const Options& options, std::string* why) {
@@ -174,7 +266,13 @@ bool pictureUpToDate(const std::string& drawing, const std::string& picture, con
     if (wanted.empty()) return no("the drawing cannot be looked at");
     const std::string found = recordIn(picture);
     if (found.empty()) return no("its picture holds no record of what it was made from");
-    const std::string reason = difference(parse(found), parse(wanted));
+    // The files referenced are those the picture names: the drawing's
+    // record says the drawing is as it was, and so are its references.
+    const Fields had = parse(found);
+    Fields now = parse(wanted);
+    if (const std::string listed = valueOf(had, "references"); listed != "(none)")
+        setValue(now, "references", stamped(filesIn(listed)));
+    const std::string reason = difference(had, now);
     return reason.empty() || no(reason);
 }
 

@@ -1,5 +1,6 @@
 #include "tools/convert/Workers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -86,6 +87,39 @@ std::vector<std::string> split(const std::string& text, char end) {
     return items;
 }
 
+std::string packedResult(std::uint64_t index, const Outcome& outcome) {
+    const std::string notes = joined(outcome.fontSubstitutions, '\n'), references = joined(outcome.references, '\0');
+    const std::string losses = packLosses(outcome.losses);
+    const ResultHeader header{index,
+                              static_cast<std::int32_t>(outcome.status),
+                              outcome.entities,
+                              outcome.milliseconds,
+                              static_cast<std::uint32_t>(outcome.reason.size()),
+                              static_cast<std::uint32_t>(notes.size()),
+                              static_cast<std::uint32_t>(references.size()),
+                              static_cast<std::uint32_t>(losses.size())};
+    return std::string(reinterpret_cast<const char*>(&header), sizeof header) + outcome.reason + notes + references +
+           losses;
+}
+
+// False while the answer in received is not whole yet.
+bool unpackResult(const std::string& received, Outcome& outcome) {
+    ResultHeader header{};
+    if (received.size() < sizeof header) return false;
+    std::memcpy(&header, received.data(), sizeof header);
+    const std::size_t notesAt = sizeof header + header.reasonLength, referencesAt = notesAt + header.notesLength;
+    const std::size_t lossesAt = referencesAt + header.referencesLength;
+    if (received.size() < lossesAt + header.lossesLength) return false;
+    outcome.status = static_cast<Outcome::Status>(header.status);
+    outcome.entities = header.entities;
+    outcome.milliseconds = header.milliseconds;
+    outcome.reason = received.substr(sizeof header, header.reasonLength);
+    outcome.fontSubstitutions = split(received.substr(notesAt, header.notesLength), '\n');
+    outcome.references = split(received.substr(referencesAt, header.referencesLength), '\0');
+    outcome.losses = unpackLosses(received.substr(lossesAt, header.lossesLength));
+    return true;
+}
+
 bool writeAll(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
@@ -138,20 +172,8 @@ void keepLargeBuffers() {
             outcome.status = Outcome::Status::Failed;
             outcome.reason = "an unexpected failure";
         }
-        const std::string notes = joined(outcome.fontSubstitutions, '\n'), references = joined(outcome.references, '\0');
-        const std::string losses = packLosses(outcome.losses);
-        const ResultHeader header{index,
-                                  static_cast<std::int32_t>(outcome.status),
-                                  outcome.entities,
-                                  outcome.milliseconds,
-                                  static_cast<std::uint32_t>(outcome.reason.size()),
-                                  static_cast<std::uint32_t>(notes.size()),
-                                  static_cast<std::uint32_t>(references.size()),
-                                  static_cast<std::uint32_t>(losses.size())};
-        if (!writeAll(results, &header, sizeof header) || !writeAll(results, outcome.reason.data(), outcome.reason.size()) ||
-            !writeAll(results, notes.data(), notes.size()) || !writeAll(results, references.data(), references.size()) ||
-            !writeAll(results, losses.data(), losses.size()))
-            ::_exit(1);
+        const std::string answer = packedResult(index, outcome);
+        if (!writeAll(results, answer.data(), answer.size())) ::_exit(1);
     }
     // No destructors, no atexit handlers: they belong to the supervisor.
     ::_exit(0);
@@ -193,23 +215,56 @@ std::string secondsText(double seconds) {
     return buffer;
 }
 
-}  // namespace
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
-void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
-                  const std::function<Outcome(std::size_t)>& convert,
-                  const std::function<void(std::size_t, const Outcome&)>& finished) {
-    std::vector<Worker> pool;
-    std::size_t next = 0;
-    std::string startFailure;
+// The supervisor's side of a run: its workers, the next drawing to hand
+// out, and how each drawing ends.
+class Supervisor {
+public:
+    Supervisor(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
+               const std::function<Outcome(std::size_t)>& convert,
+               const std::function<void(std::size_t, const Outcome&)>& finished)
+        : indexes_(indexes), settings_(settings), convert_(convert), finished_(finished) {}
 
-    auto spawn = [&]() -> bool {
+    void run() {
+        for (;;) {
+            handOut();
+            if (!anyBusy()) {
+                // Not even one worker could be started.
+                while (next_ < indexes_.size())
+                    fail(indexes_[next_++], "cannot start a worker process: " + startFailure_, 0);
+                break;
+            }
+            std::vector<pollfd> fds;
+            std::vector<Worker*> polled;
+            watched(fds, polled);
+            if (::poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR) {
+                lostTrack(polled, std::string("lost track of its worker: ") + std::strerror(errno));
+                continue;
+            }
+            if (stopAsked()) {
+                stopAll();
+                return;
+            }
+            for (std::size_t k = 0; k < fds.size(); ++k)
+                if (fds[k].revents && polled[k]) receive(*polled[k]);
+            endLateOnes();
+            removeEnded();
+        }
+        for (Worker& w : pool_) reap(w);  // closing its job pipe ends each worker
+    }
+
+private:
+    bool spawn() {
         int jobs[2], results[2];
         if (::pipe2(jobs, O_CLOEXEC) != 0) {
-            startFailure = std::strerror(errno);
+            startFailure_ = std::strerror(errno);
             return false;
         }
         if (::pipe2(results, O_CLOEXEC) != 0) {
-            startFailure = std::strerror(errno);
+            startFailure_ = std::strerror(errno);
             ::close(jobs[0]);
             ::close(jobs[1]);
             return false;
@@ -218,180 +273,190 @@ void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings&
         std::fflush(stderr);
         const pid_t pid = ::fork();
         if (pid < 0) {
-            startFailure = std::strerror(errno);
+            startFailure_ = std::strerror(errno);
             for (int fd : {jobs[0], jobs[1], results[0], results[1]}) ::close(fd);
             return false;
         }
-        if (pid == 0) {
-            // The other workers' pipes must not stay open here, or they
-            // would never see the end of their job list.
-            for (const Worker& w : pool) {
-                ::close(w.jobs);
-                ::close(w.results);
-            }
-            ::close(jobs[1]);
-            ::close(results[0]);
-            // Standard output may carry the report: stray output of the
-            // libraries goes with the messages instead.
-            ::dup2(STDERR_FILENO, STDOUT_FILENO);
-            workerMain(jobs[0], results[1], convert);
-        }
+        if (pid == 0) becomeWorker(jobs, results);
         ::close(jobs[0]);
         ::close(results[1]);
         Worker w;
         w.pid = pid;
         w.jobs = jobs[1];
         w.results = results[0];
-        pool.push_back(std::move(w));
+        pool_.push_back(std::move(w));
         return true;
-    };
+    }
 
-    auto fail = [&](std::size_t index, std::string reason, double milliseconds,
-                    Outcome::Status status = Outcome::Status::Failed) {
+    [[noreturn]] void becomeWorker(const int jobs[2], const int results[2]) {
+        // The other workers' pipes must not stay open here, or they would
+        // never see the end of their job list.
+        for (const Worker& w : pool_) {
+            ::close(w.jobs);
+            ::close(w.results);
+        }
+        ::close(jobs[1]);
+        ::close(results[0]);
+        // Standard output may carry the report: stray output of the
+        // libraries goes with the messages instead.
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        workerMain(jobs[0], results[1], convert_);
+    }
+
+    void fail(std::size_t index, std::string reason, double milliseconds,
+              Outcome::Status status = Outcome::Status::Failed) {
         Outcome outcome;
         outcome.status = status;
         outcome.reason = std::move(reason);
         outcome.milliseconds = milliseconds;
-        finished(index, outcome);
-    };
+        finished_(index, outcome);
+    }
 
     // A worker that ended in the middle of a drawing: reaped, its leftovers
     // cleaned, and the drawing failed with why.
-    auto abandon = [&](Worker& w, const std::function<std::string(int)>& why, double milliseconds,
-                       Outcome::Status status = Outcome::Status::Failed) {
+    void abandon(Worker& w, const std::function<std::string(int)>& why, double milliseconds,
+                 Outcome::Status status = Outcome::Status::Failed) {
         const pid_t pid = w.pid;
         const int ending = reap(w);
         w.pid = -1;
         w.busy = false;
-        if (settings.abandoned) settings.abandoned(pid, w.index);
+        if (settings_.abandoned) settings_.abandoned(pid, w.index);
         fail(w.index, why(ending), milliseconds, status);
-    };
+    }
 
-    auto hand = [&](Worker& w) {
-        const std::size_t index = indexes[next++];
+    void hand(Worker& w) {
+        const std::size_t index = indexes_[next_++];
         const std::uint64_t message = index;
+        w.index = index;
         if (!writeAll(w.jobs, &message, sizeof message)) {
-            w.index = index;
             abandon(w, [](int status) { return endingOf(status) + " before it began"; }, 0);
             return;
         }
         w.busy = true;
-        w.index = index;
         w.started = Clock::now();
         w.received.clear();
-    };
+    }
 
-    auto removeEnded = [&] {
-        std::erase_if(pool, [](const Worker& w) { return w.pid < 0; });
-    };
-
-    for (;;) {
-        for (Worker& w : pool)
-            if (!w.busy && w.pid >= 0 && next < indexes.size()) hand(w);
-        while (pool.size() < settings.workers && next < indexes.size() && spawn()) hand(pool.back());
+    // Idle workers get the next drawings, and new workers are started up to
+    // the number asked for while drawings are left.
+    void handOut() {
+        for (Worker& w : pool_)
+            if (!w.busy && w.pid >= 0 && next_ < indexes_.size()) hand(w);
+        while (pool_.size() < settings_.workers && next_ < indexes_.size() && spawn()) hand(pool_.back());
         removeEnded();
-        bool anyBusy = false;
-        for (const Worker& w : pool) anyBusy = anyBusy || w.busy;
-        if (!anyBusy) {
-            if (next >= indexes.size()) break;
-            // Not even one worker could be started.
-            while (next < indexes.size()) fail(indexes[next++], "cannot start a worker process: " + startFailure, 0);
-            break;
-        }
+    }
 
+    void removeEnded() {
+        std::erase_if(pool_, [](const Worker& w) { return w.pid < 0; });
+    }
+
+    bool anyBusy() const {
+        return std::any_of(pool_.begin(), pool_.end(), [](const Worker& w) { return w.busy; });
+    }
+
+    // Until the first busy worker's time is up; for ever without a limit.
+    int pollTimeout() const {
         int wait = -1;
+        if (settings_.timeoutSeconds <= 0) return wait;
         const auto now = Clock::now();
-        if (settings.timeoutSeconds > 0) {
-            for (const Worker& w : pool) {
-                if (!w.busy) continue;
-                const auto deadline = w.started + std::chrono::duration<double>(settings.timeoutSeconds);
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-                const int ms = static_cast<int>(std::max<long long>(0, std::min<long long>(left, 1 << 30)));
-                wait = wait < 0 ? ms : std::min(wait, ms);
-            }
+        for (const Worker& w : pool_) {
+            if (!w.busy) continue;
+            const auto deadline = w.started + std::chrono::duration<double>(settings_.timeoutSeconds);
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            const int ms = static_cast<int>(std::max<long long>(0, std::min<long long>(left, 1 << 30)));
+            wait = wait < 0 ? ms : std::min(wait, ms);
         }
-        std::vector<pollfd> fds;
-        std::vector<Worker*> polled;
-        if (settings.interruptFd >= 0) {
-            fds.push_back({settings.interruptFd, POLLIN, 0});
+        return wait;
+    }
+
+    // The stop pipe, then each busy worker's answers (polled[k] null for the pipe).
+    void watched(std::vector<pollfd>& fds, std::vector<Worker*>& polled) {
+        if (settings_.interruptFd >= 0) {
+            fds.push_back({settings_.interruptFd, POLLIN, 0});
             polled.push_back(nullptr);
         }
-        for (Worker& w : pool) {
+        for (Worker& w : pool_) {
             if (!w.busy) continue;
             fds.push_back({w.results, POLLIN, 0});
             polled.push_back(&w);
         }
-        if (::poll(fds.data(), fds.size(), wait) < 0 && errno != EINTR) {
-            const std::string why = std::string("lost track of its worker: ") + std::strerror(errno);
-            for (Worker* w : polled) {
-                if (!w) continue;
-                ::kill(w->pid, SIGKILL);
-                abandon(*w, [&](int) { return why; }, 0);
-            }
-            removeEnded();
-            continue;
-        }
-        // Asked afresh rather than from fds: a worker that the same Ctrl+C
-        // ended may have woken the poll before the signal's byte arrived.
-        pollfd stop{settings.interruptFd, POLLIN, 0};
-        if (settings.interruptFd >= 0 && ::poll(&stop, 1, 0) > 0) {
-            // Whatever was under way ends here; nothing else begins.
-            for (Worker& w : pool) {
-                if (w.pid < 0) continue;
-                if (!w.busy) {
-                    reap(w);
-                    continue;
-                }
-                ::kill(w.pid, SIGKILL);
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
-                abandon(w, [](int) { return std::string("interrupted"); }, ms, Outcome::Status::Interrupted);
-            }
-            return;
-        }
-        for (std::size_t k = 0; k < fds.size(); ++k) {
-            if (!fds[k].revents || !polled[k]) continue;
-            Worker& w = *polled[k];
-            char buffer[4096];
-            const ssize_t n = ::read(w.results, buffer, sizeof buffer);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            if (n <= 0) {
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - w.started).count();
-                abandon(w, &endingOf, ms);
-                continue;
-            }
-            w.received.append(buffer, static_cast<std::size_t>(n));
-            ResultHeader header{};
-            if (w.received.size() < sizeof header) continue;
-            std::memcpy(&header, w.received.data(), sizeof header);
-            const std::size_t notesAt = sizeof header + header.reasonLength, referencesAt = notesAt + header.notesLength;
-            const std::size_t lossesAt = referencesAt + header.referencesLength;
-            if (w.received.size() < lossesAt + header.lossesLength) continue;
-            Outcome outcome;
-            outcome.status = static_cast<Outcome::Status>(header.status);
-            outcome.entities = header.entities;
-            outcome.milliseconds = header.milliseconds;
-            outcome.reason = w.received.substr(sizeof header, header.reasonLength);
-            outcome.fontSubstitutions = split(w.received.substr(notesAt, header.notesLength), '\n');
-            outcome.references = split(w.received.substr(referencesAt, header.referencesLength), '\0');
-            outcome.losses = unpackLosses(w.received.substr(lossesAt, header.lossesLength));
-            w.busy = false;
-            finished(w.index, outcome);
-        }
-        if (settings.timeoutSeconds > 0) {
-            const auto late = Clock::now();
-            for (Worker& w : pool) {
-                if (!w.busy || w.pid < 0) continue;
-                const double seconds = std::chrono::duration<double>(late - w.started).count();
-                if (seconds < settings.timeoutSeconds) continue;
-                ::kill(w.pid, SIGKILL);
-                abandon(w, [&](int) {
-                    return "took longer than " + secondsText(settings.timeoutSeconds) + " s, the time limit (--timeout)";
-                }, seconds * 1000);
-            }
+    }
+
+    void lostTrack(const std::vector<Worker*>& polled, const std::string& why) {
+        for (Worker* w : polled) {
+            if (!w) continue;
+            ::kill(w->pid, SIGKILL);
+            abandon(*w, [&](int) { return why; }, 0);
         }
         removeEnded();
     }
-    for (Worker& w : pool) reap(w);  // closing its job pipe ends each worker
+
+    // Asked afresh rather than from the poll's answer: a worker that the
+    // same Ctrl+C ended may have woken the poll before the signal's byte
+    // arrived.
+    bool stopAsked() const {
+        pollfd stop{settings_.interruptFd, POLLIN, 0};
+        return settings_.interruptFd >= 0 && ::poll(&stop, 1, 0) > 0;
+    }
+
+    // Whatever was under way ends here; nothing else begins.
+    void stopAll() {
+        for (Worker& w : pool_) {
+            if (w.pid < 0) continue;
+            if (!w.busy) {
+                reap(w);
+                continue;
+            }
+            ::kill(w.pid, SIGKILL);
+            abandon(w, [](int) { return std::string("interrupted"); }, millisecondsSince(w.started),
+                    Outcome::Status::Interrupted);
+        }
+    }
+
+    void receive(Worker& w) {
+        char buffer[4096];
+        const ssize_t n = ::read(w.results, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+        if (n <= 0) {
+            abandon(w, &endingOf, millisecondsSince(w.started));
+            return;
+        }
+        w.received.append(buffer, static_cast<std::size_t>(n));
+        Outcome outcome;
+        if (!unpackResult(w.received, outcome)) return;
+        w.busy = false;
+        finished_(w.index, outcome);
+    }
+
+    void endLateOnes() {
+        if (settings_.timeoutSeconds <= 0) return;
+        const auto late = Clock::now();
+        for (Worker& w : pool_) {
+            if (!w.busy || w.pid < 0) continue;
+            const double seconds = std::chrono::duration<double>(late - w.started).count();
+            if (seconds < settings_.timeoutSeconds) continue;
+            ::kill(w.pid, SIGKILL);
+            abandon(w, [&](int) {
+                return "took longer than " + secondsText(settings_.timeoutSeconds) + " s, the time limit (--timeout)";
+            }, seconds * 1000);
+        }
+    }
+
+    const std::vector<std::size_t>& indexes_;
+    const WorkerSettings& settings_;
+    const std::function<Outcome(std::size_t)>& convert_;
+    const std::function<void(std::size_t, const Outcome&)>& finished_;
+    std::vector<Worker> pool_;
+    std::size_t next_ = 0;
+    std::string startFailure_;
+};
+
+}  // namespace
+
+void runInWorkers(const std::vector<std::size_t>& indexes, const WorkerSettings& settings,
+                  const std::function<Outcome(std::size_t)>& convert,
+                  const std::function<void(std::size_t, const Outcome&)>& finished) {
+    Supervisor(indexes, settings, convert, finished).run();
 }
 
 }  // namespace lumicade::convert

@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -94,24 +96,14 @@ void removeStaleTemporaryFiles(const std::vector<Job>& jobs, const std::vector<s
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    qInstallMessageHandler(quietQtMessages);
-    // A write over the file-size limit fails that picture with "File too
-    // large" instead of killing the batch; a reader of our output that goes
-    // away fails the write instead of killing us.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    // --version answers alone, as --help does.
+// --version and --help answer alone; a wrong command line is named. The
+// exit status when the run ends here.
+std::optional<int> readCommandLine(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("lumicade-convert %s\n", LUMICADE_VERSION);
             return 0;
         }
-
-    Options o;
     try {
         o = parseArguments(argc, argv);
     } catch (const UsageError& e) {
@@ -125,31 +117,151 @@ int main(int argc, char** argv) {
                      e.message.c_str());
         return 2;
     }
-    if (o.readStdin) {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            // A line of blanks is an empty line, not a file called "  ".
-            if (line.find_first_not_of(" \t") != std::string::npos) o.inputs.push_back(line);
-        }
-    }
-    if (!o.outputDir.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(o.outputDir, error);
-        if (error) {
-            std::fprintf(stderr, "lumicade-convert: cannot create the folder %s: %s\n", displayName(o.outputDir).c_str(),
-                         error.message().c_str());
-            return 1;
-        }
-    }
+    return std::nullopt;
+}
 
-    // Pictures are named over the whole list, before it is split into
-    // shards, so that every part names them as a single run would.
-    const std::vector<Job> jobs = planOutputs(collectDrawings(o), o);
+void readStandardInput(Options& o) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        // A line of blanks is an empty line, not a file called "  ".
+        if (line.find_first_not_of(" \t") != std::string::npos) o.inputs.push_back(line);
+    }
+}
+
+bool createOutputFolder(const Options& o) {
+    if (o.outputDir.empty()) return true;
+    std::error_code error;
+    std::filesystem::create_directories(o.outputDir, error);
+    if (error)
+        std::fprintf(stderr, "lumicade-convert: cannot create the folder %s: %s\n", displayName(o.outputDir).c_str(),
+                     error.message().c_str());
+    return !error;
+}
+
+// Pictures are named over the whole list, before it is split into shards,
+// so that every part names them as a single run would.
+std::vector<Job> planJobs(const Options& o) {
+    std::vector<Job> jobs = planOutputs(collectDrawings(o), o);
     if (jobs.empty() && !o.recursive)
         for (const std::string& folder : foldersWithSubfolders(o))
             std::fprintf(stderr, "lumicade-convert: no drawings in %s itself; --recursive looks into its subfolders\n",
                          displayName(folder).c_str());
+    return jobs;
+}
+
+// The drawings of this run's part, and how each ends, in this process.
+class Run {
+public:
+    Run(const Options& o, const std::vector<Job>& jobs, Report& report) : o_(o), jobs_(jobs), report_(report) {
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            if (inShard(jobs[i].input, o.shardIndex, o.shardCount)) mine_.push_back(i);
+        progress_ = std::make_unique<Progress>(mine_.size(), isatty(STDERR_FILENO), o.verbose);
+    }
+
+    void finished(std::size_t i, const Outcome& outcome) {
+        for (const std::string& line : outcome.fontSubstitutions)
+            if (std::find(substitutions_.begin(), substitutions_.end(), line) == substitutions_.end())
+                substitutions_.push_back(line);
+        progress_->finished(jobs_[i].input, jobs_[i].output, outcome);
+        report_.add(jobs_[i].input, jobs_[i].output, outcome);
+    }
+
+    // Refusals and pictures that are up to date need no worker; the others
+    // are left to convert.
+    std::vector<std::size_t> settleWithoutWorkers() {
+        std::vector<std::size_t> toConvert;
+        for (const std::size_t i : mine_) {
+            Outcome outcome;
+            if (!jobs_[i].refusal.empty()) {
+                outcome.reason = jobs_[i].refusal;
+                finished(i, outcome);
+            } else if (std::string why; o_.skipUpToDate && pictureUpToDate(jobs_[i].input, jobs_[i].output, o_, &why)) {
+                outcome.status = Outcome::Status::Skipped;
+                outcome.reason = "its picture is up to date";
+                finished(i, outcome);
+            } else {
+                if (o_.skipUpToDate && o_.verbose)
+                    std::fprintf(stderr, "%s: not up to date: %s\n", displayName(jobs_[i].input).c_str(), why.c_str());
+                toConvert.push_back(i);
+            }
+        }
+        return toConvert;
+    }
+
+    void sayPlan(std::size_t toConvert, std::size_t workers) const {
+        if (!o_.verbose) return;
+        const std::string part = o_.shardCount > 1 ? " (part " + std::to_string(o_.shardIndex) + " of " +
+                                                         std::to_string(o_.shardCount) + ", " +
+                                                         std::to_string(jobs_.size()) + " in all)"
+                                                   : std::string();
+        std::fprintf(stderr, "lumicade-convert: %zu drawing%s%s, %zu to convert in %zu worker%s\n", mine_.size(),
+                     mine_.size() == 1 ? "" : "s", part.c_str(), toConvert, workers, workers == 1 ? "" : "s");
+    }
+
+    // The exit status, once the workers are done.
+    int end(double seconds) {
+        progress_->summary(seconds);
+        if (stopSignal) {
+            const int signal = stopSignal;
+            const char* name = sigabbrev_np(signal);
+            std::fprintf(stderr, "lumicade-convert: stopped by SIG%s\n", name ? name : std::to_string(signal).c_str());
+            report_.close();
+            return 128 + signal;
+        }
+        if (o_.verbose)
+            for (const std::string& line : substitutions_) std::fprintf(stderr, "font substituted: %s\n", line.c_str());
+        const bool reportComplete = report_.close();
+        const bool lost = o_.strict && progress_->incomplete() > 0;
+        return progress_->failed() || lost || !reportComplete ? 1 : 0;
+    }
+
+private:
+    const Options& o_;
+    const std::vector<Job>& jobs_;
+    Report& report_;
+    std::vector<std::size_t> mine_;
+    std::unique_ptr<Progress> progress_;
+    std::vector<std::string> substitutions_;  // each once, in the order first met
+};
+
+// With several workers the largest drawings go first, so that no worker is
+// left alone with a big one at the end while the others have nothing to do.
+// Their order in the report follows the order they finish anyway.
+void largestFirst(std::vector<std::size_t>& toConvert, const std::vector<Job>& jobs) {
+    std::vector<std::uintmax_t> sizes(jobs.size(), 0);
+    for (const std::size_t i : toConvert) {
+        std::error_code sizeError;
+        const std::uintmax_t size = std::filesystem::file_size(jobs[i].input, sizeError);
+        sizes[i] = sizeError ? 0 : size;
+    }
+    std::stable_sort(toConvert.begin(), toConvert.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+}
+
+WorkerSettings workerSettings(const Options& o, std::size_t toConvert) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    WorkerSettings settings;
+    settings.workers = std::min<std::size_t>(o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : cores,
+                                             std::max<std::size_t>(1, toConvert));
+    settings.timeoutSeconds = o.timeoutSeconds;
+    return settings;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(quietQtMessages);
+    // A write over the file-size limit fails that picture with "File too
+    // large" instead of killing the batch; a reader of our output that goes
+    // away fails the write instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Options o;
+    if (const std::optional<int> status = readCommandLine(argc, argv, o)) return *status;
+    if (o.readStdin) readStandardInput(o);
+    if (!createOutputFolder(o)) return 1;
+    const std::vector<Job> jobs = planJobs(o);
     if (isOneOf(o.reportFile, jobs)) {
         std::fprintf(stderr, "lumicade-convert: the report %s would overwrite one of the drawings\n",
                      displayName(o.reportFile).c_str());
@@ -164,65 +276,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<std::size_t> mine;
-    for (std::size_t i = 0; i < jobs.size(); ++i)
-        if (inShard(jobs[i].input, o.shardIndex, o.shardCount)) mine.push_back(i);
-
-    Progress progress(mine.size(), isatty(STDERR_FILENO), o.verbose);
-    std::vector<std::string> substitutions;  // each once, in the order first met
-    auto finished = [&](std::size_t i, const Outcome& outcome) {
-        for (const std::string& line : outcome.fontSubstitutions)
-            if (std::find(substitutions.begin(), substitutions.end(), line) == substitutions.end())
-                substitutions.push_back(line);
-        progress.finished(jobs[i].input, jobs[i].output, outcome);
-        report.add(jobs[i].input, jobs[i].output, outcome);
-    };
+    Run run(o, jobs, report);
     const auto start = std::chrono::steady_clock::now();
-
-    // Refusals and pictures that are up to date need no worker.
-    std::vector<std::size_t> toConvert;
-    for (const std::size_t i : mine) {
-        Outcome outcome;
-        if (!jobs[i].refusal.empty()) {
-            outcome.reason = jobs[i].refusal;
-            finished(i, outcome);
-        } else if (std::string why; o.skipUpToDate && pictureUpToDate(jobs[i].input, jobs[i].output, o, &why)) {
-            outcome.status = Outcome::Status::Skipped;
-            outcome.reason = "its picture is up to date";
-            finished(i, outcome);
-        } else {
-            if (o.skipUpToDate && o.verbose)
-                std::fprintf(stderr, "%s: not up to date: %s\n", displayName(jobs[i].input).c_str(), why.c_str());
-            toConvert.push_back(i);
-        }
-    }
-
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    WorkerSettings settings;
-    settings.workers = std::min<std::size_t>(o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : cores,
-                                             std::max<std::size_t>(1, toConvert.size()));
-    settings.timeoutSeconds = o.timeoutSeconds;
-    // With several workers the largest drawings go first, so that no worker
-    // is left alone with a big one at the end while the others have nothing
-    // to do. Their order in the report follows the order they finish anyway.
-    if (settings.workers > 1) {
-        std::vector<std::uintmax_t> sizes(jobs.size(), 0);
-        for (const std::size_t i : toConvert) {
-            std::error_code sizeError;
-            const std::uintmax_t size = std::filesystem::file_size(jobs[i].input, sizeError);
-            sizes[i] = sizeError ? 0 : size;
-        }
-        std::stable_sort(toConvert.begin(), toConvert.end(),
-                         [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
-    }
-    if (o.verbose)
-        std::fprintf(stderr, "lumicade-convert: %zu drawing%s%s, %zu to convert in %zu worker%s\n", mine.size(),
-                     mine.size() == 1 ? "" : "s",
-                     o.shardCount > 1 ? (" (part " + std::to_string(o.shardIndex) + " of " + std::to_string(o.shardCount) +
-                                         ", " + std::to_string(jobs.size()) + " in all)")
-                                            .c_str()
-                                      : "",
-                     toConvert.size(), settings.workers, settings.workers == 1 ? "" : "s");
+    std::vector<std::size_t> toConvert = run.settleWithoutWorkers();
+    WorkerSettings settings = workerSettings(o, toConvert.size());
+    if (settings.workers > 1) largestFirst(toConvert, jobs);
+    run.sayPlan(toConvert.size(), settings.workers);
     removeStaleTemporaryFiles(jobs, toConvert);
     stopOnSignals();
     settings.interruptFd = stopPipe[0];
@@ -231,19 +290,7 @@ int main(int argc, char** argv) {
     settings.abandoned = [&](pid_t worker, std::size_t i) {
         cad::ReplacingFile::removeLeftovers(std::filesystem::path(jobs[i].output).parent_path().native(), worker);
     };
-    runInWorkers(toConvert, settings, [&](std::size_t i) { return convertDrawing(jobs[i], o); }, finished);
-
-    progress.summary(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    if (stopSignal) {
-        const int signal = stopSignal;
-        const char* name = sigabbrev_np(signal);
-        std::fprintf(stderr, "lumicade-convert: stopped by SIG%s\n", name ? name : std::to_string(signal).c_str());
-        report.close();
-        return 128 + signal;
-    }
-    if (o.verbose)
-        for (const std::string& line : substitutions) std::fprintf(stderr, "font substituted: %s\n", line.c_str());
-    const bool reportComplete = report.close();
-    const bool lost = o.strict && progress.incomplete() > 0;
-    return progress.failed() || lost || !reportComplete ? 1 : 0;
+    runInWorkers(toConvert, settings, [&](std::size_t i) { return convertDrawing(jobs[i], o); },
+                 [&](std::size_t i, const Outcome& outcome) { run.finished(i, outcome); });
+    return run.end(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }

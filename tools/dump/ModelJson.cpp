@@ -1,9 +1,7 @@
 #include "tools/dump/ModelJson.h"
 
-#include "cad/model/Overloaded.h"
+#include "tools/common/JsonWriter.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <type_traits>
@@ -14,31 +12,12 @@ namespace {
 
 using namespace cad;
 
-// A small streaming JSON writer: values are written as they come, commas
-// and nesting are tracked here.
-class Json {
+// The shared writer, with the model's own kinds of value.
+class Json : public json::Writer {
 public:
-    explicit Json(std::ostream& out) : out_(out) {}
+    using json::Writer::Writer;
+    using json::Writer::value;
 
-    void beginObject(const char* key = nullptr) { open(key, '{'); }
-    void endObject() { close('}'); }
-    void beginArray(const char* key = nullptr) { open(key, '['); }
-    void endArray() { close(']'); }
-
-    void value(const char* key, double v) {
-        prefix(key);
-        if (!std::isfinite(v)) {
-            out_ << "null";
-            return;
-        }
-        char buf[64];
-        auto r = std::to_chars(buf, buf + sizeof buf, v);
-        out_.write(buf, r.ptr - buf);
-    }
-    void value(const char* key, int v) { prefix(key), out_ << v; }
-    void value(const char* key, bool v) { prefix(key), out_ << (v ? "true" : "false"); }
-    void value(const char* key, const std::string& v) { prefix(key), quoted(v); }
-    void value(const char* key, const char* v) { value(key, std::string(v)); }
     void handle(const char* key, Handle h) {
         char buf[24];
         std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(h));
@@ -75,44 +54,6 @@ public:
             value(key, std::string(buf));
         }
     }
-
-private:
-    void prefix(const char* key) {
-        if (!first_) out_ << ',';
-        first_ = false;
-        if (key) {
-            quoted(key);
-            out_ << ':';
-        }
-    }
-    void open(const char* key, char c) {
-        prefix(key);
-        out_ << c;
-        first_ = true;
-    }
-    void close(char c) {
-        out_ << c;
-        first_ = false;
-    }
-    void quoted(const std::string& s) {
-        out_ << '"';
-        for (char ch : s) {
-            auto u = static_cast<unsigned char>(ch);
-            if (ch == '"' || ch == '\\') out_ << '\\' << ch;
-            else if (ch == '\n') out_ << "\\n";
-            else if (ch == '\r') out_ << "\\r";
-            else if (ch == '\t') out_ << "\\t";
-            else if (u < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04X", u);
-                out_ << buf;
-            } else out_ << ch;
-        }
-        out_ << '"';
-    }
-
-    std::ostream& out_;
-    bool first_ = true;
 };
 
 void writeEntity(Json& j, const Entity& e);
@@ -221,242 +162,275 @@ void writeBody(Json& j, const BodyData& b) {
     j.endArray();
 }
 
+void writeFields(Json& j, const PlaceholderData& d) {
+    j.value("className", d.className);
+}
+
+void writeFields(Json& j, const LineData& d) {
+    j.point("start", d.start), j.point("end", d.end);
+}
+
+void writeFields(Json& j, const PointData& d) {
+    j.point("position", d.position), j.value("xAxisAngle", d.xAxisAngle);
+}
+
+void writeFields(Json& j, const CircleData& d) {
+    j.point("center", d.center), j.value("radius", d.radius);
+}
+
+void writeFields(Json& j, const ArcData& d) {
+    j.point("center", d.center), j.value("radius", d.radius);
+    j.value("startAngle", d.startAngle), j.value("endAngle", d.endAngle);
+}
+
+void writeFields(Json& j, const EllipseData& d) {
+    j.point("center", d.center), j.point("majorAxis", d.majorAxis), j.value("ratio", d.ratio);
+    j.value("startParam", d.startParam), j.value("endParam", d.endParam);
+}
+
+void writeFields(Json& j, const SplineData& d) {
+    j.value("degree", d.degree), j.value("flags", d.flags), j.numbers("knots", d.knots);
+    j.points("controlPoints", d.controlPoints), j.numbers("weights", d.weights);
+    j.points("fitPoints", d.fitPoints);
+    j.point("startTangent", d.startTangent), j.point("endTangent", d.endTangent);
+}
+
+void writeFields(Json& j, const LwPolylineData& d) {
+    j.value("closed", d.closed), j.value("constantWidth", d.constantWidth);
+    j.value("elevation", d.elevation);
+    j.beginArray("vertices");
+    for (const LwVertex& v : d.vertices) {
+        j.beginObject();
+        j.point("point", v.point), j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
+        j.value("bulge", v.bulge);
+        j.endObject();
+    }
+    j.endArray();
+}
+
+void writeFields(Json& j, const PolylineData& d) {
+    static const char* kinds[] = {"2D", "3D", "polyface", "mesh"};
+    j.value("kind", kinds[static_cast<int>(d.kind)]), j.value("flags", d.flags);
+    j.value("meshM", d.meshM), j.value("meshN", d.meshN), j.value("elevation", d.elevation);
+    j.beginArray("vertices");
+    for (const PolylineVertex& v : d.vertices) {
+        j.beginObject();
+        j.point("point", v.point), j.value("flags", v.flags), j.value("bulge", v.bulge);
+        j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
+        if (v.faceIndices[0] || v.faceIndices[1] || v.faceIndices[2] || v.faceIndices[3]) {
+            j.beginArray("face");
+            for (int f : v.faceIndices) j.value(nullptr, f);
+            j.endArray();
+        }
+        j.endObject();
+    }
+    j.endArray();
+}
+
+void writeFields(Json& j, const TextData& d) {
+    writeText(j, d);
+}
+
+void writeFields(Json& j, const MTextData& d) {
+    j.point("insertion", d.insertion), j.point("xAxis", d.xAxis), j.value("height", d.height);
+    j.value("rectWidth", d.rectWidth), j.value("rectHeight", d.rectHeight);
+    j.value("attachment", d.attachment), j.value("lineSpacingFactor", d.lineSpacingFactor);
+    j.value("text", d.text), j.value("style", d.style);
+}
+
+void writeFields(Json& j, const InsertData& d) {
+    j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
+    j.value("rotation", d.rotation);
+    if (d.columns != 1 || d.rows != 1) {
+        j.value("columns", d.columns), j.value("rows", d.rows);
+        j.value("columnSpacing", d.columnSpacing), j.value("rowSpacing", d.rowSpacing);
+    }
+    if (!d.attributes.empty()) {
+        j.beginArray("attributes");
+        for (const Entity& a : d.attributes) writeEntity(j, a);
+        j.endArray();
+    }
+}
+
+void writeFields(Json& j, const DimensionData& d) {
+    j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
+    j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
+    j.points("points", d.points);
+    j.value("measurement", d.measurement), j.value("rotation", d.rotation);
+    j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
+    j.value("text", d.text);
+}
+
+void writeFields(Json& j, const LeaderData& d) {
+    j.points("vertices", d.vertices), j.value("arrowhead", d.arrowhead), j.value("spline", d.spline);
+    j.value("style", d.style), j.handle("annotation", d.annotation);
+}
+
+void writeHatchEdge(Json& j, const HatchEdge& e) {
+    j.beginObject();
+    switch (e.kind) {
+    case HatchEdge::Kind::Line:
+        j.value("kind", "line"), j.point("start", e.start), j.point("end", e.end);
+        break;
+    case HatchEdge::Kind::Arc:
+        j.value("kind", "arc"), j.point("center", e.center), j.value("radius", e.radius);
+        j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
+        j.value("ccw", e.ccw);
+        break;
+    case HatchEdge::Kind::Ellipse:
+        j.value("kind", "ellipse"), j.point("center", e.center);
+        j.point("majorAxis", e.majorAxis), j.value("ratio", e.ratio);
+        j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
+        j.value("ccw", e.ccw);
+        break;
+    case HatchEdge::Kind::Spline:
+        j.value("kind", "spline"), j.value("degree", e.degree);
+        j.numbers("knots", e.knots), j.points("controlPoints", e.controlPoints);
+        j.numbers("weights", e.weights), j.points("fitPoints", e.fitPoints);
+        break;
+    }
+    j.endObject();
+}
+
+void writeHatchLoop(Json& j, const HatchLoop& l) {
+    j.beginObject();
+    j.value("flags", l.flags);
+    if (l.isPolyline) {
+        j.value("closed", l.closed);
+        j.beginArray("polyline");
+        for (const LwVertex& v : l.polyline) {
+            j.beginObject();
+            j.point("point", v.point), j.value("bulge", v.bulge);
+            j.endObject();
+        }
+        j.endArray();
+    } else {
+        j.beginArray("edges");
+        for (const HatchEdge& e : l.edges) writeHatchEdge(j, e);
+        j.endArray();
+    }
+    j.endObject();
+}
+
+void writeFields(Json& j, const HatchData& d) {
+    j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
+    j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
+    j.value("gradient", d.gradient);
+    j.beginArray("loops");
+    for (const HatchLoop& l : d.loops) writeHatchLoop(j, l);
+    j.endArray();
+    j.beginArray("patternLines");
+    for (const HatchPatternLine& l : d.lines) {
+        j.beginObject();
+        j.value("angle", l.angle), j.point("base", l.base), j.point("offset", l.offset);
+        j.numbers("dashes", l.dashes);
+        j.endObject();
+    }
+    j.endArray();
+}
+
+template <class T>
+    requires(std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>)
+void writeFields(Json& j, const T& d) {
+    j.points("corners", d.corners);
+    if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
+}
+
+void writeFields(Json& j, const RayData& d) {
+    j.point("base", d.base), j.point("direction", d.direction);
+}
+
+void writeFields(Json& j, const MLineData& d) {
+    j.value("style", d.style), j.value("scale", d.scale), j.value("justification", d.justification);
+    j.value("flags", d.flags), j.point("start", d.start), j.numbers("elementOffsets", d.elementOffsets);
+    j.beginArray("vertices");
+    for (const MLineVertex& v : d.vertices) {
+        j.beginObject();
+        j.point("position", v.position), j.point("direction", v.direction), j.point("miter", v.miter);
+        j.beginArray("parameters");
+        for (const auto& p : v.parameters) j.numbers(nullptr, p);
+        j.endArray();
+        j.endObject();
+    }
+    j.endArray();
+}
+
+void writeFields(Json& j, const ViewportData& d) {
+    j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
+    j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
+    j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
+    j.point("viewDirection", d.viewDirection), j.point("viewTarget", d.viewTarget);
+    j.value("lensLength", d.lensLength), j.value("frontClip", d.frontClip), j.value("backClip", d.backClip);
+    j.value("flags", d.flags), j.value("on", d.on()), j.value("locked", d.locked());
+    j.handle("clipBoundary", d.clipBoundary);
+    j.beginArray("frozenLayers");
+    for (const std::string& name : d.frozenLayers) j.value(nullptr, name);
+    j.endArray();
+}
+
+void writeFields(Json& j, const ImageData& d) {
+    j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
+    j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
+    j.points("clip", d.clip);
+    j.value("clipInverted", d.clipInverted), j.value("displayFlags", d.displayFlags);
+    j.value("brightness", d.brightness), j.value("contrast", d.contrast), j.value("fade", d.fade);
+    j.handle("definition", d.definition), j.value("filePath", d.filePath);
+    if (!d.page.empty()) j.value("page", d.page);
+}
+
+void writeFields(Json& j, const ToleranceData& d) {
+    j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
+    j.value("text", d.text), j.value("style", d.style);
+}
+
+void writeFields(Json& j, const TableData& d) {
+    j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
+    j.value("rotation", d.rotation);
+}
+
+void writeFields(Json& j, const MLeaderData& d) {
+    j.beginArray("leaderLines");
+    for (const auto& line : d.leaderLines) j.points(nullptr, line);
+    j.endArray();
+    j.points("landingPoints", d.landingPoints);
+    j.value("text", d.text), j.point("textLocation", d.textLocation);
+    j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
+    j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
+    j.value("textAttachment", d.textAttachment), j.value("textWidth", d.textWidth);
+    j.value("lineSpacingFactor", d.lineSpacingFactor), j.value("textFrame", d.textFrame);
+    j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
+}
+
+void writeFields(Json& j, const ShapeData& d) {
+    j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
+    j.value("name", d.name);
+}
+
+void writeFields(Json& j, const ProxyEntityData& d) {
+    j.value("className", d.className);
+    writeGraphics(j, d.graphics);
+}
+
+void writeFields(Json& j, const BodyData& d) {
+    writeBody(j, d);
+}
+
+void writeFields(Json& j, const MeshData& d) {
+    j.value("version", d.version), j.value("subdivisionLevel", d.subdivisionLevel);
+    j.points("vertices", d.vertices);
+    j.beginArray("faces");
+    for (const auto& f : d.faces) {
+        j.beginArray();
+        for (int v : f) j.value(nullptr, v);
+        j.endArray();
+    }
+    j.endArray();
+    j.value("edges", static_cast<int>(d.edges.size()));
+}
+
+// Each kind's own fields, after those all entities share.
 void writeData(Json& j, const EntityData& data) {
-    visitData(
-        overloaded{
-            [&](const PlaceholderData& d) {
-                j.value("className", d.className);
-            },
-            [&](const LineData& d) {
-                j.point("start", d.start), j.point("end", d.end);
-            },
-            [&](const PointData& d) {
-                j.point("position", d.position), j.value("xAxisAngle", d.xAxisAngle);
-            },
-            [&](const CircleData& d) {
-                j.point("center", d.center), j.value("radius", d.radius);
-            },
-            [&](const ArcData& d) {
-                j.point("center", d.center), j.value("radius", d.radius);
-                j.value("startAngle", d.startAngle), j.value("endAngle", d.endAngle);
-            },
-            [&](const EllipseData& d) {
-                j.point("center", d.center), j.point("majorAxis", d.majorAxis), j.value("ratio", d.ratio);
-                j.value("startParam", d.startParam), j.value("endParam", d.endParam);
-            },
-            [&](const SplineData& d) {
-                j.value("degree", d.degree), j.value("flags", d.flags), j.numbers("knots", d.knots);
-                j.points("controlPoints", d.controlPoints), j.numbers("weights", d.weights);
-                j.points("fitPoints", d.fitPoints);
-                j.point("startTangent", d.startTangent), j.point("endTangent", d.endTangent);
-            },
-            [&](const LwPolylineData& d) {
-                j.value("closed", d.closed), j.value("constantWidth", d.constantWidth);
-                j.value("elevation", d.elevation);
-                j.beginArray("vertices");
-                for (const LwVertex& v : d.vertices) {
-                    j.beginObject();
-                    j.point("point", v.point), j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
-                    j.value("bulge", v.bulge);
-                    j.endObject();
-                }
-                j.endArray();
-            },
-            [&](const PolylineData& d) {
-                static const char* kinds[] = {"2D", "3D", "polyface", "mesh"};
-                j.value("kind", kinds[static_cast<int>(d.kind)]), j.value("flags", d.flags);
-                j.value("meshM", d.meshM), j.value("meshN", d.meshN), j.value("elevation", d.elevation);
-                j.beginArray("vertices");
-                for (const PolylineVertex& v : d.vertices) {
-                    j.beginObject();
-                    j.point("point", v.point), j.value("flags", v.flags), j.value("bulge", v.bulge);
-                    j.value("startWidth", v.startWidth), j.value("endWidth", v.endWidth);
-                    if (v.faceIndices[0] || v.faceIndices[1] || v.faceIndices[2] || v.faceIndices[3]) {
-                        j.beginArray("face");
-                        for (int f : v.faceIndices) j.value(nullptr, f);
-                        j.endArray();
-                    }
-                    j.endObject();
-                }
-                j.endArray();
-            },
-            [&](const TextData& d) {
-                writeText(j, d);
-            },
-            [&](const MTextData& d) {
-                j.point("insertion", d.insertion), j.point("xAxis", d.xAxis), j.value("height", d.height);
-                j.value("rectWidth", d.rectWidth), j.value("rectHeight", d.rectHeight);
-                j.value("attachment", d.attachment), j.value("lineSpacingFactor", d.lineSpacingFactor);
-                j.value("text", d.text), j.value("style", d.style);
-            },
-            [&](const InsertData& d) {
-                j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
-                j.value("rotation", d.rotation);
-                if (d.columns != 1 || d.rows != 1) {
-                    j.value("columns", d.columns), j.value("rows", d.rows);
-                    j.value("columnSpacing", d.columnSpacing), j.value("rowSpacing", d.rowSpacing);
-                }
-                if (!d.attributes.empty()) {
-                    j.beginArray("attributes");
-                    for (const Entity& a : d.attributes) writeEntity(j, a);
-                    j.endArray();
-                }
-            },
-            [&](const DimensionData& d) {
-                j.value("dimType", d.dimType), j.value("block", d.blockName), j.value("style", d.style);
-                j.point("definitionPoint", d.definitionPoint), j.point("textMidpoint", d.textMidpoint);
-                j.points("points", d.points);
-                j.value("measurement", d.measurement), j.value("rotation", d.rotation);
-                j.value("obliqueAngle", d.obliqueAngle), j.value("textRotation", d.textRotation);
-                j.value("text", d.text);
-            },
-            [&](const LeaderData& d) {
-                j.points("vertices", d.vertices), j.value("arrowhead", d.arrowhead), j.value("spline", d.spline);
-                j.value("style", d.style), j.handle("annotation", d.annotation);
-            },
-            [&](const HatchData& d) {
-                j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
-                j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
-                j.value("gradient", d.gradient);
-                j.beginArray("loops");
-                for (const HatchLoop& l : d.loops) {
-                    j.beginObject();
-                    j.value("flags", l.flags);
-                    if (l.isPolyline) {
-                        j.value("closed", l.closed);
-                        j.beginArray("polyline");
-                        for (const LwVertex& v : l.polyline) {
-                            j.beginObject();
-                            j.point("point", v.point), j.value("bulge", v.bulge);
-                            j.endObject();
-                        }
-                        j.endArray();
-                    } else {
-                        j.beginArray("edges");
-                        for (const HatchEdge& e : l.edges) {
-                            j.beginObject();
-                            switch (e.kind) {
-                            case HatchEdge::Kind::Line:
-                                j.value("kind", "line"), j.point("start", e.start), j.point("end", e.end);
-                                break;
-                            case HatchEdge::Kind::Arc:
-                                j.value("kind", "arc"), j.point("center", e.center), j.value("radius", e.radius);
-                                j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
-                                j.value("ccw", e.ccw);
-                                break;
-                            case HatchEdge::Kind::Ellipse:
-                                j.value("kind", "ellipse"), j.point("center", e.center);
-                                j.point("majorAxis", e.majorAxis), j.value("ratio", e.ratio);
-                                j.value("startAngle", e.startAngle), j.value("endAngle", e.endAngle);
-                                j.value("ccw", e.ccw);
-                                break;
-                            case HatchEdge::Kind::Spline:
-                                j.value("kind", "spline"), j.value("degree", e.degree);
-                                j.numbers("knots", e.knots), j.points("controlPoints", e.controlPoints);
-                                j.numbers("weights", e.weights), j.points("fitPoints", e.fitPoints);
-                                break;
-                            }
-                            j.endObject();
-                        }
-                        j.endArray();
-                    }
-                    j.endObject();
-                }
-                j.endArray();
-                j.beginArray("patternLines");
-                for (const HatchPatternLine& l : d.lines) {
-                    j.beginObject();
-                    j.value("angle", l.angle), j.point("base", l.base), j.point("offset", l.offset);
-                    j.numbers("dashes", l.dashes);
-                    j.endObject();
-                }
-                j.endArray();
-            },
-            [&]<class T>(const T& d) requires(std::is_same_v<T, SolidData> || std::is_same_v<T, Face3DData>) {
-                j.points("corners", d.corners);
-                if constexpr (std::is_same_v<T, Face3DData>) j.value("invisibleEdges", d.invisibleEdges);
-            },
-            [&](const RayData& d) {
-                j.point("base", d.base), j.point("direction", d.direction);
-            },
-            [&](const MLineData& d) {
-                j.value("style", d.style), j.value("scale", d.scale), j.value("justification", d.justification);
-                j.value("flags", d.flags), j.point("start", d.start), j.numbers("elementOffsets", d.elementOffsets);
-                j.beginArray("vertices");
-                for (const MLineVertex& v : d.vertices) {
-                    j.beginObject();
-                    j.point("position", v.position), j.point("direction", v.direction), j.point("miter", v.miter);
-                    j.beginArray("parameters");
-                    for (const auto& p : v.parameters) j.numbers(nullptr, p);
-                    j.endArray();
-                    j.endObject();
-                }
-                j.endArray();
-            },
-            [&](const ViewportData& d) {
-                j.point("center", d.center), j.value("width", d.width), j.value("height", d.height);
-                j.point("viewCenter", d.viewCenter), j.value("viewHeight", d.viewHeight);
-                j.value("twist", d.twist), j.value("id", d.id), j.value("status", d.status);
-                j.point("viewDirection", d.viewDirection), j.point("viewTarget", d.viewTarget);
-                j.value("lensLength", d.lensLength), j.value("frontClip", d.frontClip), j.value("backClip", d.backClip);
-                j.value("flags", d.flags), j.value("on", d.on()), j.value("locked", d.locked());
-                j.handle("clipBoundary", d.clipBoundary);
-                j.beginArray("frozenLayers");
-                for (const std::string& name : d.frozenLayers) j.value(nullptr, name);
-                j.endArray();
-            },
-            [&](const ImageData& d) {
-                j.point("insertion", d.insertion), j.point("uVector", d.uVector), j.point("vVector", d.vVector);
-                j.point("size", d.size), j.value("clipping", d.clipping), j.value("clipType", d.clipType);
-                j.points("clip", d.clip);
-                j.value("clipInverted", d.clipInverted), j.value("displayFlags", d.displayFlags);
-                j.value("brightness", d.brightness), j.value("contrast", d.contrast), j.value("fade", d.fade);
-                j.handle("definition", d.definition), j.value("filePath", d.filePath);
-                if (!d.page.empty()) j.value("page", d.page);
-            },
-            [&](const ToleranceData& d) {
-                j.point("insertion", d.insertion), j.point("xDirection", d.xDirection);
-                j.value("text", d.text), j.value("style", d.style);
-            },
-            [&](const TableData& d) {
-                j.value("block", d.blockName), j.point("insertion", d.insertion), j.point("scale", d.scale);
-                j.value("rotation", d.rotation);
-            },
-            [&](const MLeaderData& d) {
-                j.beginArray("leaderLines");
-                for (const auto& line : d.leaderLines) j.points(nullptr, line);
-                j.endArray();
-                j.points("landingPoints", d.landingPoints);
-                j.value("text", d.text), j.point("textLocation", d.textLocation);
-                j.point("textDirection", d.textDirection), j.value("textHeight", d.textHeight);
-                j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
-                j.value("textAttachment", d.textAttachment), j.value("textWidth", d.textWidth);
-                j.value("lineSpacingFactor", d.lineSpacingFactor), j.value("textFrame", d.textFrame);
-                j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
-            },
-            [&](const ShapeData& d) {
-                j.point("insertion", d.insertion), j.value("size", d.size), j.value("rotation", d.rotation);
-                j.value("name", d.name);
-            },
-            [&](const ProxyEntityData& d) {
-                j.value("className", d.className);
-                writeGraphics(j, d.graphics);
-            },
-            [&](const BodyData& d) { writeBody(j, d); },
-            [&](const MeshData& d) {
-                j.value("version", d.version), j.value("subdivisionLevel", d.subdivisionLevel);
-                j.points("vertices", d.vertices);
-                j.beginArray("faces");
-                for (const auto& f : d.faces) {
-                    j.beginArray();
-                    for (int v : f) j.value(nullptr, v);
-                    j.endArray();
-                }
-                j.endArray();
-                j.value("edges", static_cast<int>(d.edges.size()));
-            }
-        },
-        data);
+    visitData([&](const auto& d) { writeFields(j, d); }, data);
 }
 
 void writeEntity(Json& j, const Entity& e) {
@@ -477,11 +451,7 @@ void writeEntity(Json& j, const Entity& e) {
     j.endObject();
 }
 
-}  // namespace
-
-void writeModelJson(std::ostream& out, const Drawing& d) {
-    Json j(out);
-    j.beginObject();
+void writeHeader(Json& j, const Drawing& d) {
     const Header& h = d.header;
     j.beginObject("header");
     j.value("version", h.version), j.value("codePage", h.codePage);
@@ -503,7 +473,9 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endObject();
+}
 
+void writeTables(Json& j, const Drawing& d) {
     j.beginArray("layers");
     for (const Layer& l : d.layers) {
         j.beginObject();
@@ -538,6 +510,10 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+}
+
+// Layouts and the files the drawing names.
+void writeLayouts(Json& j, const Drawing& d) {
     j.beginArray("layouts");
     for (const Layout& l : d.layouts) {
         j.beginObject();
@@ -569,6 +545,9 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         for (const std::string& p : d.referenceProblems) j.value(nullptr, p);
         j.endArray();
     }
+}
+
+void writeBlocks(Json& j, const Drawing& d) {
     j.beginArray("blocks");
     for (const Block& b : d.blocks) {
         j.beginObject();
@@ -581,6 +560,10 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+}
+
+// What reading met besides the model.
+void writeReadingNotes(Json& j, const Drawing& d) {
     // The stored picture itself is left out: its kind, size and length say
     // whether a thumbnail can use it.
     j.beginObject("preview");
@@ -606,6 +589,18 @@ void writeModelJson(std::ostream& out, const Drawing& d) {
         j.endObject();
     }
     j.endArray();
+}
+
+}  // namespace
+
+void writeModelJson(std::ostream& out, const Drawing& d) {
+    Json j(out);
+    j.beginObject();
+    writeHeader(j, d);
+    writeTables(j, d);
+    writeLayouts(j, d);
+    writeBlocks(j, d);
+    writeReadingNotes(j, d);
     j.endObject();
     out << '\n';
 }
