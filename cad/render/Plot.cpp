@@ -209,7 +209,7 @@ Plot planPlot(const Drawing& drawing, const std::string& layout, const PlotReque
     // The resolution, coarser for a sheet too large for a picture at it.
     const double longMm = std::max(plot.pageWidth, plot.pageHeight);
     plot.dotsPerInch = std::clamp(request.dotsPerInch, 10, 2400);
-    plot.dotsPerInch = std::min(plot.dotsPerInch, static_cast<int>(kMaxPixels * kMmPerInch / longMm));
+    plot.dotsPerInch = std::max(1, std::min(plot.dotsPerInch, static_cast<int>(kMaxPixels * kMmPerInch / longMm)));
 
     if (ownSheet && (setup->plotFlags & 32)) choosePens(plot, setup->plotStyleSheet, request);
     return plot;

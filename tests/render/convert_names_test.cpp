@@ -87,6 +87,7 @@ TEST(ConvertToolNames, APictureIsUpToDateOnlyWhenMadeFromThisDrawingWithTheseOpt
         {{"--background", "black"}, "background white, not black"},
         {{"--window", "0,0,50,50"}, "window"},
         {{"--view", "saved"}, "view extents, not saved"},
+        {{"--plot", "--paper", "A3"}, "plot (none), not A3,150"},
     };
     for (const auto& change : changes) {
         const ToolRun again = convert(base + change.options);
