@@ -91,9 +91,14 @@ std::string findTable(const std::string& name, const PlotRequest& request) {
     return {};
 }
 
+// The table's file name: set-ups may keep the folder it was chosen from.
+std::string tableName(const std::string& sheet) {
+    const std::size_t slash = sheet.find_last_of("/\\");
+    return slash == std::string::npos ? sheet : sheet.substr(slash + 1);
+}
+
 void choosePens(Plot& plot, const std::string& sheet, const PlotRequest& request) {
-    std::string name = sheet;
-    if (const std::size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name = name.substr(slash + 1);
+    const std::string name = tableName(sheet);
     if (name.empty()) return;
     const std::string upper = upperName(name);
     const std::string path = findTable(name, request);
@@ -213,6 +218,18 @@ Plot planPlot(const Drawing& drawing, const std::string& layout, const PlotReque
 
     if (ownSheet && (setup->plotFlags & 32)) choosePens(plot, setup->plotStyleSheet, request);
     return plot;
+}
+
+std::vector<std::string> plotStyleFiles(const Drawing& drawing, const PlotRequest& request) {
+    std::vector<std::string> files;
+    for (const Layout& layout : drawing.layouts) {
+        const std::string name = tableName(layout.plotStyleSheet);
+        if (name.empty() || !(layout.plotFlags & 32)) continue;
+        std::string path = findTable(name, request);
+        if (path.empty() && !request.drawingFolder.empty()) path = (std::filesystem::path(request.drawingFolder) / name).string();
+        if (!path.empty() && std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
+    }
+    return files;
 }
 
 std::vector<std::string> preparePlot(const Drawing& drawing, RenderOptions& options, const PlotRequest& request) {

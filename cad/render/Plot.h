@@ -67,6 +67,11 @@ struct Plot {
 // request, and a missing or damaged table is named in the notes.
 Plot planPlot(const Drawing& drawing, const std::string& layout, const PlotRequest& request);
 
+// The plot style tables the drawing's page set-ups plot with, where they are
+// found, or where the first place looked would hold one that is not: a
+// change to any of them, or its arrival, changes the plots.
+std::vector<std::string> plotStyleFiles(const Drawing& drawing, const PlotRequest& request);
+
 struct RenderOptions;
 // Makes the options draw the space they name (options.layout) as plotted:
 // the plan, the page's long side, and a table's colours where only its

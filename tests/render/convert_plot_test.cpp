@@ -117,6 +117,17 @@ TEST(ConvertPlot, APlotStyleTableChangesPensAsItSays) {
         const Mark green = markOf(page, 2100 - 250, c.line == qRgb(0, 0, 0) ? c.line : qRgb(0, 255, 0));
         EXPECT_EQ(green.first >= 0, c.greenShows);
     }
+
+    // A plot is made again when its table changes, or arrives.
+    QTemporaryDir dir;
+    ASSERT_TRUE(sheetDrawing("pens.ctb").save(dir.filePath("plan.dxf")));
+    const QStringList args{"--format", "pdf", "--layout", "Sheet", "--skip-up-to-date", dir.filePath("plan.dxf")};
+    auto upToDate = [&] { return convert(args).err.contains(QLatin1String("1 up to date")); };
+    ASSERT_FALSE(upToDate());
+    EXPECT_TRUE(upToDate());
+    writeFile(dir.filePath("pens.ctb"), bytesOf(testsupport::plotStyleFile(pens)));
+    EXPECT_FALSE(upToDate()) << "the table arrived";
+    EXPECT_TRUE(upToDate());
 }
 
 }  // namespace

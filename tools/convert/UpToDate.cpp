@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cad/fonts/FontFinder.h"
+#include "cad/render/Plot.h"
 #include "tools/convert/PictureRecord.h"
 
 namespace lumicade::convert {
@@ -220,6 +221,12 @@ std::vector<std::string> referencedFiles(const cad::Drawing& drawing, const std:
         files.push_back(error ? file : path.native());
     }
     for (std::string& font : fontFiles(drawing, drawingFolder, options)) files.push_back(std::move(font));
+    if (options.plots()) {
+        cad::render::PlotRequest request;
+        request.drawingFolder = drawingFolder;
+        request.styleFolders = options.plotStyleDirs;
+        for (std::string& table : cad::render::plotStyleFiles(drawing, request)) files.push_back(std::move(table));
+    }
     return files;
 }
 
