@@ -27,6 +27,7 @@ pkgs=(
   fontconfig
   parallel
   libpoppler-qt6-dev
+  zlib1g-dev
 )
 [ "${LUMICADE_WITH_CLANG:-0}" = 1 ] && pkgs+=(clang libclang-rt-14-dev)
 # The installed tree's checks: the menu entry, the .deb's library dependencies, manual pages.

@@ -533,7 +533,9 @@ void Reader::readObjects(const Group* begin, const Group* end) {
                 if (g.code == 5) l.handle = toHandle(g);
                 if (subclass == "AcDbPlotSettings") {
                     switch (g.code) {
+                    case 1: l.pageSetupName = ctx_.str(g); break;
                     case 4: l.paperSizeName = ctx_.str(g); break;
+                    case 7: l.plotStyleSheet = ctx_.str(g); break;
                     case 40: l.marginLeft = toDouble(g); break;
                     case 41: l.marginBottom = toDouble(g); break;
                     case 42: l.marginRight = toDouble(g); break;
@@ -542,6 +544,18 @@ void Reader::readObjects(const Group* begin, const Group* end) {
                     case 45: l.paperHeight = toDouble(g); break;
                     case 72: l.paperUnits = toInt(g); break;
                     case 73: l.plotRotation = toInt(g); break;
+                    case 70: l.plotFlags = toInt(g); break;
+                    case 74: l.plotType = toInt(g); break;
+                    case 75: l.standardScaleType = toInt(g); break;
+                    case 46: l.plotOrigin.x = toDouble(g); break;
+                    case 47: l.plotOrigin.y = toDouble(g); break;
+                    case 48: l.plotWindowMin.x = toDouble(g); break;
+                    case 49: l.plotWindowMin.y = toDouble(g); break;
+                    case 140: l.plotWindowMax.x = toDouble(g); break;
+                    case 141: l.plotWindowMax.y = toDouble(g); break;
+                    case 142: l.scalePaper = toDouble(g); break;
+                    case 143: l.scaleDrawing = toDouble(g); break;
+                    case 147: l.standardScale = toDouble(g); break;
                     default: break;
                     }
                     return;

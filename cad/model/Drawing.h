@@ -113,13 +113,24 @@ struct Layout {
     int tabOrder = 0;
     Handle blockRecord = 0;   // the block that holds its entities
     int flags = 0;            // DXF 70 of AcDbLayout
-    // The page set-up: paper size and unprintable margins in paperUnits
-    // (0 inches, 1 millimetres, 2 pixels), as the plot settings store them.
+    // The page set-up, as the plot settings store it. The paper and its
+    // unprintable margins are in millimetres, as the device describes the
+    // sheet (before the plot rotation); paperUnits (0 inches, 1 millimetres,
+    // 2 pixels) is the unit of the plot scale's paper side.
+    std::string pageSetupName;
     std::string paperSizeName;
     double paperWidth = 0, paperHeight = 0;
     double marginLeft = 0, marginBottom = 0, marginRight = 0, marginTop = 0;
     int paperUnits = 0;
-    int plotRotation = 0;     // quarter turns
+    int plotRotation = 0;     // quarter turns counterclockwise
+    int plotFlags = 0;        // DXF 70 of AcDbPlotSettings: 4 centred, 16 standard scale, 128 lineweights ...
+    int plotType = 5;         // 0 display, 1 extents, 2 limits, 3 view, 4 window, 5 the layout
+    Vec2 plotOrigin;          // millimetres from the printable area's lower left corner
+    Vec2 plotWindowMin, plotWindowMax;     // for plot type 4, drawing units
+    double scalePaper = 1, scaleDrawing = 1;  // the custom scale: paper units per drawing units
+    int standardScaleType = 0;             // 0 scaled to fit, 16 1:1 ...
+    double standardScale = 1;              // the standard scale as a factor
+    std::string plotStyleSheet;            // "monochrome.ctb", "acad.stb"; empty: none
     Vec2 limMin, limMax;
     Vec3 extMin, extMax;
 };

@@ -1,6 +1,7 @@
 #include "cad/render/Frontend.h"
 
 #include "cad/render/Layouts.h"
+#include "cad/render/Plot.h"
 #include "cad/render/SceneBuilder.h"
 
 #include <algorithm>
@@ -267,6 +268,7 @@ Box viewOf(const Scene& scene, const RenderOptions& options) {
     // Nothing but rays and construction lines: look at where they start.
     if (view.empty())
         for (const InfiniteLine& line : scene.infinite) view.add(line.base);
+    if (options.plot) return options.plot->window(view);
     if (!scene.frame.empty()) view = scene.frame;
     if (options.window.isValid()) {
         const Window& w = options.window;
@@ -278,6 +280,13 @@ Box viewOf(const Scene& scene, const RenderOptions& options) {
 RenderOptions paintOptions(const Drawing& drawing, const RenderOptions& options) {
     RenderOptions paint = options;
     paint.lineweights = options.lineweights && drawing.header.lwDisplay;
+    // A plot draws lineweights whatever the screen shows, and its page is the sheet.
+    if (options.plot) {
+        paint.lineweights = options.lineweights;
+        paint.margin = 0;
+        paint.longSide = options.plot->longSidePixels();
+        return paint;
+    }
     // A saved view fills the picture edge to edge, as it filled the screen.
     if (options.view == ViewChoice::Saved && !options.window.isValid() && savedFrame(drawing, options))
         paint.margin = 0;

@@ -5,10 +5,6 @@
 
 namespace cad::render {
 
-namespace {
-constexpr double kSheetMm = 420.0;
-}
-
 std::uint32_t foregroundFor(std::uint32_t background) {
     const int r = (background >> 16) & 0xFF, g = (background >> 8) & 0xFF, b = background & 0xFF;
     // The lightness of HSL, worked out on 16 bits and rounded back to 8.
@@ -29,7 +25,7 @@ std::uint32_t resolveColor(std::uint32_t rgb, bool foreground, std::uint32_t for
 
 double penWidth(double mm, bool lineweights, int longSide) {
     if (!lineweights) return 1.0;
-    const double px = mm * longSide / kSheetMm;
+    const double px = mm * longSide / kPenSheetMm;
     return std::clamp(px, 1.0, 64.0);
 }
 

@@ -39,6 +39,7 @@ std::uint32_t resolveColor(std::uint32_t rgb, bool foreground, std::uint32_t for
 
 // A lineweight in pixels: millimetres on paper, where the picture's long
 // side stands for the long side of an A3 sheet; never under one pixel.
+constexpr double kPenSheetMm = 420.0;
 double penWidth(double mm, bool lineweights, int longSide);
 
 // Whether a pattern (in pixels) is drawn dashed: one finer than a few pixels

@@ -63,8 +63,8 @@ std::uint32_t aciToRgb(int index) {
 
 PaintColor paintFromIndex(int index) {
     if (index < 0) index = -index;
-    if (index == 7 || index < 1 || index > 255) return {opaque(255, 255, 255), true};
-    return {aciToRgb(index), false};
+    if (index == 7 || index < 1 || index > 255) return {opaque(255, 255, 255), true, 7};
+    return {aciToRgb(index), false, static_cast<std::uint8_t>(index)};
 }
 
 PaintColor paintFromRgb(std::uint32_t rgb) {

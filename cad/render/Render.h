@@ -21,6 +21,7 @@ class QPainter;
 
 namespace cad::render {
 
+struct Plot;
 
 // The picture, Format_RGB32. A drawing with nothing to draw gives a picture
 // of the background colour in the default 4:3 shape.

@@ -74,6 +74,7 @@ private:
 struct PaintColor {
     std::uint32_t rgb = 0xFF000000u;  // 0xFFRRGGBB
     bool foreground = false;
+    std::uint8_t index = 0;       // the index colour it came from, 0 for a true colour
 };
 
 struct Stroke {

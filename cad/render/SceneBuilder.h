@@ -54,6 +54,10 @@ struct Look {
     const std::vector<double>* pattern = nullptr;  // the linetype's unscaled dashes, when dashed
     const Linetype* complex = nullptr;  // a dashed linetype with shapes or texts
     double patternScale = 1;
+    // The colour and lineweight before a plot's pens: what the entities of
+    // a block take from its reference ByBlock.
+    PaintColor drawnColor = kForeground;
+    double drawnLineweightMm = 0.25;
 };
 
 inline Affine planTransform(const Xform& x, double z) {
@@ -120,7 +124,8 @@ private:
             return layer == o.layer && linetype == o.linetype && color == o.color && lineweight == o.lineweight &&
                    linetypeScale == o.linetypeScale && invisible == o.invisible && inBlock == o.inBlock &&
                    insertLayer == o.insertLayer && byBlockColor.rgb == o.byBlockColor.rgb &&
-                   byBlockColor.foreground == o.byBlockColor.foreground && byBlockLinetype == o.byBlockLinetype &&
+                   byBlockColor.foreground == o.byBlockColor.foreground && byBlockColor.index == o.byBlockColor.index &&
+                   byBlockLinetype == o.byBlockLinetype &&
                    byBlockLineweight == o.byBlockLineweight;
         }
     };

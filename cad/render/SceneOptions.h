@@ -4,12 +4,15 @@
 // walker and every painter.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "cad/model/ReferencedFiles.h"
 #include "cad/render/PaintRules.h"
 
 namespace cad::render {
+
+struct Plot;
 
 // How much work one picture may take, counted in what the renderer makes
 // rather than in time, so the same drawing always gives the same picture.
@@ -54,6 +57,9 @@ struct RenderOptions {
     std::string drawingFolder;       // where the drawing's own fonts are looked for first
     ReferenceRules references;       // which pictures and underlays may be shown
     WorkBudgets budgets;
+    // Drawn as plotted on paper (Plot.h): the plot's window, page and pens
+    // stand in for the extents, the long side and the drawing's own pens.
+    std::shared_ptr<const Plot> plot;
 };
 
 }  // namespace cad::render

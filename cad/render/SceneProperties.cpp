@@ -6,6 +6,7 @@
 
 #include "cad/model/CodePageText.h"
 #include "cad/render/Palette.h"
+#include "cad/render/Plot.h"
 
 namespace cad::render::frontend {
 
@@ -118,6 +119,9 @@ Look Builder::resolvedLook(const Entity& e, const Context& ctx) const {
     if (lw == LineWeightByLayer) lw = layer ? layer->lineweight : LineWeightDefault;
     else if (lw == LineWeightByBlock) lw = ctx.byBlockLineweight;
     l.lineweightMm = lw >= 0 && lw <= 211 ? lw / 100.0 : 0.25;
+    l.drawnColor = l.color;
+    l.drawnLineweightMm = l.lineweightMm;
+    if (options_.plot) options_.plot->pen(l.color, l.lineweightMm);
     return l;
 }
 
@@ -160,9 +164,9 @@ Context Builder::childContext(const Entity& e, const Look& l, const Context& ctx
     Context child;
     bool known = false;
     child.insertLayer = effectiveLayer(e.common, ctx, &known);
-    child.byBlockColor = l.color;
+    child.byBlockColor = l.drawnColor;
     child.byBlockLinetype = l.linetype;
-    child.byBlockLineweight = static_cast<int>(std::lround(l.lineweightMm * 100));
+    child.byBlockLineweight = static_cast<int>(std::lround(l.drawnLineweightMm * 100));
     child.inBlock = true;
     child.depth = ctx.depth + 1;
     child.xf = ctx.xf;

@@ -483,6 +483,13 @@ std::vector<std::string> compareLayouts(const Drawing& expected, const Drawing& 
         d.num("marginLeft", a.marginLeft, b->marginLeft), d.num("marginBottom", a.marginBottom, b->marginBottom);
         d.num("marginRight", a.marginRight, b->marginRight), d.num("marginTop", a.marginTop, b->marginTop);
         d.integer("plotRotation", a.plotRotation, b->plotRotation);
+        d.integer("plotFlags", a.plotFlags, b->plotFlags), d.integer("plotType", a.plotType, b->plotType);
+        d.integer("paperUnits", a.paperUnits, b->paperUnits);
+        d.num("scalePaper", a.scalePaper, b->scalePaper), d.num("scaleDrawing", a.scaleDrawing, b->scaleDrawing);
+        d.integer("standardScaleType", a.standardScaleType, b->standardScaleType);
+        d.num("standardScale", a.standardScale, b->standardScale);
+        d.point("plotOrigin", a.plotOrigin, b->plotOrigin);
+        d.text("plotStyleSheet", a.plotStyleSheet, b->plotStyleSheet);
         d.point("limMin", a.limMin, b->limMin), d.point("limMax", a.limMax, b->limMax);
         d.point("extMin", a.extMin, b->extMin), d.point("extMax", a.extMax, b->extMax);
     }

@@ -51,16 +51,33 @@ TEST(LayoutsRead, EachExampleDwgAgreesWithItsDxfOnLayoutsAndViewports)
 
 TEST(LayoutsRead, TheExampleLayoutsCarryTheirPageSetUp)
 {
-    const Drawing d = readDrawingFile(dxftest::drawing("example_2018.dwg"));
-    EXPECT_TRUE(d.header.tileMode);
-    const Layout* l = d.findLayout("layout1");
-    ASSERT_NE(l, nullptr);
-    EXPECT_EQ(l->tabOrder, 1);
-    EXPECT_NEAR(l->paperWidth, 215.9, 1e-4);
-    EXPECT_NEAR(l->paperHeight, 279.4, 1e-4);
-    EXPECT_NEAR(l->marginLeft, 6.35, 1e-4);
-    ASSERT_NE(d.layoutBlock(*l), nullptr);
-    EXPECT_EQ(d.layoutBlock(*d.findLayout("Model")), d.modelSpace());
+    for (const char* file : {"example_2018.dwg", "example_2018.dxf"}) {
+        SCOPED_TRACE(file);
+        const Drawing d = readDrawingFile(dxftest::drawing(file));
+        EXPECT_TRUE(d.header.tileMode);
+        const Layout* l = d.findLayout("layout1");
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(l->tabOrder, 1);
+        EXPECT_NEAR(l->paperWidth, 215.9, 1e-4);
+        EXPECT_NEAR(l->paperHeight, 279.4, 1e-4);
+        EXPECT_NEAR(l->marginLeft, 6.35, 1e-4);
+        // Letter turned a quarter, at 1:1 in millimetres, plotting the layout.
+        EXPECT_EQ(l->plotRotation, 1);
+        EXPECT_EQ(l->paperUnits, 1);
+        EXPECT_EQ(l->plotType, 5);
+        EXPECT_EQ(l->plotFlags, 688);
+        EXPECT_EQ(l->standardScaleType, 16);
+        EXPECT_DOUBLE_EQ(l->standardScale, 1.0);
+        ASSERT_NE(d.layoutBlock(*l), nullptr);
+        const Layout* model = d.findLayout("Model");
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(d.layoutBlock(*model), d.modelSpace());
+        // Model space fitted to ANSI A in inches.
+        EXPECT_EQ(model->standardScaleType, 0);
+        EXPECT_EQ(model->paperUnits, 0);
+        EXPECT_NEAR(model->scaleDrawing / model->scalePaper, 78.436453, 1e-5);
+    }
+    EXPECT_EQ(readDrawingFile(dxftest::drawing("example_2018.dxf")).findLayout("Model")->plotStyleSheet, "Fill Patterns.ctb");
 }
 
 // A viewport with every field, an image and a PDF underlay with their

@@ -88,6 +88,7 @@ TEST(ConvertToolNames, APictureIsUpToDateOnlyWhenMadeFromThisDrawingWithTheseOpt
         {{"--window", "0,0,50,50"}, "window"},
         {{"--view", "saved"}, "view extents, not saved"},
         {{"--memory-limit", "64M"}, "memory-limit (none), not 67108864"},
+        {{"--plot", "--paper", "A3"}, "plot (none), not A3,150"},
     };
     for (const auto& change : changes) {
         const ToolRun again = convert(base + change.options);

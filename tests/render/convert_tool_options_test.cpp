@@ -60,7 +60,12 @@ TEST(ConvertToolOptions, EveryFormatOpensInItsReader) {
     const QByteArray pdf = readFile(dir.filePath("plan.pdf"));
     EXPECT_TRUE(pdf.startsWith("%PDF-"));
     EXPECT_EQ(QString::fromLatin1(pdf).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))), 1) << "one page";
-    EXPECT_TRUE(pdf.contains("/MediaBox [0 0 300.000000 156.000000]")) << "a point for a pixel";
+    // A plot: a drawing without a page set-up lies on A4, turned as it is wide.
+    const QRegularExpressionMatch page =
+        QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]")).match(QString::fromLatin1(pdf));
+    ASSERT_TRUE(page.hasMatch());
+    EXPECT_NEAR(page.captured(1).toDouble(), 297 / 25.4 * 72, 0.5);
+    EXPECT_NEAR(page.captured(2).toDouble(), 210 / 25.4 * 72, 0.5);
 
     ASSERT_EQ(convert({"--format", "svg", "--size", "300", drawing}).status, 0);
     QXmlStreamReader svg(readFile(dir.filePath("plan.svg")));

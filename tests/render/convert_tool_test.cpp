@@ -26,7 +26,8 @@ TEST(ConvertTool, UsageErrorsExitWithTwo) {
                                     QStringList{"--memory-limit", "M", "a.dxf"}, QStringList{"--memory-limit", "99999999999G", "a.dxf"},
                                     QStringList{"--monochrome", "--grayscale", "a.dxf"},
                                     QStringList{"--mirror-tree", "a.dxf"}, QStringList{"--recursive=yes", "a.dxf"},
-                                    QStringList{"-x", "a.dxf"}}) {
+                                    QStringList{"-x", "a.dxf"}, QStringList{"--paper", "A9", "a.dxf"},
+                                    QStringList{"--dpi", "5", "a.dxf"}}) {
         const ToolRun r = convert(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String("Usage:"))) << args.join(' ').toStdString();

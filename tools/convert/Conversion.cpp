@@ -11,6 +11,7 @@
 #include "cad/DrawingFile.h"
 #include "cad/model/MemoryBudget.h"
 #include "cad/render/Layouts.h"
+#include "cad/render/Plot.h"
 #include "cad/render/TextFonts.h"
 #include "convert/JpegFile.h"
 #include "tools/convert/FileNames.h"
@@ -116,12 +117,30 @@ private:
         options_.budgets.bytes = o_.memoryLimit;
     }
 
+    // Each space on its own set-up's paper, with its own pens.
+    void plot() {
+        const std::string space = options_.layout;
+        options_ = cad::render::RenderOptions();
+        setRenderOptions();
+        options_.layout = space;
+        cad::render::PlotRequest request;
+        request.paper = o_.paper;
+        // A PDF's lines are vectors: its resolution only sets the finest pen
+        // and how finely curves are drawn.
+        request.dotsPerInch = o_.format == Format::Pdf ? 600 : o_.dpi;
+        request.drawingFolder = drawingFolder_;
+        request.styleFolders = o_.plotStyleDirs;
+        for (const std::string& note : cad::render::preparePlot(drawing_, options_, request))
+            if (std::find(notes_.begin(), notes_.end(), note) == notes_.end()) notes_.push_back(note);
+    }
+
     // Paints one picture; why not, when it cannot. What it lacks joins the
     // drawing's losses; *lacks says whether there is any.
     std::string painted(const std::string& pictureTitle, std::vector<unsigned char>& bytes, bool* lacks) {
         // Each picture's scene is let go of once it is painted: the next
         // layout's starts from what the drawing itself holds.
         const cad::MemoryLent scene;
+        if (o_.plots()) plot();
         cad::Losses lost;
         PictureRequest request;
         request.format = o_.format;
@@ -231,7 +250,7 @@ private:
     std::string record_, drawingFolder_;
     cad::Drawing drawing_;
     cad::render::RenderOptions options_;
-    std::vector<std::string> notes_;          // the layout pictures written besides
+    std::vector<std::string> notes_;          // the layout pictures written besides, and where plots differ
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "cad/render/Plot.h"
 #include "tools/convert/FileNames.h"
 
 namespace lumicade::convert {
@@ -44,6 +45,22 @@ const char* const kUsage =
     "                        opens in), model, a layout's name, or all: model\n"
     "                        space as plan.jpg plus plan-LAYOUT.jpg for each\n"
     "                        layout that has something on it\n"
+    "\n"
+    "Plots:\n"
+    "      --plot            draw each space as the CAD application plots it: on its\n"
+    "                        page set-up's paper and orientation, inside its margins,\n"
+    "                        at its plot scale (or fitted where the set-up says so),\n"
+    "                        lineweights in millimetres, pens from its plot style\n"
+    "                        table (.ctb); pdf is always plotted, its page the paper\n"
+    "      --paper P         model space's paper, and any layout's whose set-up names\n"
+    "                        none: A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E,\n"
+    "                        ARCH_A..E, or WxHmm / WxHin (default: the set-up's, else\n"
+    "                        A4 turned as the drawing is)\n"
+    "      --dpi N           the plotted raster pictures' resolution (default 150)\n"
+    "      --plot-style-dir DIR  look for plot style tables there too, after each\n"
+    "                        drawing's own folder (may be repeated); a table not\n"
+    "                        found or damaged is named, and the plot keeps the\n"
+    "                        drawing's own pens\n"
     "\n"
     "Input:\n"
     "  -r, --recursive       look into the subfolders of folders too\n"
@@ -280,6 +297,17 @@ const OptionRule kRules[] = {
     {"--verbose", 'v', false, [](Parsed& p, const std::string&) { p.o.verbose = true; }},
     {"--font-dir", 0, true,
      [](Parsed& p, const std::string& v) { p.o.fontDirs.push_back(nonEmpty(v, "--font-dir needs a folder")); }},
+    {"--plot", 0, false, [](Parsed& p, const std::string&) { p.o.plot = true; }},
+    {"--paper", 0, true,
+     [](Parsed& p, const std::string& v) {
+         if (!cad::render::paperNamed(v))
+             throw UsageError{"--paper is A0..A6, B4, B5, letter, legal, tabloid, ANSI_A..E, ARCH_A..E or WxHmm, not \"" +
+                              displayName(v) + "\""};
+         p.o.paper = v;
+     }},
+    {"--dpi", 0, true, [](Parsed& p, const std::string& v) { p.o.dpi = parseNumber("--dpi", v, 10, 2400); }},
+    {"--plot-style-dir", 0, true,
+     [](Parsed& p, const std::string& v) { p.o.plotStyleDirs.push_back(nonEmpty(v, "--plot-style-dir needs a folder")); }},
 };
 
 const OptionRule* ruleNamed(const std::string& name) {

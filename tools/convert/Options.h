@@ -36,6 +36,12 @@ struct Options {
     bool verbose = false;
     std::vector<std::string> fontDirs;        // looked in for the drawings' fonts after each drawing's folder
     cad::ReferenceScope references = cad::ReferenceScope::Any;  // which other files a drawing may show
+    // Plots: pictures on the page set-up's paper (PDF always is one).
+    bool plot = false;                        // raster pictures too, at dpi
+    std::string paper;                        // model space's sheet: "A3", "420x297mm"; empty: its set-up's
+    int dpi = 150;
+    std::vector<std::string> plotStyleDirs;   // looked in for plot style tables after each drawing's folder
+    bool plots() const { return plot || format == Format::Pdf; }
 };
 
 // A command line that cannot be followed; an empty message asks for the help text.

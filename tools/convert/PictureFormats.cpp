@@ -9,6 +9,7 @@
 #include <QSvgGenerator>
 
 #include "cad/render/Backend.h"
+#include "cad/render/Plot.h"
 #include "cad/render/Render.h"
 
 namespace lumicade::convert {
@@ -60,19 +61,23 @@ QByteArray pdfMetadata(const std::string& title, const std::string& record) {
         .toUtf8();
 }
 
-// One page the size of the picture, a point for a pixel.
+// One page the size of the picture: a point for a pixel, or a plot's paper
+// at the plot's resolution.
 std::vector<unsigned char> encodePdf(const QtPictureRequest& r, const std::string& title, const std::string& record) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     const QSize size(r.view->width, r.view->height);
+    const int dotsPerInch = r.options->plot ? r.options->plot->dotsPerInch : 72;
+    const QSizeF points = QSizeF(size) * (72.0 / dotsPerInch);
     {
         QPdfWriter pdf(&buffer);
         pdf.setCreator(QStringLiteral("Lumicade"));
         pdf.setTitle(QString::fromStdString(title));
         if (!record.empty()) pdf.setDocumentXmpMetadata(pdfMetadata(title, record));
-        pdf.setResolution(72);
-        pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
+        pdf.setResolution(dotsPerInch);
+        pdf.setPageLayout(QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                                      QPageLayout::Portrait, QMarginsF()));
         QPainter painter;
         if (!painter.begin(&pdf)) throw PictureError("cannot start the PDF document");
         paintOn(painter, r);

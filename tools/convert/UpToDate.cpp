@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cad/fonts/FontFinder.h"
+#include "cad/render/Plot.h"
 #include "tools/convert/PictureRecord.h"
 
 namespace lumicade::convert {
@@ -85,6 +86,11 @@ void addPixelOptions(const Options& o, Fields& fields) {
     // one. Only a budget other than the default is written, so pictures
     // made before it was an option stay up to date.
     if (o.memoryLimit != Options{}.memoryLimit) fields.emplace_back("memory-limit", std::to_string(o.memoryLimit));
+    if (o.plots()) {
+        std::string tables;
+        for (const std::string& dir : o.plotStyleDirs) tables += "," + encoded(dir);
+        fields.emplace_back("plot", encoded(o.paper) + "," + std::to_string(o.dpi) + tables);
+    }
 }
 
 Fields parse(const std::string& record) {
@@ -219,6 +225,12 @@ std::vector<std::string> referencedFiles(const cad::Drawing& drawing, const std:
         files.push_back(error ? file : path.native());
     }
     for (std::string& font : fontFiles(drawing, drawingFolder, options)) files.push_back(std::move(font));
+    if (options.plots()) {
+        cad::render::PlotRequest request;
+        request.drawingFolder = drawingFolder;
+        request.styleFolders = options.plotStyleDirs;
+        for (std::string& table : cad::render::plotStyleFiles(drawing, request)) files.push_back(std::move(table));
+    }
     return files;
 }
 
