@@ -7,7 +7,7 @@
 
 #include "cad/render/Layouts.h"
 #include "cad/render/Palette.h"
-#include "cad/render/Render.h"
+#include "cad/render/SceneOptions.h"
 
 namespace cad::render {
 
@@ -61,12 +61,13 @@ void turnMargins(Plot& p, int quarterTurns) {
 
 // The index colour nearest a true colour: a colour-dependent table styles
 // true colours by it (a guess; the tables themselves say nothing of them).
-int nearestIndex(QRgb rgb) {
+int nearestIndex(std::uint32_t rgb) {
     int best = 7;
     long bestDistance = -1;
     for (int i = 1; i < 256; ++i) {
-        const QRgb c = aciToRgb(i);
-        const long dr = qRed(c) - qRed(rgb), dg = qGreen(c) - qGreen(rgb), db = qBlue(c) - qBlue(rgb);
+        const std::uint32_t c = aciToRgb(i);
+        auto part = [](std::uint32_t v, int shift) { return static_cast<long>((v >> shift) & 0xFF); };
+        const long dr = part(c, 16) - part(rgb, 16), dg = part(c, 8) - part(rgb, 8), db = part(c, 0) - part(rgb, 0);
         const long d = dr * dr + dg * dg + db * db;
         if (bestDistance < 0 || d < bestDistance) best = i, bestDistance = d;
     }
@@ -236,7 +237,7 @@ std::vector<std::string> preparePlot(const Drawing& drawing, RenderOptions& opti
     auto plot = std::make_shared<Plot>(planPlot(drawing, options.layout, request));
     options.longSide = plot->longSidePixels();
     options.margin = 0;
-    options.window = QRectF();
+    options.window = Window();
     options.view = ViewChoice::Extents;
     if (options.colors == ColorMode::AsDrawn) options.colors = plot->colors;
     std::vector<std::string> notes = plot->notes;
@@ -285,11 +286,11 @@ void Plot::pen(PaintColor& color, double& lineweightMm) const {
             if (!style->objectColor) color = {0xFF000000u | style->rgb, false, color.index};
             if (style->grayscale || style->screen < 100) {
                 // On paper: the contrasting colour of the screen is black ink.
-                const QRgb ink = color.foreground ? 0xFF000000u : color.rgb;
-                int r = qRed(ink), g = qGreen(ink), b = qBlue(ink);
+                const std::uint32_t ink = color.foreground ? 0xFF000000u : color.rgb;
+                int r = static_cast<int>((ink >> 16) & 0xFF), g = static_cast<int>((ink >> 8) & 0xFF), b = static_cast<int>(ink & 0xFF);
                 if (style->grayscale) r = g = b = (r * 11 + g * 16 + b * 5) / 32;
                 auto screened = [&](int c) { return 255 - (255 - c) * style->screen / 100; };
-                color = {qRgb(screened(r), screened(g), screened(b)), false, color.index};
+                color = {opaque(screened(r), screened(g), screened(b)), false, color.index};
             }
             if (style->lineweightMm >= 0) lineweightMm = style->lineweightMm;
         }
