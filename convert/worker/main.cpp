@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <string>
 #include <sys/prctl.h>
@@ -37,8 +38,21 @@ using namespace lumicade;
 
 constexpr int kChannel = STDIN_FILENO;
 
-// For the tests of the window: a drawing of this file name crashes or hangs
-// the worker when it is drawn, as a hostile one might.
+// Takes address space until none is left; of each block only the first
+// page is touched, so little memory is used. Bounded, should no limit be set.
+[[noreturn]] void exhaustAddressSpace()
+{
+    std::vector<std::unique_ptr<char[]>> taken;
+    for (int i = 0; i < 4096; ++i) {
+        taken.emplace_back(new char[std::size_t{64} << 20]);
+        *static_cast<volatile char*>(taken.back().get()) = 1;
+    }
+    std::fprintf(stderr, "lumicade-export: 256 GiB taken, and no limit reached\n");
+    ::_exit(3);
+}
+
+// For the tests of the window: a drawing of this file name crashes, hangs or
+// exhausts the worker when it is drawn, as a hostile one might.
 void actOnTestHooks(const QString& drawingPath)
 {
     const std::string name = QFile::encodeName(QFileInfo(drawingPath).fileName()).toStdString();
@@ -51,6 +65,8 @@ void actOnTestHooks(const QString& drawingPath)
     if (named("LUMICADE_WORKER_TEST_HANG"))
         for (;;)
             ::pause();
+    if (named("LUMICADE_WORKER_TEST_EXHAUST"))
+        exhaustAddressSpace();
 }
 
 // The answer to one request: done, or the failure as the window's error trap
