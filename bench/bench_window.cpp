@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 #include "FakeDialogs.h"
@@ -69,13 +70,26 @@ double cpuMilliseconds()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-// CPU time of the drawing workers this process has started and seen end.
+// CPU time of the drawing workers this process has started: those that
+// have ended, and the one still running, kept for the next drawing.
 double workerCpuMilliseconds()
 {
     rusage usage {};
     ::getrusage(RUSAGE_CHILDREN, &usage);
     auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    double total = ms(usage.ru_utime) + ms(usage.ru_stime);
+    const QString self = QString::number(::getpid());
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        if (!pid.front().isDigit() || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // After the name in parentheses: state, parent, ... user time (12th), system time (13th).
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12 && fields[1] == self.toLatin1())
+            total += (fields[11].toDouble() + fields[12].toDouble()) * 1e3 / double(::sysconf(_SC_CLK_TCK));
+    }
+    return total;
 }
 
 double median(std::vector<double> v)

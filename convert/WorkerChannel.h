@@ -11,7 +11,7 @@
 
 namespace lumicade::worker {
 
-enum Request : std::int32_t { OpenDrawing = 1, ExportBitmap = 2 };
+enum Request : std::int32_t { OpenDrawing = 1, ExportBitmap = 2, CloseDrawing = 3 };
 
 // No path or description comes near it; a longer message is damage.
 constexpr std::uint32_t kMaxMessageBytes = 1u << 20;

@@ -181,10 +181,35 @@ std::unique_ptr<DrawingWorker> DrawingWorker::start(const DrawingWorkerLimits& l
     return std::make_unique<DrawingWorker>(pid, ends[0]);
 }
 
+}  // namespace
+
+struct WorkerDrawings::Spare {
+    std::unique_ptr<DrawingWorker> worker;
+};
+
+namespace {
+
+// Dropping a drawing takes a moment, however long drawing it took.
+constexpr double kCloseSeconds = 10;
+
 class WorkerDrawing : public HostedDrawing {
 public:
-    WorkerDrawing(QString path, std::unique_ptr<DrawingWorker> worker, Deadline deadline, double limitSeconds)
-        : path_(std::move(path)), worker_(std::move(worker)), deadline_(deadline), limitSeconds_(limitSeconds) {}
+    WorkerDrawing(QString path, std::unique_ptr<DrawingWorker> worker, Deadline deadline, double limitSeconds,
+                  std::weak_ptr<WorkerDrawings::Spare> spare)
+        : path_(std::move(path)), worker_(std::move(worker)), deadline_(deadline), limitSeconds_(limitSeconds),
+          spare_(std::move(spare)) {}
+
+    // The worker lets go of the drawing and waits for the next one.
+    ~WorkerDrawing() override
+    {
+        const auto spare = spare_.lock();
+        if (!worker_ || !spare || spare->worker)
+            return;
+        worker::Message answer;
+        const Deadline deadline = Clock::now() + std::chrono::seconds(static_cast<int>(kCloseSeconds));
+        if (worker_->ask(worker::CloseDrawing, QString(), answer, deadline, kCloseSeconds).empty() && answer.code == 0)
+            spare->worker = std::move(worker_);
+    }
 
     void exportBitmap(const QString& bitmapPath) override
     {
@@ -200,8 +225,10 @@ public:
                                                 pid);
             fail(QStringLiteral("Cannot export %1: %2").arg(path_, QString::fromStdString(why)));
         }
-        if (answer.code != 0)
+        if (answer.code != 0) {
+            worker_.reset();
             throw VbError(answer.code, QString::fromStdString(answer.text));
+        }
     }
 
 private:
@@ -209,11 +236,17 @@ private:
     std::unique_ptr<DrawingWorker> worker_;
     Deadline deadline_;
     double limitSeconds_;
+    std::weak_ptr<WorkerDrawings::Spare> spare_;
 };
 
 }  // namespace
 
-WorkerDrawings::WorkerDrawings(DrawingWorkerLimits limits) : limits_(std::move(limits)) {}
+WorkerDrawings::WorkerDrawings(DrawingWorkerLimits limits)
+    : limits_(std::move(limits)), spare_(std::make_shared<Spare>())
+{
+}
+
+WorkerDrawings::~WorkerDrawings() = default;
 
 std::unique_ptr<HostedDrawing> WorkerDrawings::open(const QString& drawingPath)
 {
@@ -223,7 +256,9 @@ std::unique_ptr<HostedDrawing> WorkerDrawings::open(const QString& drawingPath)
         deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(limits_.timeoutSeconds));
     std::string why;
-    std::unique_ptr<DrawingWorker> worker = DrawingWorker::start(limits_, &why);
+    std::unique_ptr<DrawingWorker> worker = std::move(spare_->worker);
+    if (!worker)
+        worker = DrawingWorker::start(limits_, &why);
     if (!worker)
         fail(QStringLiteral("Cannot open %1: the drawing engine cannot be started: %2")
                  .arg(drawingPath, QString::fromStdString(why)));
@@ -233,7 +268,7 @@ std::unique_ptr<HostedDrawing> WorkerDrawings::open(const QString& drawingPath)
         fail(QStringLiteral("Cannot open %1: %2").arg(drawingPath, QString::fromStdString(why)));
     if (answer.code != 0)
         throw VbError(answer.code, QString::fromStdString(answer.text));
-    return std::make_unique<WorkerDrawing>(drawingPath, std::move(worker), deadline, limits_.timeoutSeconds);
+    return std::make_unique<WorkerDrawing>(drawingPath, std::move(worker), deadline, limits_.timeoutSeconds, spare_);
 }
 
 std::string WorkerDrawings::workerProgram()

@@ -1,8 +1,8 @@
-// lumicade-export: reads and draws one drawing for the window, in a process
-// of its own. The window starts it with its end of a stream socket as
-// standard input, asks it to open the drawing and to export it as a bitmap,
-// and waits for each answer; when the window lets go of the drawing (or
-// ends), the socket closes and so does this program.
+// lumicade-export: reads and draws drawings for the window, one at a time,
+// in a process of its own. The window starts it with its end of a stream
+// socket as standard input, asks it to open a drawing, to export it as a
+// bitmap and to close it, and waits for each answer; when the window ends
+// the worker, the socket closes and so does this program.
 //
 //   lumicade-export [--address-space BYTES] [--font-folder DIR]...
 #include <QFile>
@@ -15,6 +15,9 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <new>
 #include <string>
@@ -86,6 +89,8 @@ worker::Message answer(const worker::Message& request, DrawingHost& host, std::u
         } else if (request.code == worker::ExportBitmap && drawing) {
             actOnTestHooks(drawingPath);
             drawing->exportBitmap(path);
+        } else if (request.code == worker::CloseDrawing) {
+            drawing.reset();
         } else {
             return failure(ErrNo::InvalidProcedureCall, QStringLiteral("The drawing engine was asked what it cannot do"));
         }
@@ -100,6 +105,18 @@ worker::Message answer(const worker::Message& request, DrawingHost& host, std::u
     } catch (...) {
         return failure(51, QStringLiteral("Internal error"));
     }
+}
+
+// Drawing after drawing needs pictures of many megabytes. By default the
+// allocator hands blocks that large back to the system when they are freed,
+// and the next drawing then takes every page fresh, each a page fault and
+// the kernel clearing it. Keep them in the heap instead.
+void keepLargeBuffers()
+{
+#ifdef __GLIBC__
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
 }
 
 bool isSocket(int fd)
@@ -149,6 +166,7 @@ int main(int argc, char** argv)
     // and the picture half written goes too.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     cad::ReplacingFile::removeTemporaryFilesOnSignals();
+    keepLargeBuffers();
     if (arguments.addressSpace > 0) {
         const rlimit limit{arguments.addressSpace, arguments.addressSpace};
         ::setrlimit(RLIMIT_AS, &limit);
