@@ -1,9 +1,9 @@
 #pragma once
 // Where the engine standing in for the CAD application reads and draws its
-// drawings: in this process, or each in a worker process of its own (see
-// WorkerDrawings.h), so that a drawing that crashes, hangs or exhausts its
-// memory takes only that process with it. Failures throw VbError with the
-// engine's own messages ("Cannot open ...", "Cannot export ...").
+// drawings: in this process, or in a worker process (see WorkerDrawings.h),
+// so that a drawing that crashes, hangs or exhausts its memory takes only
+// that process with it. Failures throw VbError with the engine's own
+// messages ("Cannot open ...", "Cannot export ...").
 #include <QString>
 #include <memory>
 

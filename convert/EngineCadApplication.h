@@ -2,9 +2,9 @@
 // The built-in drawing engine in the CAD application's place: there is never
 // a running instance to attach to, creating one always works, Open reads the
 // drawing, Export renders it and writes the bitmap, Quit lets go of every
-// drawing it holds. By default each opened drawing lives in a worker process
-// of its own, as each drawing of the design lives in the CAD application's
-// process, never in the window's.
+// drawing it holds. By default the drawings are read and drawn in a worker
+// process, as the design's are in the CAD application's process: never in
+// the window's.
 #include <memory>
 
 #include "convert/CadApplication.h"
