@@ -1,11 +1,11 @@
 // Lumicade: batch conversion of CAD drawings into JPEG images.
-#include "cad/render/QtPictureDecoder.h"
 #include "DataFolder.h"
 #include "Form1.h"
 #include "filelist/ListView1.h"
 #include "Main.h"
 
 #include "convert/EngineCadApplication.h"
+#include "convert/WorkerDrawings.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
 
@@ -25,7 +25,6 @@
 
 int main(int argc, char** argv)
 {
-    cad::render::installPictureDecoder(cad::render::qtPictureDecoder());
     // Answered before any window system is needed, so they work in a terminal without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -58,12 +57,16 @@ int main(int argc, char** argv)
     const QString folders = lumicade::SettingsStore::instance().GetSetting(QStringLiteral("FontFolders"), QString());
     for (const QString& folder : folders.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         fontFolders.emplace_back(QFile::encodeName(QDir::cleanPath(folder.trimmed())).toStdString());
+    // Each drawing is read and drawn in a worker process of its own, which
+    // looks in the same folders.
+    lumicade::DrawingWorkerLimits workerLimits;
+    workerLimits.fontFolders = fontFolders;
     cad::render::setFontFolders(std::move(fontFolders));
 
     lumicade::QtDialogs dialogs;
     lumicade::InstalledShell shell;
     lumicade::TimeSeededRandom random;
-    lumicade::EngineCadAutomation cad;
+    lumicade::EngineCadAutomation cad(std::make_shared<lumicade::WorkerDrawings>(std::move(workerLimits)));
     lumicade::Form1 form({dialogs, shell, lumicade::SettingsStore::instance(), random, cad});
     dialogs.setOwner(&form);
 

@@ -1,15 +1,10 @@
 #include "convert/EngineCadApplication.h"
 
-#include <QFileInfo>
-#include <exception>
 #include <map>
-#include <new>
 #include <vector>
 
-#include "cad/DrawingFile.h"
-#include "cad/model/Drawing.h"
-#include "cad/render/Render.h"
 #include "convert/CadExport.h"
+#include "convert/WorkerDrawings.h"
 #include "platform/VbError.h"
 
 namespace lumicade {
@@ -18,17 +13,6 @@ namespace {
 [[noreturn]] void fail(const QString& description)
 {
     throw VbError(CadErr::AutomationError, description);
-}
-
-// The picture as the renderer draws it by default, as a 24-bit BMP file.
-// The drawing's own fonts are looked for in its folder first.
-void writeDrawingBitmap(const cad::Drawing& drawing, const QString& drawingPath, const QString& path)
-{
-    std::string reason;
-    cad::render::RenderOptions options;
-    options.drawingFolder = QFile::encodeName(QFileInfo(drawingPath).absolutePath()).toStdString();
-    if (!cad::render::exportBmp(drawing, QFile::encodeName(path).toStdString(), options, &reason))
-        fail(QStringLiteral("Cannot export %1: %2").arg(path, QString::fromStdString(reason)));
 }
 
 class EngineDocument;
@@ -53,8 +37,8 @@ class EngineDocument : public CadDocument,
                        public CadSelectionSets,
                        public std::enable_shared_from_this<EngineDocument> {
 public:
-    EngineDocument(QString path, cad::Drawing drawing)
-        : path_(std::move(path)), drawing_(std::make_unique<cad::Drawing>(std::move(drawing))) {}
+    EngineDocument(QString path, std::unique_ptr<HostedDrawing> drawing)
+        : path_(std::move(path)), drawing_(std::move(drawing)) {}
 
     CadSelectionSets& SelectionSets() override
     {
@@ -85,7 +69,7 @@ public:
             fail(QStringLiteral("The selection set does not belong to this drawing"));
         if (!set->holdsEverything())
             fail(QStringLiteral("Nothing is selected to export"));
-        writeDrawingBitmap(*drawing_, path_, exportName + QStringLiteral(".bmp"));
+        drawing_->exportBitmap(exportName + QStringLiteral(".bmp"));
     }
 
     void Close() override
@@ -110,7 +94,7 @@ public:
 
 private:
     QString path_;
-    std::unique_ptr<cad::Drawing> drawing_;
+    std::unique_ptr<HostedDrawing> drawing_;
     std::map<QString, std::shared_ptr<EngineSelectionSet>> sets_;
 };
 
@@ -129,6 +113,8 @@ void EngineSelectionSet::Select(short mode)
 
 class EngineApplication : public CadApplication, public CadDocuments {
 public:
+    explicit EngineApplication(std::shared_ptr<DrawingHost> drawings) : drawings_(std::move(drawings)) {}
+
     void setWindowState(short state) override
     {
         requireRunning(QStringLiteral("WindowState"));
@@ -144,18 +130,7 @@ public:
     std::shared_ptr<CadDocument> Open(const QString& drawingPath) override
     {
         requireRunning(QStringLiteral("Open"));
-        const QFileInfo info(drawingPath);
-        if (!info.isFile())
-            fail(QStringLiteral("Cannot open %1: the file does not exist").arg(drawingPath));
-        cad::Drawing drawing;
-        try {
-            drawing = cad::openDrawing(QFile::encodeName(drawingPath).toStdString());
-        } catch (const std::bad_alloc&) {
-            fail(QStringLiteral("Cannot open %1: not enough memory").arg(drawingPath));
-        } catch (const std::exception& e) {
-            fail(QStringLiteral("Cannot open %1: %2").arg(drawingPath, QString::fromStdString(e.what())));
-        }
-        auto doc = std::make_shared<EngineDocument>(drawingPath, std::move(drawing));
+        auto doc = std::make_shared<EngineDocument>(drawingPath, drawings_->open(drawingPath));
         documents_.push_back(doc);
         return doc;
     }
@@ -190,6 +165,7 @@ private:
             fail(QStringLiteral("Method '%1' failed: the application has quit").arg(member));
     }
 
+    std::shared_ptr<DrawingHost> drawings_;
     std::vector<std::shared_ptr<EngineDocument>> documents_;
     short windowState_ = 0;
     bool visible_ = false;
@@ -203,6 +179,10 @@ bool isCadClass(const QString& classId)
 
 }  // namespace
 
+EngineCadAutomation::EngineCadAutomation() : drawings_(std::make_shared<WorkerDrawings>()) {}
+
+EngineCadAutomation::EngineCadAutomation(std::shared_ptr<DrawingHost> drawings) : drawings_(std::move(drawings)) {}
+
 std::shared_ptr<CadApplication> EngineCadAutomation::GetObject(const QString& classId)
 {
     Q_UNUSED(classId);
@@ -214,7 +194,7 @@ std::shared_ptr<CadApplication> EngineCadAutomation::CreateObject(const QString&
 {
     if (!isCadClass(classId))
         throw VbError(CadErr::CantCreateObject, QStringLiteral("ActiveX component can't create object"));
-    return std::make_shared<EngineApplication>();
+    return std::make_shared<EngineApplication>(drawings_);
 }
 
 }  // namespace lumicade

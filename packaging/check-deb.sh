@@ -11,6 +11,7 @@ deb=$(ls "$out"/lumicade_*.deb)
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
 failed=0
 for f in /usr/bin/lumicade /usr/bin/lumicade-convert /usr/bin/lumicade-dump /usr/bin/lumicade-thumbnail \
+         /usr/libexec/lumicade/lumicade-export \
          /usr/share/lumicade/HAND-M.CUR /usr/share/lumicade/drag.ico /usr/share/lumicade/Samples/ \
          /usr/share/applications/lumicade.desktop /usr/share/thumbnailers/lumicade.thumbnailer \
          /usr/share/icons/hicolor/scalable/apps/lumicade.svg /usr/share/icons/hicolor/48x48/apps/lumicade.png \

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <sys/wait.h>
 
 #include "ConvertTestSupport.h"
 #include "cad/DrawingFile.h"
@@ -13,6 +14,7 @@
 #include "convert/BatchContext.h"
 #include "convert/CadExport.h"
 #include "convert/EngineCadApplication.h"
+#include "convert/WorkerDrawings.h"
 
 using namespace lumicade;
 using namespace lumicade::testing;
@@ -129,6 +131,59 @@ TEST_F(EngineRun, DamagedDrawingIsReportedWithItsReason)
     EXPECT_EQ(dialogs.texts().last(), QStringLiteral("Done."));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("damaged.jpg"))));
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("sample_2018.jpg"))));
+}
+
+// Each drawing is drawn in a worker process: one that crashes it, hangs it
+// past the time limit or takes all the memory it may have fails alone, as a
+// drawing that cannot be exported does, and the drawings around it convert.
+TEST(EngineWorkers, DrawingThatBringsItsWorkerDownFailsAlone)
+{
+    const struct {
+        const char* hook;
+        QString reason;
+    } cases[] = {
+        {"LUMICADE_WORKER_TEST_CRASH", QStringLiteral(": the drawing engine crashed on it (Segmentation fault, signal 11)")},
+        {"LUMICADE_WORKER_TEST_HANG", QStringLiteral(": it took longer than 1 s, the time limit")},
+        {"LUMICADE_WORKER_TEST_EXHAUST", QStringLiteral("Out of memory")},
+    };
+    const QStringList names{QStringLiteral("example_2000.dxf"), QStringLiteral("example_r12.dxf"),
+                            QStringLiteral("sample_2018.dxf")};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hook);
+        QTemporaryDir dir;
+        {
+            FakeDialogs dialogs;
+            DrawingWorkerLimits limits;
+            limits.timeoutSeconds = 1;
+            limits.addressSpaceBytes = std::uint64_t{1} << 30;
+            EngineCadAutomation engine(std::make_shared<WorkerDrawings>(limits));
+            FakeForm form{dialogs, engine};
+            for (const QString& name : names) {
+                ASSERT_TRUE(QFile::copy(kDrawings + u'/' + name, dir.filePath(name)));
+                form.rows << dir.filePath(name);
+            }
+            qputenv(c.hook, "example_r12.dxf");
+            PushButton2_Click(form);
+            qunsetenv(c.hook);
+
+            EXPECT_EQ(dialogs.reportLines(kExportLocation), std::vector<int>{124});
+            EXPECT_EQ(dialogs.reportLines(kBatchLocation), std::vector<int>{134});
+            ASSERT_EQ(dialogs.texts().size(), 3);
+            EXPECT_TRUE(dialogs.texts()[0].contains(c.reason)) << dialogs.texts()[0].toStdString();
+            EXPECT_EQ(dialogs.texts()[2], QStringLiteral("Done."));
+            // The neighbours' pictures, and nothing of the failed drawing: no
+            // picture, no scratch bitmap, no half-written file.
+            QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            QStringList expected = names;
+            expected << QStringLiteral("example_2000.jpg") << QStringLiteral("sample_2018.jpg");
+            left.sort();
+            expected.sort();
+            EXPECT_EQ(left, expected);
+            EXPECT_FALSE(form.running);
+        }
+        // The worker kept for the next drawing ends with the engine.
+        EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    }
 }
 
 }  // namespace

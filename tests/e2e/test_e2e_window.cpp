@@ -89,6 +89,30 @@ TEST_F(WindowRun, ClosingTheWindowMidRunLeavesNoPartialFiles)
     EXPECT_FALSE(form.ConversionRunning);
 }
 
+// A drawing that crashes the engine is drawn in a worker process of its
+// own: it alone fails, as a drawing that cannot be exported, and the window
+// and its list live on.
+TEST_F(WindowRun, DrawingThatCrashesTheEngineFailsAlone)
+{
+    qputenv("LUMICADE_WORKER_TEST_CRASH", names[1].toUtf8());
+    form.PushButton2_Click();
+    qunsetenv("LUMICADE_WORKER_TEST_CRASH");
+
+    ASSERT_EQ(dialogs.texts().size(), 3) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_EQ(dialogs.reportLines(kExportLocation), std::vector<int>{124});
+    EXPECT_TRUE(dialogs.texts()[0].startsWith(QStringLiteral("Cannot export ") + dir.filePath(names[1])
+                                              + QStringLiteral(": the drawing engine crashed on it (")));
+    EXPECT_EQ(dialogs.reportLines(kBatchLocation), std::vector<int>{134});
+    EXPECT_EQ(dialogs.texts()[2], QStringLiteral("Done."));
+    EXPECT_FALSE(QImageReader(jpegOf(names[0])).read().isNull());
+    EXPECT_FALSE(QFileInfo::exists(jpegOf(names[1])));
+    EXPECT_FALSE(QImageReader(jpegOf(names[2])).read().isNull());
+    EXPECT_EQ(filesLeft().size(), 2 * names.size() - 1) << filesLeft().join(u' ').toStdString();
+    EXPECT_EQ(form.ListView1->Count(), names.size());
+    EXPECT_EQ(form.MousePointer(), 0);
+    EXPECT_FALSE(form.ConversionRunning);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)

@@ -13,7 +13,7 @@ failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
 expected=(
-  bin/lumicade bin/lumicade-convert bin/lumicade-dump bin/lumicade-thumbnail
+  bin/lumicade bin/lumicade-convert bin/lumicade-dump bin/lumicade-thumbnail libexec/lumicade/lumicade-export
   share/lumicade/HAND-M.CUR share/lumicade/drag.ico share/lumicade/Samples
   share/applications/lumicade.desktop share/thumbnailers/lumicade.thumbnailer
   share/icons/hicolor/scalable/apps/lumicade.svg
@@ -65,6 +65,11 @@ sample=$(ls "$prefix"/share/lumicade/Samples/* | head -1)
 "$prefix/bin/lumicade-convert" --format png --size 64 --output-dir "$prefix/png" "$sample" >/dev/null 2>&1 \
   || fail "the installed converter cannot paint through its Qt module"
 [ -n "$(ls "$prefix/png" 2>/dev/null)" ] || fail "no PNG picture written"
+
+# The window's worker starts from its installed place, and refuses to be run by hand.
+status=0
+"$prefix/libexec/lumicade/lumicade-export" </dev/null >/dev/null 2>&1 || status=$?
+[ $status = 2 ] || fail "the installed lumicade-export run by hand ends with $status, not 2"
 
 # The installed thumbnailer works from its installed place.
 "$prefix/bin/lumicade-thumbnail" -s 48 "$(ls "$prefix"/share/lumicade/Samples/* | head -1)" "$prefix/t.png" \
