@@ -946,16 +946,18 @@ void readHatch(R& r, E& e) {
     if (r.since(Version::R2004)) {
         h.gradient = d.BL() != 0;
         skip("reserved", d.BL());
-        skip("gradient_angle", d.BD());
-        skip("gradient_shift", d.BD());
-        skip("single_color_gradient", d.BL());
-        skip("gradient_tint", d.BD());
+        auto& g = h.gradientFill;
+        g.angle = d.BD();
+        g.shift = d.BD();
+        g.singleColor = d.BL() != 0;
+        g.tint = d.BD();
         std::size_t colors = d.count(d.BL(), 4);
-        for (std::size_t i = 0; i < colors; ++i) {
-            skip("shift_value", d.BD());
-            skip("color", r.CMC());
+        g.colors.resize(colors);
+        for (auto& c : g.colors) {
+            c.value = d.BD();
+            c.color = r.CMC();
         }
-        skip("gradient_name", r.T());
+        g.name = r.T();
     }
     h.elevation = d.BD();
     e.entity.common.extrusion = d.BD3();

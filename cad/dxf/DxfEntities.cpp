@@ -356,7 +356,8 @@ void parseHatch(Entity& e, const Body& body, const ReadContext& ctx) {
             continue;
         }
         if (stage == Stage::Loops) {
-            if (g.code == 75 || g.code == 76 || g.code == 52 || g.code == 41 || g.code == 78 || g.code == 98) {
+            if (g.code == 75 || g.code == 76 || g.code == 52 || g.code == 41 || g.code == 78 || g.code == 98 ||
+                g.code == 450) {
                 stage = Stage::Pattern;  // fall through to the pattern stage below
             } else if (g.code == 92) {
                 HatchLoop loop;
@@ -435,6 +436,19 @@ void parseHatch(Entity& e, const Body& body, const ReadContext& ctx) {
         case 46: if (!d.lines.empty()) d.lines.back().offset.y = D(g); break;
         case 49: if (!d.lines.empty()) d.lines.back().dashes.push_back(D(g)); break;
         case 450: d.gradient = I(g) != 0; break;
+        case 452: d.gradientFill.singleColor = I(g) != 0; break;
+        case 460: d.gradientFill.angle = D(g); break;
+        case 461: d.gradientFill.shift = D(g); break;
+        case 462: d.gradientFill.tint = D(g); break;
+        case 463: d.gradientFill.colors.push_back({D(g), Color::byLayer()}); break;
+        case 63:
+            if (!d.gradientFill.colors.empty()) d.gradientFill.colors.back().color = Color::fromIndex(I(g));
+            break;
+        case 421:
+            if (!d.gradientFill.colors.empty())
+                d.gradientFill.colors.back().color = Color::fromRgb(static_cast<std::uint32_t>(I(g)));
+            break;
+        case 470: d.gradientFill.name = ctx.str(g); break;
         default: break;
         }
     }

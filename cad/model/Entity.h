@@ -158,6 +158,21 @@ struct HatchPatternLine {
     Vec2 base, offset;
     std::vector<double> dashes;
 };
+// A gradient fill: colours blended across the hatch's boundary in one of
+// the named shapes (LINEAR, CYLINDER, SPHERICAL, HEMISPHERICAL, CURVED, and
+// each with INV before it).
+struct GradientColor {
+    double value = 0;     // where the colour stands along the blend, as stored
+    Color color;
+};
+struct HatchGradient {
+    std::string name;
+    double angle = 0;     // radians
+    double shift = 0;     // 0 centred, 1 moved off the centre
+    bool singleColor = false;
+    double tint = 0;      // one colour: 0 darkens it towards black, 1 lightens it towards white
+    std::vector<GradientColor> colors;
+};
 struct HatchData {
     std::string pattern = "SOLID";
     bool solid = true;
@@ -166,6 +181,7 @@ struct HatchData {
     std::vector<HatchLoop> loops;
     std::vector<HatchPatternLine> lines;
     bool gradient = false;
+    HatchGradient gradientFill;   // when gradient
 };
 struct SolidData { Vec3 corners[4]; };  // SOLID and TRACE, DXF point order
 struct Face3DData { Vec3 corners[4]; int invisibleEdges = 0; };

@@ -318,6 +318,12 @@ void writeData(Json& j, const EntityData& data) {
                 j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
                 j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
                 j.value("gradient", d.gradient);
+                if (d.gradient) {
+                    const HatchGradient& g = d.gradientFill;
+                    j.value("gradientName", g.name), j.value("gradientAngle", g.angle);
+                    j.value("gradientShift", g.shift), j.value("gradientTint", g.tint);
+                    j.value("gradientColors", static_cast<int>(g.colors.size()));
+                }
                 j.beginArray("loops");
                 for (const HatchLoop& l : d.loops) {
                     j.beginObject();
