@@ -115,6 +115,12 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
                         : name == "CURVED"        ? Shape::Curved
                                                   : Shape::Linear;
 
+    // Tint and shift are kept to a grid much finer than any picture shows,
+    // so that the last bits of a stored value (a double in DWG, a decimal
+    // in DXF) cannot tip a colour rounded half-way to the other level.
+    auto steady = [](double v, double fallback) {
+        return std::isfinite(v) ? std::round(std::clamp(v, 0.0, 1.0) * 4096) / 4096 : fallback;
+    };
     // The two colours; one not given, or given by layer or block, is the hatch's own.
     auto rgbOf = [&](std::size_t i) {
         if (i >= g.colors.size()) return l.color.rgb;
@@ -123,7 +129,7 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
     };
     QRgb c1 = rgbOf(0), c2 = rgbOf(1);
     if (g.singleColor || g.colors.size() < 2) {
-        const double tint = std::isfinite(g.tint) ? std::clamp(g.tint, 0.0, 1.0) : 0.5;
+        const double tint = steady(g.tint, 0.5);
         c2 = tint < 0.5 ? mix(c1, qRgb(0, 0, 0), 1 - 2 * tint) : mix(c1, qRgb(255, 255, 255), 2 * tint - 1);
     }
     if (inverted) std::swap(c1, c2);
@@ -144,7 +150,7 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
     }
     orient(loops);
     const double width = u1 - u0, height = v1 - v0;
-    const double shift = std::isfinite(g.shift) ? std::clamp(g.shift, 0.0, 1.0) : 0;
+    const double shift = steady(g.shift, 0);
     std::size_t vertices = 0;
     for (const auto& loop : loops) vertices += loop.size();
     int bands = 0;
@@ -197,13 +203,15 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
         }
         return hs;
     };
-    // How far along the blend (0: colour 1, 1: colour 2) a point at q lies.
-    auto blend = [&](double q) {
-        const double t = q / reach;
+    // How far along the blend (0: colour 1, 1: colour 2) a point lies, from
+    // how far it lies along the reach (0 to 1). Only the gradient's own
+    // values enter here, never the boundary's coordinates: the same band
+    // gets the same colour whichever file the drawing was read from.
+    auto blend = [&](double t) {
         switch (shape) {
         case Shape::Linear: {
             // The middle of the blend sits at the centre, moved by the shift.
-            const double mid = (cu - u0) / width;
+            const double mid = 0.5 - shift / 4;
             return t < mid ? 0.5 * t / mid : 0.5 + 0.5 * (t - mid) / (1 - mid);
         }
         case Shape::Curved: return 1 - t * t;
@@ -214,23 +222,31 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
     // Enough bands that neighbours differ by about a level per channel, as
     // the work budget allows: each band cuts every boundary point by each
     // side of its two areas.
+    const std::size_t sides = area(reach).size();
+    const double perBand = 2.0 * static_cast<double>(sides) * static_cast<double>(vertices) + 1;
+    const double allowed = static_cast<double>(options_.budgets.hatchWork) / perBand;
+    const bool withinBudget = allowed >= 2;
+    bands = std::min({bands, kMaxBands, static_cast<int>(std::min(allowed, 1e6))});
     // Bands narrower than a pixel or so are painted as hairlines, which
     // would draw the cut edges of holes: the pixel is taken from the view
     // when it is known, else from the hatch's extent, which the picture
-    // shows at least whole.
+    // shows at least whole. A band is some 2.2 pixels wide, a width that is
+    // no ratio of whole numbers nor the root of one: the reach of a hatch of
+    // round sizes, fitted to a picture of round size, then never comes to
+    // a whole number of bands, where the last bits of its coordinates would
+    // round a band in or out and move every edge.
     const Box seen = viewInPlane(ocs, d.elevation);
     double pixel = flatness(std::hypot(width, height), ocs) * 8;
     if (!seen.empty() && options_.longSide > 0)
         pixel = std::max(pixel, std::max(seen.width(), seen.height()) / options_.longSide);
-    if (pixel > 0) bands = std::min(static_cast<double>(bands), std::max(1.0, std::floor(reach / (2 * pixel))));
-    const std::size_t sides = area(reach).size();
-    const double perBand = 2.0 * static_cast<double>(sides) * static_cast<double>(vertices) + 1;
-    const double allowed = static_cast<double>(options_.budgets.hatchWork) / perBand;
-    bands = std::min({bands, kMaxBands, static_cast<int>(std::min(allowed, 1e6))});
+    constexpr double kBandPixels = 0.7 * std::numbers::pi;
+    if (pixel > 0) bands = static_cast<int>(std::min(static_cast<double>(bands), std::floor(reach / (kBandPixels * pixel))));
     if (bands < 2) {
-        simplify("hatch pattern", "a gradient needs more than " + std::to_string(options_.budgets.hatchWork) +
-                                      " steps; its area is filled with its middle colour");
-        fill(outlines, {mix(c1, c2, blend(reach / 2)), false}, ocs);
+        // Too small to show its blend, or too costly to cut: its middle colour.
+        if (!withinBudget)
+            simplify("hatch pattern", "a gradient needs more than " + std::to_string(options_.budgets.hatchWork) +
+                                          " steps; its area is filled with its middle colour");
+        fill(outlines, {mix(c1, c2, blend(0.5)), false}, ocs);
         return;
     }
     auto cutAll = [&](double r, std::vector<std::vector<Vec3>>& into, bool reversed) {
@@ -257,7 +273,7 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
         cutAll(k + 1 == bands ? reach : step * (k + 1.5), band, false);
         if (k > 0) cutAll(step * k, band, true);
         if (band.empty()) continue;
-        fill(band, {mix(c1, c2, blend(step * (k + 0.5))), false}, ocs);
+        fill(band, {mix(c1, c2, blend((k + 0.5) / bands)), false}, ocs);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <array>
+#include <cmath>
 #include <set>
 #include <variant>
 
@@ -96,6 +97,55 @@ TEST(RenderGradient, OneColourBlendsTowardsWhiteOrBlackByItsTint) {
         EXPECT_LT(off(image.pixel(89, 80), far), 12) << tint;
         EXPECT_GT(off(image.pixel(50, 80), far), 60) << tint;
     }
+}
+
+// A gradient hatch alone in the drawing, over a rectangle w by h whose
+// corners are moved up by the last bit when nudged, as a DWG double and the
+// DXF decimal of the same coordinate may differ.
+Drawing loneGradient(const std::string& name, double w, double h, bool nudged) {
+    Drawing d = emptyDrawing();
+    HatchData hatch;
+    hatch.gradient = true;
+    hatch.gradientFill.name = name;
+    hatch.gradientFill.colors = {{0, Color::fromRgb(0xFF0000)}, {1, Color::fromRgb(0x0000FF)}};
+    HatchLoop& loop = hatch.loops.emplace_back();
+    loop.isPolyline = true;
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {w, 0.0}, {w, h}, {0.0, h}}) {
+        x += 10, y += 10;
+        if (nudged) x = std::nextafter(x, 1e9), y = std::nextafter(y, 1e9);
+        loop.polyline.push_back({{x, y}});
+    }
+    add(d, entity("HATCH", hatch));
+    return d;
+}
+
+TEST(RenderGradient, BandsStayPutWhenTheBoundaryMovesByItsLastBits) {
+    // Hatches of round sizes that make the whole picture, at round sizes of
+    // picture, put their reach on round numbers of pixels.
+    for (const std::string name : {"LINEAR", "CYLINDER", "SPHERICAL", "HEMISPHERICAL", "CURVED"})
+        for (auto [w, h] : {std::pair{80.0, 80.0}, {30.0, 90.0}, {100.0, 10.0}})
+            for (int side : {100, 255, 400, 1000}) {
+                SCOPED_TRACE(name + " " + std::to_string(w) + " by " + std::to_string(h) + " at " + std::to_string(side));
+                for (double margin : {0.0, 0.02}) {
+                    RenderOptions o;
+                    o.longSide = side;
+                    o.margin = margin;
+                    o.antialias = false;
+                    const QImage a = renderDrawing(loneGradient(name, w, h, false), o);
+                    const QImage b = renderDrawing(loneGradient(name, w, h, true), o);
+                    EXPECT_TRUE(a == b) << "margin " << margin;
+                }
+            }
+}
+
+TEST(RenderGradient, OneTooSmallToShowItsBlendIsFilledWithoutAWordOfLoss) {
+    // A gradient three units wide in a window of a thousand: three pixels.
+    RenderOptions o = onePixelPerUnit(1000);
+    o.window = QRectF(0, 0, 1000, 1000);
+    std::string simplified;
+    const QImage image = renderDrawing(loneGradient("LINEAR", 3, 3, false), o, &simplified);
+    EXPECT_EQ(simplified, "");
+    EXPECT_GT(inkIn(image, QRect(10, 986, 4, 4)), 0);
 }
 
 TEST(RenderGradient, SavedGradientsAreBlendedAndNotFlat) {
