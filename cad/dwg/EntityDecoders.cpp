@@ -1126,7 +1126,7 @@ void readMLeaderTextLayout(R& r, MLeaderData& m) {
     skip("line_spacing_style", d.BS());
     skip("color", r.CMC());
     m.textAttachment = d.BS();
-    skip("flow_direction", d.BS());
+    m.textFlow = d.BS();
     skip("background_color", r.CMC());
     skip("background_scale", d.BD());
     skip("background_transparency", d.BL());
@@ -1144,7 +1144,8 @@ void readMLeaderTextLayout(R& r, MLeaderData& m) {
 }
 
 // The properties the multileader keeps of its own, each its style's unless
-// overridden; of them only the text frame changes what we draw.
+// overridden; of them only the text frame and whether leaders meet the
+// text at its top or bottom change what we draw.
 void readMLeaderOwnProperties(R& r, MLeaderData& m) {
     auto& d = r.dat;
     skip("style", r.H());
@@ -1166,6 +1167,24 @@ void readMLeaderOwnProperties(R& r, MLeaderData& m) {
     skip("text_alignment", d.BS());
     skip("text_color", r.CMC());
     m.textFrame = d.B();
+    if (!r.since(Version::R2010)) return;  // what follows up to there is of no use to us
+    skip("block_style", r.H());
+    skip("block_color", r.CMC());
+    skip("block_scale", d.BD3());
+    skip("block_rotation", d.BD());
+    skip("style_attachment", d.BS());
+    skip("annotative", d.B());
+    // The public descriptions give the fields below up to the scale only
+    // before 2010, with a list of arrowheads and one of block labels; the
+    // files of 2010 and later we have hold them too, with one count only,
+    // 0 in each of them (a guess: that of the arrowheads). With a list we
+    // cannot place for certain, the rest is left unread.
+    if (d.BL() != 0) return;
+    skip("negative_text_direction", d.B());
+    skip("ipe_alignment", d.BS());
+    skip("justification", d.BS());
+    skip("scale_factor", d.BD());
+    m.verticalAttachment = d.BS() == 1;
 }
 
 void readMLeader(R& r, E& e) {
@@ -1217,8 +1236,8 @@ void readMLeader(R& r, E& e) {
     m.textHeight = d.BD();
     m.arrowSize = d.BD();
     m.landingGap = d.BD();
-    skip("text_left", d.BS());
-    skip("text_right", d.BS());
+    m.leftAttachment = d.BS();
+    m.rightAttachment = d.BS();
     skip("text_angletype", d.BS());
     skip("text_alignment", d.BS());
     if (d.B()) {  // text content

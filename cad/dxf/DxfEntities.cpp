@@ -660,6 +660,9 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
             case 43: d.textWidth = D(g); break;
             case 45: d.lineSpacingFactor = D(g); break;
             case 171: d.textAttachment = I(g); break;
+            case 172: d.textFlow = I(g); break;
+            case 174: d.leftAttachment = I(g); break;
+            case 175: d.rightAttachment = I(g); break;
             case 46: d.blockRotation = D(g); break;
             case 340: {
                 auto it = ctx.styleNames.find(toHandle(g));
@@ -680,6 +683,7 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
         case 170: break;
         case 42: if (d.arrowSize == 0) d.arrowSize = D(g); break;
         case 292: d.textFrame = I(g) != 0; break;
+        case 271: d.verticalAttachment = I(g) == 1; break;
         case 344: {
             auto it = ctx.blockRecordNames.find(toHandle(g));
             if (d.blockName.empty() && it != ctx.blockRecordNames.end()) d.blockName = it->second;

@@ -255,6 +255,15 @@ struct MLeaderData {
     int textAttachment = 0;
     double textWidth = 0, lineSpacingFactor = 1;
     bool textFrame = false;           // a frame around the text, the landing gap away from it
+    // Which way the text's paragraphs run: 1 left to right, 3 top to
+    // bottom, 5 as its style says.
+    int textFlow = 5;
+    // Where leaders meet the text from its left and from its right (0 top
+    // of the top line ... 5 the bottom line underlined, 6 the top line
+    // underlined, 8 every line underlined), unless they meet it at its top
+    // or bottom instead.
+    int leftAttachment = 1, rightAttachment = 1;
+    bool verticalAttachment = false;
 };
 struct ShapeData {
     Vec3 insertion;

@@ -438,6 +438,8 @@ void writeData(Json& j, const EntityData& data) {
                 j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
                 j.value("textAttachment", d.textAttachment), j.value("textWidth", d.textWidth);
                 j.value("lineSpacingFactor", d.lineSpacingFactor), j.value("textFrame", d.textFrame);
+                j.value("textFlow", d.textFlow), j.value("leftAttachment", d.leftAttachment);
+                j.value("rightAttachment", d.rightAttachment), j.value("verticalAttachment", d.verticalAttachment);
                 j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
             },
             [&](const ShapeData& d) {
