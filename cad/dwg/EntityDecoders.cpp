@@ -97,7 +97,14 @@ void readAttributeTail(R& r, TextData& t) {
             skip("mtext", r.H());  // the MTEXT that holds the lines
             // Its text comes before the tag among the strings. (A guess
             // from 2018 files: the descriptions leave the part out.)
-            skip("lines", r.T());
+            t.value = r.T();
+            t.multiline = true;
+            // Where the lines are set from is not read here: the exports of
+            // our drawings put them at the text's second point, hanging
+            // from it as the text's own alignment says (also a guess).
+            const int column = std::clamp(t.horizontalAlign, 0, 2), row = std::clamp(t.verticalAlign, 1, 3);
+            t.linesAt = t.alignment;
+            t.linesAttachment = (3 - row) * 3 + column + 1;
             unsigned annotativeSize = d.BS();
             if (annotativeSize > 1) {
                 skip("annotative_data_bytes", d.RC());

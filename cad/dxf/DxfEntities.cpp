@@ -167,7 +167,24 @@ void parsePolyline(Entity& e, const Body& body) {
 // the vertical alignment to group 74 and use 73 for the field length.
 void parseText(Entity& e, const Body& body, const ReadContext& ctx, bool attribute) {
     TextData d;
+    bool embedded = false;  // in the multiline text of an attribute of several lines
     for (const auto& g : body) {
+        if (attribute && g.code == 101) {
+            embedded = d.multiline = true;
+            d.value.clear();
+            continue;
+        }
+        if (embedded) {
+            if (coord(d.linesAt, 10, g)) continue;
+            switch (g.code) {
+            case 1: case 3: d.value.append(ctx.str(g)); break;
+            case 41: d.linesWidth = D(g); break;
+            case 44: d.lineSpacingFactor = D(g); break;
+            case 71: d.linesAttachment = I(g); break;
+            default: break;
+            }
+            continue;
+        }
         if (coord(d.insertion, 10, g) || coord(d.alignment, 11, g) || planar(e, g)) continue;
         switch (g.code) {
         case 1: d.value = ctx.str(g); break;
@@ -764,9 +781,11 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     // 160 for large ones) and then the bytes in 310 chunks.
     std::vector<std::uint8_t> graphics;
     bool graphicsNext = false;
+    // An attribute of several lines keeps them in its embedded object.
+    const bool keepsEmbedded = type == "ATTRIB" || type == "ATTDEF";
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
-        if (g.code == 1001 || g.code == 101) break;  // extended data, or an embedded object
+        if (g.code == 1001 || (g.code == 101 && !keepsEmbedded)) break;  // extended data, or an embedded object
         if (skipApplicationGroup(p, end)) continue;
         if (g.code == 100) {
             subclass = trimmed(g.value);

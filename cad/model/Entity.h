@@ -91,6 +91,13 @@ struct TextData {
     // Attributes and attribute definitions
     std::string tag, prompt;
     int attributeFlags = 0;     // 1 invisible, 2 constant, 4 verify, 8 preset
+    // From 2018 on an attribute may hold several lines: value then holds
+    // them as multiline text does, set from linesAt by their attachment
+    // (1 top left ... 9 bottom right) and wrapped at linesWidth (0: not).
+    bool multiline = false;
+    Vec3 linesAt;
+    int linesAttachment = 1;
+    double linesWidth = 0, lineSpacingFactor = 1;
 };
 struct MTextData {
     Vec3 insertion;
