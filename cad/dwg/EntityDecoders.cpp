@@ -97,7 +97,14 @@ void readAttributeTail(R& r, TextData& t) {
             skip("mtext", r.H());  // the MTEXT that holds the lines
             // Its text comes before the tag among the strings. (A guess
             // from 2018 files: the descriptions leave the part out.)
-            skip("lines", r.T());
+            t.value = r.T();
+            t.multiline = true;
+            // Where the lines are set from is not read here: the exports of
+            // our drawings put them at the text's second point, hanging
+            // from it as the text's own alignment says (also a guess).
+            const int column = std::clamp(t.horizontalAlign, 0, 2), row = std::clamp(t.verticalAlign, 1, 3);
+            t.linesAt = t.alignment;
+            t.linesAttachment = (3 - row) * 3 + column + 1;
             unsigned annotativeSize = d.BS();
             if (annotativeSize > 1) {
                 skip("annotative_data_bytes", d.RC());
@@ -946,16 +953,18 @@ void readHatch(R& r, E& e) {
     if (r.since(Version::R2004)) {
         h.gradient = d.BL() != 0;
         skip("reserved", d.BL());
-        skip("gradient_angle", d.BD());
-        skip("gradient_shift", d.BD());
-        skip("single_color_gradient", d.BL());
-        skip("gradient_tint", d.BD());
+        auto& g = h.gradientFill;
+        g.angle = d.BD();
+        g.shift = d.BD();
+        g.singleColor = d.BL() != 0;
+        g.tint = d.BD();
         std::size_t colors = d.count(d.BL(), 4);
-        for (std::size_t i = 0; i < colors; ++i) {
-            skip("shift_value", d.BD());
-            skip("color", r.CMC());
+        g.colors.resize(colors);
+        for (auto& c : g.colors) {
+            c.value = d.BD();
+            c.color = r.CMC();
         }
-        skip("gradient_name", r.T());
+        g.name = r.T();
     }
     h.elevation = d.BD();
     e.entity.common.extrusion = d.BD3();
@@ -1124,7 +1133,7 @@ void readMLeaderTextLayout(R& r, MLeaderData& m) {
     skip("line_spacing_style", d.BS());
     skip("color", r.CMC());
     m.textAttachment = d.BS();
-    skip("flow_direction", d.BS());
+    m.textFlow = d.BS();
     skip("background_color", r.CMC());
     skip("background_scale", d.BD());
     skip("background_transparency", d.BL());
@@ -1142,7 +1151,8 @@ void readMLeaderTextLayout(R& r, MLeaderData& m) {
 }
 
 // The properties the multileader keeps of its own, each its style's unless
-// overridden; of them only the text frame changes what we draw.
+// overridden; of them only the text frame and whether leaders meet the
+// text at its top or bottom change what we draw.
 void readMLeaderOwnProperties(R& r, MLeaderData& m) {
     auto& d = r.dat;
     skip("style", r.H());
@@ -1164,6 +1174,24 @@ void readMLeaderOwnProperties(R& r, MLeaderData& m) {
     skip("text_alignment", d.BS());
     skip("text_color", r.CMC());
     m.textFrame = d.B();
+    if (!r.since(Version::R2010)) return;  // what follows up to there is of no use to us
+    skip("block_style", r.H());
+    skip("block_color", r.CMC());
+    skip("block_scale", d.BD3());
+    skip("block_rotation", d.BD());
+    skip("style_attachment", d.BS());
+    skip("annotative", d.B());
+    // The public descriptions give the fields below up to the scale only
+    // before 2010, with a list of arrowheads and one of block labels; the
+    // files of 2010 and later we have hold them too, with one count only,
+    // 0 in each of them (a guess: that of the arrowheads). With a list we
+    // cannot place for certain, the rest is left unread.
+    if (d.BL() != 0) return;
+    skip("negative_text_direction", d.B());
+    skip("ipe_alignment", d.BS());
+    skip("justification", d.BS());
+    skip("scale_factor", d.BD());
+    m.verticalAttachment = d.BS() == 1;
 }
 
 void readMLeader(R& r, E& e) {
@@ -1215,8 +1243,8 @@ void readMLeader(R& r, E& e) {
     m.textHeight = d.BD();
     m.arrowSize = d.BD();
     m.landingGap = d.BD();
-    skip("text_left", d.BS());
-    skip("text_right", d.BS());
+    m.leftAttachment = d.BS();
+    m.rightAttachment = d.BS();
     skip("text_angletype", d.BS());
     skip("text_alignment", d.BS());
     if (d.B()) {  // text content

@@ -167,7 +167,24 @@ void parsePolyline(Entity& e, const Body& body) {
 // the vertical alignment to group 74 and use 73 for the field length.
 void parseText(Entity& e, const Body& body, const ReadContext& ctx, bool attribute) {
     TextData d;
+    bool embedded = false;  // in the multiline text of an attribute of several lines
     for (const auto& g : body) {
+        if (attribute && g.code == 101) {
+            embedded = d.multiline = true;
+            d.value.clear();
+            continue;
+        }
+        if (embedded) {
+            if (coord(d.linesAt, 10, g)) continue;
+            switch (g.code) {
+            case 1: case 3: d.value.append(ctx.str(g)); break;
+            case 41: d.linesWidth = D(g); break;
+            case 44: d.lineSpacingFactor = D(g); break;
+            case 71: d.linesAttachment = I(g); break;
+            default: break;
+            }
+            continue;
+        }
         if (coord(d.insertion, 10, g) || coord(d.alignment, 11, g) || planar(e, g)) continue;
         switch (g.code) {
         case 1: d.value = ctx.str(g); break;
@@ -356,7 +373,8 @@ void parseHatch(Entity& e, const Body& body, const ReadContext& ctx) {
             continue;
         }
         if (stage == Stage::Loops) {
-            if (g.code == 75 || g.code == 76 || g.code == 52 || g.code == 41 || g.code == 78 || g.code == 98) {
+            if (g.code == 75 || g.code == 76 || g.code == 52 || g.code == 41 || g.code == 78 || g.code == 98 ||
+                g.code == 450) {
                 stage = Stage::Pattern;  // fall through to the pattern stage below
             } else if (g.code == 92) {
                 HatchLoop loop;
@@ -435,6 +453,19 @@ void parseHatch(Entity& e, const Body& body, const ReadContext& ctx) {
         case 46: if (!d.lines.empty()) d.lines.back().offset.y = D(g); break;
         case 49: if (!d.lines.empty()) d.lines.back().dashes.push_back(D(g)); break;
         case 450: d.gradient = I(g) != 0; break;
+        case 452: d.gradientFill.singleColor = I(g) != 0; break;
+        case 460: d.gradientFill.angle = D(g); break;
+        case 461: d.gradientFill.shift = D(g); break;
+        case 462: d.gradientFill.tint = D(g); break;
+        case 463: d.gradientFill.colors.push_back({D(g), Color::byLayer()}); break;
+        case 63:
+            if (!d.gradientFill.colors.empty()) d.gradientFill.colors.back().color = Color::fromIndex(I(g));
+            break;
+        case 421:
+            if (!d.gradientFill.colors.empty())
+                d.gradientFill.colors.back().color = Color::fromRgb(static_cast<std::uint32_t>(I(g)));
+            break;
+        case 470: d.gradientFill.name = ctx.str(g); break;
         default: break;
         }
     }
@@ -646,6 +677,9 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
             case 43: d.textWidth = D(g); break;
             case 45: d.lineSpacingFactor = D(g); break;
             case 171: d.textAttachment = I(g); break;
+            case 172: d.textFlow = I(g); break;
+            case 174: d.leftAttachment = I(g); break;
+            case 175: d.rightAttachment = I(g); break;
             case 46: d.blockRotation = D(g); break;
             case 340: {
                 auto it = ctx.styleNames.find(toHandle(g));
@@ -666,6 +700,7 @@ void parseMLeader(Entity& e, const Body& body, const ReadContext& ctx) {
         case 170: break;
         case 42: if (d.arrowSize == 0) d.arrowSize = D(g); break;
         case 292: d.textFrame = I(g) != 0; break;
+        case 271: d.verticalAttachment = I(g) == 1; break;
         case 344: {
             auto it = ctx.blockRecordNames.find(toHandle(g));
             if (d.blockName.empty() && it != ctx.blockRecordNames.end()) d.blockName = it->second;
@@ -746,9 +781,11 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     // 160 for large ones) and then the bytes in 310 chunks.
     std::vector<std::uint8_t> graphics;
     bool graphicsNext = false;
+    // An attribute of several lines keeps them in its embedded object.
+    const bool keepsEmbedded = type == "ATTRIB" || type == "ATTDEF";
     for (const Group* p = begin; p < end; ++p) {
         const Group& g = *p;
-        if (g.code == 1001 || g.code == 101) break;  // extended data, or an embedded object
+        if (g.code == 1001 || (g.code == 101 && !keepsEmbedded)) break;  // extended data, or an embedded object
         if (skipApplicationGroup(p, end)) continue;
         if (g.code == 100) {
             subclass = trimmed(g.value);

@@ -91,6 +91,13 @@ struct TextData {
     // Attributes and attribute definitions
     std::string tag, prompt;
     int attributeFlags = 0;     // 1 invisible, 2 constant, 4 verify, 8 preset
+    // From 2018 on an attribute may hold several lines: value then holds
+    // them as multiline text does, set from linesAt by their attachment
+    // (1 top left ... 9 bottom right) and wrapped at linesWidth (0: not).
+    bool multiline = false;
+    Vec3 linesAt;
+    int linesAttachment = 1;
+    double linesWidth = 0, lineSpacingFactor = 1;
 };
 struct MTextData {
     Vec3 insertion;
@@ -158,6 +165,21 @@ struct HatchPatternLine {
     Vec2 base, offset;
     std::vector<double> dashes;
 };
+// A gradient fill: colours blended across the hatch's boundary in one of
+// the named shapes (LINEAR, CYLINDER, SPHERICAL, HEMISPHERICAL, CURVED, and
+// each with INV before it).
+struct GradientColor {
+    double value = 0;     // where the colour stands along the blend, as stored
+    Color color;
+};
+struct HatchGradient {
+    std::string name;
+    double angle = 0;     // radians
+    double shift = 0;     // 0 centred, 1 moved off the centre
+    bool singleColor = false;
+    double tint = 0;      // one colour: 0 darkens it towards black, 1 lightens it towards white
+    std::vector<GradientColor> colors;
+};
 struct HatchData {
     std::string pattern = "SOLID";
     bool solid = true;
@@ -166,6 +188,7 @@ struct HatchData {
     std::vector<HatchLoop> loops;
     std::vector<HatchPatternLine> lines;
     bool gradient = false;
+    HatchGradient gradientFill;   // when gradient
 };
 struct SolidData { Vec3 corners[4]; };  // SOLID and TRACE, DXF point order
 struct Face3DData { Vec3 corners[4]; int invisibleEdges = 0; };
@@ -239,6 +262,15 @@ struct MLeaderData {
     int textAttachment = 0;
     double textWidth = 0, lineSpacingFactor = 1;
     bool textFrame = false;           // a frame around the text, the landing gap away from it
+    // Which way the text's paragraphs run: 1 left to right, 3 top to
+    // bottom, 5 as its style says.
+    int textFlow = 5;
+    // Where leaders meet the text from its left and from its right (0 top
+    // of the top line ... 5 the bottom line underlined, 6 the top line
+    // underlined, 8 every line underlined), unless they meet it at its top
+    // or bottom instead.
+    int leftAttachment = 1, rightAttachment = 1;
+    bool verticalAttachment = false;
 };
 struct ShapeData {
     Vec3 insertion;

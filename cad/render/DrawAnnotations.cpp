@@ -9,6 +9,50 @@
 #include <cmath>
 
 namespace cad::render::frontend {
+namespace {
+
+// Paragraphs that run top to bottom: the CAD application sets them on one
+// line, each after the one before with a space between, as its own
+// graphics of such multileaders show.
+std::string paragraphsOnOneLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+        } else if (text[i + 1] == 'P') {
+            out += ' ';
+            ++i;
+        } else {
+            out += text.substr(i++, 2);  // any other code, or an escaped character, as it is
+        }
+    }
+    return out;
+}
+
+// A line under the text of a multileader, in the text's plane.
+struct Underline {
+    double x0, x1, y;
+};
+
+// The lines a multileader's attachment draws under its text. The leader's
+// dogleg ends at the underlined line, and the line runs from there to the
+// far side of the text. Underlining the bottom line (5) or the top line
+// (6) draws one line; underlining every line (8) also draws one under each
+// line after the first, the lines' pitch apart and as wide as the text (a
+// guess: no drawing we have shows one of several lines).
+std::vector<Underline> underlinesOf(int attachment, bool fromLeft, Vec2 doglegEnd, const Box& text, double lineStep) {
+    if (attachment != 5 && attachment != 6 && attachment != 8) return {};
+    const double far = fromLeft ? text.maxX : text.minX, near = fromLeft ? text.minX : text.maxX;
+    std::vector<Underline> lines{{doglegEnd.x, far, doglegEnd.y}};
+    if (attachment == 8 && lineStep > 0) {
+        const double more = std::round((doglegEnd.y - text.minY) / lineStep);
+        for (int k = 1; k <= std::min(more, 1000.0); ++k) lines.push_back({near, far, doglegEnd.y - k * lineStep});
+    }
+    return lines;
+}
+
+}  // namespace
 
 void Builder::dimension(const Entity& e, const DimensionData& d, const Look& l, const Context& ctx) {
     const Block* b = d.blockName.empty() ? nullptr : drawing_.findBlock(d.blockName);
@@ -60,6 +104,7 @@ void Builder::mleader(const Entity& e, const MLeaderData& d, const Look& l, cons
     }
     if (!d.text.empty()) {
         const TextFormat f = baseFormat(d.textStyle.empty() ? "Standard" : d.textStyle, d.textHeight, 1, 0);
+        const bool oneLine = d.textFlow == 3;
         int attachment = d.textAttachment;
         if (attachment < 1 || attachment > 9) {
             // None stored: the text hangs from its location on the side its leaders come from.
@@ -69,16 +114,33 @@ void Builder::mleader(const Entity& e, const MLeaderData& d, const Look& l, cons
             else if (!d.leaderLines.empty() && !d.leaderLines[0].empty()) landing = d.leaderLines[0].back();
             if (dot(landing - d.textLocation, d.textDirection) > 0) attachment = 3;
         }
-        const double width = d.textWidth > 0 && std::isfinite(d.textWidth) ? d.textWidth : 0;
+        const double width = d.textWidth > 0 && std::isfinite(d.textWidth) && !oneLine ? d.textWidth : 0;
         Box box;
-        mtextAt(d.text, f, width, attachment, d.lineSpacingFactor, d.textLocation, d.textDirection,
-                e.common.extrusion, l.color, ctx.xf, {}, &box);
+        mtextAt(oneLine ? paragraphsOnOneLine(d.text) : d.text, f, width, attachment, d.lineSpacingFactor,
+                d.textLocation, d.textDirection, e.common.extrusion, l.color, ctx.xf, {}, &box);
+        const Xform plane = textPlane(d.textLocation, d.textDirection, e.common.extrusion);
         if (d.textFrame && !box.empty()) {
             // The frame keeps the landing gap from the lines on every side.
             const double gap = d.landingGap > 0 && std::isfinite(d.landingGap) ? d.landingGap : 0;
             stroke({{box.minX - gap, box.minY - gap, 0}, {box.maxX + gap, box.minY - gap, 0},
                     {box.maxX + gap, box.maxY + gap, 0}, {box.minX - gap, box.maxY + gap, 0}},
-                   true, l, ctx.xf * textPlane(d.textLocation, d.textDirection, e.common.extrusion), false);
+                   true, l, ctx.xf * plane, false);
+        }
+        if (!box.empty() && !d.verticalAttachment && !d.landingPoints.empty()) {
+            // The first leader's dogleg, in the text's plane, says which side
+            // the leaders come from and where the underline starts.
+            const Vec3 along = plane.applyDir({1, 0, 0}), up = plane.applyDir({0, 1, 0});
+            Vec3 end = d.landingPoints[0];
+            const Vec3 direction = d.doglegDirections.empty() ? Vec3{} : d.doglegDirections[0];
+            const double len = d.doglegLengths.empty() ? 0 : d.doglegLengths[0];
+            if (len > 0 && std::isfinite(len)) end = end + direction * len;
+            const Vec2 local{dot(end - d.textLocation, along), dot(end - d.textLocation, up)};
+            const double side = dot(direction, along);
+            const bool fromLeft = std::fabs(side) > 1e-9 ? side > 0 : local.x < (box.minX + box.maxX) / 2;
+            const double spacing = d.lineSpacingFactor > 0 && std::isfinite(d.lineSpacingFactor) ? d.lineSpacingFactor : 1;
+            for (const Underline& u : underlinesOf(fromLeft ? d.leftAttachment : d.rightAttachment, fromLeft, local, box,
+                                                   std::fabs(f.height) * 5.0 / 3.0 * spacing))
+                if (std::isfinite(u.x0 + u.x1 + u.y)) stroke({{u.x0, u.y, 0}, {u.x1, u.y, 0}}, false, l, ctx.xf * plane, false);
         }
     }
     if (!d.blockName.empty()) {

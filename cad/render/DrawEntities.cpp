@@ -222,6 +222,12 @@ void Builder::textEntity(const Entity& e, const TextData& d, const Look& l, cons
     if ((e.type == "ATTRIB" || attdef) && (d.attributeFlags & 1)) return;
     const std::string& raw = attdef && !(ctx.inBlock && constant) ? d.tag : d.value;
     const TextFormat f = baseFormat(d.style, d.height, d.widthFactor, d.oblique);
+    if (d.multiline && &raw == &d.value) {
+        mtextAt(raw, f, std::isfinite(d.linesWidth) ? std::max(d.linesWidth, 0.0) : 0, std::clamp(d.linesAttachment, 1, 9),
+                d.lineSpacingFactor, d.linesAt, {std::cos(d.rotation), std::sin(d.rotation), 0}, {0, 0, 1}, l.color, ocs,
+                {}, nullptr);
+        return;
+    }
     // Text the view cannot show is not shaped. Aligned and fitted text
     // scale with their points and have no bound here.
     if (d.horizontalAlign != 3 && d.horizontalAlign != 5) {

@@ -86,7 +86,11 @@ std::vector<std::vector<Vec3>> Builder::hatchOutlines(const HatchData& d) {
 void Builder::hatch(const HatchData& d, const Look& l, const Xform& ocs) {
     const auto outlines = hatchOutlines(d);
     if (outlines.empty()) return;
-    if (d.solid || d.gradient || d.lines.empty()) {
+    if (d.gradient) {
+        gradient(outlines, d, l, ocs);
+        return;
+    }
+    if (d.solid || d.lines.empty()) {
         fill(outlines, l.color, ocs);
         return;
     }

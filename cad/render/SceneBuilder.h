@@ -298,6 +298,8 @@ private:
     static void edgePoints(const HatchEdge& edge, std::vector<Vec3>& out);
     static std::vector<std::vector<Vec3>> hatchOutlines(const HatchData& d);
     void hatch(const HatchData& d, const Look& l, const Xform& ocs);
+    // A gradient fill as bands of plain colour within the outlines (DrawGradient.cpp).
+    void gradient(const std::vector<std::vector<Vec3>>& outlines, const HatchData& d, const Look& l, const Xform& ocs);
     void dashInterval(const std::vector<double>& dashes, double patternLength, double t0, double t1, double ox,
                       double oy, double ux, double uy, double z, const Look& l, const Xform& ocs);
 };

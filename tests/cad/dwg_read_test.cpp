@@ -360,21 +360,23 @@ TEST(DwgReader, MultilineTextColumnsMatchTheExport)
 TEST(DwgReader, MultileadersSetTheirTextAsTheExportDoes)
 {
     // Each multileader's attachment, wrapping width (to the digits an export
-    // keeps) and text frame, by handle.
-    using Setting = std::tuple<int, double, bool>;
+    // keeps), text frame, the way its paragraphs run and where its leaders
+    // meet it (from the left, from the right, at the top or bottom), by handle.
+    using Setting = std::tuple<int, double, bool, int, int, int, bool>;
     auto settings = [](const cad::Drawing& d) {
         std::map<cad::Handle, Setting> out;
         for (const cad::Block& b : d.blocks)
             for (const cad::Entity& e : b.entities)
                 if (const auto* m = e.as<cad::MLeaderData>())
-                    out[e.common.handle] = {m->textAttachment, std::round(m->textWidth * 1e9) / 1e9, m->textFrame};
+                    out[e.common.handle] = {m->textAttachment, std::round(m->textWidth * 1e9) / 1e9, m->textFrame,
+                                            m->textFlow, m->leftAttachment, m->rightAttachment, m->verticalAttachment};
         return out;
     };
     const std::pair<std::string, std::string> pairs[] = {
         {"2010/Leader", ""}, {"2018/Leader", ""}, {"example_2007", ""}, {"example_2013", ""}, {"sample_2018", ""},
         {"../drawings-b/sample/sample_AC1015", "_ascii"}, {"../drawings-b/sample/sample_AC1018", "_ascii"},
         {"../drawings-b/sample/sample_AC1032", "_ascii"}};
-    int framed = 0, notTopLeft = 0;
+    int framed = 0, notTopLeft = 0, topToBottom = 0, underlined = 0, vertical = 0;
     for (const auto& [name, exportSuffix] : pairs) {
         SCOPED_TRACE(name);
         const auto stored = settings(cad::readDrawingFile((kDrawings / (name + ".dwg")).string()));
@@ -382,8 +384,14 @@ TEST(DwgReader, MultileadersSetTheirTextAsTheExportDoes)
         for (const auto& [handle, s] : stored) {
             framed += std::get<2>(s);
             notTopLeft += std::get<0>(s) != 1;
+            topToBottom += std::get<3>(s) == 3;
+            underlined += std::get<4>(s) == 5;
+            vertical += std::get<6>(s);
         }
     }
     EXPECT_GT(framed, 0);
     EXPECT_GT(notTopLeft, 0);
+    EXPECT_GT(topToBottom, 0);
+    EXPECT_GT(underlined, 0);
+    EXPECT_GT(vertical, 0);
 }

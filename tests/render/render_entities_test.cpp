@@ -476,6 +476,47 @@ TEST(RenderAnnotations, MultileaderTextHangsFromItsAttachmentInsideItsFrame) {
     }
 }
 
+TEST(RenderAnnotations, MultileaderTextRunsAndIsUnderlinedAsItsSettingsSay) {
+    // A leader from the left whose dogleg ends at (40, 100); the text's top
+    // left is the landing gap on, at (50, 110); its two paragraphs are 40 wide.
+    struct Case {
+        int flow, attachment;
+        bool vertical;
+        bool underlined, oneLine;
+    } cases[] = {
+        {5, 1, false, false, false}, {1, 1, false, false, false}, {3, 1, false, false, true},
+        {5, 5, false, true, false},  {5, 6, false, true, false},  {5, 5, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("flow " + std::to_string(c.flow) + ", attachment " + std::to_string(c.attachment) +
+                     (c.vertical ? ", at the top" : ""));
+        Drawing d = emptyDrawing();
+        addFrame(d, 200);
+        MLeaderData m;
+        m.leaderLines = {{{10, 20, 0}, {30, 100, 0}}};
+        m.landingPoints = {{30, 100, 0}};
+        m.doglegDirections = {{1, 0, 0}};
+        m.doglegLengths = {10};
+        m.text = "MMMM\\PMMMM";
+        m.textHeight = 10;
+        m.textLocation = {50, 110, 0};
+        m.textAttachment = 1;
+        m.landingGap = 10;
+        m.textWidth = 60;
+        m.textFlow = c.flow;
+        m.leftAttachment = c.attachment;
+        m.rightAttachment = 1;
+        m.verticalAttachment = c.vertical;
+        add(d, entity("MULTILEADER", m, Color::fromIndex(7)));
+        const QImage image = renderDrawing(d, onePixelPerUnit(200));
+        // Drawing (x, y) is pixel (x, 200 - y).
+        EXPECT_GT(inkIn(image, QRect(50, 90, 30, 10)), 0) << "the first paragraph";
+        EXPECT_EQ(inkIn(image, QRect(42, 99, 6, 3)) > 0, c.underlined) << "the underline, on from the dogleg";
+        EXPECT_EQ(inkIn(image, QRect(100, 90, 30, 10)) > 0, c.oneLine) << "the second paragraph after the first";
+        EXPECT_EQ(inkIn(image, QRect(50, 106, 30, 10)) > 0, !c.oneLine) << "the second paragraph below the first";
+    }
+}
+
 TEST(RenderGeometry, SplinesPassTheirEndsAndStayInTheHull) {
     Drawing d = emptyDrawing();
     addFrame(d, 100);

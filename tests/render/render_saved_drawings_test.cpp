@@ -70,5 +70,34 @@ TEST(RenderSavedDrawings, UnderlaysWhosePdfIsMissingShowTheirFramesAndAreNamed) 
     EXPECT_EQ(fromDwg.front().rfind("PDF not found: ", 0), 0u) << fromDwg.front();
 }
 
+TEST(RenderSavedDrawings, AttributesOfSeveralLinesAreDrawnFromDwgAndDxfAlike) {
+    // The 2018 sample holds an attribute of several lines; its text lies in
+    // the multiline part alone.
+    const std::string base = std::string(LUMICADE_SAMPLE_DRAWINGS_DIR) + "/sample/sample_AC1032";
+    RenderOptions o;
+    o.longSide = 600;
+    o.antialias = false;
+    std::vector<QImage> pictures;
+    for (const std::string& path : {base + ".dwg", base + "_ascii.dxf"}) {
+        SCOPED_TRACE(path);
+        const Drawing d = readDrawingFile(path);
+        const TextData* lines = nullptr;
+        for (const Block& b : d.blocks)
+            for (const Entity& e : b.entities)
+                if (const auto* insert = e.as<InsertData>())
+                    for (const Entity& a : insert->attributes)
+                        if (const auto* t = a.as<TextData>(); t && t->multiline) lines = t;
+        ASSERT_NE(lines, nullptr);
+        EXPECT_EQ(lines->value, "my multi line text for the attrrib");
+        EXPECT_NEAR(lines->linesAt.x, 977.28, 0.01);
+        EXPECT_NEAR(lines->linesAt.y, 28.75, 0.01);
+        EXPECT_EQ(lines->linesAttachment, 1);
+        o.window = QRectF(lines->linesAt.x - 5, lines->linesAt.y - 25, 60, 30);
+        pictures.push_back(renderDrawing(d, o));
+        EXPECT_GT(inkIn(pictures.back(), QRect(0, 0, 600, 240)), 500) << "the lines are drawn";
+    }
+    EXPECT_EQ(differingPixels(pictures[0], pictures[1]), 0);
+}
+
 }  // namespace
 }  // namespace cad::render::testing

@@ -316,6 +316,12 @@ void writeFields(Json& j, const HatchData& d) {
     j.value("pattern", d.pattern), j.value("solid", d.solid), j.value("elevation", d.elevation);
     j.value("angle", d.angle), j.value("scale", d.scale), j.value("style", d.style);
     j.value("gradient", d.gradient);
+    if (d.gradient) {
+        const HatchGradient& g = d.gradientFill;
+        j.value("gradientName", g.name), j.value("gradientAngle", g.angle);
+        j.value("gradientShift", g.shift), j.value("gradientTint", g.tint);
+        j.value("gradientColors", static_cast<int>(g.colors.size()));
+    }
     j.beginArray("loops");
     for (const HatchLoop& l : d.loops) writeHatchLoop(j, l);
     j.endArray();
@@ -398,6 +404,8 @@ void writeFields(Json& j, const MLeaderData& d) {
     j.value("arrowSize", d.arrowSize), j.value("landingGap", d.landingGap);
     j.value("textAttachment", d.textAttachment), j.value("textWidth", d.textWidth);
     j.value("lineSpacingFactor", d.lineSpacingFactor), j.value("textFrame", d.textFrame);
+    j.value("textFlow", d.textFlow), j.value("leftAttachment", d.leftAttachment);
+    j.value("rightAttachment", d.rightAttachment), j.value("verticalAttachment", d.verticalAttachment);
     j.value("block", d.blockName), j.point("blockPosition", d.blockPosition);
 }
 
