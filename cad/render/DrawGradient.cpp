@@ -92,10 +92,11 @@ void orient(std::vector<std::vector<Vec2>>& loops) {
             std::reverse(loops[i].begin(), loops[i].end());
 }
 
-QRgb mix(QRgb a, QRgb b, double s) {
+std::uint32_t mix(std::uint32_t a, std::uint32_t b, double s) {
     s = std::clamp(s, 0.0, 1.0);
     auto ch = [s](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * s)); };
-    return qRgb(ch(qRed(a), qRed(b)), ch(qGreen(a), qGreen(b)), ch(qBlue(a), qBlue(b)));
+    auto part = [](std::uint32_t v, int shift) { return static_cast<int>((v >> shift) & 0xFF); };
+    return opaque(ch(part(a, 16), part(b, 16)), ch(part(a, 8), part(b, 8)), ch(part(a, 0), part(b, 0)));
 }
 
 enum class Shape { Linear, Cylinder, Spherical, Hemispherical, Curved };
@@ -127,10 +128,10 @@ void Builder::gradient(const std::vector<std::vector<Vec3>>& outlines, const Hat
         const Color& c = g.colors[i].color;
         return c.kind == Color::Kind::True || c.kind == Color::Kind::Index ? colorOf(c).rgb : l.color.rgb;
     };
-    QRgb c1 = rgbOf(0), c2 = rgbOf(1);
+    std::uint32_t c1 = rgbOf(0), c2 = rgbOf(1);
     if (g.singleColor || g.colors.size() < 2) {
         const double tint = steady(g.tint, 0.5);
-        c2 = tint < 0.5 ? mix(c1, qRgb(0, 0, 0), 1 - 2 * tint) : mix(c1, qRgb(255, 255, 255), 2 * tint - 1);
+        c2 = tint < 0.5 ? mix(c1, opaque(0, 0, 0), 1 - 2 * tint) : mix(c1, opaque(255, 255, 255), 2 * tint - 1);
     }
     if (inverted) std::swap(c1, c2);
 

@@ -141,7 +141,7 @@ TEST(RenderGradient, BandsStayPutWhenTheBoundaryMovesByItsLastBits) {
 TEST(RenderGradient, OneTooSmallToShowItsBlendIsFilledWithoutAWordOfLoss) {
     // A gradient three units wide in a window of a thousand: three pixels.
     RenderOptions o = onePixelPerUnit(1000);
-    o.window = QRectF(0, 0, 1000, 1000);
+    o.window = cad::render::Window{0, 0, 1000, 1000};
     std::string simplified;
     const QImage image = renderDrawing(loneGradient("LINEAR", 3, 3, false), o, &simplified);
     EXPECT_EQ(simplified, "");

@@ -92,7 +92,7 @@ TEST(RenderSavedDrawings, AttributesOfSeveralLinesAreDrawnFromDwgAndDxfAlike) {
         EXPECT_NEAR(lines->linesAt.x, 977.28, 0.01);
         EXPECT_NEAR(lines->linesAt.y, 28.75, 0.01);
         EXPECT_EQ(lines->linesAttachment, 1);
-        o.window = QRectF(lines->linesAt.x - 5, lines->linesAt.y - 25, 60, 30);
+        o.window = cad::render::Window{lines->linesAt.x - 5, lines->linesAt.y - 25, 60, 30};
         pictures.push_back(renderDrawing(d, o));
         EXPECT_GT(inkIn(pictures.back(), QRect(0, 0, 600, 240)), 500) << "the lines are drawn";
     }
