@@ -137,7 +137,7 @@ TEST(ConvertMemory, HostileFilesStayWithinTheBudget) {
     constexpr long kBudgetMB = 64;
     // What a worker holds besides its drawing's work: the program, its
     // libraries and fonts, the picture's pixels and the drawing as read.
-    constexpr long kConstantMB = 120;
+    [[maybe_unused]] constexpr long kConstantMB = 120;
     const struct {
         const char* name;
         std::string (*content)();
