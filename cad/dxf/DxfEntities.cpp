@@ -550,6 +550,42 @@ void parseViewport(Entity& e, const Body& body, const ReadContext& ctx) {
     e.data = std::move(d);
 }
 
+// R11 and R12 keep a viewport's view not in groups of its own but in the
+// extended data of the application ACAD, after 1000 "MVIEW": between 1002
+// braces, 1070 version, 1010 target, 1010 direction, then the reals 1040
+// twist, view height, view centre X and Y, lens length, front and back clip,
+// then settings of the grid and snap that do not change the picture, and a
+// nested brace list of the frozen layers' names (1003). Values are taken by
+// their place among those of the same code, so a list cut short gives what
+// it holds. The twist is taken as radians: extended data is stored as the
+// program holds it, not converted to the degrees of DXF's own angle groups
+// (our samples all have none).
+void viewportFromXData(ViewportData& d, const Group* begin, const Group* end, const ReadContext& ctx) {
+    const Group* p = begin;
+    bool acad = false;
+    for (; p < end; ++p) {
+        if (p->code == 1001) acad = trimmed(p->value) == "ACAD";
+        else if (acad && p->code == 1000 && trimmed(p->value) == "MVIEW") break;
+    }
+    if (p == end || ++p == end || p->code != 1002 || trimmed(p->value) != "{") return;
+    std::vector<Vec3> points;
+    std::vector<double> reals;
+    int depth = 1;
+    for (++p; p < end && depth > 0 && p->code != 1001; ++p) {
+        if (p->code == 1002) depth += trimmed(p->value) == "{" ? 1 : -1;
+        else if (depth == 2 && p->code == 1003) d.frozenLayers.push_back(ctx.str(*p));
+        else if (depth != 1) continue;
+        else if (p->code == 1010) points.emplace_back().x = D(*p);
+        else if ((p->code == 1020 || p->code == 1030) && !points.empty()) coord(points.back(), 1010, *p);
+        else if (p->code == 1040) reals.push_back(D(*p));
+    }
+    if (points.size() > 0) d.viewTarget = points[0];
+    if (points.size() > 1) d.viewDirection = points[1];
+    double* const fields[] = {&d.twist, &d.viewHeight, &d.viewCenter.x, &d.viewCenter.y,
+                              &d.lensLength, &d.frontClip, &d.backClip};
+    for (std::size_t i = 0; i < std::size(fields) && i < reals.size(); ++i) *fields[i] = reals[i];
+}
+
 void parseImage(Entity& e, const Body& body) {
     ImageData d;
     for (const auto& g : body) {
@@ -862,7 +898,11 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
         e.data = d;
     } else if (type == "RAY" || type == "XLINE") parseRay(e, body);
     else if (type == "MLINE") parseMLine(e, body, ctx);
-    else if (type == "VIEWPORT") parseViewport(e, body, ctx);
+    else if (type == "VIEWPORT") {
+        parseViewport(e, body, ctx);
+        // Without a view height of its own the viewport is one from before R13.
+        if (auto* v = e.as<ViewportData>(); v && v->viewHeight == 0) viewportFromXData(*v, begin, end, ctx);
+    }
     else if (type == "IMAGE" || type == "WIPEOUT") parseImage(e, body);
     else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") parseUnderlay(e, body);
     else if (type == "TOLERANCE") parseTolerance(e, body, ctx);

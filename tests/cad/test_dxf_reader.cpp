@@ -230,6 +230,59 @@ TEST(DxfStructure, PaperSpaceByFlagOrByOwner) {
     EXPECT_TRUE(d.paperSpace()->entities[0].common.paperSpace);
 }
 
+namespace {
+
+std::vector<const ViewportData*> viewportsOf(const Drawing& d) {
+    std::vector<const ViewportData*> out;
+    if (d.paperSpace())
+        for (const Entity& e : d.paperSpace()->entities)
+            if (const auto* v = e.as<ViewportData>()) out.push_back(v);
+    return out;
+}
+
+}  // namespace
+
+TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
+    // The sample saved as R12, ASCII and binary: the sheet and one viewport.
+    for (const char* name : {"sample_AC1009_ascii.dxf", "sample_AC1009_binary.dxf"}) {
+        SCOPED_TRACE(name);
+        const Drawing d = readDrawingFile(std::string(LUMICADE_SAMPLE_DRAWINGS_DIR) + "/sample/" + name);
+        const auto v = viewportsOf(d);
+        ASSERT_EQ(v.size(), 2u);
+        EXPECT_DOUBLE_EQ(v[0]->viewHeight, 8.7472440944881882);
+        EXPECT_DOUBLE_EQ(v[1]->viewHeight, 9.1088709677419342);
+        EXPECT_EQ(v[1]->viewCenter.x, 6.0);
+        EXPECT_EQ(v[1]->viewCenter.y, 4.5);
+        EXPECT_EQ(v[1]->viewDirection.z, 1.0);
+        EXPECT_EQ(v[1]->lensLength, 50.0);
+    }
+
+    const std::string viewport = "0\nVIEWPORT\n67\n1\n8\n0\n10\n5\n20\n5\n40\n4\n41\n4\n68\n2\n69\n2\n";
+    const std::string mview =
+        "1001\nACAD\n1000\nMVIEW\n1002\n{\n1070\n16\n1010\n1\n1020\n2\n1030\n3\n1010\n0\n1020\n-1\n1030\n1\n"
+        "1040\n0.5\n1040\n20\n1040\n7\n1040\n8\n1040\n35\n1040\n0\n1040\n0\n1070\n0\n1040\n99\n"
+        "1002\n{\n1003\nWALLS\n1003\nDOORS\n1002\n}\n1002\n}\n";
+    const ViewportData* v = viewportsOf(read(dxfWithEntities(viewport + mview, "AC1009"))).at(0);
+    EXPECT_EQ(v->viewTarget.z, 3);
+    EXPECT_EQ(v->viewDirection.y, -1);
+    EXPECT_EQ(v->twist, 0.5);
+    EXPECT_EQ(v->viewHeight, 20);
+    EXPECT_EQ(v->viewCenter.x, 7);
+    EXPECT_EQ(v->viewCenter.y, 8);
+    EXPECT_EQ(v->lensLength, 35);
+    EXPECT_EQ(v->frozenLayers, (std::vector<std::string>{"WALLS", "DOORS"}));
+
+    // Another application's MVIEW list, and one cut short after the view
+    // height: what is there is taken, nothing is invented.
+    const std::string other = mview.substr(0, 5) + "OTHER" + mview.substr(9);
+    EXPECT_EQ(viewportsOf(read(dxfWithEntities(viewport + other, "AC1009"))).at(0)->viewHeight, 0);
+    const std::string cut = mview.substr(0, mview.find("1040\n7")) + "0\nLINE\n";
+    const ViewportData* shortList = viewportsOf(read(dxfWithEntities(viewport + cut, "AC1009"))).at(0);
+    EXPECT_EQ(shortList->viewHeight, 20);
+    EXPECT_EQ(shortList->viewCenter.x, 0);
+    EXPECT_TRUE(shortList->frozenLayers.empty());
+}
+
 TEST(DxfStructure, CommonDataAndUnknownKinds) {
     Drawing d = read(dxfWithEntities(
         "0\nLINE\n5\nA1\n330\n1F\n100\nAcDbEntity\n8\nWalls\n6\nDASHED\n62\n3\n420\n16711680\n370\n50\n48\n2.5\n"

@@ -147,6 +147,44 @@ TEST(RenderLayouts, TileModeChoosesWhatOpensAndTheLayoutOptionOverridesIt) {
     EXPECT_EQ(problems, std::vector<std::string>{"the drawing has no layout named No such layout"});
 }
 
+// R12 keeps a viewport's view in its extended data, and has no subclasses.
+std::string r12Viewport(double cx, double cy, double width, double height, int id, double viewX, double viewY, double viewHeight,
+                        const std::string& frozenLayer = {}) {
+    std::string s = g(0, std::string("VIEWPORT")) + g(67, 1) + g(8, std::string("0")) + point(10, cx, cy) +
+                    g(40, width) + g(41, height) + g(68, id) + g(69, id);
+    s += g(1001, std::string("ACAD")) + g(1000, std::string("MVIEW")) + g(1002, std::string("{")) + g(1070, 16) +
+         point(1010, 0, 0) + point(1010, 0, 0, 1) + g(1040, 0.0) + g(1040, viewHeight) + g(1040, viewX) +
+         g(1040, viewY) + g(1040, 50.0) + g(1040, 0.0) + g(1040, 0.0) + g(1070, 0) + g(1002, std::string("{"));
+    if (!frozenLayer.empty()) s += g(1003, frozenLayer);
+    return s + g(1002, std::string("}")) + g(1002, std::string("}"));
+}
+
+TEST(RenderLayouts, R12ViewportsShowModelSpaceThroughTheViewInTheirExtendedData) {
+    // The sheet, then a viewport 40 wide at paper (50, 50) looking at model
+    // (5, 5) with a view 20 high: scale 2, the red square at paper 40..60.
+    std::string entities = box(0, 0, 10, 10, on(1)) + dxfwriter::line(-1000, 5, 1000, 5, on(3)) +
+                           box(-4, -4, -2, -2, on(6, "HIDDEN")) + r12Viewport(100, 50, 200, 100, 1, 100, 50, 100);
+    entities += r12Viewport(50, 50, 40, 40, 2, 5, 5, 20, "HIDDEN");
+    const std::string text = g(0, std::string("SECTION")) + g(2, std::string("HEADER")) +
+                             g(9, std::string("$ACADVER")) + g(1, std::string("AC1009")) +
+                             g(9, std::string("$TILEMODE")) + g(70, 0) + g(0, std::string("ENDSEC")) +
+                             g(0, std::string("SECTION")) + g(2, std::string("ENTITIES")) + entities +
+                             g(0, std::string("ENDSEC")) + g(0, std::string("EOF"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r12.dxf"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.data(), static_cast<qint64>(text.size()));
+    f.close();
+    const QImage image = renderDrawing(openDrawing(path.toStdString()), paperWindow());
+    EXPECT_GT(colourIn(image, paperRect(42, 42, 58, 58), kRed), 900);
+    EXPECT_EQ(colourIn(image, paperRect(0, 0, 38, 100), kRed) + colourIn(image, paperRect(62, 0, 200, 100), kRed), 0);
+    // The line is cut at the viewport's edges, and the sheet adds no view of its own.
+    EXPECT_GT(colourIn(image, paperRect(31, 48, 39, 52), kGreen), 5);
+    EXPECT_EQ(colourIn(image, paperRect(71, 45, 200, 55), kGreen), 0);
+    EXPECT_EQ(colourIn(image, paperRect(0, 0, 200, 100), kMagenta), 0);  // frozen in the viewport
+}
+
 TEST(RenderLayouts, ANonRectangularViewportClipsToItsBoundary) {
     File f;
     f.tileMode(false);
