@@ -121,6 +121,77 @@ std::string nameAt(const std::vector<std::string>& names, unsigned index, const 
     return index < names.size() ? names[index] : std::string(fallback);
 }
 
+// A viewport's view, from the extended data R11 keeps it in: the list the
+// DXF of the time shows under the application ACAD after 1000 "MVIEW"
+// (1070 version, 1010 target, 1010 direction, 1040 twist, view height, view
+// centre X and Y, lens length, front and back clip, grid and snap settings,
+// then a nested list of the frozen layers). Each item is its group code less
+// 1000 in a byte, then its value: 0 a string (RC length and bytes), 1 the
+// application (RS, its place in the APPID table, which we do not read: the
+// MVIEW string marks the list), 2 a brace (RC 0 opens, 1 closes), 10 to 13 a
+// point (3 RD), 40 to 42 a real (RD), 70 an RS, 71 an RL, 4 bytes (RC
+// length). Guessed, as our files hold none: 3 a layer as its RS place in the
+// layer table, 5 a handle in 8 bytes. An item of any other code ends the
+// reading, as what follows it cannot be found. The twist is kept as it is
+// stored, in radians.
+// The MVIEW list, as far as it has been read.
+struct ViewList {
+    bool seen = false;  // the MVIEW string, which the list follows
+    int depth = 0;
+    std::vector<Vec3> points;
+    std::vector<double> reals;
+    std::vector<std::string> frozenLayers;
+};
+
+void readViewList(Cursor& c, const TableNames& names, int codePage, ViewList& list) {
+    while (c.left() > 0) {
+        const unsigned code = c.RC();
+        const bool inList = list.seen && list.depth == 1;
+        if (code == 0) {
+            const std::string s = c.fixedText(c.RC(), codePage);
+            list.seen = list.seen || (list.depth == 0 && s == "MVIEW");
+        } else if (code == 1) {
+            c.RS();
+            if (list.seen) return;  // the next application's data
+        } else if (code == 2) {
+            const bool opens = c.RC() == 0;
+            if (!list.seen) continue;
+            list.depth += opens ? 1 : -1;
+            if (list.depth <= 0) return;
+        } else if (code == 3) {
+            const unsigned layer = c.RS();
+            if (list.seen && list.depth == 2 && layer < names.layers.size())
+                list.frozenLayers.push_back(names.layers[layer]);
+        } else if (code >= 10 && code <= 13) {
+            const Vec3 p = c.RD3();
+            if (inList) list.points.push_back(p);
+        } else if (code >= 40 && code <= 42) {
+            const double v = c.RD();
+            if (inList) list.reals.push_back(v);
+        } else if (code == 70) c.RS();
+        else if (code == 71) c.RL();
+        else if (code == 4) c.skip(c.RC());
+        else if (code == 5) c.skip(8);
+        else return;
+    }
+}
+
+void viewFromExtendedData(ViewportData& d, Cursor& c, const TableNames& names, int codePage) {
+    ViewList list;
+    try {
+        readViewList(c, names, codePage, list);
+    } catch (const ReadError&) {
+        // Cut short: the view keeps what came before the cut.
+    }
+    if (!list.seen) return;
+    if (list.points.size() > 0) d.viewTarget = list.points[0];
+    if (list.points.size() > 1) d.viewDirection = list.points[1];
+    double* const fields[] = {&d.twist, &d.viewHeight, &d.viewCenter.x, &d.viewCenter.y,
+                              &d.lensLength, &d.frontClip, &d.backClip};
+    for (std::size_t i = 0; i < std::size(fields) && i < list.reals.size(); ++i) *fields[i] = list.reals[i];
+    d.frozenLayers = std::move(list.frozenLayers);
+}
+
 class RecordReader {
 public:
     RecordReader(Cursor& c, const FileFacts& facts, const TableNames& names, Record& out)
@@ -239,7 +310,13 @@ public:
             c.paperSpace = true;
             extra = c_.RC();
         }
-        if (extra & kHasExtendedData) c_.skip(c_.RS());  // application data, which we do not draw
+        if (extra & kHasExtendedData) {
+            // Application data: we draw none of it, but a viewport keeps its view there.
+            std::size_t n = c_.RS();
+            extendedData_ = c_.position();
+            c_.skip(n);
+            extendedDataEnd_ = c_.position();
+        }
         if (flags & kHasColor) c.color = Color::fromIndex(c_.RC());
         if (flags & kHasLinetype) c.linetype = linetype();
         // R10 and later keep the height of lines, points and 3D faces in their
@@ -482,6 +559,10 @@ private:
         d.width = c_.RD();
         d.height = c_.RD();
         d.id = c_.RS();
+        if (extendedDataEnd_ > extendedData_) {
+            Cursor data(c_.data(), extendedData_, extendedDataEnd_);
+            viewFromExtendedData(d, data, names_, facts_.codePage);
+        }
     }
 
     Cursor& c_;
@@ -491,6 +572,7 @@ private:
     Entity& e_;
     unsigned flags_ = 0, opts_ = 0;
     double elevation_ = 0;
+    std::size_t extendedData_ = 0, extendedDataEnd_ = 0;
 };
 
 Record readEarlyRecord(Cursor& section, const FileFacts& facts, const TableNames& names) {

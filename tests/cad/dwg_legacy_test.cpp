@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -17,6 +18,7 @@
 #include "DrawingCompare.h"
 #include "cad/DrawingFile.h"
 #include "cad/dwg/DwgReader.h"
+#include "cad/dwg/LegacyFormat.h"
 #include "cad/dxf/DxfReader.h"
 
 namespace fs = std::filesystem;
@@ -400,6 +402,83 @@ TEST(LegacyDwg, AnOfficeDrawingOfRelease11ReadsWhole)
     EXPECT_EQ(text->common.layer, "DIM");
     EXPECT_NEAR(text->as<cad::TextData>()->insertion.x, 19.4032, 1e-4);
     EXPECT_NEAR(text->as<cad::TextData>()->insertion.y, 4.3313, 1e-4);
+    // Its sheet keeps its view in its extended data.
+    const auto* sheet = firstOfKind(*d.paperSpace(), "VIEWPORT")->as<cad::ViewportData>();
+    EXPECT_EQ(sheet->viewHeight, 34);
+    EXPECT_NEAR(sheet->viewCenter.x, 28.5661, 1e-4);
+    EXPECT_EQ(sheet->viewCenter.y, 17);
+    EXPECT_EQ(sheet->viewDirection.z, 1);
+}
+
+// A paper space VIEWPORT record of R11 whose extended data holds another
+// application's value, then the MVIEW list: its view and frozen layers are
+// read from the list, and a list cut short gives what comes before the cut.
+TEST(LegacyDwg, AViewportTakesItsViewFromItsExtendedData)
+{
+    using namespace cad::dwg::legacy;
+    auto put = [](std::vector<std::uint8_t>& b, const void* p, std::size_t n) {
+        const auto* bytes = static_cast<const std::uint8_t*>(p);
+        b.insert(b.end(), bytes, bytes + n);
+    };
+    auto rs = [&](std::vector<std::uint8_t>& b, std::uint16_t v) { put(b, &v, 2); };
+    auto rd = [&](std::vector<std::uint8_t>& b, double v) { put(b, &v, 8); };
+    std::vector<std::uint8_t> list = {1, 1, 0};  // application 1, with a real of its own
+    auto real = [&](double v) {
+        list.push_back(40);
+        rd(list, v);
+    };
+    auto point = [&](double x, double y, double z) {
+        list.push_back(10);
+        for (double v : {x, y, z}) rd(list, v);
+    };
+    real(99);
+    list.insert(list.end(), {1, 0, 0, 0, 5, 'M', 'V', 'I', 'E', 'W', 2, 0, 70, 16, 0});
+    point(1, 2, 3);
+    point(0, -1, 1);
+    real(0.5);
+    real(20);
+    const auto cutAt = static_cast<std::ptrdiff_t>(list.size() + 4);  // inside the view centre's x
+    for (double v : {7.0, 8.0, 35.0}) real(v);
+    list.insert(list.end(), {2, 0, 3, 1, 0, 3, 9, 0, 2, 1, 2, 1});  // frozen: layer 1, and one beyond the table
+
+    auto record = [&](const std::vector<std::uint8_t>& extended) {
+        std::vector<std::uint8_t> b = {24, 0x40, 0, 0, 0, 0, 0, 0, 6};
+        rs(b, static_cast<std::uint16_t>(extended.size()));
+        b.insert(b.end(), extended.begin(), extended.end());
+        rs(b, 0);
+        for (double v : {50.0, 50.0, 0.0, 40.0, 40.0}) rd(b, v);
+        rs(b, 2);
+        const auto size = static_cast<std::uint16_t>(b.size() + 2);
+        std::memcpy(&b[2], &size, 2);
+        rs(b, recordCrc(b.data(), b.size()));
+        return b;
+    };
+    TableNames names;
+    names.layers = {"0", "WALLS"};
+    auto read = [&](const std::vector<std::uint8_t>& extended) {
+        const std::vector<std::uint8_t> b = record(extended);
+        Cursor c(b.data(), 0, b.size());
+        Record r = readRecord(c, FileFacts{}, names);
+        EXPECT_EQ(r.kind, Record::Kind::Drawable);
+        const auto* v = r.entity.as<cad::ViewportData>();
+        return v ? *v : cad::ViewportData{};
+    };
+    const cad::ViewportData v = read(list);
+    EXPECT_EQ(v.width, 40);
+    EXPECT_EQ(v.id, 2);
+    EXPECT_EQ(v.viewTarget.z, 3);
+    EXPECT_EQ(v.viewDirection.y, -1);
+    EXPECT_EQ(v.twist, 0.5);
+    EXPECT_EQ(v.viewHeight, 20);
+    EXPECT_EQ(v.viewCenter.x, 7);
+    EXPECT_EQ(v.viewCenter.y, 8);
+    EXPECT_EQ(v.lensLength, 35);
+    EXPECT_EQ(v.frozenLayers, std::vector<std::string>{"WALLS"});
+
+    const cad::ViewportData cut = read(std::vector<std::uint8_t>(list.begin(), list.begin() + cutAt));
+    EXPECT_EQ(cut.viewHeight, 20);
+    EXPECT_EQ(cut.viewCenter.x, 0);
+    EXPECT_EQ(cut.width, 40);
 }
 
 // REPEAT ... ENDREP: the entities between drawn in rows and columns, alike
