@@ -466,13 +466,9 @@ TEST(LegacyDwg, AViewportTakesItsViewFromItsExtendedData)
     const cad::ViewportData v = read(list);
     EXPECT_EQ(v.width, 40);
     EXPECT_EQ(v.id, 2);
-    EXPECT_EQ(v.viewTarget.z, 3);
-    EXPECT_EQ(v.viewDirection.y, -1);
-    EXPECT_EQ(v.twist, 0.5);
-    EXPECT_EQ(v.viewHeight, 20);
-    EXPECT_EQ(v.viewCenter.x, 7);
-    EXPECT_EQ(v.viewCenter.y, 8);
-    EXPECT_EQ(v.lensLength, 35);
+    const std::vector<double> view = {v.viewTarget.z, v.viewDirection.y, v.twist, v.viewHeight,
+                                      v.viewCenter.x, v.viewCenter.y, v.lensLength};
+    EXPECT_EQ(view, (std::vector<double>{3, -1, 0.5, 20, 7, 8, 35}));
     EXPECT_EQ(v.frozenLayers, std::vector<std::string>{"WALLS"});
 
     const cad::ViewportData cut = read(std::vector<std::uint8_t>(list.begin(), list.begin() + cutAt));

@@ -240,6 +240,11 @@ std::vector<const ViewportData*> viewportsOf(const Drawing& d) {
     return out;
 }
 
+// Target z, direction y, twist, view height, view centre, lens length.
+std::vector<double> viewOf(const ViewportData& v) {
+    return {v.viewTarget.z, v.viewDirection.y, v.twist, v.viewHeight, v.viewCenter.x, v.viewCenter.y, v.lensLength};
+}
+
 }  // namespace
 
 TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
@@ -249,12 +254,10 @@ TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
         const Drawing d = readDrawingFile(std::string(LUMICADE_SAMPLE_DRAWINGS_DIR) + "/sample/" + name);
         const auto v = viewportsOf(d);
         ASSERT_EQ(v.size(), 2u);
-        EXPECT_DOUBLE_EQ(v[0]->viewHeight, 8.7472440944881882);
-        EXPECT_DOUBLE_EQ(v[1]->viewHeight, 9.1088709677419342);
-        EXPECT_EQ(v[1]->viewCenter.x, 6.0);
-        EXPECT_EQ(v[1]->viewCenter.y, 4.5);
-        EXPECT_EQ(v[1]->viewDirection.z, 1.0);
-        EXPECT_EQ(v[1]->lensLength, 50.0);
+        EXPECT_NEAR(v[0]->viewHeight, 8.7472440944881882, 1e-12);
+        const std::vector<double> view = viewOf(*v[1]), expected = {0, 0, 0, 9.1088709677419342, 6, 4.5, 50};
+        for (std::size_t i = 0; i < view.size(); ++i) EXPECT_NEAR(view[i], expected[i], 1e-12) << i;
+        EXPECT_EQ(v[1]->viewDirection.z, 1);
     }
 
     const std::string viewport = "0\nVIEWPORT\n67\n1\n8\n0\n10\n5\n20\n5\n40\n4\n41\n4\n68\n2\n69\n2\n";
@@ -263,13 +266,7 @@ TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
         "1040\n0.5\n1040\n20\n1040\n7\n1040\n8\n1040\n35\n1040\n0\n1040\n0\n1070\n0\n1040\n99\n"
         "1002\n{\n1003\nWALLS\n1003\nDOORS\n1002\n}\n1002\n}\n";
     const ViewportData* v = viewportsOf(read(dxfWithEntities(viewport + mview, "AC1009"))).at(0);
-    EXPECT_EQ(v->viewTarget.z, 3);
-    EXPECT_EQ(v->viewDirection.y, -1);
-    EXPECT_EQ(v->twist, 0.5);
-    EXPECT_EQ(v->viewHeight, 20);
-    EXPECT_EQ(v->viewCenter.x, 7);
-    EXPECT_EQ(v->viewCenter.y, 8);
-    EXPECT_EQ(v->lensLength, 35);
+    EXPECT_EQ(viewOf(*v), (std::vector<double>{3, -1, 0.5, 20, 7, 8, 35}));
     EXPECT_EQ(v->frozenLayers, (std::vector<std::string>{"WALLS", "DOORS"}));
 
     // Another application's MVIEW list, and one cut short after the view
