@@ -900,8 +900,12 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     else if (type == "MLINE") parseMLine(e, body, ctx);
     else if (type == "VIEWPORT") {
         parseViewport(e, body, ctx);
-        // Without a view height of its own the viewport is one from before R13.
-        if (auto* v = e.as<ViewportData>(); v && v->viewHeight == 0) viewportFromXData(*v, begin, end, ctx);
+        // Without a view height of its own the viewport is one from before R13,
+        // when its status alone said it was off.
+        if (auto* v = e.as<ViewportData>(); v && v->viewHeight == 0) {
+            viewportFromXData(*v, begin, end, ctx);
+            if (v->viewHeight > 0 && v->status == 0) v->flags |= 0x20000;
+        }
     }
     else if (type == "IMAGE" || type == "WIPEOUT") parseImage(e, body);
     else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") parseUnderlay(e, body);

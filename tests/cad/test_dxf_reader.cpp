@@ -268,6 +268,10 @@ TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
     const ViewportData* v = viewportsOf(read(dxfWithEntities(viewport + mview, "AC1009"))).at(0);
     EXPECT_EQ(viewOf(*v), (std::vector<double>{3, -1, 0.5, 20, 7, 8, 35}));
     EXPECT_EQ(v->frozenLayers, (std::vector<std::string>{"WALLS", "DOORS"}));
+    EXPECT_TRUE(v->on());
+    std::string off = viewport;
+    off.replace(off.find("68\n2"), 4, "68\n0");
+    EXPECT_FALSE(viewportsOf(read(dxfWithEntities(off + mview, "AC1009"))).at(0)->on());
 
     // Another application's MVIEW list, and one cut short after the view
     // height: what is there is taken, nothing is invented.
