@@ -121,19 +121,6 @@ std::string nameAt(const std::vector<std::string>& names, unsigned index, const 
     return index < names.size() ? names[index] : std::string(fallback);
 }
 
-// A viewport's view, from the extended data R11 keeps it in: the list the
-// DXF of the time shows under the application ACAD after 1000 "MVIEW"
-// (1070 version, 1010 target, 1010 direction, 1040 twist, view height, view
-// centre X and Y, lens length, front and back clip, grid and snap settings,
-// then a nested list of the frozen layers). Each item is its group code less
-// 1000 in a byte, then its value: 0 a string (RC length and bytes), 1 the
-// application (RS, its place in the APPID table, which we do not read: the
-// MVIEW string marks the list), 2 a brace (RC 0 opens, 1 closes), 10 to 13 a
-// point (3 RD), 40 to 42 a real (RD), 70 an RS, 71 an RL, 4 bytes (RC
-// length). Guessed, as our files hold none: 3 a layer as its RS place in the
-// layer table, 5 a handle in 8 bytes. An item of any other code ends the
-// reading, as what follows it cannot be found. The twist is kept as it is
-// stored, in radians.
 // The MVIEW list, as far as it has been read.
 struct ViewList {
     bool seen = false;  // the MVIEW string, which the list follows
@@ -176,6 +163,19 @@ void readViewList(Cursor& c, const TableNames& names, int codePage, ViewList& li
     }
 }
 
+// A viewport's view, from the extended data R11 keeps it in: the list the
+// DXF of the time shows under the application ACAD after 1000 "MVIEW"
+// (1070 version, 1010 target, 1010 direction, 1040 twist, view height, view
+// centre X and Y, lens length, front and back clip, grid and snap settings,
+// then a nested list of the frozen layers). Each item is its group code less
+// 1000 in a byte, then its value: 0 a string (RC length and bytes), 1 the
+// application (RS, its place in the APPID table, which we do not read: the
+// MVIEW string marks the list), 2 a brace (RC 0 opens, 1 closes), 10 to 13 a
+// point (3 RD), 40 to 42 a real (RD), 70 an RS, 71 an RL, 4 bytes (RC
+// length). Guessed, as our files hold none: 3 a layer as its RS place in the
+// layer table, 5 a handle in 8 bytes. An item of any other code ends the
+// reading, as what follows it cannot be found. Guessed too: the twist is
+// in radians, as stored (no viewport of our files is turned).
 void viewFromExtendedData(ViewportData& d, Cursor& c, const TableNames& names, int codePage) {
     ViewList list;
     try {

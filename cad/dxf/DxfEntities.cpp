@@ -557,9 +557,9 @@ void parseViewport(Entity& e, const Body& body, const ReadContext& ctx) {
 // then settings of the grid and snap that do not change the picture, and a
 // nested brace list of the frozen layers' names (1003). Values are taken by
 // their place among those of the same code, so a list cut short gives what
-// it holds. The twist is taken as radians: extended data is stored as the
-// program holds it, not converted to the degrees of DXF's own angle groups
-// (our samples all have none).
+// it holds. Guessed: the twist is in radians, as extended data keeps values
+// as the program holds them rather than in the degrees of DXF's own angle
+// groups (no viewport of our samples is turned).
 void viewportFromXData(ViewportData& d, const Group* begin, const Group* end, const ReadContext& ctx) {
     const Group* p = begin;
     bool acad = false;
