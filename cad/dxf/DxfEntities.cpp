@@ -900,9 +900,12 @@ ParsedEntity parseEntity(std::string_view type, const Group* begin, const Group*
     else if (type == "MLINE") parseMLine(e, body, ctx);
     else if (type == "VIEWPORT") {
         parseViewport(e, body, ctx);
-        // Without a view height of its own the viewport is one from before R13,
-        // when its status alone said it was off.
-        if (auto* v = e.as<ViewportData>(); v && v->viewHeight == 0) {
+        // Before R13 the view was kept in extended data alone, and the status
+        // alone said a viewport was off. Later releases still write that data
+        // beside their own groups, which then hold.
+        const std::string& version = ctx.drawing ? ctx.drawing->header.version : std::string();
+        const bool beforeR13 = version.empty() || version.rfind("AC10", 0) != 0 || version < "AC1012";
+        if (auto* v = e.as<ViewportData>(); v && v->viewHeight == 0 && beforeR13) {
             viewportFromXData(*v, begin, end, ctx);
             if (v->viewHeight > 0 && v->status == 0) v->flags |= 0x20000;
         }
