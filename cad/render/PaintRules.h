@@ -24,12 +24,17 @@ enum class FillRule { OddEven, Winding };
 enum class LineEnds { LoopWhenClosed, Open };
 
 // Where the drawing lands in the picture: pixel = (x - originX) * scale + marginX,
-// with y running downwards.
+// with y running downwards. Upside down (a plot turned half round on its
+// sheet), the picture is that one turned about its middle.
 struct PixelView {
     double scale = 1, originX = 0, originY = 0;
     int width = 0, height = 0;
     double marginX = 0, marginY = 0;
-    Vec2 pixel(Vec2 p) const { return {marginX + (p.x - originX) * scale, height - marginY - (p.y - originY) * scale}; }
+    bool upsideDown = false;
+    Vec2 pixel(Vec2 p) const {
+        const double x = marginX + (p.x - originX) * scale, y = marginY + (p.y - originY) * scale;
+        return upsideDown ? Vec2{width - x, y} : Vec2{x, height - y};
+    }
 };
 
 // 0xFFRRGGBB: colour 7 and monochrome plots take the colour that contrasts

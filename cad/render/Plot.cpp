@@ -191,6 +191,7 @@ Plot planPlot(const Drawing& drawing, const std::string& layout, const PlotReque
         plot.left = plot.bottom = plot.right = plot.top = kDefaultMarginMm;
     }
     turnMargins(plot, turns);
+    plot.upsideDown = turns >= 2;
     // Margins that leave no printable area are not kept.
     if (plot.left + plot.right >= plot.pageWidth * 0.9 || plot.bottom + plot.top >= plot.pageHeight * 0.9)
         plot.left = plot.bottom = plot.right = plot.top = 0;

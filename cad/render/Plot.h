@@ -48,6 +48,11 @@ struct Plot {
     Vec2 origin;              // mm from that corner (the set-up's plot offset)
     Box area;                 // what is plotted, in drawing coordinates; empty: what is drawn
     bool turnsToDrawing = false;  // no set-up: the sheet is turned as the plotted area is wide or tall
+    // Rotations 2 and 3 plot the drawing upside down: the page and margins
+    // above are as the drawing stands on them, and the picture is that page
+    // turned about its middle (the sheet as the device holds it for 2, as
+    // rotation 1 holds it for 3).
+    bool upsideDown = false;
     std::shared_ptr<const PlotStyleTable> pens;
     ColorMode colors = ColorMode::AsDrawn;  // what a table known by name does when its file is missing
     std::vector<std::string> notes;  // where the plot cannot follow its set-up (a table missing or damaged)

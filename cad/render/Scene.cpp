@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "cad/render/Plot.h"
 #include "cad/render/SceneOptions.h"
 
 namespace cad::render {
@@ -258,6 +259,7 @@ PixelView fitView(const Box& extentsIn, const RenderOptions& o) {
     v.originY = e.minY;
     v.marginX = (v.width - e.width() * v.scale) / 2;
     v.marginY = (v.height - e.height() * v.scale) / 2;
+    v.upsideDown = o.plot && o.plot->upsideDown;
     return v;
 }
 

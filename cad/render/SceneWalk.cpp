@@ -8,8 +8,10 @@
 namespace cad::render {
 
 Affine pixelMap(const PixelView& view) {
-    return Affine(view.scale, 0, 0, -view.scale, view.marginX - view.originX * view.scale,
-                  view.height - view.marginY + view.originY * view.scale);
+    const double s = view.scale;
+    if (view.upsideDown)
+        return Affine(-s, 0, 0, s, view.width - view.marginX + view.originX * s, view.marginY - view.originY * s);
+    return Affine(s, 0, 0, -s, view.marginX - view.originX * s, view.height - view.marginY + view.originY * s);
 }
 
 namespace {
@@ -329,7 +331,8 @@ void SceneWalker::marker(const PointMarker& m) {
         stroke({c.x - r, c.y - r}, {c.x + r, c.y + r});
         stroke({c.x - r, c.y + r}, {c.x + r, c.y - r});
     } else if (shape == 4) {
-        stroke(c, {c.x, c.y - r});
+        // The tick points up the drawing, whichever way the picture holds it.
+        stroke(c, {c.x, view_.upsideDown ? c.y + r : c.y - r});
     }
     if (m.mode & 32) {
         if (w <= 1) {
@@ -354,7 +357,7 @@ void SceneWalker::marker(const PointMarker& m) {
 // end never shows within it.
 void SceneWalker::infinite(const InfiniteLine& l) {
     const Vec2 base = view_.pixel(l.base);
-    const Vec2 dir{l.direction.x, -l.direction.y};
+    const Vec2 dir = view_.upsideDown ? Vec2{-l.direction.x, l.direction.y} : Vec2{l.direction.x, -l.direction.y};
     Vec2 a, b;
     if (!clipLine(base, dir, l.bothWays, -8, -8, view_.width + 8.0, view_.height + 8.0, &a, &b)) return;
     scaled_.clear();

@@ -15,10 +15,10 @@ namespace {
 using namespace convert_tool;
 using namespace dxfwriter;
 
-// Layout "Sheet": A4 turned a quarter (landscape), 5 mm margins, 1:1 in
+// Layout "Sheet": A4 turned a quarter (landscape) unless told, 5 mm margins, 1:1 in
 // millimetres, pens from the table named. On it a red line 100 mm long
 // from the origin and a green one 20 mm above.
-File sheetDrawing(const std::string& table) {
+File sheetDrawing(const std::string& table, int rotation = 1) {
     File f;
     f.tileMode(false);
     f.layer("0", 7, "10");
@@ -29,7 +29,7 @@ File sheetDrawing(const std::string& table) {
     f.objects += g(0, std::string("LAYOUT")) + g(5, std::string("1F")) + g(100, std::string("AcDbPlotSettings")) +
                  g(1, std::string()) + g(4, std::string("ISO_A4_(210.00_x_297.00_MM)")) + g(40, 5.0) + g(41, 5.0) +
                  g(42, 5.0) + g(43, 5.0) + g(44, 210.0) + g(45, 297.0) + g(142, 1.0) + g(143, 1.0) + g(70, 688) +
-                 g(72, 1) + g(73, 1) + g(74, 5) + g(7, table) + g(75, 16) + g(147, 1.0) +
+                 g(72, 1) + g(73, rotation) + g(74, 5) + g(7, table) + g(75, 16) + g(147, 1.0) +
                  g(100, std::string("AcDbLayout")) + g(1, std::string("Sheet")) + g(70, 1) + g(71, 1) +
                  g(330, std::string("1E"));
     return f;
@@ -77,6 +77,35 @@ TEST(ConvertPlot, ALayoutStandsOnItsPaperAtItsScale) {
     ASSERT_TRUE(box.hasMatch());
     EXPECT_NEAR(box.captured(1).toDouble(), 297 / 25.4 * 72, 0.5) << "the page is the paper, in points";
     EXPECT_NEAR(box.captured(2).toDouble(), 210 / 25.4 * 72, 0.5);
+}
+
+// The set-up's rotation turns the layout on the sheet a quarter at a time:
+// 1 and 3 hold A4 the long way across, 2 and 3 plot it upside down, the
+// paper's origin then in the printable area's top right corner.
+TEST(ConvertPlot, TheSetUpsRotationTurnsTheLayoutOnTheSheet) {
+    const struct {
+        int rotation;
+        QSize size;
+        int redFirst, redRow, greenRow;  // pixels, ten a millimetre
+    } cases[] = {
+        {0, {2100, 2970}, 50, 2920, 2720},
+        {1, {2970, 2100}, 50, 2050, 1850},
+        {2, {2100, 2970}, 1050, 50, 250},
+        {3, {2970, 2100}, 1920, 50, 250},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rotation);
+        QTemporaryDir dir;
+        ASSERT_TRUE(sheetDrawing("", c.rotation).save(dir.filePath("plan.dxf")));
+        const ToolRun r = convert({"--plot", "--dpi", "254", "--format", "png", "--layout", "Sheet", dir.filePath("plan.dxf")});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QImage page = QImage(dir.filePath("plan.png")).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(page.size(), c.size);
+        const Mark red = markOf(page, c.redRow, qRgb(255, 0, 0));
+        EXPECT_NEAR(red.first, c.redFirst, 3);
+        EXPECT_NEAR(red.last - red.first, 1000, 4);
+        EXPECT_NEAR(markOf(page, c.greenRow, qRgb(0, 255, 0)).first, c.redFirst, 3);
+    }
 }
 
 // pens.ctb: colour 1 in blue at 1 mm, colour 3 screened away to nothing.

@@ -2,6 +2,7 @@
 // and the pens a plot style table gives.
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <memory>
 
 #include "RenderTestSupport.h"
@@ -73,6 +74,72 @@ TEST(Plot, ModelSpaceIsFittedToItsOwnSheetOrTheOneAskedFor) {
         EXPECT_NEAR(drawn.width() * mmPerUnit, plot.pageWidth - plot.left - plot.right, 1e-6);
         EXPECT_NEAR((drawn.minX - page.minX) * mmPerUnit, plot.left, 1e-6);
         EXPECT_NEAR((drawn.minY - page.minY) * mmPerUnit, plot.bottom, 1e-6);
+    }
+}
+
+// The bounding box of the pixels near a colour, or an empty rectangle.
+QRect whereColour(const QImage& image, QRgb colour) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QRgb p = image.pixel(x, y); std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
+                                                          std::abs(qBlue(p) - qBlue(colour)) < 90)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// A set-up's rotation turns the drawing on the sheet a quarter at a time:
+// 1 and 3 hold the sheet the long way across, 2 and 3 draw upside down.
+// The sheet is 100 x 200 mm with margins of 2, 4, 6 and 8 mm (left,
+// bottom, right, top as the device holds it), so the corner the plot starts
+// in tells the turn; both painters (ours, and Qt's for PDF) agree.
+TEST(Plot, TheSetUpsRotationTurnsTheDrawingOnTheSheet) {
+    Drawing d = emptyDrawing();
+    add(d, line({0, 0, 0}, {50, 0, 0}, Color::fromIndex(1)));
+    RayData ray{{0, 20, 0}, {1, 0, 0}};  // runs off the sheet in +x
+    add(d, entity("RAY", ray, Color::fromIndex(3)));
+    Layout model;
+    model.name = "Model";
+    model.paperWidth = 100, model.paperHeight = 200;
+    model.marginLeft = 2, model.marginBottom = 4, model.marginRight = 6, model.marginTop = 8;
+    model.paperUnits = 1;
+    model.plotType = 4;  // a window from the origin: the origin lands at the printable corner
+    model.plotWindowMax = {1, 1};
+    const struct {
+        int rotation;
+        QRectF red, green;  // millimetres on the picture, y downwards
+    } cases[] = {
+        {0, {2, 196, 50, 0}, {2, 176, 98, 0}},
+        {1, {8, 98, 50, 0}, {8, 78, 192, 0}},
+        {2, {44, 8, 50, 0}, {0, 28, 94, 0}},
+        {3, {146, 6, 50, 0}, {0, 26, 196, 0}},
+    };
+    PlotRequest request;
+    request.dotsPerInch = 127;  // five pixels a millimetre
+    for (const auto& c : cases) {
+        model.plotRotation = c.rotation;
+        d.layouts = {model};
+        RenderOptions options;
+        options.antialias = false;
+        preparePlot(d, options, request);
+        const ScenePicture picture(d, options);
+        QImage qt(picture.size(), QImage::Format_RGB32);
+        QPainter painter(&qt);
+        picture.paint(painter);
+        painter.end();
+        const bool wide = c.rotation & 1;
+        const QImage images[] = {picture.toImage(), qt};
+        for (const QImage& image : images) {
+            SCOPED_TRACE(::testing::Message() << "rotation " << c.rotation << (&image == &images[1] ? ", Qt's painter" : ""));
+            EXPECT_EQ(image.size(), wide ? QSize(1000, 500) : QSize(500, 1000));
+            const QRect red = whereColour(image, qRgb(255, 0, 0)), green = whereColour(image, qRgb(0, 255, 0));
+            EXPECT_NEAR(red.left(), c.red.left() * 5, 2);
+            EXPECT_NEAR(red.right(), c.red.right() * 5, 2);
+            EXPECT_NEAR(red.center().y(), c.red.top() * 5, 2);
+            EXPECT_NEAR(green.left(), c.green.left() * 5, 2);
+            EXPECT_NEAR(green.right(), c.green.right() * 5, 2);
+            EXPECT_NEAR(green.center().y(), c.green.top() * 5, 2);
+        }
     }
 }
 
