@@ -265,20 +265,24 @@ TEST(DxfOldDialects, R12ViewportsTakeTheirViewFromTheirExtendedData) {
         "1001\nACAD\n1000\nMVIEW\n1002\n{\n1070\n16\n1010\n1\n1020\n2\n1030\n3\n1010\n0\n1020\n-1\n1030\n1\n"
         "1040\n0.5\n1040\n20\n1040\n7\n1040\n8\n1040\n35\n1040\n0\n1040\n0\n1070\n0\n1040\n99\n"
         "1002\n{\n1003\nWALLS\n1003\nDOORS\n1002\n}\n1002\n}\n";
-    const ViewportData* v = viewportsOf(read(dxfWithEntities(viewport + mview, "AC1009"))).at(0);
+    const Drawing withView = read(dxfWithEntities(viewport + mview, "AC1009"));
+    const ViewportData* v = viewportsOf(withView).at(0);
     EXPECT_EQ(viewOf(*v), (std::vector<double>{3, -1, 0.5, 20, 7, 8, 35}));
     EXPECT_EQ(v->frozenLayers, (std::vector<std::string>{"WALLS", "DOORS"}));
     EXPECT_TRUE(v->on());
     std::string off = viewport;
     off.replace(off.find("68\n2"), 4, "68\n0");
-    EXPECT_FALSE(viewportsOf(read(dxfWithEntities(off + mview, "AC1009"))).at(0)->on());
+    const Drawing switchedOff = read(dxfWithEntities(off + mview, "AC1009"));
+    EXPECT_FALSE(viewportsOf(switchedOff).at(0)->on());
 
     // Another application's MVIEW list, and one cut short after the view
     // height: what is there is taken, nothing is invented.
     const std::string other = mview.substr(0, 5) + "OTHER" + mview.substr(9);
-    EXPECT_EQ(viewportsOf(read(dxfWithEntities(viewport + other, "AC1009"))).at(0)->viewHeight, 0);
+    const Drawing otherApplication = read(dxfWithEntities(viewport + other, "AC1009"));
+    EXPECT_EQ(viewportsOf(otherApplication).at(0)->viewHeight, 0);
     const std::string cut = mview.substr(0, mview.find("1040\n7")) + "0\nLINE\n";
-    const ViewportData* shortList = viewportsOf(read(dxfWithEntities(viewport + cut, "AC1009"))).at(0);
+    const Drawing cutShort = read(dxfWithEntities(viewport + cut, "AC1009"));
+    const ViewportData* shortList = viewportsOf(cutShort).at(0);
     EXPECT_EQ(shortList->viewHeight, 20);
     EXPECT_EQ(shortList->viewCenter.x, 0);
     EXPECT_TRUE(shortList->frozenLayers.empty());
