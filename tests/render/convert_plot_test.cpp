@@ -79,35 +79,6 @@ TEST(ConvertPlot, ALayoutStandsOnItsPaperAtItsScale) {
     EXPECT_NEAR(box.captured(2).toDouble(), 210 / 25.4 * 72, 0.5);
 }
 
-// The set-up's rotation turns the layout on the sheet a quarter at a time:
-// 1 and 3 hold A4 the long way across, 2 and 3 plot it upside down, the
-// paper's origin then in the printable area's top right corner.
-TEST(ConvertPlot, TheSetUpsRotationTurnsTheLayoutOnTheSheet) {
-    const struct {
-        int rotation;
-        QSize size;
-        int redFirst, redRow, greenRow;  // pixels, ten a millimetre
-    } cases[] = {
-        {0, {2100, 2970}, 50, 2920, 2720},
-        {1, {2970, 2100}, 50, 2050, 1850},
-        {2, {2100, 2970}, 1050, 50, 250},
-        {3, {2970, 2100}, 1920, 50, 250},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rotation);
-        QTemporaryDir dir;
-        ASSERT_TRUE(sheetDrawing("", c.rotation).save(dir.filePath("plan.dxf")));
-        const ToolRun r = convert({"--plot", "--dpi", "254", "--format", "png", "--layout", "Sheet", dir.filePath("plan.dxf")});
-        ASSERT_EQ(r.status, 0) << r.err.toStdString();
-        const QImage page = QImage(dir.filePath("plan.png")).convertToFormat(QImage::Format_RGB32);
-        EXPECT_EQ(page.size(), c.size);
-        const Mark red = markOf(page, c.redRow, qRgb(255, 0, 0));
-        EXPECT_NEAR(red.first, c.redFirst, 3);
-        EXPECT_NEAR(red.last - red.first, 1000, 4);
-        EXPECT_NEAR(markOf(page, c.greenRow, qRgb(0, 255, 0)).first, c.redFirst, 3);
-    }
-}
-
 // pens.ctb: colour 1 in blue at 1 mm, colour 3 screened away to nothing.
 TEST(ConvertPlot, APlotStyleTableChangesPensAsItSays) {
     const std::string pens =
